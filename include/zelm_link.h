@@ -1,0 +1,67 @@
+/* The LINK module: the registry of available locations and the location-link events it delivers. */
+#ifndef ZELM_LINK_H
+#define ZELM_LINK_H
+
+#include <stdint.h>
+
+#include "platform/axo_avl3.h"
+#include "zelm_api.h"
+#include "zelm_set.h"
+
+ZELM_EXTERN_C_BEGIN
+
+#define ZELM_LINK_SERVICE_NAME_LEN 64u
+#define ZELM_LINK_LOC_KEY_LEN 68u
+#define ZELM_INVALID_LOC_INDEX 0xFFFFFFFFu
+
+typedef struct ZelmLinkLocKey {
+    uint32_t osNodeId;
+    char serviceName[ZELM_LINK_SERVICE_NAME_LEN]; /* zero-terminated, zero-filled behind */
+} ZelmLinkLocKey;
+
+typedef struct ZelmLinkLoc {
+    AXO_AVL3_NODE node;
+    ZelmLinkLocKey key;
+    uintptr_t chanHandle;
+    uint32_t locIndex; /* 0xFFFFFFFF while none was announced */
+} ZelmLinkLoc;
+
+/* A location-link event: index, channel handle (0 withdraws the index), subscriber's data. */
+typedef uint32_t (*ZelmLocationLinkCallback)(uint32_t locIndex, uintptr_t chanHandle, void *userData);
+
+typedef struct ZelmListHead {
+    struct ZelmListHead *next;
+    struct ZelmListHead *prev;
+} ZelmListHead;
+
+typedef struct ZelmLinkSub {
+    ZelmListHead links;
+    ZelmLocationLinkCallback callback;
+    void *userData;
+} ZelmLinkSub;
+
+typedef struct ZelmLinkCb {
+    ZelSet *linkLocTree;
+    uintptr_t svcHandle;
+    ZelmListHead subList;
+} ZelmLinkCb;
+
+ZELM_API void *ZELM_LINK_Init(void);
+ZELM_API void ZELM_LINK_FInit(void *cb);
+ZELM_API int32_t ZELM_LINK_LocKey_Compare(const void *a, const void *b);
+ZELM_API uint32_t ZelmLinkLocationTreeInit(void *entry, uint32_t size);
+ZELM_API ZelmLinkLoc *ZelmLinkFindLocation(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName);
+ZELM_API ZelmLinkLoc *ZelmLinkAddLocation(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName);
+ZELM_API void ZelmLinkDelLocation(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName);
+
+ZELM_API void ZELM_LINK_SubLocationStatus(uint32_t osNodeId, const char *serviceName, uint32_t locIndex,
+                                          uint32_t available, void *userData);
+ZELM_API uint32_t ZELM_LINK_SubLocationLink(ZelmLocationLinkCallback callback, void *userData);
+ZELM_API void ZelmLinkLocationAvailable(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName,
+                                        uint32_t locIndex);
+ZELM_API void ZelmLinkDealLocLinkAvailable(ZelmLinkCb *cb, ZelmLinkLoc *entry, uint32_t locIndex);
+ZELM_API void ZelmLinkPubLocationLink(ZelmLinkCb *cb, uint32_t locIndex, uintptr_t chanHandle);
+
+ZELM_EXTERN_C_END
+
+#endif

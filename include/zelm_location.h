@@ -1,0 +1,163 @@
+/* The LOCATION module: location instances, logic groups, OS nodes, their publication and configuration. */
+#ifndef ZELM_LOCATION_H
+#define ZELM_LOCATION_H
+
+#include <stdint.h>
+
+#include "platform/axo_avl3.h"
+#include "platform/qof.h"
+#include "zelm_api.h"
+#include "zelm_config.h"
+#include "zelm_set.h"
+
+ZELM_EXTERN_C_BEGIN
+
+/* Publication operation types. */
+#define ZELM_LOC_OP_ADD 0u
+#define ZELM_LOC_OP_DEL 1u
+#define ZELM_LOC_OP_SMOOTH 2u
+
+/* Publication states of a location. */
+#define ZELM_LOC_STATE_CFG 0u
+#define ZELM_LOC_STATE_PUBLISHED 1u
+#define ZELM_LOC_STATE_FAILED 2u
+
+#define ZELM_LOC_OSNODE_MASK 0xFFFFFFu
+#define ZELM_LOC_SMOOTH_INTERVAL 5000u
+
+/* ---- records ---------------------------------------------------------------- */
+
+typedef struct locationCb {
+    ZelSet *locationInstTree;
+    ZelSet *logicGrpInstTree;
+    ZelSet *osNodeTree;
+    QOF_Timer *smoothTimer;
+} locationCb;
+
+typedef struct locationInst {
+    AXO_AVL3_NODE node;
+    uint32_t osNodeId; /* OsInst AND 0xFFFFFF */
+    ZelmLocInstCfg instCfg; /* instCfg.LocId is the key */
+    uint32_t publishState;
+} locationInst;
+
+typedef struct osNodeInst {
+    AXO_AVL3_NODE node;
+    uint32_t osNodeId;
+    uintptr_t chanHandle;
+    uint32_t publishFault;
+} osNodeInst;
+
+typedef struct LogicLocGrp {
+    AXO_AVL3_NODE node;
+    ZelmLogicLocGrpCfg grpCfg; /* grpCfg.locIndex is the key */
+} LogicLocGrp;
+
+/* ---- messages (handed to the RPC service as they lie in memory) --------------- */
+
+typedef struct ZelLocationMsg {
+    uint32_t LocId;
+    uint32_t LocType;
+    char *LocName;
+    uint32_t OsInst;
+    uint32_t LocGrp;
+    uint32_t LocParam1;
+    uint32_t Lrid;
+    uint32_t LocParam2;
+    uint32_t LocParam3;
+    uint32_t LocParam4;
+    uint32_t LocParam5;
+    uint32_t LocParam6;
+    uint32_t reserved1;
+    char *imageName;
+    char *LocExtName;
+    uint32_t logicId;
+    uint32_t faultPolicy;
+    uint32_t grpParam1;
+    uint32_t grpParam2;
+    uint32_t grpParam3;
+    uint32_t reserved2;
+} ZelLocationMsg;
+
+typedef struct ZelLocPublishReqMsg {
+    uint32_t opType;
+    uint32_t locNum;
+    ZelLocationMsg *locationList;
+} ZelLocPublishReqMsg;
+
+/* Input of ZelmLocPublishLocationInst: entry i of both arrays belongs together. */
+typedef struct ZelmLocPublishList {
+    ZelmLocInstCfg *locInsts;
+    ZelmLogicLocGrpCfg *logicGrps;
+    uint32_t locNum;
+    uint32_t reserved;
+} ZelmLocPublishList;
+
+typedef QOF_RpcCbPair ZelmLocRpcCbInfo;
+typedef QOF_RpcResult ZelmLocRpcResult;
+
+/* ---- instance trees ------------------------------------------------------------ */
+
+ZELM_API locationInst *ZelmTryAddLocationInst(locationCb *cb, uint32_t locIndex);
+ZELM_API locationInst *ZelmTryFindLocationInst(locationCb *cb, uint32_t locIndex);
+ZELM_API void ZelmTryDestroyLocationInst(locationCb *cb, uint32_t locIndex);
+ZELM_API LogicLocGrp *ZelmTryAddLogicGrpInst(locationCb *cb, uint32_t locIndex);
+ZELM_API LogicLocGrp *ZelmTryFindLogicGrpInst(locationCb *cb, uint32_t locIndex);
+ZELM_API void ZelmTryDestroyLogicGrpInst(locationCb *cb, uint32_t locIndex);
+ZELM_API osNodeInst *ZelmLocTryAddOsNode(locationCb *cb, uint32_t osNodeId);
+ZELM_API osNodeInst *ZelmLocTryFindOsNode(locationCb *cb, uint32_t osNodeId);
+ZELM_API void ZelmLocTryDestroyOsnode(locationCb *cb, uint32_t osNodeId);
+ZELM_API uint32_t ZELM_LOCATION_InitTree(locationCb *cb);
+
+/* ---- messages -------------------------------------------------------------------- */
+
+ZELM_API uint32_t ZelmSetZelLocationInstMsg(const ZelmLocInstCfg *cfg, ZelLocationMsg *msg);
+ZELM_API void ZelmSetZelLogicGrpInstMsg(const ZelmLogicLocGrpCfg *grp, ZelLocationMsg *msg);
+ZELM_API void ZelmFreeZelLocationMsg(ZelLocationMsg *msg);
+ZELM_API void ZelmLocInstDeepFreePublishReqMsg(ZelLocPublishReqMsg *req);
+
+/* ---- publication ------------------------------------------------------------------ */
+
+ZELM_API void ZelmTryPublishLocationInst(locationCb *cb, uint32_t opType, locationInst *inst);
+ZELM_API uint32_t ZelmLocPublishLocationInst(locationCb *cb, osNodeInst *osNode, uint32_t opType,
+                                             const ZelmLocPublishList *list);
+ZELM_API uint32_t ZelmLocationSendMsgReliably(locationCb *cb, osNodeInst *osNode, ZelLocPublishReqMsg *req);
+ZELM_API void ZelmLocPublishLocationInstCbk(ZelmLocRpcResult result, void *inMsg, void *outMsg, void *userData);
+ZELM_API void ZelmLocationPublishUpdationDone(locationCb *cb, ZelLocPublishReqMsg *req, uint32_t failed);
+ZELM_API void ZelmLocationPublishFaultAccess(locationCb *cb, osNodeInst *osNode);
+ZELM_API void ZelmLocationPublishFaultSloved(locationCb *cb, osNodeInst *osNode);
+
+/* ---- OS-node link and smoothing ---------------------------------------------------- */
+
+ZELM_API uint32_t ZelmLocSubOsNodeLink(uint32_t osid, const uint32_t *position, uint32_t linkState,
+                                       void *userData);
+ZELM_API void ZelmLocTrySmoothOsnodeInst(locationCb *cb, osNodeInst *osNode);
+ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *osNode,
+                                                  ZelmLocInstCfg *locInsts, ZelmLogicLocGrpCfg *logicGrps);
+ZELM_API uint32_t ZelmLocSmoothTimerCbk(QOF_Timer *timer, void *reserved, void *userData);
+ZELM_API uint32_t ZelmLocInitSmoothTimer(locationCb *cb);
+
+/* ---- lifecycle ------------------------------------------------------------------------ */
+
+ZELM_API void *ZELM_LOCATION_Init(void);
+ZELM_API void ZELM_LOCATION_FInit(void *cb);
+
+/* ---- configuration handlers ------------------------------------------------------------ */
+
+ZELM_API uint32_t ZELM_ProcTuvLocation(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
+                                       struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+ZELM_API uint32_t ZELM_LocationProc(const ZelmLocInstCfg *cfg, uint16_t opCode);
+ZELM_API uint32_t ZelmProcTuvCreateLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
+ZELM_API uint32_t ZelmProcTuvDeleteLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
+ZELM_API uint32_t ZelmProcCreateLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
+ZELM_API uint32_t ZelmProcDeleteLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
+
+ZELM_API uint32_t ZELM_ProcTuvLocLogicGrp(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
+                                          struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+ZELM_API uint32_t ZELM_LocLogicGrpProc(const ZelmLogicLocGrpCfg *cfg, uint16_t opCode);
+ZELM_API uint32_t ZelmProcTuvCreateLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb);
+ZELM_API uint32_t ZelmProcTuvDeleteLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb);
+
+ZELM_EXTERN_C_END
+
+#endif

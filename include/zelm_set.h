@@ -1,0 +1,66 @@
+/* Keyed sets of fixed-size records on the platform's AVL3 trees, made from constant descriptors. */
+#ifndef ZELM_SET_H
+#define ZELM_SET_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "platform/axo_avl3.h"
+#include "zelm_api.h"
+
+ZELM_EXTERN_C_BEGIN
+
+typedef uint32_t (*ZelSetInitHook)(void *entry, uint32_t entrySize);
+typedef void (*ZelSetFiniHook)(void *entry, uint32_t entrySize);
+
+typedef struct ZelSetDesc {
+    uint32_t keyOffset;
+    uint32_t nodeOffset;
+    uint32_t keyLen;
+    uint32_t entrySize;
+    AXO_AVL3_COMPARE compare;
+    ZelSetInitHook initHook; /* optional */
+    ZelSetFiniHook finiHook; /* optional */
+} ZelSetDesc;
+
+typedef struct ZelSetAllocator {
+    void *(*mallocFn)(size_t size);
+    void (*freeFn)(void *ptr);
+} ZelSetAllocator;
+
+/* The tree is the first member: a set pointer is also its tree pointer. */
+typedef struct ZelSet {
+    AXO_AVL3_TREE tree;
+    AXO_AVL3_TREE_INFO treeInfo;
+    uint32_t count;
+    uint16_t keyLen;
+    uint16_t entrySize;
+    ZelSetAllocator alloc;
+    ZelSetInitHook initHook;
+    ZelSetFiniHook finiHook;
+} ZelSet;
+
+ZELM_API ZelSet *ZEL_AVL_Create(const ZelSetDesc *desc, const ZelSetAllocator *alloc);
+ZELM_API void ZEL_AVL_Destroy(ZelSet *set);
+ZELM_API AXO_AVL3_TREE *ZEL_AVL_GetTree(ZelSet *set);
+/*
+ * Key compares, usable as a descriptor's compare function. The u32 compare
+ * takes two pointers to u32 keys and orders them by their wrapped difference
+ * (see the source for keys 2^31 or more apart); the string compare takes two
+ * pointers to NUL-terminated texts and returns strcmp.
+ */
+ZELM_API int32_t ZEL_AVL_Uint32Compare(const void *a, const void *b);
+ZELM_API int32_t ZEL_AVL_StringCompare(const void *a, const void *b);
+ZELM_API void *ZEL_SET_Insert(ZelSet *set, const void *key, uint32_t keyLen);
+ZELM_API uint32_t ZEL_SET_InsertNode(ZelSet *set, void *entry, uint32_t entrySize);
+ZELM_API void *ZEL_SET_Find(ZelSet *set, const void *key, uint32_t keyLen);
+ZELM_API void ZEL_SET_Delete(ZelSet *set, const void *key, uint32_t keyLen);
+ZELM_API uint32_t ZEL_SET_Count(const ZelSet *set);
+ZELM_API void *ZelSetInsertOrFindNode(ZelSet *set, void *entry, uint32_t entrySize);
+ZELM_API void ZelSetDeleteNode(ZelSet *set, void *entry);
+ZELM_API uint32_t ZelSetEntryInitStub(void *entry, uint32_t size);
+ZELM_API void ZelSetEntryFiniStub(void *entry, uint32_t size);
+
+ZELM_EXTERN_C_END
+
+#endif
