@@ -1,0 +1,108 @@
+// The host allocator: a malloc/free pair that counts what it hands out and fails on request.
+//
+// Each block carries a 16-byte header in front of it (its size and a marker),
+// so that the block the caller sees keeps malloc's 16-byte alignment and a
+// free of a foreign or already freed pointer is caught at once.
+//
+// Reset keeps the live blocks and bytes: they describe memory that is still
+// out there, and a block handed out before a reset may be freed after it.
+// Attempts, failure settings and the peak (back to the live bytes) restart.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "standin_internal.h"
+#include "zelm_standin.h"
+
+namespace {
+
+struct alignas(16) BlockHeader {
+    size_t size;
+    uint64_t marker;
+};
+static_assert(sizeof(BlockHeader) == 16, "the header keeps the block 16-byte aligned");
+
+constexpr uint64_t kLiveMarker = 0x5a454c4d424c4b31ull;  // set while the block is out
+constexpr uint64_t kFreedMarker = 0x5a454c4d46524545ull; // set when the block goes back
+
+struct HostAllocState {
+    size_t liveBlocks = 0;
+    size_t liveBytes = 0;
+    size_t peakBytes = 0;
+    uint64_t attempts = 0;
+    uint64_t failAt = 0;   // attempt number that fails once; 0 = none
+    uint64_t failFrom = 0; // first attempt number of the failing run; 0 = none
+};
+
+HostAllocState g_alloc;
+
+bool ShouldFail(uint64_t attempt)
+{
+    return (g_alloc.failAt != 0 && attempt == g_alloc.failAt) ||
+           (g_alloc.failFrom != 0 && attempt >= g_alloc.failFrom);
+}
+
+void ResetHostAlloc()
+{
+    g_alloc.attempts = 0;
+    g_alloc.failAt = 0;
+    g_alloc.failFrom = 0;
+    g_alloc.peakBytes = g_alloc.liveBytes;
+}
+
+standin::ResetRegistration g_hostAllocReset{100, &ResetHostAlloc};
+
+}  // namespace
+
+extern "C" void *STANDIN_HostMalloc(size_t size)
+{
+    const uint64_t attempt = ++g_alloc.attempts;
+    if (ShouldFail(attempt) || size > SIZE_MAX - sizeof(BlockHeader)) {
+        return nullptr;
+    }
+    auto *header = static_cast<BlockHeader *>(std::malloc(sizeof(BlockHeader) + size));
+    if (header == nullptr) {
+        return nullptr;
+    }
+    header->size = size;
+    header->marker = kLiveMarker;
+    ++g_alloc.liveBlocks;
+    g_alloc.liveBytes += size;
+    if (g_alloc.liveBytes > g_alloc.peakBytes) {
+        g_alloc.peakBytes = g_alloc.liveBytes;
+    }
+    return header + 1;
+}
+
+extern "C" void STANDIN_HostFree(void *ptr)
+{
+    if (ptr == nullptr) {
+        return;
+    }
+    BlockHeader *header = static_cast<BlockHeader *>(ptr) - 1;
+    if (header->marker != kLiveMarker) {
+        std::fprintf(stderr, "STANDIN_HostFree: %p is not a live host block\n", ptr);
+        std::abort();
+    }
+    header->marker = kFreedMarker;
+    --g_alloc.liveBlocks;
+    g_alloc.liveBytes -= header->size;
+    std::free(header);
+}
+
+extern "C" size_t STANDIN_HostLiveBlocks(void) { return g_alloc.liveBlocks; }
+extern "C" size_t STANDIN_HostLiveBytes(void) { return g_alloc.liveBytes; }
+extern "C" size_t STANDIN_HostPeakBytes(void) { return g_alloc.peakBytes; }
+extern "C" uint64_t STANDIN_HostAllocCount(void) { return g_alloc.attempts; }
+
+extern "C" void STANDIN_HostFailNth(uint64_t n)
+{
+    g_alloc.failAt = (n == 0) ? 0 : g_alloc.attempts + n;
+}
+
+extern "C" void STANDIN_HostFailFrom(uint64_t n)
+{
+    g_alloc.failFrom = (n == 0) ? 0 : g_alloc.attempts + n;
+}
+
+extern "C" void STANDIN_HostResetCounters(void) { ResetHostAlloc(); }
