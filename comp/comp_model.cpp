@@ -1,0 +1,207 @@
+/*
+ * The component model: comp locations keyed by location index, each owning a
+ * set of components keyed by instance number, and the compNode records keyed
+ * by component type. Records refer to each other by key only, so a component
+ * may exist before or after the compNode record of its type.
+ */
+#include <cstddef>
+
+#include "comp/comp_internal.h"
+#include "core/zelm_log.h"
+
+/* ---- layouts ------------------------------------------------------------------------ */
+
+static_assert(sizeof(ZelmCompInstCfg) == 84);
+static_assert(offsetof(ZelmCompInstCfg, compInst) == 0);
+static_assert(offsetof(ZelmCompInstCfg, compType) == 4);
+static_assert(offsetof(ZelmCompInstCfg, compInstName) == 8);
+static_assert(sizeof(ZelmCompInstCfg::compInstName) == 32);
+static_assert(offsetof(ZelmCompInstCfg, attr1) == 40);
+static_assert(offsetof(ZelmCompInstCfg, cfgStatus) == 44);
+static_assert(offsetof(ZelmCompInstCfg, attr2) == 48);
+static_assert(offsetof(ZelmCompInstCfg, locIndex) == 52);
+static_assert(offsetof(ZelmCompInstCfg, attr3) == 56);
+static_assert(offsetof(ZelmCompInstCfg, attr4) == 60);
+static_assert(offsetof(ZelmCompInstCfg, attr5) == 64);
+static_assert(offsetof(ZelmCompInstCfg, attr6) == 68);
+static_assert(offsetof(ZelmCompInstCfg, attr7) == 72);
+static_assert(offsetof(ZelmCompInstCfg, attr8) == 76);
+static_assert(offsetof(ZelmCompInstCfg, attr9) == 80);
+
+static_assert(sizeof(ZelmCompNodeCfg) == 172);
+static_assert(offsetof(ZelmCompNodeCfg, compType) == 0);
+static_assert(offsetof(ZelmCompNodeCfg, compTypeName) == 4);
+static_assert(sizeof(ZelmCompNodeCfg::compTypeName) == 32);
+static_assert(offsetof(ZelmCompNodeCfg, compClass) == 36);
+static_assert(offsetof(ZelmCompNodeCfg, compFileName) == 40);
+static_assert(sizeof(ZelmCompNodeCfg::compFileName) == 64);
+static_assert(offsetof(ZelmCompNodeCfg, compExtName) == 104);
+static_assert(sizeof(ZelmCompNodeCfg::compExtName) == 68);
+
+/* Every entry starts with its tree link; the key follows it. */
+static_assert(offsetof(ZelmCompLocation, node) == 0);
+static_assert(offsetof(ZelmCompLocation, locIndex) == sizeof(AXO_AVL3_NODE));
+static_assert(offsetof(ZelmComponent, node) == 0);
+static_assert(offsetof(ZelmComponent, cfg) == sizeof(AXO_AVL3_NODE));
+static_assert(sizeof(ZelmComponent::cfg) == 84);
+static_assert(offsetof(ZelmComponent, state) == offsetof(ZelmComponent, cfg) + 84);
+static_assert(offsetof(ZelmCompNode, node) == 0);
+static_assert(offsetof(ZelmCompNode, cfg) == sizeof(AXO_AVL3_NODE));
+static_assert(sizeof(ZelmCompNode::cfg) == 172);
+
+/* ---- descriptors --------------------------------------------------------------------- */
+
+const ZelSetAllocator g_zelmCompAlloc = {ZELM_Malloc, ZELM_Free};
+
+const ZelSetDesc g_zelmCompLocationDesc = {
+    offsetof(ZelmCompLocation, locIndex), offsetof(ZelmCompLocation, node), sizeof(uint32_t),
+    sizeof(ZelmCompLocation),             ZEL_AVL_Uint32Compare,            ZelmCompLocationTreeInit,
+    ZelmCompLocationTreeFini,
+};
+
+const ZelSetDesc g_zelmCompNodeDesc = {
+    offsetof(ZelmCompNode, cfg), offsetof(ZelmCompNode, node), sizeof(uint32_t), sizeof(ZelmCompNode),
+    ZEL_AVL_Uint32Compare,       nullptr,                      nullptr,
+};
+
+/* The compInst key is the first field of the configuration part. */
+static const ZelSetDesc s_componentDesc = {
+    offsetof(ZelmComponent, cfg), offsetof(ZelmComponent, node), sizeof(uint32_t), sizeof(ZelmComponent),
+    ZEL_AVL_Uint32Compare,        nullptr,                       nullptr,
+};
+
+/* ---- operations ------------------------------------------------------------------------ */
+
+extern "C" {
+
+/*
+ * Copies the compNode record of `compType` into `out`; types 3 and 207 get a
+ * record of zeros without a lookup. 0xFFFFFFFF when absent, `out` untouched.
+ */
+ZELM_API uint32_t ZELM_COMP_GetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, ZelmCompNodeCfg *out)
+{
+    if (out == nullptr) {
+        return ZELM_ERR;
+    }
+    if (compType == ZELM_COMP_TYPE_NO_NODE_A || compType == ZELM_COMP_TYPE_NO_NODE_B) {
+        (void)memset_s(out, sizeof(*out), 0, sizeof(*out));
+        out->compType = compType;
+        return ZELM_OK;
+    }
+    ZelmCompNode *node = nullptr;
+    if (cb != nullptr) {
+        node = static_cast<ZelmCompNode *>(ZEL_SET_Find(cb->compNodeTree, &compType, sizeof(compType)));
+    }
+    ZELM_LOG_INFO("zelm get compNode from compNodeTree compType %u is %s.", compType,
+                  (node != nullptr) ? "success" : "failed");
+    if (node == nullptr) {
+        return ZELM_ERR;
+    }
+    if (memcpy_s(out, sizeof(*out), &node->cfg, sizeof(node->cfg)) != 0) {
+        return ZELM_ERR;
+    }
+    return ZELM_OK;
+}
+
+/*
+ * Stores `cfg` whole under `compType`, replacing an existing record.
+ * 0xFFFFFFFF when no entry could be had; nothing is stored then.
+ */
+ZELM_API uint32_t ZELM_COMP_SetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, const ZelmCompNodeCfg *cfg)
+{
+    if (cb == nullptr || cfg == nullptr) {
+        return ZELM_ERR;
+    }
+    auto *node = static_cast<ZelmCompNode *>(ZEL_SET_Find(cb->compNodeTree, &compType, sizeof(compType)));
+    if (node == nullptr) {
+        node = static_cast<ZelmCompNode *>(ZEL_SET_Insert(cb->compNodeTree, &compType, sizeof(compType)));
+    }
+    ZELM_LOG_INFO("zelm set compNode from compNodeTree compType %u is %s.", compType,
+                  (node != nullptr) ? "success" : "failed");
+    if (node == nullptr) {
+        return ZELM_ERR;
+    }
+    if (memcpy_s(&node->cfg, sizeof(node->cfg), cfg, sizeof(*cfg)) != 0) {
+        return ZELM_ERR;
+    }
+    return ZELM_OK;
+}
+
+/* Logs the switch, also to the value already held, and stores it. Cannot fail. */
+ZELM_API void ZelmCompSetState(ZelmComponent *component, uint32_t state)
+{
+    if (component == nullptr) {
+        return;
+    }
+    ZELM_LOG_INFO("zelm comp, state switch : %u->%u", component->state, state);
+    component->state = state;
+}
+
+/* The comp location of `locIndex`, found or new (no channel, no fault); null when the insert failed. */
+ZELM_API ZelmCompLocation *ZelmCompTryAddLocation(ZelmCompCb *cb, uint32_t locIndex)
+{
+    if (cb == nullptr) {
+        return nullptr;
+    }
+    void *entry = ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex));
+    if (entry == nullptr) {
+        entry = ZEL_SET_Insert(cb->locationTree, &locIndex, sizeof(locIndex));
+    }
+    return static_cast<ZelmCompLocation *>(entry);
+}
+
+/* Removes the comp location of `locIndex` with all its components; nothing when absent. */
+ZELM_API void ZelmCompTryDestroyLocation(ZelmCompCb *cb, uint32_t locIndex)
+{
+    if (cb == nullptr || ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)) == nullptr) {
+        return;
+    }
+    ZEL_SET_Delete(cb->locationTree, &locIndex, sizeof(locIndex));
+    ZELM_LOG_INFO("zelm destroy location locIndex %u", locIndex);
+}
+
+/* The component `compInst` of the location, found or new (zero but its key); null when the insert failed. */
+ZELM_API ZelmComponent *ZelmLocationTryAddComp(ZelmCompLocation *location, uint32_t compInst)
+{
+    if (location == nullptr) {
+        return nullptr;
+    }
+    void *entry = ZEL_SET_Find(location->componentTree, &compInst, sizeof(compInst));
+    if (entry == nullptr) {
+        entry = ZEL_SET_Insert(location->componentTree, &compInst, sizeof(compInst));
+    }
+    return static_cast<ZelmComponent *>(entry);
+}
+
+/* Prepares a new comp location with an empty component set; 0xFFFFFFFF makes the insert give up. */
+ZELM_API uint32_t ZelmCompLocationTreeInit(void *entry, uint32_t size)
+{
+    if (size != sizeof(ZelmCompLocation)) {
+        ZELM_LOG_ERROR("zelm comp, location init, len dismatch, %u != %u", size,
+                       static_cast<uint32_t>(sizeof(ZelmCompLocation)));
+        return ZELM_ERR;
+    }
+    auto *location = static_cast<ZelmCompLocation *>(entry);
+    (void)memset_s(location, size, 0, size);
+    location->componentTree = ZEL_AVL_Create(&s_componentDesc, &g_zelmCompAlloc);
+    if (location->componentTree == nullptr) {
+        ZELM_LOG_ERROR("zelm comp, location tree create failed");
+        return ZELM_ERR;
+    }
+    return ZELM_OK;
+}
+
+/* Releases the location's components and their set; the entry itself stays the container's. */
+ZELM_API void ZelmCompLocationTreeFini(void *entry, uint32_t size)
+{
+    if (size != sizeof(ZelmCompLocation)) {
+        ZELM_LOG_ERROR("zelm comp, location fini, len dismatch, %u != %u", size,
+                       static_cast<uint32_t>(sizeof(ZelmCompLocation)));
+        return;
+    }
+    auto *location = static_cast<ZelmCompLocation *>(entry);
+    ZEL_AVL_Destroy(location->componentTree);
+    location->componentTree = nullptr;
+}
+
+}  // extern "C"
