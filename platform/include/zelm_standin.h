@@ -193,9 +193,14 @@ void STANDIN_MsgAddAtom(STANDIN_Msg *msg, uint32_t classId, uint16_t opCode, uin
  * handler is registered (the message is released and nothing is posted).
  */
 uint32_t STANDIN_MsgPost(STANDIN_Msg *msg);
-/* Delivers at once, outside the loop, and returns the handler's result; releases the message. */
+/*
+ * Delivers at once, outside the loop; releases the message. Returns 0 and the
+ * handler's result in *handlerResult (may be null), or non-zero when no handler is registered.
+ */
 uint32_t STANDIN_MsgDeliverNow(STANDIN_Msg *msg, uint32_t *handlerResult);
 void STANDIN_MsgFree(STANDIN_Msg *msg);
+/* Addresses the message to a class other than its first atom's (needed for a message without atoms). */
+void STANDIN_MsgSetClass(STANDIN_Msg *msg, uint32_t classId);
 
 typedef struct STANDIN_OpInfo {
     uint16_t opCode;
@@ -221,6 +226,8 @@ const STANDIN_Reply *STANDIN_ReplyGet(size_t index);
 void STANDIN_ReplyClear(void);
 /* Replies made with QOF_CreateMsg and not yet released with QOF_FreeMsg. */
 size_t STANDIN_MsgAliveCount(void);
+/* QOF_FreeMsg calls on something that is not a live reply (a released one, a table message). */
+uint64_t STANDIN_MsgBadFreeCount(void);
 /* Registered handler of a class, or null. */
 QOF_UloMsgHandler STANDIN_UloHandler(uint32_t classId, void **userData);
 
@@ -278,6 +285,7 @@ typedef struct STANDIN_RpcCall {
     uint32_t entryNum;      /* locNum or compNum */
     const STANDIN_LocEntry *locEntries;
     const STANDIN_CompEntry *compEntries;
+    uint32_t decodedNum;    /* entries decoded: entryNum, or fewer when the list pointer is null or the request short */
 } STANDIN_RpcCall;
 
 size_t STANDIN_RpcCallCount(void);

@@ -1,0 +1,52 @@
+// Private to the stand-in: what its services (loop, failure injection, timers, RPC) share.
+#ifndef ZELM_PLATFORM_STANDIN_SERVICES_H
+#define ZELM_PLATFORM_STANDIN_SERVICES_H
+
+#include <cstdint>
+#include <vector>
+
+#include "zelm_standin.h"
+
+namespace standin {
+
+// ---- event loop ----
+// A pending step is named by its posting sequence number, never 0.
+using StepId = uint64_t;
+// Posts fn(arg) to run at the absolute time atMs (not before now); same-time steps run in posting order.
+StepId LoopPostAt(uint64_t atMs, STANDIN_StepFn fn, void *arg);
+// Removes a step that has not run yet; false when it already ran or was never posted.
+bool LoopCancel(StepId id);
+
+// ---- failure injection ----
+// Counts one call of the named platform function and tells whether it must fail;
+// `status` receives the status to return then. Names not in the table always pass.
+bool FailHit(const char *function, uint32_t *status);
+// Adds a function name that other parts of the stand-in check with FailHit.
+void FailRegisterName(const char *function);
+
+// ---- node agents (agents.cpp) ----
+// How an agent answers one accepted call, fixed when the call is made.
+struct AgentAnswer {
+    uint64_t latencyMs;
+    uint32_t result; // the first u32 of the output message
+    bool reply;      // false: completion without output message
+};
+// A new agent with a unique non-zero server handle, present.
+QOF_ConnHandle AgentCreate();
+// An absent agent (its node declared without one) refuses calls but keeps what it holds.
+void AgentSetPresent(QOF_ConnHandle handle, bool present);
+// 0 when the agent accepts a call now (`answer` filled, script counters consumed), else the refusal status.
+uint32_t AgentAccept(QOF_ConnHandle handle, AgentAnswer *answer);
+// Applies an answered call to what the agent holds.
+void AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call);
+// Fills the decoded part of `call` (call->kind set) from the request bytes as the agent reads them.
+void DecodeRequest(STANDIN_RpcCall *call, std::vector<STANDIN_LocEntry> *locs, std::vector<STANDIN_CompEntry> *comps,
+                   const void *req, uint32_t reqLen);
+
+// ---- RPC (rpc.cpp) ----
+// Completes every call pending on this handle at once, with `result` and no output message.
+void RpcFailPendingOn(QOF_ConnHandle handle, QOF_RpcResult result);
+
+}  // namespace standin
+
+#endif
