@@ -1,0 +1,215 @@
+// LORN logging: what the recorder keeps of both calls, the text sink's lines, the counting sink and the observer.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/lorn.h"
+#include "support/zelm_test.h"
+#include "zelm_standin.h"
+
+namespace {
+
+constexpr uint32_t kModId = 0x80cf0026u;
+
+// Collects what a text sink writes.
+class TextCapture {
+public:
+    TextCapture() { stream_ = open_memstream(&buf_, &len_); }
+    ~TextCapture()
+    {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+        }
+        std::free(buf_);
+    }
+    FILE *Stream() { return stream_; }
+    std::string Text()
+    {
+        std::fflush(stream_);
+        return std::string(buf_, len_);
+    }
+
+private:
+    char *buf_ = nullptr;
+    size_t len_ = 0;
+    FILE *stream_ = nullptr;
+};
+
+class LornTest : public StandinTest {};
+
+TEST_F(LornTest, PlainCallRecordsItsArgumentsAndBody)
+{
+    const char *fmt = "%s:zelm link add locIndex %u, chan %#x.";
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, fmt, "ZelmLinkAddLocation", 12u, 0x30u);
+    ASSERT_EQ(STANDIN_LogCount(), 1u);
+    const STANDIN_LogEvent *ev = STANDIN_LogGet(0);
+    EXPECT_EQ(ev->diagnostic, 0u);
+    EXPECT_EQ(ev->level, LORN_LEVEL_INFO);
+    EXPECT_EQ(ev->code, 0u);
+    EXPECT_EQ(ev->modId, 0u);
+    EXPECT_EQ(ev->reserved, 0u);
+    EXPECT_STREQ(ev->funcName, "ZelmLinkAddLocation");
+    EXPECT_STREQ(ev->format, fmt);
+    EXPECT_STREQ(ev->body, "zelm link add locIndex 12, chan 0x30.");
+    EXPECT_STREQ(ev->line, "ZelmLinkAddLocation:zelm link add locIndex 12, chan 0x30.");
+    EXPECT_EQ(STANDIN_LogGet(1), nullptr);
+}
+
+TEST_F(LornTest, DiagnosticCallPutsTheCodeBeforeTheFunction)
+{
+    LORN_DLogWrite(kModId, LORN_LEVEL_ERROR, "[%#x]%s:bad index %u.", 0xFFFFFFFFu, "Fn", 9u);
+    LORN_DLogWrite(kModId, LORN_LEVEL_INFO, "[%#x]%s:index %u.", 0u, "Fn", 9u);
+    ASSERT_EQ(STANDIN_LogCount(), 2u);
+    const STANDIN_LogEvent *err = STANDIN_LogGet(0);
+    EXPECT_EQ(err->diagnostic, 1u);
+    EXPECT_EQ(err->modId, kModId);
+    EXPECT_EQ(err->level, LORN_LEVEL_ERROR);
+    EXPECT_EQ(err->code, 0xFFFFFFFFu);
+    EXPECT_STREQ(err->line, "[0xffffffff]Fn:bad index 9.");
+    EXPECT_STREQ(err->body, "bad index 9.");
+    EXPECT_STREQ(err->format, "[%#x]%s:bad index %u.");
+    const STANDIN_LogEvent *info = STANDIN_LogGet(1);
+    EXPECT_STREQ(info->line, "[0]Fn:index 9.");
+    EXPECT_STREQ(info->body, "index 9.");
+}
+
+TEST_F(LornTest, OneStoredFormatServesBothCallsWithTheSameBody)
+{
+    // The library passes the diagnostic format and, for the plain call, the same string after its "[%#x]".
+    const char *diagFmt = "[%#x]%s:zelm loc %s lost, result %d.";
+    LORN_LogWrite(LORN_LEVEL_ERROR, 0xFFFFFFFFu, 0u, diagFmt + 5, "Fn", "node-1", -3);
+    LORN_DLogWrite(kModId, LORN_LEVEL_ERROR, diagFmt, 0xFFFFFFFFu, "Fn", "node-1", -3);
+    ASSERT_EQ(STANDIN_LogCount(), 2u);
+    EXPECT_STREQ(STANDIN_LogGet(0)->body, STANDIN_LogGet(1)->body);
+    EXPECT_STREQ(STANDIN_LogGet(0)->body, "zelm loc node-1 lost, result -3.");
+    EXPECT_EQ(STANDIN_LogGet(0)->code, STANDIN_LogGet(1)->code);
+}
+
+TEST_F(LornTest, LongMessagesAreNotCut)
+{
+    const std::string longText(10000, 'x');
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:%s|end", "Fn", longText.c_str());
+    ASSERT_EQ(STANDIN_LogCount(), 1u);
+    EXPECT_EQ(std::string(STANDIN_LogGet(0)->body), longText + "|end");
+}
+
+TEST_F(LornTest, PercentSignsInTheBodySurvive)
+{
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:100%% of %u", "Fn", 4u);
+    EXPECT_STREQ(STANDIN_LogGet(0)->body, "100% of 4");
+}
+
+TEST_F(LornTest, FormatsWithoutThePrefixStillConsumeTheNamedArgumentsInOrder)
+{
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "no conversion here", "Fn");
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "<%-4s> then %u", "Fn", 5u);
+    LORN_DLogWrite(kModId, LORN_LEVEL_INFO, "%s:x", 4u, "Fn");
+    LORN_DLogWrite(kModId, LORN_LEVEL_INFO, "code %u in %s; %u", 4u, "Fn", 6u);
+    ASSERT_EQ(STANDIN_LogCount(), 4u);
+    EXPECT_STREQ(STANDIN_LogGet(0)->line, "no conversion here");
+    EXPECT_STREQ(STANDIN_LogGet(0)->body, "no conversion here");
+    EXPECT_STREQ(STANDIN_LogGet(1)->line, "<Fn  > then 5");
+    EXPECT_STREQ(STANDIN_LogGet(1)->body, "> then 5");
+    // A text conversion never reads the code as a pointer.
+    EXPECT_STREQ(STANDIN_LogGet(2)->line, "0x4:x");
+    EXPECT_STREQ(STANDIN_LogGet(3)->line, "code 4 in Fn; 6");
+    EXPECT_STREQ(STANDIN_LogGet(3)->body, "; 6");
+}
+
+TEST_F(LornTest, NullFormatOrFunctionDoesNotCrash)
+{
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, nullptr, "Fn");
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:x", nullptr);
+    ASSERT_EQ(STANDIN_LogCount(), 2u);
+    EXPECT_STREQ(STANDIN_LogGet(0)->line, "");
+    EXPECT_STREQ(STANDIN_LogGet(1)->line, "(null):x");
+}
+
+TEST_F(LornTest, EventsCarryTheVirtualTime)
+{
+    STANDIN_RunUntil(12500);
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:x", "Fn");
+    EXPECT_EQ(STANDIN_LogGet(0)->timeMs, STANDIN_Now());
+}
+
+TEST_F(LornTest, TextSinkWritesOneLinePerPlainEvent)
+{
+    TextCapture out;
+    STANDIN_LogSetSink(STANDIN_LOG_TEXT, out.Stream());
+    STANDIN_RunUntil(12500);
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:zelm link %u", "ZelmLinkAddLocation", 3u);
+    LORN_DLogWrite(kModId, LORN_LEVEL_INFO, "[%#x]%s:zelm link %u", 0u, "ZelmLinkAddLocation", 3u);
+    LORN_LogWrite(LORN_LEVEL_ERROR, 0xFFFFFFFFu, 0u, "%s:failed", "Fn");
+    LORN_LogWrite(2u, 0u, 0u, "%s:other level", "Fn");
+    EXPECT_EQ(out.Text(), "000012.500 INFO  ZelmLinkAddLocation: zelm link 3\n"
+                          "000012.500 ERROR Fn: failed\n"
+                          "000012.500 2     Fn: other level\n");
+    EXPECT_EQ(STANDIN_LogCount(), 0u);
+    EXPECT_EQ(STANDIN_LogTotal(), 4u);
+}
+
+TEST_F(LornTest, CountingSinkKeepsNothingButCountsEverything)
+{
+    STANDIN_LogSetSink(STANDIN_LOG_COUNT, nullptr);
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:a", "Fn");
+    LORN_DLogWrite(kModId, LORN_LEVEL_INFO, "[%#x]%s:a", 0u, "Fn");
+    EXPECT_EQ(STANDIN_LogCount(), 0u);
+    EXPECT_EQ(STANDIN_LogTotal(), 2u);
+}
+
+struct Observed {
+    std::vector<std::string> lines;
+    size_t recordedAtCall = 0;
+};
+
+void Observe(const STANDIN_LogEvent *ev, void *arg)
+{
+    auto *seen = static_cast<Observed *>(arg);
+    seen->lines.emplace_back(ev->line);
+    seen->recordedAtCall = STANDIN_LogCount();
+}
+
+TEST_F(LornTest, ObserverSeesEveryEventAfterTheSink)
+{
+    Observed seen;
+    STANDIN_LogSetObserver(&Observe, &seen);
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:a", "Fn");
+    EXPECT_EQ(seen.recordedAtCall, 1u);
+    STANDIN_LogSetSink(STANDIN_LOG_COUNT, nullptr);
+    LORN_DLogWrite(kModId, LORN_LEVEL_INFO, "[%#x]%s:b", 0u, "Fn");
+    EXPECT_EQ(seen.lines, (std::vector<std::string>{"Fn:a", "[0]Fn:b"}));
+    STANDIN_LogSetObserver(nullptr, nullptr);
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:c", "Fn");
+    EXPECT_EQ(seen.lines.size(), 2u);
+}
+
+TEST_F(LornTest, ClearEmptiesTheRecorderAndResetStartsAgain)
+{
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:a", "Fn");
+    STANDIN_LogClear();
+    EXPECT_EQ(STANDIN_LogCount(), 0u);
+    EXPECT_EQ(STANDIN_LogTotal(), 1u);
+    STANDIN_LogSetSink(STANDIN_LOG_COUNT, nullptr);
+    STANDIN_Reset();
+    EXPECT_EQ(STANDIN_LogTotal(), 0u);
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:b", "Fn");
+    ASSERT_EQ(STANDIN_LogCount(), 1u);
+    EXPECT_STREQ(STANDIN_LogGet(0)->body, "b");
+}
+
+TEST_F(LornTest, RecordedEventsStayValidWhileMoreArrive)
+{
+    LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:first", "Fn");
+    const STANDIN_LogEvent *first = STANDIN_LogGet(0);
+    for (unsigned i = 0; i < 1000; ++i) {
+        LORN_LogWrite(LORN_LEVEL_INFO, 0u, 0u, "%s:%u", "Fn", i);
+    }
+    EXPECT_EQ(first, STANDIN_LogGet(0));
+    EXPECT_STREQ(first->body, "first");
+    EXPECT_STREQ(STANDIN_LogGet(1000)->body, "999");
+}
+
+}  // namespace
