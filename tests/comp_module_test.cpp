@@ -1,0 +1,258 @@
+// COMP module: start and stop, the smooth timer, the model's lookups and hooks, and message release.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "comp_fixture.h"
+#include "platform/lorn.h"
+
+namespace {
+
+using CompModuleTest = CompTest;
+using CompStartTest = StandinTest;
+
+TEST_F(CompModuleTest, SmoothTimerIsCreatedStoppedWithItsAttributes)
+{
+    const STANDIN_TimerInfo *timer = SmoothTimer();
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->thHandle, ZELM_INFRA_GetThHandle());
+    EXPECT_EQ(timer->cbPair.callback, &ZelmCompSmoothTimerCbk);
+    EXPECT_EQ(timer->cbPair.userData, Cb());
+    EXPECT_EQ(timer->mode, 1u);
+    EXPECT_EQ(timer->interval, 5000u);
+    EXPECT_EQ(timer->nameLen, 14u);
+    EXPECT_STREQ(timer->name, "ZelmCompSmooth");
+    EXPECT_EQ(timer->running, 0u);
+    EXPECT_EQ(STANDIN_TimerAttrAliveCount(), 0u);
+    EXPECT_TRUE(zt::HasLog("[ZELM] comp init ok.", LORN_LEVEL_INFO, "ZELM_COMP_Init"));
+}
+
+TEST_F(CompModuleTest, StopReleasesEveryRecordAndTheTimer)
+{
+    Announce(5);
+    ASSERT_EQ(AddType(10), 0u);
+    ASSERT_EQ(AddComp(5, 1, 10), 0u);
+    ASSERT_EQ(AddComp(6, 2, 10), 0u);
+    Settle();
+    StopLibrary();
+    EXPECT_EQ(SmoothTimer()->alive, 0u);
+    EXPECT_TRUE(zt::HasLog("[ZELM] comp finit ok.", LORN_LEVEL_INFO, "ZELM_COMP_FInit"));
+
+    const size_t logs = zt::PlainLog().size();
+    ZELM_COMP_FInit(nullptr);
+    EXPECT_EQ(zt::PlainLog().size(), logs);
+}
+
+TEST_F(CompModuleTest, StopWithCallsPendingLeavesNoHostBlock)
+{
+    const QOF_ConnHandle agent = Announce(5);
+    STANDIN_AgentScript slow{};
+    slow.latencyMs = 60000;
+    ASSERT_EQ(STANDIN_AgentSetScript(agent, &slow), 0);
+    ASSERT_EQ(AddType(10), 0u);
+    ASSERT_EQ(AddComp(5, 1, 10), 0u);
+    ASSERT_EQ(AddComp(5, 2, 10), 0u);
+    ZELM_ComponentDeleteByLoc(5);
+    ASSERT_EQ(STANDIN_RpcPendingCount(), 3u);
+
+    StopLibrary();  // fails the pending calls first, then checks the host's live blocks
+    EXPECT_EQ(STANDIN_RpcPendingCount(), 0u);
+}
+
+TEST_F(CompModuleTest, CompletionForAControlBlockNotCurrentIsIgnored)
+{
+    ZelComponentMsg entry{};
+    entry.compTypeName = strdup("kept");
+    ZelCompPublishReqMsg req = {5, ZELM_COMP_OP_ADD, 1, 0, &entry};
+    const uint32_t reply = 0;
+    const std::string ignored = "zelm comp, publish component cbk ignored, control block is not current.";
+
+    int stranger = 0;
+    ZelmCompPublishComponentCbk({1, 0}, &req, const_cast<uint32_t *>(&reply), &stranger);
+    EXPECT_EQ(zt::CountLog(ignored, "ZelmCompPublishComponentCbk"), 1u);
+
+    void *released = Cb();
+    StopLibrary();
+    ZelmCompPublishComponentCbk({1, 0}, &req, const_cast<uint32_t *>(&reply), released);
+    EXPECT_EQ(zt::CountLog(ignored), 2u);
+    EXPECT_STREQ(entry.compTypeName, "kept") << "the request is left untouched";
+    free(entry.compTypeName);
+}
+
+TEST_F(CompModuleTest, CompletionWithoutRequestOnlyLogs)
+{
+    ZelmCompPublishComponentCbk({0, 3}, nullptr, nullptr, Cb());
+    EXPECT_TRUE(zt::HasLog("zelm comp, publish component cbk fail, inmsg is null, success:0 errno:3", LORN_LEVEL_ERROR,
+                           "ZelmCompPublishComponentCbk"));
+}
+
+TEST_F(CompModuleTest, EntriesNeedTheModuleStarted)
+{
+    StopLibrary();
+    const ZelmCompInstCfg comp = zt::CompCfg(5, 1, 10, "comp");
+    const ZelmCompNodeCfg type = zt::CompNodeCfg(10, "type");
+    EXPECT_EQ(ZELM_ComponentProc(&comp, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(ZELM_CompNodeProc(&type, 0), 0xFFFFFFFFu);
+    ZELM_ComponentDeleteByLoc(5);
+    EXPECT_TRUE(zt::HasLog("ZELM Proc component table get compCb failed.", LORN_LEVEL_ERROR));
+    EXPECT_TRUE(zt::HasLog("ZELM Proc compNode table get compCb failed.", LORN_LEVEL_ERROR));
+    EXPECT_TRUE(zt::HasLog("ZELM delete component by locIndex get compCb failed.", LORN_LEVEL_ERROR,
+                           "ZELM_ComponentDeleteByLoc"));
+}
+
+TEST_F(CompModuleTest, TypesThreeAndTwoHundredSevenAreZeroRecordsWithoutLookup)
+{
+    for (uint32_t compType : {3u, 207u}) {
+        ZelmCompNodeCfg out;
+        std::memset(&out, 0xAB, sizeof(out));
+        const size_t logs = zt::PlainLog().size();
+        ASSERT_EQ(ZELM_COMP_GetCompNodeCfg(Cb(), compType, &out), 0u);
+        EXPECT_EQ(zt::PlainLog().size(), logs);
+        ZelmCompNodeCfg expected{};
+        expected.compType = compType;
+        EXPECT_EQ(std::memcmp(&out, &expected, sizeof(out)), 0) << compType;
+    }
+}
+
+TEST_F(CompModuleTest, CompNodeLookupAndStore)
+{
+    ZelmCompNodeCfg out;
+    std::memset(&out, 0xAB, sizeof(out));
+    const ZelmCompNodeCfg untouched = out;
+    EXPECT_EQ(ZELM_COMP_GetCompNodeCfg(Cb(), 10, &out), 0xFFFFFFFFu);
+    EXPECT_EQ(std::memcmp(&out, &untouched, sizeof(out)), 0);
+    EXPECT_TRUE(zt::HasLog("zelm get compNode from compNodeTree compType 10 is failed.", LORN_LEVEL_INFO));
+
+    const ZelmCompNodeCfg first = zt::CompNodeCfg(10, "first");
+    const ZelmCompNodeCfg second = zt::CompNodeCfg(10, "second", 2, "f2", "e2");
+    ASSERT_EQ(ZELM_COMP_SetCompNodeCfg(Cb(), 10, &first), 0u);
+    ASSERT_EQ(ZELM_COMP_SetCompNodeCfg(Cb(), 10, &second), 0u);
+    EXPECT_EQ(zt::CountLog("zelm set compNode from compNodeTree compType 10 is success."), 2u);
+    EXPECT_EQ(ZEL_SET_Count(Cb()->compNodeTree), 1u);
+    ASSERT_EQ(ZELM_COMP_GetCompNodeCfg(Cb(), 10, &out), 0u);
+    EXPECT_EQ(std::memcmp(&out, &second, sizeof(out)), 0);
+    EXPECT_TRUE(zt::HasLog("zelm get compNode from compNodeTree compType 10 is success.", LORN_LEVEL_INFO));
+
+    STANDIN_HostFailNth(1);
+    EXPECT_EQ(ZELM_COMP_SetCompNodeCfg(Cb(), 11, &first), 0xFFFFFFFFu);
+    EXPECT_TRUE(zt::HasLog("zelm set compNode from compNodeTree compType 11 is failed.", LORN_LEVEL_INFO));
+}
+
+TEST_F(CompModuleTest, StateSwitchToTheSameValueIsLogged)
+{
+    ZelmCompLocation *location = ZelmCompTryAddLocation(Cb(), 5);
+    ASSERT_NE(location, nullptr);
+    EXPECT_EQ(ZelmCompTryAddLocation(Cb(), 5), location);
+    ZelmComponent *component = ZelmLocationTryAddComp(location, 1);
+    ASSERT_NE(component, nullptr);
+    EXPECT_EQ(ZelmLocationTryAddComp(location, 1), component);
+    ZelmCompSetState(component, ZELM_COMP_STATE_CFG);
+    EXPECT_TRUE(zt::HasLog("zelm comp, state switch : 0->0", LORN_LEVEL_INFO, "ZelmCompSetState"));
+}
+
+TEST_F(CompModuleTest, DestroyingAMissingLocationDoesNothing)
+{
+    const size_t logs = zt::PlainLog().size();
+    ZelmCompTryDestroyLocation(Cb(), 5);
+    EXPECT_EQ(zt::PlainLog().size(), logs);
+}
+
+TEST_F(CompModuleTest, LocationHooksRefuseAnotherSize)
+{
+    alignas(ZelmCompLocation) unsigned char entry[sizeof(ZelmCompLocation)] = {};
+    const std::string expected = std::to_string(sizeof(ZelmCompLocation));
+    EXPECT_EQ(ZelmCompLocationTreeInit(entry, 3), 0xFFFFFFFFu);
+    EXPECT_TRUE(zt::HasLog("zelm comp, location init, len dismatch, 3 != " + expected, LORN_LEVEL_ERROR));
+    ZelmCompLocationTreeFini(entry, 3);
+    EXPECT_TRUE(zt::HasLog("zelm comp, location fini, len dismatch, 3 != " + expected, LORN_LEVEL_ERROR));
+
+    STANDIN_HostFailNth(2);  // the entry is made, its component set is not
+    EXPECT_EQ(ZelmCompTryAddLocation(Cb(), 5), nullptr);
+    EXPECT_TRUE(zt::HasLog("zelm comp, location tree create failed", LORN_LEVEL_ERROR, "ZelmCompLocationTreeInit"));
+    EXPECT_EQ(ZEL_SET_Count(Cb()->locationTree), 0u);
+}
+
+TEST_F(CompModuleTest, MessageReleaseFreesOnlyWhatIsSet)
+{
+    const ZelmCompInstCfg comp = zt::CompCfg(5, 1, 10, "comp");
+    const ZelmCompNodeCfg type = zt::CompNodeCfg(10, "type");
+    ZelComponentMsg entry{};
+    ASSERT_EQ(ZelmSetZelCompNameMsg(&comp, &type, &entry), 0u);
+    EXPECT_STREQ(entry.compInstName, "comp");
+    EXPECT_STREQ(entry.compExtName, "ext");
+    EXPECT_EQ(entry.compInst, 0u) << "texts only";
+    ZelmFreeZelComponentMsg(&entry);
+    ZelmFreeZelComponentMsg(&entry);
+    EXPECT_EQ(entry.compTypeName, nullptr);
+
+    const size_t live = STANDIN_HostLiveBlocks();
+    ZelCompPublishReqMsg req = {5, 0, 0, 0, static_cast<ZelComponentMsg *>(ZELM_Malloc(sizeof(ZelComponentMsg)))};
+    ASSERT_NE(req.compList, nullptr);
+    ZelmCompDeepFreePublishReqMsg(&req);
+    EXPECT_EQ(STANDIN_HostLiveBlocks(), live);
+    ZelmCompDeepFreePublishReqMsg(nullptr);
+}
+
+// Fails each host allocation of a start in turn; whatever step of the COMP module it hits, nothing is left behind.
+TEST_F(CompStartTest, EveryFailedAllocationOfAStartLeavesNothingBehind)
+{
+    const char *const compLines[] = {
+        "[ZELM] comp init failed. create comp cb error.",
+        "[ZELM] comp init failed. sub location link error.",
+        "[ZELM] comp init failed. create location tree or comp tree error.",
+    };
+    size_t seen[3] = {};
+    for (uint64_t nth = 1;; ++nth) {
+        ASSERT_LT(nth, 200u);
+        STANDIN_Reset();
+        STANDIN_HostFailNth(nth);
+        if (ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree) == 0) {
+            ZELM_FInit();
+            break;
+        }
+        for (size_t i = 0; i < 3; ++i) {
+            seen[i] += zt::CountLog(compLines[i], "ZELM_COMP_Init");
+        }
+        if (zt::CountLog(compLines[2]) != 0) {
+            EXPECT_EQ(STANDIN_TimerFind("ZelmCompSmooth")->alive, 0u) << nth;
+        }
+        ZELM_FInit();
+        EXPECT_EQ(STANDIN_HostLiveBlocks(), 0u) << "failing allocation " << nth;
+        EXPECT_EQ(STANDIN_TimerAliveCount(), 0u) << nth;
+        EXPECT_EQ(STANDIN_TimerAttrAliveCount(), 0u) << nth;
+    }
+    EXPECT_EQ(seen[0], 1u);
+    EXPECT_EQ(seen[1], 1u);
+    EXPECT_EQ(seen[2], 2u) << "the location tree, then the compNode tree";
+}
+
+TEST_F(CompStartTest, TimerFailuresFailTheStart)
+{
+    // The LOCATION module makes its timer first: the COMP module's calls come second.
+    struct Case {
+        const char *platformFn;
+        uint64_t nth;
+        const char *line;
+        uint64_t setAttrCalls;  // all four are set even when one fails
+    };
+    const Case cases[] = {
+        {"QOF_TimerCreateAttr", 2, "[ZELM] comp init create smooth timer attr failed.", 4},
+        {"QOF_TimerSetAttr", 5, "[ZELM] comp init set smooth timer attr failed.", 8},
+        {"QOF_TimerCreate", 2, "[ZELM] comp init create smooth timer failed.", 8},
+    };
+    for (const Case &c : cases) {
+        STANDIN_Reset();
+        ASSERT_EQ(STANDIN_FailCall(c.platformFn, c.nth, 1), 0);
+        EXPECT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), 0xFFFFFFFFu) << c.platformFn;
+        EXPECT_TRUE(zt::HasLog(c.line, LORN_LEVEL_ERROR, "ZelmCompInitSmoothTimer")) << c.platformFn;
+        EXPECT_TRUE(zt::HasLog("[ZELM] comp init failed. init smooth timer error.", LORN_LEVEL_ERROR, "ZELM_COMP_Init"));
+        EXPECT_TRUE(zt::HasLog("zelm init, create mod 3 fail", LORN_LEVEL_ERROR));
+        EXPECT_EQ(STANDIN_CallCount("QOF_TimerSetAttr"), c.setAttrCalls) << c.platformFn;
+        EXPECT_EQ(STANDIN_TimerAttrAliveCount(), 0u) << c.platformFn;
+        ZELM_FInit();
+        EXPECT_EQ(STANDIN_HostLiveBlocks(), 0u) << c.platformFn;
+        EXPECT_EQ(STANDIN_TimerAliveCount(), 0u) << c.platformFn;
+    }
+}
+
+}  // namespace
