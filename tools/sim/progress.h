@@ -1,0 +1,33 @@
+// Progress of a long run on stderr: virtual time, events applied, requests sent.
+#ifndef ZELM_SIM_PROGRESS_H
+#define ZELM_SIM_PROGRESS_H
+
+#include <chrono>
+#include <cstdio>
+
+#include "sim_state.h"
+
+namespace zsim {
+
+class Progress {
+public:
+    explicit Progress(FILE *out);
+    // Shows the state when the run has lasted a while; cheap to call often.
+    void Update(const SimState &s, Ms now);
+    // Ends the display (a final line), if anything was shown.
+    void Finish(const SimState &s, Ms now);
+
+private:
+    void Show(const SimState &s, Ms now, bool last);
+
+    using Clock = std::chrono::steady_clock;
+    FILE *out_;
+    bool tty_;
+    bool shown_ = false;
+    Clock::time_point start_;
+    Clock::time_point lastShown_;
+};
+
+}  // namespace zsim
+
+#endif

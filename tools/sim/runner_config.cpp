@@ -1,0 +1,229 @@
+// Configuration events: delivering table messages to the library, keeping the configuration, noting
+// beforehand what the library's rules will make of each delete.
+#include <cstring>
+
+#include "lib_view.h"
+#include "runner.h"
+#include "zelm.h"
+#include "zelm_standin.h"
+
+namespace zsim {
+
+namespace {
+
+uint32_t RecordLen(CfgClass cls)
+{
+    switch (cls) {
+    case CfgClass::Location:
+        return sizeof(ZelmLocInstCfg);
+    case CfgClass::LogicGroup:
+        return sizeof(ZelmLogicLocGrpCfg);
+    case CfgClass::Component:
+        return sizeof(ZelmCompInstCfg);
+    case CfgClass::CompNode:
+        return sizeof(ZelmCompNodeCfg);
+    }
+    return 0;
+}
+
+std::string KeyOf(const Atom &a)
+{
+    switch (a.cls) {
+    case CfgClass::Location:
+        return "LocId " + std::to_string(a.rec.loc.LocId);
+    case CfgClass::LogicGroup:
+        return "locIndex " + std::to_string(a.rec.grp.locIndex);
+    case CfgClass::Component:
+        return std::to_string(a.rec.comp.locIndex) + "/" + std::to_string(a.rec.comp.compInst);
+    case CfgClass::CompNode:
+        return "compType " + std::to_string(a.rec.node.compType);
+    }
+    return "?";
+}
+
+const char *OpName(uint16_t op)
+{
+    return op == ZELM_CFG_OP_ADD ? "add" : op == ZELM_CFG_OP_MOD ? "update" : op == ZELM_CFG_OP_DEL ? "delete" : "op";
+}
+
+std::string Hex(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%#x", v);
+    return buf;
+}
+
+}  // namespace
+
+void Simulation::ApplyConfig(const Event &ev)
+{
+    const Ms now = STANDIN_Now();
+    state_.counters.configMessages++;
+    state_.counters.atoms += ev.atoms.size();
+    if (state_.libraryRunning) {
+        for (const Atom &a : ev.atoms) {
+            NoteBeforeDelivery(a);
+        }
+    }
+    for (const Atom &a : ev.atoms) {
+        const AtomEffect e = state_.config.Apply(a);
+        if (e.kind == AtomEffect::Ignored) {
+            state_.ignored.push_back({now, a.cls, a.opCode, a.seq, KeyOf(a), e.reason});
+        }
+        if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
+            const char *why = "deleted while the library was stopped: no withdrawal was sent";
+            if (a.cls == CfgClass::Location) {
+                state_.locHistory[a.rec.loc.LocId].deleteNote = why;
+            } else if (a.cls == CfgClass::Component) {
+                state_.compHistory[CompKey{a.rec.comp.locIndex, a.rec.comp.compInst}].deleteNote = why;
+            }
+        }
+        if (!state_.libraryRunning && a.cls == CfgClass::Location && e.kind == AtomEffect::Stored) {
+            state_.locHistory[a.rec.loc.LocId].storedWhileStopped = true;
+        }
+    }
+    if (!state_.libraryRunning) {
+        state_.counters.heldAtoms += ev.atoms.size();
+        trace_.Line(now, "CFG", std::to_string(ev.atoms.size()) +
+                                    " atoms kept by the configuration server: the library is stopped");
+        return;
+    }
+    Deliver(ev.atoms, false);
+}
+
+void Simulation::NoteBeforeDelivery(const Atom &a)
+{
+    const bool del = a.opCode == ZELM_CFG_OP_DEL;
+    const bool store = a.opCode == ZELM_CFG_OP_ADD || a.opCode == ZELM_CFG_OP_MOD;
+    switch (a.cls) {
+    case CfgClass::Location: {
+        if (!IsServiceImage(a.rec.loc.imageName) || (!del && !store)) {
+            return;
+        }
+        const uint32_t id = a.rec.loc.LocId;
+        LocHistory &h = state_.locHistory[id];
+        if (store) {
+            h = LocHistory{};
+            h.haAtStore = state_.haRole;
+            return;
+        }
+        const locationInst *inst = LibLocation(id);
+        if (inst == nullptr) {
+            h.deleteNote = "the library did not hold it: no withdrawal was sent";
+        } else if (inst->publishState == ZELM_LOC_STATE_CFG) {
+            h.deleteNote = "deleted before its publication completed: no withdrawal was sent";
+        } else {
+            state_.indexHistory[id] = {STANDIN_Now(), "location " + std::to_string(id) + " was deleted"};
+            const osNodeInst *os = LibOsNode(inst->osNodeId);
+            if (state_.haRole != 0) {
+                h.deleteNote = "deleted while HA role " + std::to_string(state_.haRole) +
+                               " forbade publication: no withdrawal was sent";
+            } else if (os == nullptr || os->chanHandle == 0) {
+                h.deleteNote = "deleted while its OS node had no channel: no withdrawal was sent";
+            } else {
+                h.deleteNote.clear();
+            }
+        }
+        return;
+    }
+    case CfgClass::LogicGroup: {
+        const uint32_t idx = a.rec.grp.locIndex;
+        if (LibLocation(idx) == nullptr) {
+            return;
+        }
+        if (store) {
+            state_.locHistory[idx].withdrawnByGroupDelete = false;
+        } else if (del && LibGroup(idx) != nullptr) {
+            state_.locHistory[idx].withdrawnByGroupDelete = true;
+            state_.indexHistory[idx] = {STANDIN_Now(), "the logic group of location " + std::to_string(idx) + " was deleted"};
+        }
+        return;
+    }
+    case CfgClass::Component: {
+        if (a.rec.comp.cfgStatus >= 0 || (!del && !store)) {
+            return;
+        }
+        const CompKey key{a.rec.comp.locIndex, a.rec.comp.compInst};
+        CompHistory &h = state_.compHistory[key];
+        if (store) {
+            h.deleteNote.clear();
+            return;
+        }
+        const ZelmCompLocation *loc = LibCompLocation(key.first);
+        const ZelmComponent *comp = LibComponent(key.first, key.second);
+        if (loc == nullptr || comp == nullptr) {
+            h.deleteNote = "the library did not hold it: no withdrawal was sent";
+        } else if (loc->chanHandle == 0) {
+            h.deleteNote = "deleted while location index " + std::to_string(key.first) +
+                           " had no channel: no withdrawal was sent";
+        } else if (!LibTypeReady(comp->cfg.compType)) {
+            h.deleteNote = "deleted while its type " + std::to_string(comp->cfg.compType) +
+                           " was missing: no withdrawal could be built";
+        } else {
+            h.deleteNote.clear();
+        }
+        return;
+    }
+    case CfgClass::CompNode:
+        return;
+    }
+}
+
+void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
+{
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    for (const Atom &a : atoms) {
+        STANDIN_MsgAddAtom(msg, ClassId(a.cls), a.opCode, a.seq, &a.rec, RecordLen(a.cls));
+    }
+    const size_t before = STANDIN_ReplyCount();
+    uint32_t handlerResult = 0;
+    const uint32_t rc = STANDIN_MsgDeliverNow(msg, &handlerResult);
+    if (rc != 0) {
+        trace_.Line(STANDIN_Now(), "CFG", "message of " + std::to_string(atoms.size()) +
+                                              " atoms not delivered: no handler registered for its class");
+        return;
+    }
+    if (STANDIN_ReplyCount() > before) {
+        TraceReply(atoms);
+    } else {
+        trace_.Line(STANDIN_Now(), "CFG", std::string(replay ? "replayed " : "") + "message of " +
+                                              std::to_string(atoms.size()) + " atoms: no reply, handler result " +
+                                              Hex(handlerResult));
+    }
+    STANDIN_ReplyClear();
+}
+
+void Simulation::TraceReply(const std::vector<Atom> &atoms)
+{
+    const STANDIN_Reply *r = STANDIN_ReplyGet(STANDIN_ReplyCount() - 1);
+    const Ms now = STANDIN_Now();
+    for (size_t i = 0; i < r->opInfoNum && i < atoms.size(); ++i) {
+        if (r->opInfos[i].code != 0) {
+            const Atom &a = atoms[i];
+            state_.rejected.push_back({now, a.cls, a.opCode, a.seq, KeyOf(a), "code " + Hex(r->opInfos[i].code)});
+        }
+    }
+    if (!trace_.On()) {
+        return;
+    }
+    std::string s = "reply to " + std::to_string(atoms.size()) + (atoms.size() == 1 ? " atom:" : " atoms:");
+    for (size_t i = 0; i < r->opInfoNum; ++i) {
+        if (i == 8 && r->opInfoNum > 9) {
+            s += " ... (" + std::to_string(r->opInfoNum - 8) + " more)";
+            break;
+        }
+        const STANDIN_OpInfo &o = r->opInfos[i];
+        s += (i == 0 ? " " : ", ");
+        if (i < atoms.size()) {
+            s += std::string(ClassName(atoms[i].cls)) + " " + KeyOf(atoms[i]) + " ";
+        }
+        s += std::string(OpName(o.opCode)) + (o.opCode > ZELM_CFG_OP_DEL ? " " + std::to_string(o.opCode) : "") +
+             " seq " + std::to_string(o.seq) + " code " + Hex(o.code);
+    }
+    if (r->hasRetCode != 0) {
+        s += "; return code " + std::to_string(r->retCode);
+    }
+    trace_.Line(now, "CFG", s);
+}
+
+}  // namespace zsim

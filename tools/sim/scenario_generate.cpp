@@ -1,0 +1,179 @@
+// Expanding a `generate:` block: a regular cluster and its configuration, written compactly.
+#include <cstdio>
+#include <cstring>
+
+#include "scenario_parse.h"
+
+namespace zsim {
+
+namespace {
+
+struct GenerateSpec {
+    uint32_t nodes = 0;
+    uint32_t locationsPerNode = 0;
+    uint32_t componentTypes = 0;
+    uint32_t componentsPerLocation = 0;
+    uint32_t atomsPerMessage = 1000;
+    Ms configAt = 0;
+    Ms linkAt = 1000;
+    std::string image = "app.service";
+};
+
+int Digits(uint64_t n)
+{
+    int d = 1;
+    while (n >= 10) {
+        n /= 10;
+        ++d;
+    }
+    return d;
+}
+
+std::string Numbered(const char *prefix, uint64_t i, uint64_t count)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s-%0*llu", prefix, Digits(count), static_cast<unsigned long long>(i));
+    return buf;
+}
+
+void CopyText(char *field, size_t size, const std::string &text)
+{
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), std::min(text.size(), size - 1));
+}
+
+// Appends atoms to the current message at `at`, starting a new one every `perMessage` atoms.
+class MessageSink {
+public:
+    MessageSink(Scenario &sc, Ms at, Mark mark, uint32_t perMessage) : sc_(sc), at_(at), mark_(mark), per_(perMessage) {}
+    void Add(const Atom &a)
+    {
+        if (cur_ == nullptr || cur_->atoms.size() >= per_) {
+            Event ev;
+            ev.at = at_;
+            ev.mark = mark_;
+            ev.kind = EventKind::Config;
+            sc_.events.push_back(std::move(ev));
+            cur_ = &sc_.events.back();
+        }
+        cur_->atoms.push_back(a);
+        cur_->atoms.back().seq = static_cast<uint16_t>(++seq_);
+    }
+    void Flush() { cur_ = nullptr; }
+
+private:
+    Scenario &sc_;
+    Ms at_;
+    Mark mark_;
+    uint32_t per_;
+    Event *cur_ = nullptr;
+    uint64_t seq_ = 0;
+};
+
+}  // namespace
+
+void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
+{
+    r.CheckKeys(block,
+                {"nodes", "locationsPerNode", "componentTypes", "componentsPerLocation", "atomsPerMessage", "configAt",
+                 "linkAt", "image"},
+                "generate");
+    GenerateSpec g;
+    g.nodes = r.U32(r.Required(block, "nodes", "generate"), "nodes");
+    if (block["locationsPerNode"]) g.locationsPerNode = r.U32(block["locationsPerNode"], "locationsPerNode");
+    if (block["componentTypes"]) g.componentTypes = r.U32(block["componentTypes"], "componentTypes");
+    if (block["componentsPerLocation"]) g.componentsPerLocation = r.U32(block["componentsPerLocation"], "componentsPerLocation");
+    if (block["atomsPerMessage"]) g.atomsPerMessage = static_cast<uint32_t>(r.UInt(block["atomsPerMessage"], 65535, "atomsPerMessage"));
+    if (block["configAt"]) g.configAt = r.Duration(block["configAt"], "configAt");
+    if (block["linkAt"]) g.linkAt = r.Duration(block["linkAt"], "linkAt");
+    if (block["image"]) g.image = r.Text(block["image"], "image");
+    if (g.nodes == 0 || g.nodes > 4096) {
+        r.Fail(block["nodes"], "generate.nodes must be from 1 to 4096");
+    }
+    if (g.atomsPerMessage == 0) {
+        r.Fail(block["atomsPerMessage"], "atomsPerMessage must be at least 1");
+    }
+    if (g.image.size() >= sizeof(ZelmLocInstCfg::imageName)) {
+        r.Fail(block["image"], "image is longer than its field (31 characters at most)");
+    }
+    if (g.componentsPerLocation > 0 && g.componentTypes == 0) {
+        r.Fail(block, "generated components need componentTypes");
+    }
+    const uint64_t locations = uint64_t{g.nodes} * g.locationsPerNode;
+    if (locations * (g.componentsPerLocation + 1) > 10000000) {
+        r.Fail(block, "generate asks for more than ten million records");
+    }
+    const Mark mark = YamlReader::MarkOf(block);
+
+    // Sixteen slots per chassis, so that positions stay realistic and distinct.
+    const size_t firstNode = sc.nodes.size();
+    for (uint32_t i = 0; i < g.nodes; ++i) {
+        NodeDecl d;
+        d.name = Numbered("node", i + 1, g.nodes);
+        d.chassis = 1 + i / 16;
+        d.slot = 1 + i % 16;
+        d.cpu = 0;
+        d.osNodeId = OsNodeIdOf(d.chassis, d.slot, d.cpu);
+        sc.nodes.push_back(d);
+    }
+
+    MessageSink sink(sc, g.configAt, mark, g.atomsPerMessage);
+    for (uint32_t t = 1; t <= g.componentTypes; ++t) {
+        Atom a;
+        a.cls = CfgClass::CompNode;
+        a.rec.node.compType = t;
+        a.rec.node.compClass = 1;
+        CopyText(a.rec.node.compTypeName, sizeof a.rec.node.compTypeName, Numbered("type", t, g.componentTypes));
+        CopyText(a.rec.node.compFileName, sizeof a.rec.node.compFileName, Numbered("type", t, g.componentTypes) + ".bin");
+        sink.Add(a);
+    }
+    sink.Flush();
+    for (uint64_t l = 1; l <= locations; ++l) {
+        Atom a;
+        a.cls = CfgClass::Location;
+        a.rec.loc.LocId = static_cast<uint32_t>(l);
+        a.rec.loc.OsInst = sc.nodes[firstNode + (l - 1) / g.locationsPerNode].osNodeId;
+        CopyText(a.rec.loc.LocName, sizeof a.rec.loc.LocName, Numbered("loc", l, locations));
+        CopyText(a.rec.loc.imageName, sizeof a.rec.loc.imageName, g.image);
+        sink.Add(a);
+    }
+    sink.Flush();
+    uint64_t inst = 0;
+    const uint64_t comps = locations * g.componentsPerLocation;
+    for (uint64_t l = 1; l <= locations; ++l) {
+        for (uint32_t c = 0; c < g.componentsPerLocation; ++c) {
+            ++inst;
+            Atom a;
+            a.cls = CfgClass::Component;
+            a.rec.comp.compInst = static_cast<uint32_t>(inst);
+            a.rec.comp.compType = static_cast<uint32_t>(1 + inst % g.componentTypes);
+            a.rec.comp.locIndex = static_cast<uint32_t>(l);
+            a.rec.comp.cfgStatus = INT32_MIN;
+            CopyText(a.rec.comp.compInstName, sizeof a.rec.comp.compInstName, Numbered("comp", inst, comps));
+            sink.Add(a);
+        }
+    }
+
+    for (uint32_t i = 0; i < g.nodes; ++i) {
+        Event ev;
+        ev.at = g.linkAt;
+        ev.mark = mark;
+        ev.kind = EventKind::Link;
+        ev.node = firstNode + i;
+        ev.up = true;
+        sc.events.push_back(ev);
+    }
+    for (uint64_t l = 1; l <= locations; ++l) {
+        Event ev;
+        ev.at = g.linkAt;
+        ev.mark = mark;
+        ev.kind = EventKind::LocationStatus;
+        ev.node = firstNode + (l - 1) / g.locationsPerNode;
+        ev.service = Numbered("loc", l, locations);
+        ev.locIndex = static_cast<uint32_t>(l);
+        ev.up = true;
+        sc.events.push_back(ev);
+    }
+}
+
+}  // namespace zsim

@@ -1,0 +1,20 @@
+// Private to the scenario parser: the pieces shared by its files.
+#ifndef ZELM_SIM_SCENARIO_PARSE_H
+#define ZELM_SIM_SCENARIO_PARSE_H
+
+#include <vector>
+
+#include "scenario.h"
+#include "yaml_read.h"
+
+namespace zsim {
+
+// The index of the declared node named by `node`; fails on an unknown name.
+size_t FindNode(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes);
+Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes, uint16_t defaultSeq);
+// Expands a `generate:` block into nodes and events appended to `sc` (events unsorted).
+void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc);
+
+}  // namespace zsim
+
+#endif

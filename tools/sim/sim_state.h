@@ -1,0 +1,115 @@
+// What the simulator knows while it runs: the cluster as the host sees it, the configuration, and the
+// history that explains drift later.
+#ifndef ZELM_SIM_SIM_STATE_H
+#define ZELM_SIM_SIM_STATE_H
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "config_model.h"
+#include "platform/qof.h"
+#include "scenario.h"
+
+namespace zsim {
+
+struct NodeState {
+    QOF_ConnHandle handle = 0;  // the agent's server handle; 0 without an agent
+    bool linkUp = false;
+    bool linkEverUp = false;
+    bool upWhileForbidden = false;  // its latest link-up came while the HA role forbade publication
+    bool agentDown = false;
+    // Publication traffic to this agent.
+    uint64_t requests = 0;
+    uint64_t failures = 0;
+    uint64_t pending = 0;
+};
+
+// How the latest withdrawal (operation type 1) of one key went.
+enum class Withdrawal { None, Pending, Applied, Failed, NoReply, Refused };
+
+struct WithdrawalRec {
+    Withdrawal state = Withdrawal::None;
+    uint32_t code = 0;  // the agent's result, or the refusal status
+};
+
+struct LocHistory {
+    uint32_t haAtStore = 0;          // the HA role when its latest record was delivered
+    bool storedWhileStopped = false;
+    std::string deleteNote;          // why its latest delete sent no withdrawal; empty when one was sent
+    bool withdrawnByGroupDelete = false;
+    WithdrawalRec withdrawal;
+};
+
+struct CompHistory {
+    std::string deleteNote;
+    WithdrawalRec withdrawal;
+};
+
+// The latest event that made the library forget the components of a location index, as a cause:
+// "location index 6 moved to 16 (batch-6 on n3)", "location 4 was deleted".
+struct IndexHistory {
+    Ms at = 0;
+    std::string note;
+};
+
+struct AtomNote {
+    Ms at = 0;
+    CfgClass cls = CfgClass::Location;
+    uint16_t opCode = 0;
+    uint16_t seq = 0;
+    std::string key;
+    std::string reason;  // ignored: the filter; rejected: the reply code
+};
+
+struct Counters {
+    uint64_t locRequests = 0;
+    uint64_t compRequests = 0;
+    uint64_t refused = 0;
+    uint64_t failedCompletions = 0;  // a non-zero result or no reply
+    uint64_t retries = 0;
+    uint64_t configMessages = 0;
+    uint64_t atoms = 0;
+    uint64_t heldAtoms = 0;  // configuration that arrived while the library was stopped
+    std::map<std::string, uint64_t> ticks;
+};
+
+struct SimState {
+    explicit SimState(const Scenario &s) : scenario(s), nodes(s.nodes.size()) {}
+
+    const Scenario &scenario;
+    ConfigModel config;
+    std::vector<NodeState> nodes;
+    // (node, service) -> (announced index, order of the report): the locations available now.
+    std::map<std::pair<size_t, std::string>, std::pair<uint32_t, uint64_t>> available;
+    uint64_t reportOrder = 0;
+    uint32_t haRole = 0;
+    bool libraryRunning = false;
+    Ms lastEventAt = 0;
+    Ms lastHoldingChangeAt = 0;
+    size_t eventsDone = 0;
+
+    std::map<uint32_t, LocHistory> locHistory;
+    std::map<CompKey, CompHistory> compHistory;
+    std::map<uint32_t, IndexHistory> indexHistory;
+    std::vector<AtomNote> ignored;
+    std::vector<AtomNote> rejected;
+    Counters counters;
+
+    // The node whose agent answers on `handle`, or SIZE_MAX.
+    size_t NodeOfHandle(QOF_ConnHandle handle) const;
+    // The node with this OS-node identifier, or SIZE_MAX.
+    size_t NodeOfId(uint32_t osNodeId) const;
+    // For every location index available now, the node that announced it last.
+    std::map<uint32_t, size_t> Announcers() const;
+
+    std::map<QOF_ConnHandle, size_t> byHandle;
+    std::map<uint32_t, size_t> byId;
+};
+
+}  // namespace zsim
+
+#endif

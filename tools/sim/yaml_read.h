@@ -1,0 +1,47 @@
+// Checked reading of YAML values for the scenario parser: every failure names file, line and column.
+#ifndef ZELM_SIM_YAML_READ_H
+#define ZELM_SIM_YAML_READ_H
+
+#include <yaml-cpp/yaml.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+namespace zsim {
+
+class YamlReader {
+public:
+    explicit YamlReader(std::string file) : file_(std::move(file)) {}
+
+    const std::string &file() const { return file_; }
+    static Mark MarkOf(const YAML::Node &node);
+    [[noreturn]] void Fail(const YAML::Node &node, const std::string &msg) const;
+    [[noreturn]] void Fail(Mark mark, const std::string &msg) const;
+
+    // Checks that `node` is a map whose keys are all in `allowed` and appear once.
+    void ExpectMap(const YAML::Node &node, const char *what) const;
+    void CheckKeys(const YAML::Node &map, const std::vector<const char *> &allowed, const char *what) const;
+    // The value of a key that must be present.
+    YAML::Node Required(const YAML::Node &map, const char *key, const char *what) const;
+
+    uint64_t UInt(const YAML::Node &node, uint64_t max, const char *what) const;
+    uint32_t U32(const YAML::Node &node, const char *what) const { return static_cast<uint32_t>(UInt(node, UINT32_MAX, what)); }
+    // A 32-bit word written as an unsigned number (0x80000000) or a signed one (-1).
+    uint32_t Word32(const YAML::Node &node, const char *what) const;
+    bool Bool(const YAML::Node &node, const char *what) const;
+    std::string Text(const YAML::Node &node, const char *what) const;
+    Ms Duration(const YAML::Node &node, const char *what) const;
+
+private:
+    std::string file_;
+};
+
+// The closest of `candidates` to `word`, when close enough to be a likely typo; empty otherwise.
+std::string Suggest(const std::string &word, const std::vector<const char *> &candidates);
+
+}  // namespace zsim
+
+#endif
