@@ -51,6 +51,7 @@ struct Done {
     uint32_t outResult;
     std::vector<uint8_t> in; // first bytes of the input message
     void *userData;
+    const void *inPtr;
 };
 std::vector<Done> g_done;
 int g_depth = 0; // completions running right now
@@ -61,7 +62,7 @@ void OnDone(QOF_RpcResult result, void *inMsg, void *outMsg, void *userData)
     EXPECT_FALSE(g_inCall) << "completion called from inside QOF_ConnRpcCall";
     EXPECT_EQ(g_depth, 0) << "completion re-entered";
     ++g_depth;
-    Done d{STANDIN_Now(), result, outMsg != nullptr, 0, {}, userData};
+    Done d{STANDIN_Now(), result, outMsg != nullptr, 0, {}, userData, inMsg};
     if (outMsg != nullptr) {
         std::memcpy(&d.outResult, outMsg, 4);
     }
@@ -108,6 +109,371 @@ TEST_F(RpcTest, AcceptedCallCompletesInALaterStepWithTheAgentsReply)
     EXPECT_EQ(g_done[0].outResult, 0u);
     EXPECT_EQ(g_done[0].userData, &req);
     EXPECT_EQ(STANDIN_RpcPendingCount(), 0u);
+}
+
+TEST_F(RpcTest, CompletionsComeInCallOrderAndNeverReenter)
+{
+    LocReq req(0, 0);
+    int users[3];
+    for (int &u : users) {
+        ASSERT_EQ(Call("KorbLocSubscribe", req.head, 16, &u), 0u);
+    }
+    STANDIN_RunUntilIdle(100);
+    ASSERT_EQ(g_done.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(g_done[i].userData, &users[i]);
+    }
+}
+
+// A completion that calls again at once, as a retrying host would.
+int g_recalls = 0;
+void CallAgain(QOF_RpcResult result, void *inMsg, void *outMsg, void *userData)
+{
+    OnDone(result, inMsg, outMsg, userData);
+    if (g_recalls-- > 0) {
+        QOF_RpcCbPair pair{CallAgain, userData};
+        g_inCall = true;
+        EXPECT_EQ(QOF_ConnRpcCall(*static_cast<QOF_ConnHandle *>(userData), "KorbLocSubscribe", inMsg, 16, &pair, 0),
+                  0u);
+        g_inCall = false;
+    }
+}
+
+TEST_F(RpcTest, CallMadeFromACompletionCompletesInItsOwnStep)
+{
+    LocReq req(0, 0);
+    g_recalls = 2;
+    QOF_RpcCbPair pair{CallAgain, &handle_};
+    ASSERT_EQ(QOF_ConnRpcCall(handle_, "KorbLocSubscribe", req.head, 16, &pair, 0), 0u);
+    EXPECT_EQ(STANDIN_RunUntilIdle(100), 3u);
+    ASSERT_EQ(g_done.size(), 3u);
+    EXPECT_EQ(g_done[2].atMs, 3u);
+}
+
+TEST_F(RpcTest, UnknownHandleIsRefusedAndNothingElseHappens)
+{
+    LocReq req(0, 0);
+    EXPECT_NE(Call("KorbLocSubscribe", req.head, 16, nullptr, handle_ + 1000), 0u);
+    EXPECT_EQ(STANDIN_RpcPendingCount(), 0u);
+    EXPECT_EQ(STANDIN_PendingSteps(), 0u);
+    STANDIN_RunFor(100);
+    EXPECT_TRUE(g_done.empty());
+    ASSERT_EQ(STANDIN_RpcCallCount(), 1u);
+    EXPECT_EQ(STANDIN_RpcCallGet(0)->outcome, STANDIN_RPC_REFUSED);
+}
+
+TEST_F(RpcTest, InjectedFailureIsReturnedAndNothingIsSent)
+{
+    LocReq req(0, 0);
+    ASSERT_EQ(STANDIN_FailCall("QOF_ConnRpcCall", 2, 5), 0);
+    EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 0u);
+    EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 5u);
+    STANDIN_RunFor(100);
+    EXPECT_EQ(g_done.size(), 1u);
+    EXPECT_EQ(STANDIN_RpcCallGet(1)->callStatus, 5u);
+    EXPECT_EQ(STANDIN_CallCount("QOF_ConnRpcCall"), 2u);
+}
+
+TEST_F(RpcTest, InputMessageIsTheStandinsCopyOfTheRequestBytes)
+{
+    const void *seen = nullptr;
+    {
+        LocReq req(2, 0);
+        ASSERT_EQ(Call("KorbLocSubscribe", req.head, 16), 0u);
+        seen = req.head;
+        PutU32(req.head, 0, 0xDEAD); // the caller's frame changes after the call
+    }
+    STANDIN_RunUntilIdle(10);
+    ASSERT_EQ(g_done.size(), 1u);
+    uint32_t opType = 0;
+    std::memcpy(&opType, g_done[0].in.data(), 4);
+    EXPECT_EQ(opType, 2u);
+    EXPECT_NE(g_done[0].inPtr, seen);
+}
+
+TEST_F(RpcTest, LocationRequestIsDecodedFromItsBytes)
+{
+    LocReq req(2, 2);
+    const char *longName = nullptr;
+    std::string tooLong(300, 'x');
+    longName = tooLong.c_str();
+    for (uint32_t i = 0; i < 2; ++i) {
+        uint8_t *e = req.Entry(i);
+        for (size_t off : {0, 4, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 72, 76, 80, 84, 88, 92}) {
+            PutU32(e, off, static_cast<uint32_t>(1000 * (i + 1) + off));
+        }
+        PutPtr(e, 8, i == 0 ? "loc-a" : longName);
+        PutPtr(e, 56, i == 0 ? "app.service" : nullptr);
+        PutPtr(e, 64, "ext");
+    }
+    ASSERT_EQ(Call("KorbLocSubscribe", req.head, 16), 0u);
+    const STANDIN_RpcCall *call = STANDIN_RpcCallGet(0);
+    EXPECT_EQ(call->kind, STANDIN_RPC_LOC);
+    EXPECT_STREQ(call->method, "KorbLocSubscribe");
+    EXPECT_EQ(call->reqLen, 16u);
+    EXPECT_EQ(call->opType, 2u);
+    ASSERT_EQ(call->entryNum, 2u);
+    ASSERT_EQ(call->decodedNum, 2u);
+    for (uint32_t i = 0; i < 2; ++i) {
+        const STANDIN_LocEntry &d = call->locEntries[i];
+        const uint32_t base = 1000 * (i + 1);
+        const uint32_t got[] = {d.LocId, d.LocType, d.OsInst, d.LocGrp, d.LocParam1, d.Lrid,
+                                d.LocParam2, d.LocParam3, d.LocParam4, d.LocParam5, d.LocParam6, d.reserved1,
+                                d.logicId, d.faultPolicy, d.grpParam1, d.grpParam2, d.grpParam3, d.reserved2};
+        const uint32_t offs[] = {0, 4, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 72, 76, 80, 84, 88, 92};
+        for (size_t k = 0; k < 18; ++k) {
+            EXPECT_EQ(got[k], base + offs[k]) << "entry " << i << " offset " << offs[k];
+        }
+        EXPECT_STREQ(d.LocExtName, "ext");
+    }
+    EXPECT_STREQ(call->locEntries[0].LocName, "loc-a");
+    EXPECT_STREQ(call->locEntries[0].imageName, "app.service");
+    EXPECT_EQ(call->locEntries[0].nullTexts, 0u);
+    EXPECT_EQ(std::string(call->locEntries[1].LocName), std::string(255, 'x')) << "texts are copied bounded";
+    EXPECT_STREQ(call->locEntries[1].imageName, "");
+    EXPECT_EQ(call->locEntries[1].nullTexts, 2u);
+    STANDIN_RunUntilIdle(10);
+}
+
+TEST_F(RpcTest, ComponentRequestIsDecodedFromItsBytes)
+{
+    CompReq req(7, 0, 1);
+    uint8_t *e = req.Entry(0);
+    const size_t offs[] = {0, 4, 40, 44, 48, 52, 56, 60, 64, 68, 72, 76, 80, 84, 88, 92};
+    for (size_t off : offs) {
+        PutU32(e, off, static_cast<uint32_t>(500 + off));
+    }
+    PutPtr(e, 8, "type");
+    PutPtr(e, 16, "file.bin");
+    PutPtr(e, 24, nullptr);
+    PutPtr(e, 32, "inst");
+    PutU32(req.head, 12, 0x77);
+    ASSERT_EQ(Call("KorbCompSubscribe", req.head, 24), 0u);
+    const STANDIN_RpcCall *call = STANDIN_RpcCallGet(0);
+    EXPECT_EQ(call->kind, STANDIN_RPC_COMP);
+    EXPECT_EQ(call->locIndex, 7u);
+    EXPECT_EQ(call->opType, 0u);
+    EXPECT_EQ(call->reserved, 0x77u);
+    ASSERT_EQ(call->decodedNum, 1u);
+    const STANDIN_CompEntry &d = call->compEntries[0];
+    const uint32_t got[] = {d.compType, d.reserved1, d.attr7, d.compClass, d.compInst, d.attr1, d.cfgStatus, d.attr2,
+                            d.locIndex, d.attr3, d.attr4, d.attr5, d.attr6, d.attr8, d.attr9, d.reserved2};
+    for (size_t k = 0; k < 16; ++k) {
+        EXPECT_EQ(got[k], 500 + offs[k]) << "offset " << offs[k];
+    }
+    EXPECT_STREQ(d.compTypeName, "type");
+    EXPECT_STREQ(d.compFileName, "file.bin");
+    EXPECT_STREQ(d.compExtName, "");
+    EXPECT_STREQ(d.compInstName, "inst");
+    EXPECT_EQ(d.nullTexts, 4u);
+    STANDIN_RunUntilIdle(10);
+}
+
+TEST_F(RpcTest, RecorderTellsTheOutcomeOfEachCall)
+{
+    LocReq req(0, 0);
+    ASSERT_EQ(Call("KorbLocSubscribe", req.head, 16), 0u);
+    STANDIN_RunFor(5);
+    const STANDIN_RpcCall *call = STANDIN_RpcCallGet(0);
+    EXPECT_EQ(call->callId, 1u);
+    EXPECT_EQ(call->handle, handle_);
+    EXPECT_EQ(call->timeMs, 0u);
+    EXPECT_EQ(call->completedMs, 1u);
+    EXPECT_EQ(call->outcome, STANDIN_RPC_COMPLETED);
+    EXPECT_EQ(call->result.success, 1u);
+    EXPECT_EQ(call->replied, 1u);
+    EXPECT_EQ(call->replyResult, 0u);
+    EXPECT_EQ(call->flags, 0u);
+}
+
+TEST_F(RpcTest, AgentRefusesTheNextCallsWhenScripted)
+{
+    STANDIN_AgentScript script{};
+    script.refuseNext = 2;
+    script.refuseStatus = 7;
+    ASSERT_EQ(STANDIN_AgentSetScript(handle_, &script), 0);
+    LocReq req(0, 0);
+    EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 7u);
+    EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 7u);
+    EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 0u);
+    STANDIN_RunUntilIdle(10);
+    EXPECT_EQ(g_done.size(), 1u);
+    ASSERT_EQ(STANDIN_AgentGetScript(handle_, &script), 0);
+    EXPECT_EQ(script.refuseNext, 0u);
+}
+
+// One location entry with this LocId and name.
+struct OneLoc : LocReq {
+    OneLoc(uint32_t opType, uint32_t locId, const char *name) : LocReq(opType, 1)
+    {
+        PutU32(Entry(0), 0, locId);
+        PutPtr(Entry(0), 8, name);
+    }
+};
+
+TEST_F(RpcTest, AgentAnswersWithAScriptedResultAndThenHoldsNothingNew)
+{
+    STANDIN_AgentScript script{};
+    script.failNext = 1;
+    script.failResult = 9;
+    STANDIN_AgentSetScript(handle_, &script);
+    OneLoc req(0, 3, "loc3");
+    Call("KorbLocSubscribe", req.head, 16);
+    Call("KorbLocSubscribe", req.head, 16);
+    STANDIN_RunUntilIdle(10);
+    ASSERT_EQ(g_done.size(), 2u);
+    EXPECT_EQ(g_done[0].result.success, 1u);
+    EXPECT_EQ(g_done[0].outResult, 9u);
+    EXPECT_EQ(g_done[1].outResult, 0u);
+    EXPECT_EQ(STANDIN_AgentLocCount(handle_), 1u) << "held after the second, accepted, call only";
+
+    script = {};
+    script.result = 4;
+    STANDIN_AgentSetScript(handle_, &script);
+    OneLoc del(1, 3, "loc3");
+    Call("KorbLocSubscribe", del.head, 16);
+    STANDIN_RunUntilIdle(10);
+    EXPECT_EQ(g_done.back().outResult, 4u) << "a sticky result answers every call";
+    EXPECT_EQ(STANDIN_AgentLocCount(handle_), 1u);
+}
+
+TEST_F(RpcTest, AgentCompletesWithoutOutputWhenScripted)
+{
+    STANDIN_AgentScript script{};
+    script.noReplyNext = 1;
+    STANDIN_AgentSetScript(handle_, &script);
+    OneLoc req(0, 3, "loc3");
+    Call("KorbLocSubscribe", req.head, 16);
+    STANDIN_RunUntilIdle(10);
+    ASSERT_EQ(g_done.size(), 1u);
+    EXPECT_FALSE(g_done[0].hadOut);
+    EXPECT_EQ(STANDIN_RpcCallGet(0)->replied, 0u);
+    EXPECT_EQ(STANDIN_AgentLocCount(handle_), 0u);
+}
+
+TEST_F(RpcTest, AgentLatencyDelaysTheCompletion)
+{
+    STANDIN_AgentScript script{};
+    script.latencyMs = 50;
+    STANDIN_AgentSetScript(handle_, &script);
+    LocReq req(0, 0);
+    Call("KorbLocSubscribe", req.head, 16);
+    STANDIN_RunFor(49);
+    EXPECT_TRUE(g_done.empty());
+    STANDIN_RunFor(1);
+    ASSERT_EQ(g_done.size(), 1u);
+    EXPECT_EQ(g_done[0].atMs, 50u);
+}
+
+TEST_F(RpcTest, AgentDownRefusesCallsAndFailsThosePending)
+{
+    OneLoc req(0, 3, "loc3");
+    Call("KorbLocSubscribe", req.head, 16);
+    ASSERT_EQ(STANDIN_AgentSetDown(handle_, 1), 0);
+    ASSERT_EQ(g_done.size(), 1u) << "pending calls complete at once";
+    EXPECT_EQ(g_done[0].result.success, 0u);
+    EXPECT_EQ(g_done[0].result.errNo, 1u);
+    EXPECT_FALSE(g_done[0].hadOut);
+    EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 2u);
+    STANDIN_AgentSetDown(handle_, 0);
+    EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 0u);
+    STANDIN_RunUntilIdle(10);
+    EXPECT_EQ(g_done.size(), 2u);
+    EXPECT_EQ(STANDIN_AgentLocCount(handle_), 1u);
+    EXPECT_EQ(STANDIN_PendingSteps(), 0u);
+}
+
+TEST_F(RpcTest, AgentHoldsWhatAddAndSmoothUpsertAndDeleteRemoves)
+{
+    OneLoc a(0, 5, "five"), b(0, 2, "two"), smooth(2, 5, "five-again"), del(1, 2, "two");
+    for (OneLoc *r : {&a, &b, &smooth}) {
+        Call("KorbLocSubscribe", r->head, 16);
+    }
+    STANDIN_RunUntilIdle(10);
+    ASSERT_EQ(STANDIN_AgentLocCount(handle_), 2u);
+    EXPECT_EQ(STANDIN_AgentLocGet(handle_, 0)->LocId, 2u) << "ascending key order";
+    EXPECT_STREQ(STANDIN_AgentLocFind(handle_, 5)->LocName, "five-again");
+    Call("KorbLocSubscribe", del.head, 16);
+    STANDIN_RunUntilIdle(10);
+    EXPECT_EQ(STANDIN_AgentLocCount(handle_), 1u);
+    EXPECT_EQ(STANDIN_AgentLocFind(handle_, 2), nullptr);
+
+    CompReq comp(9, 0, 2);
+    PutU32(comp.Entry(0), 48, 11);
+    PutU32(comp.Entry(1), 48, 10);
+    Call("KorbCompSubscribe", comp.head, 24);
+    STANDIN_RunUntilIdle(10);
+    ASSERT_EQ(STANDIN_AgentCompCount(handle_), 2u);
+    EXPECT_EQ(STANDIN_AgentCompGet(handle_, 0)->compInst, 10u);
+    EXPECT_NE(STANDIN_AgentCompFind(handle_, 9, 11), nullptr);
+    CompReq compDel(9, 1, 1);
+    PutU32(compDel.Entry(0), 48, 11);
+    Call("KorbCompSubscribe", compDel.head, 24);
+    STANDIN_RunUntilIdle(10);
+    EXPECT_EQ(STANDIN_AgentCompFind(handle_, 9, 11), nullptr);
+    EXPECT_EQ(STANDIN_AgentCompCount(handle_), 1u);
+}
+
+TEST_F(RpcTest, FailPendingCompletesEveryCallAtOnceInCallOrder)
+{
+    LocReq req(0, 0);
+    int users[2];
+    Call("KorbLocSubscribe", req.head, 16, &users[0]);
+    Call("KorbLocSubscribe", req.head, 16, &users[1]);
+    STANDIN_RpcFailPending(6);
+    ASSERT_EQ(g_done.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(g_done[i].userData, &users[i]);
+        EXPECT_EQ(g_done[i].result.success, 0u);
+        EXPECT_EQ(g_done[i].result.errNo, 6u);
+        EXPECT_FALSE(g_done[i].hadOut);
+        EXPECT_EQ(g_done[i].atMs, 0u);
+    }
+    EXPECT_EQ(STANDIN_RpcPendingCount(), 0u);
+    EXPECT_EQ(STANDIN_PendingSteps(), 0u);
+}
+
+TEST_F(RpcTest, DropPendingForCompletesNone)
+{
+    LocReq req(0, 0);
+    int mine = 0, other = 0;
+    Call("KorbLocSubscribe", req.head, 16, &mine);
+    Call("KorbLocSubscribe", req.head, 16, &other);
+    EXPECT_EQ(STANDIN_RpcDropPendingFor(&mine), 1u);
+    STANDIN_RunUntilIdle(10);
+    ASSERT_EQ(g_done.size(), 1u);
+    EXPECT_EQ(g_done[0].userData, &other);
+}
+
+TEST_F(RpcTest, ResetFailsPendingCallsFirst)
+{
+    LocReq req(0, 0);
+    Call("KorbLocSubscribe", req.head, 16);
+    STANDIN_Reset();
+    ASSERT_EQ(g_done.size(), 1u);
+    EXPECT_EQ(g_done[0].result.success, 0u);
+    EXPECT_EQ(STANDIN_RpcCallCount(), 0u);
+    EXPECT_EQ(STANDIN_KormServerHandle(node_), 0u);
+}
+
+struct Seen {
+    std::vector<std::pair<uint64_t, int>> events;
+};
+void Observe(const STANDIN_RpcCall *call, int completed, void *arg)
+{
+    static_cast<Seen *>(arg)->events.emplace_back(call->callId, completed);
+}
+
+TEST_F(RpcTest, ObserverSeesEveryCallAndCompletion)
+{
+    Seen seen;
+    STANDIN_RpcSetObserver(Observe, &seen);
+    LocReq req(0, 0);
+    Call("KorbLocSubscribe", req.head, 16);
+    Call("KorbLocSubscribe", req.head, 16, nullptr, 1);
+    STANDIN_RunUntilIdle(10);
+    STANDIN_RpcSetObserver(nullptr, nullptr);
+    EXPECT_EQ(seen.events, (std::vector<std::pair<uint64_t, int>>{{1, 0}, {2, 0}, {1, 1}}));
 }
 
 } // namespace

@@ -29,35 +29,36 @@ struct Host {
 };
 Host g_host;
 
+// Stops at the first failing call, as the library's dispatcher does, and answers with return code 1.
 uint32_t Dispatch(void *userData, QOF_Msg *msg, QOF_RecordCtx *ctx)
 {
     Host &h = g_host;
     ++h.calls;
     h.seenUserData = userData;
     QOF_Msg *reply = nullptr;
-    EXPECT_EQ(QOF_CreateMsg(msg, 3, &reply), 0u);
+    if (QOF_CreateMsg(msg, 3, &reply) != 0) {
+        return 0xFFFFFFFFu;
+    }
+    bool stopped = false;
     const uint16_t n = QOF_GetBlockNum(msg);
-    for (uint16_t i = 0; i < n; ++i) {
+    for (uint16_t i = 0; i < n && !stopped; ++i) {
         QOF_Atom *atom = nullptr;
-        if (QOF_GetNextAtom(msg, &atom) != 0) {
-            break;
-        }
         uint32_t classId = 0xFFFFFFFFu;
         uint16_t op = 0, seq = 0;
         void *rec = nullptr;
-        EXPECT_EQ(QOF_GetClassId(atom, &classId), 0u);
-        EXPECT_EQ(QOF_GetAtomOpCode(atom, &op), 0u);
-        EXPECT_EQ(QOF_GetAtomSeq(atom, &seq), 0u);
-        EXPECT_EQ(QOF_GetRecData(atom, &rec), 0u);
+        stopped = QOF_GetNextAtom(msg, &atom) != 0 || QOF_GetClassId(atom, &classId) != 0 ||
+                  QOF_GetAtomOpCode(atom, &op) != 0 || QOF_GetAtomSeq(atom, &seq) != 0 ||
+                  QOF_GetRecData(atom, &rec) != 0;
+        if (stopped) {
+            break;
+        }
         h.classes.push_back(classId);
         h.texts.emplace_back(static_cast<const char *>(rec));
         const uint32_t code = i < h.codes.size() ? h.codes[i] : 0u;
-        EXPECT_EQ(QOF_AddOpInfoArea(&reply, op, code, seq), 0u);
-        if (code != 0) {
-            EXPECT_EQ(QOF_AddInfoItem(&reply, code), 0u);
-        }
+        stopped = QOF_AddOpInfoArea(&reply, op, code, seq) != 0 ||
+                  (code != 0 && QOF_AddInfoItem(&reply, code) != 0);
     }
-    if (h.addRetCode) {
+    if (h.addRetCode || stopped) {
         EXPECT_EQ(QOF_AddRetCode(&reply, 1), 0u);
     }
     EXPECT_EQ(QOF_UloServerAddRecord(ctx, reply), 0u);
@@ -110,6 +111,178 @@ TEST_F(UloServerTest, ThreeAtomMessageGetsOneReplyWithThreeOpInfoAreas)
     ASSERT_EQ(r->infoItemNum, 1u);
     EXPECT_EQ(r->infoItems[0], 0xFFFFFFFFu);
     EXPECT_EQ(g_host.texts, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(UloServerTest, HandlerResultAndReturnCodeAreRecordedWithTheReply)
+{
+    g_host.addRetCode = true;
+    g_host.result = 0xFFFFFFFFu;
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    STANDIN_MsgSetClass(msg, kLocClass);
+    uint32_t result = 0;
+    ASSERT_EQ(STANDIN_MsgDeliverNow(msg, &result), 0u);
+    EXPECT_EQ(result, 0xFFFFFFFFu);
+    ASSERT_EQ(STANDIN_ReplyCount(), 1u);
+    const STANDIN_Reply *r = STANDIN_ReplyGet(0);
+    EXPECT_EQ(r->handlerResult, 0xFFFFFFFFu);
+    EXPECT_EQ(r->hasRetCode, 1u);
+    EXPECT_EQ(r->retCode, 1u);
+    EXPECT_EQ(r->opInfoNum, 0u);
+    EXPECT_EQ(r->infoItemNum, 0u);
+    EXPECT_EQ(g_host.seenUserData, &g_host);
+}
+
+// Checks the record bytes behind QOF_GetRecData: the given bytes, zeros up to the record's
+// length, then a NUL.
+struct RecCheck {
+    uint32_t given;
+    uint32_t expectLen;
+    bool ok = false;
+};
+RecCheck g_check;
+
+uint32_t CheckRecord(void *, QOF_Msg *msg, QOF_RecordCtx *)
+{
+    QOF_Atom *atom = nullptr;
+    void *rec = nullptr;
+    if (QOF_GetNextAtom(msg, &atom) != 0 || QOF_GetRecData(atom, &rec) != 0) {
+        return 1;
+    }
+    const auto *p = static_cast<const uint8_t *>(rec);
+    bool ok = true;
+    for (uint32_t i = 0; i < g_check.given; ++i) {
+        ok = ok && p[i] == static_cast<uint8_t>(0xA0 + (i % 16));
+    }
+    for (uint32_t i = g_check.given; i <= g_check.expectLen; ++i) {
+        ok = ok && p[i] == 0;
+    }
+    g_check.ok = ok;
+    return 0;
+}
+
+TEST_F(UloServerTest, RecordsAreAtLeastTheirClassLongAndEndWithANul)
+{
+    const struct {
+        uint32_t classId, given, expectLen;
+    } cases[] = {
+        {kLocClass, 3, 140}, {kGrpClass, 5, 24}, {kCompClass, 83, 84}, {kNodeClass, 0, 172},
+        {kGrpClass, 200, 200}, {0x1234u, 9, 9},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(QOF_UloServerSetClassidMsgHandler(c.classId, 0, CheckRecord, nullptr), 0u);
+        std::vector<uint8_t> bytes(c.given);
+        for (uint32_t i = 0; i < c.given; ++i) {
+            bytes[i] = static_cast<uint8_t>(0xA0 + (i % 16));
+        }
+        g_check = {c.given, c.expectLen};
+        STANDIN_Msg *msg = STANDIN_MsgNew();
+        STANDIN_MsgAddAtom(msg, c.classId, 0, 0, bytes.data(), c.given);
+        ASSERT_EQ(STANDIN_MsgDeliverNow(msg, nullptr), 0u);
+        EXPECT_TRUE(g_check.ok) << "class " << std::hex << c.classId << " given " << std::dec << c.given;
+    }
+    EXPECT_EQ(STANDIN_ClassRecordLen(kNodeClass), 172u);
+    EXPECT_EQ(STANDIN_ClassRecordLen(0x1234u), 0u);
+}
+
+QOF_Atom *g_keptAtom = nullptr;
+QOF_Msg *g_keptReply = nullptr;
+
+// A careless host: passes the reply handle itself, frees the reply twice, keeps an atom.
+uint32_t Careless(void *, QOF_Msg *msg, QOF_RecordCtx *ctx)
+{
+    QOF_Msg *reply = nullptr;
+    EXPECT_EQ(QOF_CreateMsg(msg, 3, &reply), 0u);
+    EXPECT_NE(QOF_AddOpInfoArea(reinterpret_cast<QOF_Msg **>(reply), 0, 0, 0), 0u);
+    EXPECT_NE(QOF_AddInfoItem(reinterpret_cast<QOF_Msg **>(reply), 1), 0u);
+    EXPECT_NE(QOF_AddRetCode(reinterpret_cast<QOF_Msg **>(reply), 1), 0u);
+    EXPECT_NE(QOF_AddOpInfoArea(nullptr, 0, 0, 0), 0u);
+    QOF_Msg *notAReply = msg;
+    EXPECT_NE(QOF_AddOpInfoArea(&notAReply, 0, 0, 0), 0u) << "a table message is no reply";
+    EXPECT_NE(QOF_UloServerAddRecord(ctx, msg), 0u);
+    EXPECT_EQ(QOF_GetNextAtom(msg, &g_keptAtom), 0u);
+    EXPECT_NE(QOF_GetNextAtom(msg, &g_keptAtom), 0u) << "past the last atom";
+    QOF_FreeMsg(reply);
+    EXPECT_NE(QOF_AddRetCode(&reply, 1), 0u) << "a released reply is refused";
+    QOF_FreeMsg(reply);
+    g_keptReply = reply;
+    return 0;
+}
+
+TEST_F(UloServerTest, RepliesAreCheckedAgainstTheLiveOnes)
+{
+    ASSERT_EQ(QOF_UloServerSetClassidMsgHandler(kLocClass, 0, Careless, nullptr), 0u);
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, kLocClass, 0, 0, "x", 1);
+    ASSERT_EQ(STANDIN_MsgDeliverNow(msg, nullptr), 0u);
+    EXPECT_EQ(STANDIN_ReplyCount(), 0u);
+    EXPECT_EQ(STANDIN_MsgBadFreeCount(), 1u);
+    uint32_t classId = 0;
+    EXPECT_NE(QOF_GetClassId(g_keptAtom, &classId), 0u) << "an atom outlives no delivery";
+    STANDIN_Reset();
+}
+
+TEST_F(UloServerTest, PostedMessageIsDeliveredByTheLoopToTheHandlerRegisteredThen)
+{
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, kGrpClass, 0, 0, "g", 1);
+    ASSERT_EQ(STANDIN_MsgPost(msg), 0u);
+    EXPECT_EQ(g_host.calls, 0);
+    Host other;
+    ASSERT_EQ(QOF_UloServerSetClassidMsgHandler(kGrpClass, 0, Dispatch, &other), 0u);
+    void *user = nullptr;
+    EXPECT_EQ(STANDIN_UloHandler(kGrpClass, &user), &Dispatch);
+    EXPECT_EQ(user, &other) << "a registration replaces the earlier one";
+    EXPECT_EQ(STANDIN_RunDue(), 1u);
+    EXPECT_EQ(g_host.calls, 1);
+    EXPECT_EQ(g_host.seenUserData, &other);
+}
+
+TEST_F(UloServerTest, MessageForAClassWithoutHandlerIsNotDelivered)
+{
+    ASSERT_EQ(QOF_UloServerSetClassidMsgHandler(kLocClass, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(STANDIN_UloHandler(kLocClass, nullptr), nullptr);
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, kLocClass, 0, 0, "x", 1);
+    EXPECT_NE(STANDIN_MsgPost(msg), 0u);
+    msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, kLocClass, 0, 0, "x", 1);
+    EXPECT_NE(STANDIN_MsgDeliverNow(msg, nullptr), 0u);
+    EXPECT_EQ(STANDIN_PendingSteps(), 0u);
+    EXPECT_EQ(g_host.calls, 0);
+}
+
+TEST_F(UloServerTest, EveryServerFunctionCanBeMadeToFail)
+{
+    ASSERT_EQ(STANDIN_FailCall("QOF_UloServerSetClassidMsgHandler", 1, 3), 0);
+    EXPECT_EQ(QOF_UloServerSetClassidMsgHandler(kLocClass, 0, Dispatch, nullptr), 3u);
+    ASSERT_EQ(STANDIN_FailCall("QOF_GetNextAtom", 2, 0), 0);
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    for (uint16_t i = 0; i < 3; ++i) {
+        STANDIN_MsgAddAtom(msg, kCompClass, 0, i, "c", 1);
+    }
+    ASSERT_EQ(STANDIN_MsgDeliverNow(msg, nullptr), 0u);
+    ASSERT_EQ(STANDIN_ReplyCount(), 1u);
+    EXPECT_EQ(STANDIN_ReplyGet(0)->opInfoNum, 1u) << "the host stopped at the failed second atom";
+    EXPECT_EQ(STANDIN_ReplyGet(0)->hasRetCode, 1u);
+    EXPECT_EQ(STANDIN_CallCount("QOF_GetNextAtom"), 2u);
+
+    ASSERT_EQ(STANDIN_FailCall("QOF_AddInfoItem", 1, 0), 0);
+    g_host.codes = {5, 0, 0};
+    msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, kCompClass, 0, 0, "c", 1);
+    STANDIN_MsgAddAtom(msg, kCompClass, 0, 1, "c", 1);
+    ASSERT_EQ(STANDIN_MsgDeliverNow(msg, nullptr), 0u);
+    ASSERT_EQ(STANDIN_ReplyCount(), 2u);
+    EXPECT_EQ(STANDIN_ReplyGet(1)->opInfoNum, 1u);
+    EXPECT_EQ(STANDIN_ReplyGet(1)->infoItemNum, 0u);
+    EXPECT_EQ(STANDIN_ReplyGet(1)->hasRetCode, 1u);
+    for (const char *fn : {"QOF_CreateMsg", "QOF_GetBlockNum", "QOF_GetClassId", "QOF_GetAtomOpCode",
+                           "QOF_GetAtomSeq", "QOF_GetRecData", "QOF_AddOpInfoArea", "QOF_AddRetCode",
+                           "QOF_UloServerAddRecord"}) {
+        EXPECT_EQ(STANDIN_FailCall(fn, 1, 1), 0) << fn;
+    }
+    EXPECT_NE(STANDIN_FailCall("QOF_NoSuchThing", 1, 1), 0);
+    STANDIN_FailClear(nullptr);
 }
 
 } // namespace

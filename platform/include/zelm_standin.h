@@ -128,6 +128,8 @@ int STANDIN_AVL3_Check(const AXO_AVL3_TREE *tree, const AXO_AVL3_TREE_INFO *tree
  * returns null. Names are the functions' own, e.g. "QOF_TimerCreate",
  * "KORM_SubLocationStatus", "QOF_GetNextAtom", "KORM_GetLocalData".
  * Returns 0, or non-zero for an unknown name. Several may be armed at once.
+ * QOF_GetBlockNum fails by returning 0 atoms. The releases QOF_FreeMsg and
+ * QOF_TimerDestroyAttr are counted but have no failure to report: arming them returns non-zero.
  */
 int STANDIN_FailCall(const char *function, uint64_t nth, uint32_t status);
 /* Makes every call of the named function fail until cleared. */
