@@ -293,19 +293,6 @@ TEST_F(DispatchTest, RegistrationsFromAnotherRecordAreRefusedWithoutAReply)
     EXPECT_EQ(STANDIN_ReplyCount(), 1u);
 }
 
-TEST_F(DispatchTest, NullArgumentsAreRefused)
-{
-    QOF_Msg *noReply = nullptr;
-    EXPECT_EQ(ZelmProcTuvTableMsg(nullptr, reinterpret_cast<QOF_Msg *>(&noReply), nullptr), ZELM_ERR);
-    EXPECT_EQ(ZelmProcTuvTableMsg(ZELM_GetLocalData(), nullptr, nullptr), ZELM_ERR);
-    EXPECT_EQ(ZelmProTuvCfgAtom(nullptr, nullptr, &noReply, ZELM_GetLocalData(), nullptr), ZELM_ERR);
-    EXPECT_EQ(ZelmProcAddOpInfoArea(nullptr, nullptr, 0), ZELM_ERR);
-    EXPECT_EQ(ZelmProcAddOpInfoArea(&noReply, reinterpret_cast<QOF_Atom *>(&noReply), 0), ZELM_ERR);
-    EXPECT_EQ(STANDIN_CallCount("QOF_CreateMsg"), 0u);
-    EXPECT_EQ(STANDIN_CallCount("QOF_GetAtomOpCode"), 0u);
-    EXPECT_EQ(STANDIN_LogCount(), 0u);
-}
-
 using RegistrationTest = StandinTest;
 
 TEST_F(RegistrationTest, RefusedRowTwoKeepsRowsZeroAndOneAndReleasesTheTable)
