@@ -43,7 +43,11 @@ typedef void (*STANDIN_StepFn)(void *arg);
 uint64_t STANDIN_Now(void);
 /* Posts fn(arg) to run at now + delayMs; steps due at the same time run in posting order. */
 void STANDIN_Post(uint64_t delayMs, STANDIN_StepFn fn, void *arg);
-/* Runs every step due up to and including timeMs, then sets the clock to timeMs. Returns the steps run. */
+/*
+ * Runs every step due up to and including timeMs, then sets the clock to timeMs
+ * (never backwards). Returns the steps run. A Run call made from inside a step
+ * runs nothing and returns 0: steps never nest.
+ */
 uint64_t STANDIN_RunUntil(uint64_t timeMs);
 uint64_t STANDIN_RunFor(uint64_t durationMs);
 /* Runs the steps due now (also those they post for now). */
@@ -139,6 +143,16 @@ void STANDIN_FailClear(const char *function); /* null clears all */
 uint64_t STANDIN_CallCount(const char *function);
 
 /* ==== QOF timers ================================================================== */
+
+/*
+ * A started timer calls its callback one interval after Start, then every
+ * interval until stopped (mode 1; any other mode ticks once; interval 0 runs
+ * as 1 ms). Start on a running timer keeps its current period, so repeated
+ * Start calls cannot postpone the next tick; Stop on a stopped timer does
+ * nothing. A destroyed timer never ticks again, also when a tick was due; later
+ * calls on it return non-zero. QOF_TimerCreate refuses a thread handle of 0
+ * and an attribute set without a callback.
+ */
 
 typedef enum STANDIN_TimerEventKind {
     STANDIN_TIMER_CREATE = 0,
