@@ -77,6 +77,28 @@ TEST_F(CompCfgTest, UnreadableAtomsFailWithTheirOwnLine)
     EXPECT_EQ(ZEL_SET_Count(Cb()->compNodeTree), 0u);
 }
 
+TEST_F(CompCfgTest, RecordsThatCannotBeStoredFailTheirAtom)
+{
+    STANDIN_HostFailNth(1);
+    EXPECT_EQ(AddType(10), 0xFFFFFFFFu);
+    EXPECT_TRUE(zt::HasLog("zelm set compNode from compNodeTree compType 10 is failed.", LORN_LEVEL_INFO));
+    EXPECT_TRUE(zt::HasLog("zelm comp, add compNode by cfg failed. compType (10) compTypeName (type) compFileName(comp.bin)",
+                           LORN_LEVEL_ERROR, "ZELM_COMP_UpdateCompNodeByCfg"));
+
+    STANDIN_HostFailNth(1);  // the location entry
+    EXPECT_EQ(AddComp(5, 1, 10), 0xFFFFFFFFu);
+    EXPECT_TRUE(zt::HasLog("zelm comp, add comp by instcfg failed. compInstName comp(1) locIndex 5", LORN_LEVEL_ERROR,
+                           "ZELM_COMP_AddComponentByInstCfg"));
+    EXPECT_EQ(Location(5), nullptr);
+
+    STANDIN_HostFailNth(3);  // after the location entry and its component set: the component
+    EXPECT_EQ(AddComp(5, 1, 10), 0xFFFFFFFFu);
+    EXPECT_TRUE(zt::HasLog("zelm comp, add comp inst to location failed. compInstName comp(1) locIndex 5",
+                           LORN_LEVEL_ERROR, "ZELM_COMP_AddComponentByInstCfg"));
+    ASSERT_NE(Location(5), nullptr) << "the location made for it stays, empty";
+    EXPECT_EQ(HeldAt(5), 0u);
+}
+
 TEST_F(CompCfgTest, DeletionCarriesTheStoredValuesAndKeepsTheLocation)
 {
     const QOF_ConnHandle agent = Announce(5);
@@ -128,19 +150,6 @@ TEST_F(CompCfgTest, SecondAddOverwritesTheRecordAndPublishesAgain)
     EXPECT_STREQ(STANDIN_AgentCompFind(agent, 5, 1)->compInstName, "renamed");
     EXPECT_EQ(STANDIN_AgentCompFind(agent, 5, 1)->attr9, 9u);
     EXPECT_EQ(zt::CountLog("zelm comp, state switch : 0->1"), 2u) << "every store resets the state to 0";
-}
-
-TEST_F(CompCfgTest, SameInstanceAtAnotherIndexIsASecondComponent)
-{
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    ASSERT_EQ(AddComp(6, 1, 10), 0u);
-    EXPECT_EQ(HeldAt(5), 1u);
-    EXPECT_EQ(HeldAt(6), 1u);
-    for (const char *index : {"5", "6"}) {
-        EXPECT_TRUE(zt::HasLog(std::string("zelm comp, publish comp not ok. location chanHdl is NULL. compInstName "
-                                           "comp(1) locIndex ") + index,
-                               LORN_LEVEL_INFO, "ZelmCompTryPublishComponent"));
-    }
 }
 
 TEST_F(CompCfgTest, TypeUpdateFansOutByAscendingLocationThenInstance)

@@ -79,13 +79,6 @@ TEST_F(CompModuleTest, CompletionForAControlBlockNotCurrentIsIgnored)
     free(entry.compTypeName);
 }
 
-TEST_F(CompModuleTest, CompletionWithoutRequestOnlyLogs)
-{
-    ZelmCompPublishComponentCbk({0, 3}, nullptr, nullptr, Cb());
-    EXPECT_TRUE(zt::HasLog("zelm comp, publish component cbk fail, inmsg is null, success:0 errno:3", LORN_LEVEL_ERROR,
-                           "ZelmCompPublishComponentCbk"));
-}
-
 TEST_F(CompModuleTest, EntriesNeedTheModuleStarted)
 {
     StopLibrary();
@@ -98,78 +91,6 @@ TEST_F(CompModuleTest, EntriesNeedTheModuleStarted)
     EXPECT_TRUE(zt::HasLog("ZELM Proc compNode table get compCb failed.", LORN_LEVEL_ERROR));
     EXPECT_TRUE(zt::HasLog("ZELM delete component by locIndex get compCb failed.", LORN_LEVEL_ERROR,
                            "ZELM_ComponentDeleteByLoc"));
-}
-
-TEST_F(CompModuleTest, TypesThreeAndTwoHundredSevenAreZeroRecordsWithoutLookup)
-{
-    for (uint32_t compType : {3u, 207u}) {
-        ZelmCompNodeCfg out;
-        std::memset(&out, 0xAB, sizeof(out));
-        const size_t logs = zt::PlainLog().size();
-        ASSERT_EQ(ZELM_COMP_GetCompNodeCfg(Cb(), compType, &out), 0u);
-        EXPECT_EQ(zt::PlainLog().size(), logs);
-        ZelmCompNodeCfg expected{};
-        expected.compType = compType;
-        EXPECT_EQ(std::memcmp(&out, &expected, sizeof(out)), 0) << compType;
-    }
-}
-
-TEST_F(CompModuleTest, CompNodeLookupAndStore)
-{
-    ZelmCompNodeCfg out;
-    std::memset(&out, 0xAB, sizeof(out));
-    const ZelmCompNodeCfg untouched = out;
-    EXPECT_EQ(ZELM_COMP_GetCompNodeCfg(Cb(), 10, &out), 0xFFFFFFFFu);
-    EXPECT_EQ(std::memcmp(&out, &untouched, sizeof(out)), 0);
-    EXPECT_TRUE(zt::HasLog("zelm get compNode from compNodeTree compType 10 is failed.", LORN_LEVEL_INFO));
-
-    const ZelmCompNodeCfg first = zt::CompNodeCfg(10, "first");
-    const ZelmCompNodeCfg second = zt::CompNodeCfg(10, "second", 2, "f2", "e2");
-    ASSERT_EQ(ZELM_COMP_SetCompNodeCfg(Cb(), 10, &first), 0u);
-    ASSERT_EQ(ZELM_COMP_SetCompNodeCfg(Cb(), 10, &second), 0u);
-    EXPECT_EQ(zt::CountLog("zelm set compNode from compNodeTree compType 10 is success."), 2u);
-    EXPECT_EQ(ZEL_SET_Count(Cb()->compNodeTree), 1u);
-    ASSERT_EQ(ZELM_COMP_GetCompNodeCfg(Cb(), 10, &out), 0u);
-    EXPECT_EQ(std::memcmp(&out, &second, sizeof(out)), 0);
-    EXPECT_TRUE(zt::HasLog("zelm get compNode from compNodeTree compType 10 is success.", LORN_LEVEL_INFO));
-
-    STANDIN_HostFailNth(1);
-    EXPECT_EQ(ZELM_COMP_SetCompNodeCfg(Cb(), 11, &first), 0xFFFFFFFFu);
-    EXPECT_TRUE(zt::HasLog("zelm set compNode from compNodeTree compType 11 is failed.", LORN_LEVEL_INFO));
-}
-
-TEST_F(CompModuleTest, StateSwitchToTheSameValueIsLogged)
-{
-    ZelmCompLocation *location = ZelmCompTryAddLocation(Cb(), 5);
-    ASSERT_NE(location, nullptr);
-    EXPECT_EQ(ZelmCompTryAddLocation(Cb(), 5), location);
-    ZelmComponent *component = ZelmLocationTryAddComp(location, 1);
-    ASSERT_NE(component, nullptr);
-    EXPECT_EQ(ZelmLocationTryAddComp(location, 1), component);
-    ZelmCompSetState(component, ZELM_COMP_STATE_CFG);
-    EXPECT_TRUE(zt::HasLog("zelm comp, state switch : 0->0", LORN_LEVEL_INFO, "ZelmCompSetState"));
-}
-
-TEST_F(CompModuleTest, DestroyingAMissingLocationDoesNothing)
-{
-    const size_t logs = zt::PlainLog().size();
-    ZelmCompTryDestroyLocation(Cb(), 5);
-    EXPECT_EQ(zt::PlainLog().size(), logs);
-}
-
-TEST_F(CompModuleTest, LocationHooksRefuseAnotherSize)
-{
-    alignas(ZelmCompLocation) unsigned char entry[sizeof(ZelmCompLocation)] = {};
-    const std::string expected = std::to_string(sizeof(ZelmCompLocation));
-    EXPECT_EQ(ZelmCompLocationTreeInit(entry, 3), 0xFFFFFFFFu);
-    EXPECT_TRUE(zt::HasLog("zelm comp, location init, len dismatch, 3 != " + expected, LORN_LEVEL_ERROR));
-    ZelmCompLocationTreeFini(entry, 3);
-    EXPECT_TRUE(zt::HasLog("zelm comp, location fini, len dismatch, 3 != " + expected, LORN_LEVEL_ERROR));
-
-    STANDIN_HostFailNth(2);  // the entry is made, its component set is not
-    EXPECT_EQ(ZelmCompTryAddLocation(Cb(), 5), nullptr);
-    EXPECT_TRUE(zt::HasLog("zelm comp, location tree create failed", LORN_LEVEL_ERROR, "ZelmCompLocationTreeInit"));
-    EXPECT_EQ(ZEL_SET_Count(Cb()->locationTree), 0u);
 }
 
 TEST_F(CompModuleTest, MessageReleaseFreesOnlyWhatIsSet)

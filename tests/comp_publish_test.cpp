@@ -142,33 +142,25 @@ TEST_F(CompPublishTest, RefusedCallStartsTheTimerWhoseTicksRepublishUntilAComple
     EXPECT_EQ(STANDIN_TimerEventCount(), events);
 }
 
-TEST_F(CompPublishTest, ResultWordFiveCountsAsFailure)
+TEST_F(CompPublishTest, ResultWordFiveOrNoReplyCountsAsFailure)
 {
-    const QOF_ConnHandle agent = Announce(5);
     ASSERT_EQ(AddType(10), 0u);
-    Script(agent, 0, 1, 5);
+    const QOF_ConnHandle five = Announce(5, 1);
+    const QOF_ConnHandle silent = Announce(6, 2);
+    Script(five, 0, 1, 5);
+    Script(silent, 0, 0, 1, 1);
     ASSERT_EQ(AddComp(5, 1, 10), 0u);
+    ASSERT_EQ(AddComp(6, 1, 10), 0u);
     Settle();
 
     EXPECT_EQ(CompCalls().at(0)->replyResult, 5u);
-    EXPECT_TRUE(zt::HasLog("zelm comp, state switch : 0->2", LORN_LEVEL_INFO, "ZelmCompSetState"));
-    EXPECT_EQ(Location(5)->publishFault, 1u);
-    EXPECT_EQ(SmoothTimer()->running, 1u);
-    EXPECT_EQ(STANDIN_AgentCompFind(agent, 5, 1), nullptr);
-}
-
-TEST_F(CompPublishTest, CompletionWithoutReplyCountsAsFailure)
-{
-    const QOF_ConnHandle agent = Announce(5);
-    ASSERT_EQ(AddType(10), 0u);
-    Script(agent, 0, 0, 1, 1);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    Settle();
-
     EXPECT_TRUE(zt::HasLog("zelm comp, publish component cbk fail, outMsg is null, success:1 errno:0",
                            LORN_LEVEL_ERROR, "ZelmCompPublishComponentCbk"));
-    EXPECT_TRUE(zt::HasLog("zelm comp, state switch : 0->2", LORN_LEVEL_INFO));
+    EXPECT_EQ(zt::CountLog("zelm comp, state switch : 0->2", "ZelmCompSetState"), 2u);
+    EXPECT_EQ(Location(5)->publishFault, 1u);
+    EXPECT_EQ(Location(6)->publishFault, 1u);
     EXPECT_EQ(SmoothTimer()->running, 1u);
+    EXPECT_EQ(STANDIN_AgentCompFind(five, 5, 1), nullptr);
 }
 
 TEST_F(CompPublishTest, SuccessStopsTheTimerOnlyWhenNoLocationIsLeftFlagged)
@@ -314,24 +306,6 @@ TEST_F(CompPublishTest, RefusedDeletionFlagsTheLocationAndTicksRepublishWhatRema
     ASSERT_EQ(calls[0]->entryNum, 1u);
     EXPECT_EQ(calls[0]->compEntries[0].compInst, 2u);
     EXPECT_EQ(SmoothTimer()->running, 0u);
-}
-
-TEST_F(CompPublishTest, FlaggedLocationWithoutComponentsKeepsTicking)
-{
-    const QOF_ConnHandle agent = Announce(5);
-    ASSERT_EQ(AddType(10), 0u);
-    Script(agent, 2, 0);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    ASSERT_EQ(Comp(ZELM_CFG_OP_DEL, zt::CompCfg(5, 1, 10, "comp")), 0u);
-
-    const std::string empty = "zelm comp, location(locIndex 5) componentTree has no comp.";
-    const size_t emptyBefore = zt::CountLog(empty);  // the announcement's smoothing found it empty too
-    Tick();
-    Tick();
-    EXPECT_EQ(zt::CountLog("zelm comp, try location smooth timer, locIndex 5"), 2u);
-    EXPECT_EQ(zt::CountLog(empty) - emptyBefore, 2u);
-    EXPECT_EQ(SmoothTimer()->running, 1u);
-    EXPECT_EQ(Location(5)->publishFault, 1u);
 }
 
 TEST_F(CompPublishTest, CompletionForARemovedLocationChangesNothing)
