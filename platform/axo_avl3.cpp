@@ -1,14 +1,12 @@
 // AXO AVL3 trees: intrusive AVL trees whose entries carry their own node.
 //
 // A node stores the heights of its two subtrees rather than a balance
-// factor, so every fix-up reads its children's heights from the children
-// themselves. Rebalancing walks up through parent links, without recursion,
+// factor. Rebalancing walks up through parent links, without recursion,
 // and stops as soon as a subtree keeps its height. The tree keeps its first
 // and last node so that a walk starts in constant time.
-#include <cstdio>
+#include <cstddef>
 
 #include "platform/axo_avl3.h"
-#include "zelm_standin.h"
 
 namespace {
 
@@ -27,9 +25,17 @@ inline void *EntryOf(Node *n, const AXO_AVL3_TREE_INFO *info)
     return (n == nullptr) ? nullptr : reinterpret_cast<char *>(n) - info->nodeOffset;
 }
 
-inline const void *KeyOf(const Node *n, const AXO_AVL3_TREE_INFO *info)
+// Where the key lies relative to the node. Read once per operation: the
+// compare function is opaque, so fields read through the info pointer
+// would be read again after every call.
+inline ptrdiff_t KeyDelta(const AXO_AVL3_TREE_INFO *info)
 {
-    return reinterpret_cast<const char *>(n) - info->nodeOffset + info->keyOffset;
+    return static_cast<ptrdiff_t>(info->keyOffset) - static_cast<ptrdiff_t>(info->nodeOffset);
+}
+
+inline const void *KeyAt(const Node *n, ptrdiff_t keyDelta)
+{
+    return reinterpret_cast<const char *>(n) + keyDelta;
 }
 
 inline Node *Leftmost(Node *n)
@@ -121,16 +127,20 @@ Node *RotateRight(AXO_AVL3_TREE *tree, Node *n)
     return l;
 }
 
-// Refreshes the stored heights from `n` up to the root, rotating where a
-// node leans by two. The stored heights of a node still describe its old
-// subtree when it is reached, so the walk stops where a subtree's height
-// did not change: nothing above it can have changed either.
-void FixUp(AXO_AVL3_TREE *tree, Node *n)
+// Walks up from `n`, whose subtree on one side (`left` or not) now has
+// height `height`, storing that height and rotating where a node leans by
+// two. Only the changed side is read, so the walk never touches the
+// siblings of the path unless it rotates; it stops where a subtree keeps its
+// old height, since nothing above can have changed.
+void Rebalance(AXO_AVL3_TREE *tree, Node *n, bool left, int16_t height)
 {
     while (n != nullptr) {
         const int16_t oldHeight = Height(n);
-        n->leftHeight = Height(n->left);
-        n->rightHeight = Height(n->right);
+        if (left) {
+            n->leftHeight = height;
+        } else {
+            n->rightHeight = height;
+        }
         const int balance = n->leftHeight - n->rightHeight;
         if (balance > 1) {
             Node *l = n->left;
@@ -145,10 +155,13 @@ void FixUp(AXO_AVL3_TREE *tree, Node *n)
             }
             n = RotateLeft(tree, n);
         }
-        if (Height(n) == oldHeight) {
+        height = Height(n);
+        Node *up = n->parent;
+        if (height == oldHeight || up == nullptr) {
             return;
         }
-        n = n->parent;
+        left = (up->left == n);
+        n = up;
     }
 }
 
@@ -161,37 +174,44 @@ extern "C" void *AXO_AVL3_Insert_Or_Find(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *nod
         return nullptr;
     }
     const AXO_AVL3_COMPARE compare = treeInfo->compare;
-    const void *key = KeyOf(node, treeInfo);
+    const ptrdiff_t keyDelta = KeyDelta(treeInfo);
+    const uint16_t nodeOffset = treeInfo->nodeOffset;
+    const void *key = KeyAt(node, keyDelta);
     Node *parent = nullptr;
-    Node **link = &tree->root;
-    bool leftmost = true;
-    bool rightmost = true;
-    while (*link != nullptr) {
-        parent = *link;
-        const int32_t order = compare(key, KeyOf(parent, treeInfo));
-        if (order < 0) {
-            link = &parent->left;
-            rightmost = false;
-        } else if (order > 0) {
-            link = &parent->right;
-            leftmost = false;
-        } else {
-            return EntryOf(parent, treeInfo);
+    Node *n = tree->root;
+    int32_t order = 0;
+    while (n != nullptr) {
+        parent = n;
+        order = compare(key, KeyAt(n, keyDelta));
+        if (order == 0) {
+            return reinterpret_cast<char *>(n) - nodeOffset;
         }
+        n = (order < 0) ? n->left : n->right;
     }
     node->parent = parent;
     node->left = nullptr;
     node->right = nullptr;
     node->leftHeight = 0;
     node->rightHeight = 0;
-    *link = node;
-    if (leftmost) {
+    if (parent == nullptr) {
+        tree->root = node;
         tree->first = node;
-    }
-    if (rightmost) {
         tree->last = node;
+        return nullptr;
     }
-    FixUp(tree, parent);
+    // A new smallest key can only hang left of the old smallest, a new largest right of the old largest.
+    if (order < 0) {
+        parent->left = node;
+        if (tree->first == parent) {
+            tree->first = node;
+        }
+    } else {
+        parent->right = node;
+        if (tree->last == parent) {
+            tree->last = node;
+        }
+    }
+    Rebalance(tree, parent, order < 0, 1);
     return nullptr;
 }
 
@@ -201,11 +221,13 @@ extern "C" void *AXO_AVL3_Find(AXO_AVL3_TREE *tree, const void *key, const AXO_A
         return nullptr;
     }
     const AXO_AVL3_COMPARE compare = treeInfo->compare;
+    const ptrdiff_t keyDelta = KeyDelta(treeInfo);
+    const uint16_t nodeOffset = treeInfo->nodeOffset;
     Node *n = tree->root;
     while (n != nullptr) {
-        const int32_t order = compare(key, KeyOf(n, treeInfo));
+        const int32_t order = compare(key, KeyAt(n, keyDelta));
         if (order == 0) {
-            return EntryOf(n, treeInfo);
+            return reinterpret_cast<char *>(n) - nodeOffset;
         }
         n = (order < 0) ? n->left : n->right;
     }
@@ -224,21 +246,27 @@ extern "C" void AXO_AVL3_Delete(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node)
     if (tree->last == node) {
         tree->last = Predecessor(node);
     }
-    Node *fixFrom;
+    Node *fixFrom;     // the lowest node whose subtree lost height on one side
+    bool fixLeft;      // which side
+    int16_t fixHeight; // that side's new height
     if (node->left != nullptr && node->right != nullptr) {
         // The successor, which has no left child, takes the node's place.
         Node *s = Leftmost(node->right);
+        Node *sRight = s->right;
         if (s->parent == node) {
             fixFrom = s;
+            fixLeft = false;
         } else {
             fixFrom = s->parent;
-            fixFrom->left = s->right;
-            if (s->right != nullptr) {
-                s->right->parent = fixFrom;
+            fixLeft = true;
+            fixFrom->left = sRight;
+            if (sRight != nullptr) {
+                sRight->parent = fixFrom;
             }
             s->right = node->right;
             s->right->parent = s;
         }
+        fixHeight = Height(sRight);
         s->left = node->left;
         s->left->parent = s;
         s->parent = node->parent;
@@ -247,13 +275,17 @@ extern "C" void AXO_AVL3_Delete(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node)
         s->rightHeight = node->rightHeight;
     } else {
         Node *child = (node->left != nullptr) ? node->left : node->right;
-        if (child != nullptr) {
-            child->parent = node->parent;
-        }
-        ReplaceChild(tree, node->parent, node, child);
         fixFrom = node->parent;
+        fixLeft = (fixFrom != nullptr && fixFrom->left == node);
+        fixHeight = Height(child);
+        if (child != nullptr) {
+            child->parent = fixFrom;
+        }
+        ReplaceChild(tree, fixFrom, node, child);
     }
-    FixUp(tree, fixFrom);
+    if (fixFrom != nullptr) {
+        Rebalance(tree, fixFrom, fixLeft, fixHeight);
+    }
     node->parent = nullptr;
     node->left = nullptr;
     node->right = nullptr;
