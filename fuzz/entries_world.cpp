@@ -1,0 +1,219 @@
+// Setting up, tearing down and checking the fuzz world.
+//
+// Checks between entries: every tree of the library is a sound AVL3 tree whose
+// count matches its entries; records agree with their keys; a module with a
+// flagged peer has its smooth timer running; no attribute set is left alive;
+// no reply is left alive or released twice; no log line reports a record
+// size mismatch or a completion for a stopped module. After a stop: no host
+// block, timer or status subscription is left.
+#include "entries_world.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "entries_textfail.h"
+#include "zelm.h"
+#include "zelm_standin.h"
+
+namespace zf {
+namespace {
+
+// Log formats that no sequence of entries may produce (formats, not bodies: bodies carry configured texts).
+constexpr const char *kForbiddenLogs[] = {
+    "dismatch",                   // record sizes and descriptors disagree
+    "control block is not current", // a completion outlived its module although the host failed it first
+};
+
+void WatchLog(const STANDIN_LogEvent *event, void *)
+{
+    if (event->format == nullptr) {
+        return;
+    }
+    for (const char *forbidden : kForbiddenLogs) {
+        if (std::strstr(event->format, forbidden) != nullptr) {
+            std::fprintf(stderr, "log: %s: %s\n", event->funcName, event->body);
+            Broken("forbidden log line");
+        }
+    }
+}
+
+// A sound tree whose entries number `count`; returns that number.
+uint32_t CheckSet(ZelSet *set)
+{
+    if (set == nullptr) {
+        Broken("a running module lost a tree");
+    }
+    char why[128] = {};
+    if (STANDIN_AVL3_Check(&set->tree, &set->treeInfo, why, sizeof(why)) != 0) {
+        std::fprintf(stderr, "tree of %u-byte entries, %u linked: %s\n", set->entrySize, set->count, why);
+        Broken("unsound tree");
+    }
+    uint32_t n = 0;
+    for (void *e = AXO_AVL3_First(&set->tree, &set->treeInfo); e != nullptr;
+         e = AXO_AVL3_Next(reinterpret_cast<AXO_AVL3_NODE *>(static_cast<char *>(e) + set->treeInfo.nodeOffset),
+                           &set->treeInfo)) {
+        ++n;
+    }
+    if (n != set->count) {
+        Broken("tree count differs from its entries");
+    }
+    return n;
+}
+
+template <typename Entry>
+Entry *First(ZelSet *set)
+{
+    return static_cast<Entry *>(AXO_AVL3_First(&set->tree, &set->treeInfo));
+}
+
+template <typename Entry>
+Entry *Next(ZelSet *set, Entry *e)
+{
+    return static_cast<Entry *>(AXO_AVL3_Next(&e->node, &set->treeInfo));
+}
+
+// The module's own timer of that name, or null when the latest one is not the module's.
+const STANDIN_TimerInfo *TimerOf(const char *name, const void *cb)
+{
+    const STANDIN_TimerInfo *t = STANDIN_TimerFind(name);
+    return (t != nullptr && t->alive != 0 && t->cbPair.userData == cb) ? t : nullptr;
+}
+
+void CheckLocation(const World &w, locationCb *cb)
+{
+    CheckSet(cb->locationInstTree);
+    CheckSet(cb->logicGrpInstTree);
+    CheckSet(cb->osNodeTree);
+    for (auto *inst = First<locationInst>(cb->locationInstTree); inst != nullptr;
+         inst = Next(cb->locationInstTree, inst)) {
+        if (inst->osNodeId != (inst->instCfg.OsInst & 0xFFFFFFu) || inst->publishState > 2u) {
+            Broken("location record disagrees with its configuration");
+        }
+    }
+    bool flagged = false;
+    for (auto *node = First<osNodeInst>(cb->osNodeTree); node != nullptr; node = Next(cb->osNodeTree, node)) {
+        flagged = flagged || node->publishFault != 0;
+    }
+    const STANDIN_TimerInfo *timer = TimerOf("ZelmLocSmooth", cb);
+    if (timer == nullptr) {
+        Broken("running location module without its smooth timer");
+    }
+    if (flagged && timer->running == 0 && !w.timerCallsInjected) {
+        Broken("a flagged OS node while the location smooth timer is stopped");
+    }
+}
+
+void CheckComp(const World &w, ZelmCompCb *cb)
+{
+    CheckSet(cb->compNodeTree);
+    CheckSet(cb->locationTree);
+    bool flagged = false;
+    for (auto *loc = First<ZelmCompLocation>(cb->locationTree); loc != nullptr; loc = Next(cb->locationTree, loc)) {
+        flagged = flagged || loc->publishFault != 0;
+        CheckSet(loc->componentTree);
+        for (auto *c = First<ZelmComponent>(loc->componentTree); c != nullptr; c = Next(loc->componentTree, c)) {
+            if (c->cfg.locIndex != loc->locIndex || c->state > 2u) {
+                Broken("component stored under another location than its own");
+            }
+        }
+    }
+    for (auto *n = First<ZelmCompNode>(cb->compNodeTree); n != nullptr; n = Next(cb->compNodeTree, n)) {
+        if (n->cfg.compClass == 0) {
+            Broken("compNode of class 0 stored");
+        }
+    }
+    const STANDIN_TimerInfo *timer = TimerOf("ZelmCompSmooth", cb);
+    if (timer == nullptr) {
+        Broken("running component module without its smooth timer");
+    }
+    if (flagged && timer->running == 0 && !w.timerCallsInjected) {
+        Broken("a flagged location while the component smooth timer is stopped");
+    }
+}
+
+}  // namespace
+
+void Broken(const char *rule)
+{
+    std::fprintf(stderr, "zelm fuzz: broken rule: %s\n", rule);
+    __builtin_trap();
+}
+
+void WorldStart()
+{
+    (void)ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree);
+}
+
+void WorldStop(uint32_t errNo)
+{
+    STANDIN_RpcFailPending(errNo);
+    ZELM_FInit();
+    if (STANDIN_RpcPendingCount() != 0) {
+        Broken("a completion issued a call after the pending ones were failed");
+    }
+    if (STANDIN_HostLiveBlocks() != 0) {
+        std::fprintf(stderr, "live host blocks: %zu (%zu bytes)\n", STANDIN_HostLiveBlocks(), STANDIN_HostLiveBytes());
+        Broken("host blocks left after the library stopped");
+    }
+    if (STANDIN_TimerAliveCount() != 0) {
+        Broken("timer left after the library stopped");
+    }
+    if (STANDIN_KormOsNodeSubscribed() != 0 || STANDIN_KormLocationSubscribed() != 0) {
+        Broken("status subscription left after the library stopped");
+    }
+}
+
+void WorldBegin(World &w)
+{
+    STANDIN_Reset();
+    STANDIN_LogSetObserver(WatchLog, nullptr);
+    TextFailNth(0);
+    w = World{};
+    for (const NodeDecl &n : kCluster) {
+        w.nodes[w.nodeNum++] = STANDIN_KormAddOsNode(n.chassis, n.slot, n.cpu, n.hasAgent);
+    }
+    WorldStart();
+}
+
+void WorldEnd(World &w)
+{
+    (void)w;
+    STANDIN_HostFailNth(0);
+    STANDIN_HostFailFrom(0);
+    STANDIN_FailClear(nullptr);
+    TextFailNth(0);
+    WorldStop(0);
+    if (STANDIN_TimerAttrAliveCount() != 0 || STANDIN_MsgAliveCount() != 0 || STANDIN_MsgBadFreeCount() != 0) {
+        Broken("platform object left alive or released twice");
+    }
+    // Leaves nothing of this input in the stand-in, so that the leak checker sees a balanced run.
+    STANDIN_Reset();
+}
+
+void WorldCheck(const World &w)
+{
+    STANDIN_LogClear();
+    if (STANDIN_TimerAttrAliveCount() != 0) {
+        Broken("timer attribute set left alive");
+    }
+    if (STANDIN_MsgAliveCount() != 0 || STANDIN_MsgBadFreeCount() != 0) {
+        Broken("reply left alive or released twice");
+    }
+    if (ZELM_GetLocalData() == nullptr) {
+        return;
+    }
+    auto *link = static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK));
+    if (link != nullptr) {
+        CheckSet(link->linkLocTree);
+    }
+    auto *loc = static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
+    if (loc != nullptr) {
+        CheckLocation(w, loc);
+    }
+    auto *comp = static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
+    if (comp != nullptr) {
+        CheckComp(w, comp);
+    }
+}
+
+}  // namespace zf

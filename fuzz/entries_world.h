@@ -1,0 +1,34 @@
+// The world one fuzz input runs in: a reset stand-in, a small cluster, the library, and the checks.
+#ifndef ZELM_FUZZ_ENTRIES_WORLD_H
+#define ZELM_FUZZ_ENTRIES_WORLD_H
+
+#include <cstdint>
+
+#include "entries_format.h"
+
+namespace zf {
+
+struct World {
+    uint32_t nodes[kMaxNodes] = {};
+    uint32_t nodeNum = 0;
+    // Set once timer start or stop was made to fail: flags may then stand without a running timer.
+    bool timerCallsInjected = false;
+};
+
+// Resets the stand-in, declares the cluster and starts the library.
+void WorldBegin(World &w);
+// Clears injected failures, fails pending calls, stops the library and checks that nothing is left.
+void WorldEnd(World &w);
+// Stops the library as a host must: pending calls are failed first. Checks that it left nothing behind.
+void WorldStop(uint32_t errNo);
+// Starts the library with the counting host allocator (or reports "init again" when started).
+void WorldStart();
+// Checks what must hold between any two entries; traps otherwise.
+void WorldCheck(const World &w);
+
+// Ends the run with a crash that libFuzzer records, naming the broken rule on stderr.
+[[noreturn]] void Broken(const char *rule);
+
+}  // namespace zf
+
+#endif
