@@ -107,6 +107,7 @@ DriftItem Item(const char *kind, const char *what, std::string node, uint32_t lo
 void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
 {
     const auto &nodes = s.scenario.nodes;
+    std::vector<size_t> matched(nodes.size());  // held entries that the configuration places there
     for (const auto &[id, cfg] : s.config.locations) {
         const size_t n = s.NodeOfId(cfg.OsInst & kOsNodeMask);
         const std::string name = FieldText(cfg.LocName);
@@ -124,6 +125,7 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
             out.push_back(Item("missing", "location", nodes[n].name, id, std::nullopt, name, WhyLocationMissing(s, id, n)));
             continue;
         }
+        matched[n]++;
         std::vector<std::string> diff = LocDiff(*held, cfg, s.config.GroupFor(id));
         if (!diff.empty()) {
             DriftItem d = Item("stale", "location", nodes[n].name, id, std::nullopt, name, WhyLocationMissing(s, id, n));
@@ -132,9 +134,10 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
         }
     }
     for (size_t n = 0; n < nodes.size(); ++n) {
+        // An agent that holds no more than what was matched holds nothing extra: skip the slow walk.
         const QOF_ConnHandle h = s.nodes[n].handle;
         const size_t count = h == 0 ? 0 : STANDIN_AgentLocCount(h);
-        for (size_t i = 0; i < count; ++i) {
+        for (size_t i = 0; count > matched[n] && i < count; ++i) {
             const STANDIN_LocEntry *e = STANDIN_AgentLocGet(h, i);
             const auto it = s.config.locations.find(e->LocId);
             if (it == s.config.locations.end() || s.NodeOfId(it->second.OsInst & kOsNodeMask) != n) {
@@ -161,6 +164,7 @@ void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
 {
     const auto &nodes = s.scenario.nodes;
     const std::map<uint32_t, size_t> ann = s.Announcers();
+    std::vector<size_t> matched(nodes.size());
     for (const auto &[key, cfg] : s.config.components) {
         const std::string name = FieldText(cfg.compInstName);
         const auto a = ann.find(key.first);
@@ -177,6 +181,7 @@ void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
         const QOF_ConnHandle h = s.nodes[n].handle;
         const STANDIN_CompEntry *held = h == 0 ? nullptr : STANDIN_AgentCompFind(h, key.first, key.second);
         const std::optional<ZelmCompNodeCfg> type = s.config.TypeFor(cfg.compType);
+        matched[n] += held != nullptr ? 1 : 0;
         if (h == 0) {
             out.push_back(Item("missing", "component", nodes[n].name, key.first, key.second, name, "the node has no agent"));
         } else if (!type) {
@@ -195,7 +200,7 @@ void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
     for (size_t n = 0; n < nodes.size(); ++n) {
         const QOF_ConnHandle h = s.nodes[n].handle;
         const size_t count = h == 0 ? 0 : STANDIN_AgentCompCount(h);
-        for (size_t i = 0; i < count; ++i) {
+        for (size_t i = 0; count > matched[n] && i < count; ++i) {
             const STANDIN_CompEntry *e = STANDIN_AgentCompGet(h, i);
             // The agent files a component under the request's index, which is the component's own.
             const CompKey key{e->locIndex, e->compInst};

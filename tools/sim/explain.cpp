@@ -68,6 +68,12 @@ const typename Map::mapped_type *Lookup(const Map &m, const Key &k)
     return it == m.end() ? nullptr : &it->second;
 }
 
+std::string BareRestart(const SimState &s)
+{
+    return "the library was restarted at " + FormatTime(s.bareRestartAt) +
+           " s without replay: it knows only what came after";
+}
+
 }  // namespace
 
 std::string WhyLocationMissing(const SimState &s, uint32_t locId, size_t node)
@@ -78,8 +84,7 @@ std::string WhyLocationMissing(const SimState &s, uint32_t locId, size_t node)
     const LocHistory *h = Lookup(s.locHistory, locId);
     const locationInst *inst = LibLocation(locId);
     if (inst == nullptr) {
-        return h != nullptr && h->storedWhileStopped ? "configured while the library was stopped and not replayed"
-                                                     : "the library does not hold it";
+        return s.bareRestart ? BareRestart(s) : "the library does not hold it";
     }
     const NodeState &n = s.nodes[node];
     const osNodeInst *os = LibOsNode(inst->osNodeId);
@@ -156,8 +161,9 @@ std::string WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
     const IndexHistory *ih = Lookup(s.indexHistory, key.first);
     const ZelmCompLocation *loc = LibCompLocation(key.first);
     if (loc == nullptr) {
-        return ih != nullptr ? "the library forgot it when " + ih->note
-                             : "the library holds nothing for location index " + Num(key.first);
+        return ih != nullptr && !(s.bareRestart && ih->at < s.bareRestartAt) ? "the library forgot it when " + ih->note
+               : s.bareRestart ? BareRestart(s)
+                               : "the library holds nothing for location index " + Num(key.first);
     }
     if (loc->chanHandle == 0) {
         return "no channel yet for location index " + Num(key.first);
@@ -167,7 +173,9 @@ std::string WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
     }
     const ZelmComponent *comp = LibComponent(key.first, key.second);
     if (comp == nullptr) {
-        return ih != nullptr ? "the library forgot it when " + ih->note : "the library does not hold it";
+        return ih != nullptr && !(s.bareRestart && ih->at < s.bareRestartAt) ? "the library forgot it when " + ih->note
+               : s.bareRestart ? BareRestart(s)
+                               : "the library does not hold it";
     }
     if (!LibTypeReady(comp->cfg.compType)) {
         return "component type " + Num(comp->cfg.compType) + " missing in the library";

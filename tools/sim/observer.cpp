@@ -90,7 +90,9 @@ void Observer::Thunk(const STANDIN_RpcCall *call, int completed, void *arg)
 std::string Observer::Describe(const STANDIN_RpcCall &call) const
 {
     const size_t node = state_.NodeOfHandle(call.handle);
-    std::string s = "#" + std::to_string(call.callId) + " ";
+    std::string s = "#";
+    s += std::to_string(call.callId);
+    s += ' ';
     s += node == SIZE_MAX ? "handle " + std::to_string(call.handle) : state_.scenario.nodes[node].name;
     if (call.kind == STANDIN_RPC_COMP) {
         s += " locIndex " + std::to_string(call.locIndex);
@@ -129,8 +131,10 @@ void Observer::OnCall(const STANDIN_RpcCall &call)
         std::string s = Describe(call) + " " + call.method + " " + OpName(call.opType) + ", " +
                         std::to_string(call.entryNum) + (call.entryNum == 1 ? " entry [" : " entries [");
         for (uint32_t i = 0; i < call.decodedNum && i < 8; ++i) {
-            s += (i == 0 ? "" : " ") +
-                 std::to_string(loc ? call.locEntries[i].LocId : call.compEntries[i].compInst);
+            if (i != 0) {
+                s += ' ';
+            }
+            s += std::to_string(loc ? call.locEntries[i].LocId : call.compEntries[i].compInst);
         }
         if (call.decodedNum > 8) {
             s += " +" + std::to_string(call.decodedNum - 8);

@@ -57,7 +57,7 @@ void Agents(const Painter &p, const Report &r)
             continue;
         }
         if (!r.fullHoldings || (a.locCount == 0 && a.compCount == 0)) {
-            p.Line("      holds " + Plural(a.locCount, "location", "locations") + ", " +
+            p.Line("    holds " + Plural(a.locCount, "location", "locations") + ", " +
                    Plural(a.compCount, "component", "components"));
             continue;
         }
@@ -74,15 +74,15 @@ void Agents(const Painter &p, const Report &r)
         for (const HeldLoc &l : a.locations) {
             const std::string key = std::to_string(l.locIndex);
             if (l.held) {
-                p.Line("      location  " + Painter::Pad(key, key, wKey) + "  " + Painter::Pad(l.name, l.name, wName) + "  " +
-                       "          " + p.State(l.libState));
+                p.Line("    location    " + Painter::Pad(key, key, wKey) + "  " + Painter::Pad(l.name, l.name, wName) +
+                       "  " + std::string(10, ' ') + p.State(l.libState));
             } else {
-                p.Line("      (location " + key + " not held here)");
+                p.Line("    (location " + key + " not held here)");
             }
             for (const HeldComp &c : l.comps) {
                 const std::string k = std::to_string(c.compInst);
                 const std::string type = "type " + std::to_string(c.compType);
-                p.Line("        component " + Painter::Pad(k, k, wKey) + "  " + Painter::Pad(c.name, c.name, wName) + "  " +
+                p.Line("      component " + Painter::Pad(k, k, wKey) + "  " + Painter::Pad(c.name, c.name, wName) + "  " +
                        Painter::Pad(type, type, 10) + p.State(c.libState));
             }
         }
@@ -100,7 +100,12 @@ void Drift(const Painter &p, const Report &r)
            (r.drift.size() < r.driftTotal ? " (first " + std::to_string(r.drift.size()) + " listed)" : ""));
     size_t wItem = 4, wNode = 4, wName = 4;
     auto itemOf = [](const DriftItem &d) {
-        return d.what + " " + std::to_string(d.locIndex) + (d.compInst ? "/" + std::to_string(*d.compInst) : "");
+        std::string item = d.what + " " + std::to_string(d.locIndex);
+        if (d.compInst) {
+            item += '/';
+            item += std::to_string(*d.compInst);
+        }
+        return item;
     };
     for (const DriftItem &d : r.drift) {
         wItem = std::max(wItem, itemOf(d).size());

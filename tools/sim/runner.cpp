@@ -122,10 +122,14 @@ void Simulation::Apply(const Event &ev)
         break;
     case EventKind::LibraryStop:
         trace_.Line(now, "EVENT", "library stop");
-        StopLibrary();
+        StopLibrary("pending calls fail, then ZELM_FInit");
         break;
     case EventKind::LibraryStart:
         trace_.Line(now, "EVENT", std::string("library start") + (ev.replay ? ", replaying configuration and status" : ""));
+        if (!state_.libraryRunning) {
+            state_.bareRestart = !ev.replay;
+            state_.bareRestartAt = now;
+        }
         StartLibrary(ev.replay);
         break;
     }
@@ -202,6 +206,7 @@ void Simulation::StartLibrary(bool replay)
     if (!state_.libraryRunning) {
         trace_.Line(STANDIN_Now(), "HOST", "ZELM_Init failed; the library is stopped again");
         // A half-started library is stopped again, so that nothing reaches released modules.
+        STANDIN_RpcFailPending(0);
         ZELM_FInit();
         return;
     }
@@ -231,13 +236,13 @@ void Simulation::StartLibrary(bool replay)
     }
 }
 
-void Simulation::StopLibrary()
+void Simulation::StopLibrary(const char *why)
 {
     if (!state_.libraryRunning) {
         return;
     }
     // The host contract: no completion may reach the library after it stopped.
-    trace_.Line(STANDIN_Now(), "HOST", "pending calls fail, then ZELM_FInit");
+    trace_.Line(STANDIN_Now(), "HOST", why);
     STANDIN_RpcFailPending(0);
     ZELM_FInit();
     state_.libraryRunning = false;
@@ -246,7 +251,7 @@ void Simulation::StopLibrary()
 
 size_t Simulation::Shutdown()
 {
-    StopLibrary();
+    StopLibrary("end of the run: pending calls fail, then ZELM_FInit");
     return STANDIN_HostLiveBlocks();
 }
 

@@ -46,7 +46,7 @@ private:
     void NoteBeforeDelivery(const Atom &atom);
     void TraceReply(const std::vector<Atom> &atoms);
     void StartLibrary(bool replay);
-    void StopLibrary();
+    void StopLibrary(const char *why);
     void RaiseLink(size_t node, bool up);
     void Housekeeping();
 

@@ -78,14 +78,11 @@ void Simulation::ApplyConfig(const Event &ev)
                 state_.compHistory[CompKey{a.rec.comp.locIndex, a.rec.comp.compInst}].deleteNote = why;
             }
         }
-        if (!state_.libraryRunning && a.cls == CfgClass::Location && e.kind == AtomEffect::Stored) {
-            state_.locHistory[a.rec.loc.LocId].storedWhileStopped = true;
-        }
     }
     if (!state_.libraryRunning) {
         state_.counters.heldAtoms += ev.atoms.size();
-        trace_.Line(now, "CFG", std::to_string(ev.atoms.size()) +
-                                    " atoms kept by the configuration server: the library is stopped");
+        trace_.Line(now, "CFG", std::to_string(ev.atoms.size()) + (ev.atoms.size() == 1 ? " atom" : " atoms") +
+                                    " kept by the configuration server: the library is stopped");
         return;
     }
     Deliver(ev.atoms, false);

@@ -29,11 +29,16 @@ int Digits(uint64_t n)
     return d;
 }
 
+// "node-007" for 7 of 100: numbers as wide as the largest, so that names sort as they count.
 std::string Numbered(const char *prefix, uint64_t i, uint64_t count)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%s-%0*llu", prefix, Digits(count), static_cast<unsigned long long>(i));
-    return buf;
+    const std::string digits = std::to_string(i);
+    const size_t width = static_cast<size_t>(Digits(count));
+    std::string out = prefix;
+    out += '-';
+    out.append(width > digits.size() ? width - digits.size() : 0, '0');
+    out += digits;
+    return out;
 }
 
 void CopyText(char *field, size_t size, const std::string &text)

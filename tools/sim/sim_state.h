@@ -38,7 +38,6 @@ struct WithdrawalRec {
 
 struct LocHistory {
     uint32_t haAtStore = 0;          // the HA role when its latest record was delivered
-    bool storedWhileStopped = false;
     std::string deleteNote;          // why its latest delete sent no withdrawal; empty when one was sent
     bool withdrawnByGroupDelete = false;
     WithdrawalRec withdrawal;
@@ -88,6 +87,8 @@ struct SimState {
     uint64_t reportOrder = 0;
     uint32_t haRole = 0;
     bool libraryRunning = false;
+    bool bareRestart = false;  // the library was restarted without replay: it knows only what came after
+    Ms bareRestartAt = 0;
     Ms lastEventAt = 0;
     Ms lastHoldingChangeAt = 0;
     size_t eventsDone = 0;
