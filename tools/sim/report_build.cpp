@@ -9,16 +9,32 @@ namespace zsim {
 
 namespace {
 
-std::string LibLocState(uint32_t locId)
+// The library's state of a location an agent holds; named with its node when the library places it elsewhere.
+std::string LibLocState(const SimState &s, uint32_t locId, size_t node)
 {
     const locationInst *inst = LibLocation(locId);
-    return inst == nullptr ? "-" : LocStateName(inst->publishState);
+    if (inst == nullptr) {
+        return "-";
+    }
+    std::string state = LocStateName(inst->publishState);
+    if (inst->osNodeId != s.scenario.nodes[node].osNodeId) {
+        const size_t at = s.NodeOfId(inst->osNodeId);
+        state += " (at " + (at == SIZE_MAX ? std::string("another node") : s.scenario.nodes[at].name) + ")";
+    }
+    return state;
 }
 
-std::string LibCompState(uint32_t locIndex, uint32_t compInst)
+std::string LibCompState(const SimState &s, uint32_t locIndex, uint32_t compInst, size_t node)
 {
     const ZelmComponent *c = LibComponent(locIndex, compInst);
-    return c == nullptr ? "-" : CompStateName(c->state);
+    if (c == nullptr) {
+        return "-";
+    }
+    std::string state = CompStateName(c->state);
+    if (LibCompLocation(locIndex)->chanHandle != s.nodes[node].handle) {
+        state += " (channel elsewhere)";
+    }
+    return state;
 }
 
 AgentReport AgentOf(const SimState &s, size_t n, bool full)
@@ -51,13 +67,13 @@ AgentReport AgentOf(const SimState &s, size_t n, bool full)
         l.locIndex = e->LocId;
         l.held = true;
         l.name = e->LocName;
-        l.libState = LibLocState(e->LocId);
+        l.libState = LibLocState(s, e->LocId, n);
     }
     for (size_t i = 0; i < a.compCount; ++i) {
         const STANDIN_CompEntry *e = STANDIN_AgentCompGet(ns.handle, i);
         HeldLoc &l = byIndex[e->locIndex];
         l.locIndex = e->locIndex;
-        l.comps.push_back({e->locIndex, e->compInst, e->compType, e->compInstName, LibCompState(e->locIndex, e->compInst)});
+        l.comps.push_back({e->locIndex, e->compInst, e->compType, e->compInstName, LibCompState(s, e->locIndex, e->compInst, n)});
     }
     for (auto &[idx, l] : byIndex) {
         a.locations.push_back(std::move(l));

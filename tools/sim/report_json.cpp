@@ -113,6 +113,9 @@ std::string ToJson(const Report &r)
     j["events"] = {{"total", r.events}, {"applied", r.eventsDone}, {"lastAt", r.lastEventAt}};
     j["converged"] = r.converged;
     j["convergedAt"] = r.converged ? Json(r.convergedAt) : Json(nullptr);
+    // How long the agents took to settle after the last event; null when they settled before it.
+    j["settledAfterLastEvent"] =
+        r.converged && r.eventsDone > 0 && r.convergedAt >= r.lastEventAt ? Json(r.convergedAt - r.lastEventAt) : Json(nullptr);
     return j.dump(2) + "\n";
 }
 

@@ -16,6 +16,7 @@ struct GenerateSpec {
     uint32_t atomsPerMessage = 1000;
     Ms configAt = 0;
     Ms linkAt = 1000;
+    Ms stagger = 0;
     std::string image = "app.service";
 };
 
@@ -53,25 +54,27 @@ public:
     MessageSink(Scenario &sc, Ms at, Mark mark, uint32_t perMessage) : sc_(sc), at_(at), mark_(mark), per_(perMessage) {}
     void Add(const Atom &a)
     {
-        if (cur_ == nullptr || cur_->atoms.size() >= per_) {
+        if (cur_ == kNone || sc_.events[cur_].atoms.size() >= per_) {
             Event ev;
             ev.at = at_;
             ev.mark = mark_;
             ev.kind = EventKind::Config;
+            cur_ = sc_.events.size();
             sc_.events.push_back(std::move(ev));
-            cur_ = &sc_.events.back();
         }
-        cur_->atoms.push_back(a);
-        cur_->atoms.back().seq = static_cast<uint16_t>(++seq_);
+        std::vector<Atom> &atoms = sc_.events[cur_].atoms;
+        atoms.push_back(a);
+        atoms.back().seq = static_cast<uint16_t>(++seq_);
     }
-    void Flush() { cur_ = nullptr; }
+    void Flush() { cur_ = kNone; }
 
 private:
+    static constexpr size_t kNone = SIZE_MAX;
     Scenario &sc_;
     Ms at_;
     Mark mark_;
     uint32_t per_;
-    Event *cur_ = nullptr;
+    size_t cur_ = kNone;  // an index: the event list grows while messages are filled
     uint64_t seq_ = 0;
 };
 
@@ -81,7 +84,7 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
 {
     r.CheckKeys(block,
                 {"nodes", "locationsPerNode", "componentTypes", "componentsPerLocation", "atomsPerMessage", "configAt",
-                 "linkAt", "image"},
+                 "linkAt", "stagger", "image"},
                 "generate");
     GenerateSpec g;
     g.nodes = r.U32(r.Required(block, "nodes", "generate"), "nodes");
@@ -91,6 +94,7 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
     if (block["atomsPerMessage"]) g.atomsPerMessage = static_cast<uint32_t>(r.UInt(block["atomsPerMessage"], 65535, "atomsPerMessage"));
     if (block["configAt"]) g.configAt = r.Duration(block["configAt"], "configAt");
     if (block["linkAt"]) g.linkAt = r.Duration(block["linkAt"], "linkAt");
+    if (block["stagger"]) g.stagger = r.Duration(block["stagger"], "stagger");
     if (block["image"]) g.image = r.Text(block["image"], "image");
     if (g.nodes == 0 || g.nodes > 4096) {
         r.Fail(block["nodes"], "generate.nodes must be from 1 to 4096");
@@ -122,7 +126,7 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
         sc.nodes.push_back(d);
     }
 
-    MessageSink sink(sc, g.configAt, mark, g.atomsPerMessage);
+    MessageSink types(sc, g.configAt, mark, g.atomsPerMessage);
     for (uint32_t t = 1; t <= g.componentTypes; ++t) {
         Atom a;
         a.cls = CfgClass::CompNode;
@@ -130,24 +134,23 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
         a.rec.node.compClass = 1;
         CopyText(a.rec.node.compTypeName, sizeof a.rec.node.compTypeName, Numbered("type", t, g.componentTypes));
         CopyText(a.rec.node.compFileName, sizeof a.rec.node.compFileName, Numbered("type", t, g.componentTypes) + ".bin");
-        sink.Add(a);
+        types.Add(a);
     }
-    sink.Flush();
-    for (uint64_t l = 1; l <= locations; ++l) {
+
+    const uint64_t comps = locations * g.componentsPerLocation;
+    auto nodeOf = [&](uint64_t l) { return firstNode + static_cast<size_t>((l - 1) / g.locationsPerNode); };
+    auto addLocation = [&](MessageSink &sink, uint64_t l) {
         Atom a;
         a.cls = CfgClass::Location;
         a.rec.loc.LocId = static_cast<uint32_t>(l);
-        a.rec.loc.OsInst = sc.nodes[firstNode + (l - 1) / g.locationsPerNode].osNodeId;
+        a.rec.loc.OsInst = sc.nodes[nodeOf(l)].osNodeId;
         CopyText(a.rec.loc.LocName, sizeof a.rec.loc.LocName, Numbered("loc", l, locations));
         CopyText(a.rec.loc.imageName, sizeof a.rec.loc.imageName, g.image);
         sink.Add(a);
-    }
-    sink.Flush();
-    uint64_t inst = 0;
-    const uint64_t comps = locations * g.componentsPerLocation;
-    for (uint64_t l = 1; l <= locations; ++l) {
+    };
+    auto addComponents = [&](MessageSink &sink, uint64_t l) {
         for (uint32_t c = 0; c < g.componentsPerLocation; ++c) {
-            ++inst;
+            const uint64_t inst = (l - 1) * g.componentsPerLocation + c + 1;
             Atom a;
             a.cls = CfgClass::Component;
             a.rec.comp.compInst = static_cast<uint32_t>(inst);
@@ -157,27 +160,62 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
             CopyText(a.rec.comp.compInstName, sizeof a.rec.comp.compInstName, Numbered("comp", inst, comps));
             sink.Add(a);
         }
-    }
-
-    for (uint32_t i = 0; i < g.nodes; ++i) {
+    };
+    auto linkUp = [&](size_t node, Ms at) {
         Event ev;
-        ev.at = g.linkAt;
+        ev.at = at;
         ev.mark = mark;
         ev.kind = EventKind::Link;
-        ev.node = firstNode + i;
+        ev.node = node;
         ev.up = true;
         sc.events.push_back(ev);
-    }
-    for (uint64_t l = 1; l <= locations; ++l) {
+    };
+    auto announce = [&](uint64_t l, Ms at) {
         Event ev;
-        ev.at = g.linkAt;
+        ev.at = at;
         ev.mark = mark;
         ev.kind = EventKind::LocationStatus;
-        ev.node = firstNode + (l - 1) / g.locationsPerNode;
+        ev.node = nodeOf(l);
         ev.service = Numbered("loc", l, locations);
         ev.locIndex = static_cast<uint32_t>(l);
         ev.up = true;
         sc.events.push_back(ev);
+    };
+
+    if (g.stagger == 0) {
+        // All configuration first, then every link-up, then every location report.
+        MessageSink sink(sc, g.configAt, mark, g.atomsPerMessage);
+        for (uint64_t l = 1; l <= locations; ++l) {
+            addLocation(sink, l);
+        }
+        sink.Flush();
+        for (uint64_t l = 1; l <= locations; ++l) {
+            addComponents(sink, l);
+        }
+        for (uint32_t i = 0; i < g.nodes; ++i) {
+            linkUp(firstNode + i, g.linkAt);
+        }
+        for (uint64_t l = 1; l <= locations; ++l) {
+            announce(l, g.linkAt);
+        }
+        return;
+    }
+    // One node after another: its configuration, its link-up and its location reports at linkAt + i * stagger.
+    for (uint32_t i = 0; i < g.nodes; ++i) {
+        const Ms at = g.linkAt + i * g.stagger;
+        const uint64_t first = uint64_t{i} * g.locationsPerNode + 1;
+        const uint64_t last = first + g.locationsPerNode;
+        MessageSink sink(sc, at, mark, g.atomsPerMessage);
+        for (uint64_t l = first; l < last; ++l) {
+            addLocation(sink, l);
+        }
+        for (uint64_t l = first; l < last; ++l) {
+            addComponents(sink, l);
+        }
+        linkUp(firstNode + i, at);
+        for (uint64_t l = first; l < last; ++l) {
+            announce(l, at);
+        }
     }
 }
 
