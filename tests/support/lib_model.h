@@ -1,0 +1,79 @@
+// A reference model of the library on the stand-in: what it stores, flags, sends and what the agents then hold.
+//
+// Written from the library's rules alone, with plain containers, one event at
+// a time: an event's sends happen first (a refused call flags its peer at
+// once), then every accepted call completes, in call order, before the next
+// event. Agents answer by a sticky mode. A tick runs each smooth timer that is
+// running, once. The model's Snapshot is compared with the library's.
+#ifndef ZELM_TESTS_SUPPORT_LIB_MODEL_H
+#define ZELM_TESTS_SUPPORT_LIB_MODEL_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/lib_snapshot.h"
+
+namespace zt {
+
+enum class AgentMode { Accept, Fail, NoReply, Refuse };
+
+class LibModel {
+public:
+    // The OS nodes the stand-in knows, with their agents' server handles (0: no agent).
+    void AddNode(uint32_t osNodeId, QOF_ConnHandle handle);
+
+    void Location(uint16_t opCode, const ZelmLocInstCfg &cfg);
+    void Group(uint16_t opCode, const ZelmLogicLocGrpCfg &cfg);
+    void CompNode(uint16_t opCode, const ZelmCompNodeCfg &cfg);
+    void Component(uint16_t opCode, const ZelmCompInstCfg &cfg);
+    void OsNodeLink(uint32_t osNodeId, bool up);
+    void LocationStatus(uint32_t osNodeId, const std::string &service, uint32_t locIndex, bool available);
+    void Tick();
+    void SetHaRole(uint32_t role) { haRole_ = role; }
+    void SetAgentMode(QOF_ConnHandle handle, AgentMode mode) { modes_[handle] = mode; }
+
+    const Snapshot &Expected() const { return s_; }
+    std::vector<QOF_ConnHandle> Agents() const;
+    QOF_ConnHandle HandleOf(uint32_t osNodeId) const;
+
+private:
+    struct Call {
+        bool loc;  // "KorbLocSubscribe", else "KorbCompSubscribe"
+        QOF_ConnHandle handle;
+        uint32_t opType;
+        uint32_t locIndex;  // component calls: the location
+        std::vector<STANDIN_LocEntry> locs;
+        std::vector<STANDIN_CompEntry> comps;
+        bool failed;
+    };
+
+    AgentMode ModeOf(QOF_ConnHandle handle) const;
+    ZelmLogicLocGrpCfg GroupOf(uint32_t locIndex) const;
+    bool CompNodeOf(uint32_t compType, ZelmCompNodeCfg *out) const;
+
+    void PublishLocation(uint32_t locIndex, uint32_t opType);
+    void SmoothOsNode(uint32_t osNodeId);
+    void SendLocations(uint32_t osNodeId, uint32_t opType, const std::vector<uint32_t> &locIndexes);
+    void CompleteLocations(const Call &call);
+
+    void PublishComponent(uint32_t locIndex, uint32_t compInst, uint32_t opType);
+    void SmoothCompLocation(uint32_t locIndex, uint32_t opType);
+    void SendComponents(uint32_t locIndex, uint32_t opType, const std::vector<uint32_t> &compInsts);
+    void CompleteComponents(const Call &call);
+    void DeleteComponentsByLocation(uint32_t locIndex);
+    void LocationLink(uint32_t locIndex, uintptr_t chanHandle);
+
+    void Settle();
+
+    Snapshot s_;
+    std::map<uint32_t, QOF_ConnHandle> nodes_;
+    std::map<QOF_ConnHandle, AgentMode> modes_;
+    uint32_t haRole_ = 0;
+    std::vector<Call> pending_;
+};
+
+}  // namespace zt
+
+#endif
