@@ -165,7 +165,23 @@ void CheckLinkedStates(const Avl3Model &m)
     }
 }
 
-RC_GTEST_PROP(Avl3Test, RandomOperationsMatchAnOrderedSet, ())
+class Avl3Test : public StandinTest {
+protected:
+    static void Fill(std::vector<Entry> &entries, AXO_AVL3_TREE &tree)
+    {
+        for (Entry &e : entries) {
+            Unlink(e);
+            ASSERT_EQ(AXO_AVL3_Insert_Or_Find(&tree, &e.node, &kInfo), nullptr);
+        }
+    }
+    static std::string Verdict(const AXO_AVL3_TREE &tree)
+    {
+        char why[256] = "";
+        return (STANDIN_AVL3_Check(&tree, &kInfo, why, sizeof(why)) != 0) ? std::string(why) : std::string();
+    }
+};
+
+RC_GTEST_FIXTURE_PROP(Avl3Test, RandomOperationsMatchAnOrderedSet, ())
 {
     const auto ops = *rc::gen::container<std::vector<Op>>(10000, GenOp());
     Avl3Model m;
@@ -180,35 +196,7 @@ RC_GTEST_PROP(Avl3Test, RandomOperationsMatchAnOrderedSet, ())
     CheckLinkedStates(m);
 }
 
-class Avl3Fixture : public StandinTest {
-protected:
-    void Fill(std::vector<Entry> &entries, AXO_AVL3_TREE &tree)
-    {
-        for (Entry &e : entries) {
-            Unlink(e);
-            ASSERT_EQ(AXO_AVL3_Insert_Or_Find(&tree, &e.node, &kInfo), nullptr);
-        }
-    }
-};
-
-TEST_F(Avl3Fixture, EntriesComeBackFromTheStartOfTheEntry)
-{
-    Entry e{};
-    e.key = 42;
-    Unlink(e);
-    AXO_AVL3_TREE tree{};
-    ASSERT_EQ(AXO_AVL3_Insert_Or_Find(&tree, &e.node, &kInfo), nullptr);
-    EXPECT_EQ(AXO_AVL3_Find(&tree, &e.key, &kInfo), &e);
-    EXPECT_EQ(AXO_AVL3_First(&tree, &kInfo), &e);
-    EXPECT_EQ(AXO_AVL3_Next(&e.node, &kInfo), nullptr);
-    EXPECT_EQ(tree.root, &e.node);
-    EXPECT_EQ(tree.first, &e.node);
-    EXPECT_EQ(tree.last, &e.node);
-    EXPECT_EQ(e.node.leftHeight, 0);
-    EXPECT_EQ(e.node.rightHeight, 0);
-}
-
-TEST_F(Avl3Fixture, DuplicateKeyLinksNothingAndReturnsTheHolder)
+TEST_F(Avl3Test, DuplicateKeyLinksNothingAndReturnsTheHolder)
 {
     Entry a{}, b{};
     a.key = b.key = 7;
@@ -217,15 +205,16 @@ TEST_F(Avl3Fixture, DuplicateKeyLinksNothingAndReturnsTheHolder)
     AXO_AVL3_TREE tree{};
     ASSERT_EQ(AXO_AVL3_Insert_Or_Find(&tree, &a.node, &kInfo), nullptr);
     EXPECT_EQ(AXO_AVL3_Insert_Or_Find(&tree, &b.node, &kInfo), &a);
-    EXPECT_EQ(b.node.leftHeight, -1);
-    EXPECT_EQ(b.node.rightHeight, -1);
+    EXPECT_FALSE(Linked(b));
     EXPECT_EQ(b.node.parent, nullptr);
+    // Deleting the refused twin must not unlink the holder.
+    AXO_AVL3_Delete(&tree, &b.node);
     EXPECT_EQ(tree.root, &a.node);
-    EXPECT_EQ(tree.root->left, nullptr);
-    EXPECT_EQ(tree.root->right, nullptr);
+    EXPECT_EQ(AXO_AVL3_Find(&tree, &b.key, &kInfo), &a);
+    EXPECT_EQ(Verdict(tree), "");
 }
 
-TEST_F(Avl3Fixture, NullArgumentsDoNothing)
+TEST_F(Avl3Test, NullArgumentsDoNothing)
 {
     Entry e{};
     Unlink(e);
@@ -234,7 +223,7 @@ TEST_F(Avl3Fixture, NullArgumentsDoNothing)
     EXPECT_EQ(AXO_AVL3_Insert_Or_Find(&tree, nullptr, &kInfo), nullptr);
     EXPECT_EQ(AXO_AVL3_Insert_Or_Find(&tree, &e.node, nullptr), nullptr);
     EXPECT_EQ(tree.root, nullptr);
-    EXPECT_EQ(e.node.leftHeight, -1);
+    EXPECT_FALSE(Linked(e));
     EXPECT_EQ(AXO_AVL3_Find(nullptr, &e.key, &kInfo), nullptr);
     EXPECT_EQ(AXO_AVL3_Find(&tree, nullptr, &kInfo), nullptr);
     EXPECT_EQ(AXO_AVL3_Find(&tree, &e.key, nullptr), nullptr);
@@ -245,41 +234,7 @@ TEST_F(Avl3Fixture, NullArgumentsDoNothing)
     AXO_AVL3_Delete(&tree, nullptr);
 }
 
-TEST_F(Avl3Fixture, DeletingAnUnlinkedNodeLeavesTheTreeAlone)
-{
-    std::vector<Entry> entries(5);
-    for (uint32_t i = 0; i < entries.size(); ++i) {
-        entries[i].key = i;
-    }
-    AXO_AVL3_TREE tree{};
-    Fill(entries, tree);
-    Entry stranger{};
-    stranger.key = 2;
-    Unlink(stranger);
-    AXO_AVL3_Delete(&tree, &stranger.node);
-    char why[256];
-    EXPECT_EQ(STANDIN_AVL3_Check(&tree, &kInfo, why, sizeof(why)), 0) << why;
-    EXPECT_EQ(AXO_AVL3_Find(&tree, &stranger.key, &kInfo), &entries[2]);
-}
-
-TEST_F(Avl3Fixture, DeletingEveryEntryEmptiesTheTree)
-{
-    std::vector<Entry> entries(100);
-    for (uint32_t i = 0; i < entries.size(); ++i) {
-        entries[i].key = i * 7u;
-    }
-    AXO_AVL3_TREE tree{};
-    Fill(entries, tree);
-    for (Entry &e : entries) {
-        AXO_AVL3_Delete(&tree, &e.node);
-    }
-    EXPECT_EQ(tree.root, nullptr);
-    EXPECT_EQ(tree.first, nullptr);
-    EXPECT_EQ(tree.last, nullptr);
-    EXPECT_EQ(AXO_AVL3_First(&tree, &kInfo), nullptr);
-}
-
-TEST_F(Avl3Fixture, SortedInsertionsKeepTheTreeLogarithmic)
+TEST_F(Avl3Test, SortedInsertionsAndDeletionsKeepTheTreeLogarithmic)
 {
     for (const bool ascending : {true, false}) {
         std::vector<Entry> entries(1u << 16);
@@ -288,93 +243,62 @@ TEST_F(Avl3Fixture, SortedInsertionsKeepTheTreeLogarithmic)
         }
         AXO_AVL3_TREE tree{};
         Fill(entries, tree);
-        char why[256];
-        ASSERT_EQ(STANDIN_AVL3_Check(&tree, &kInfo, why, sizeof(why)), 0) << why;
+        ASSERT_EQ(Verdict(tree), "");
         // An AVL tree of n nodes is at most 1.44 log2(n + 2) high.
         EXPECT_LE(RootHeight(tree), static_cast<int>(1.4405 * std::log2(entries.size() + 2.0)));
-        auto *first = static_cast<Entry *>(AXO_AVL3_First(&tree, &kInfo));
-        EXPECT_EQ(first, ascending ? &entries.front() : &entries.back());
+        EXPECT_EQ(AXO_AVL3_First(&tree, &kInfo), ascending ? &entries.front() : &entries.back());
         for (size_t i = 0; i < entries.size(); i += 2) {
             AXO_AVL3_Delete(&tree, &entries[i].node);
         }
-        ASSERT_EQ(STANDIN_AVL3_Check(&tree, &kInfo, why, sizeof(why)), 0) << why;
+        ASSERT_EQ(Verdict(tree), "");
         EXPECT_LE(RootHeight(tree), static_cast<int>(1.4405 * std::log2(entries.size() / 2 + 2.0)));
     }
 }
 
-class Avl3CheckTest : public Avl3Fixture {
-protected:
-    void SetUp() override
-    {
-        Avl3Fixture::SetUp();
-        entries_.resize(15);
-        for (uint32_t i = 0; i < entries_.size(); ++i) {
-            entries_[i].key = i * 10u;
-        }
-        Fill(entries_, tree_);
-        char why[256];
-        ASSERT_EQ(STANDIN_AVL3_Check(&tree_, &kInfo, why, sizeof(why)), 0) << why;
-    }
-    std::string Verdict()
-    {
-        char why[256];
-        why[0] = '\0';
-        return (STANDIN_AVL3_Check(&tree_, &kInfo, why, sizeof(why)) != 0) ? std::string(why) : std::string();
-    }
-    std::vector<Entry> entries_;
-    AXO_AVL3_TREE tree_{};
+// Each case damages a sound tree of 15 entries (keys 0, 10, ..., 140) in one way.
+struct Damage {
+    const char *what;
+    void (*apply)(AXO_AVL3_TREE &tree, std::vector<Entry> &entries, Entry *spare);
 };
 
-TEST_F(Avl3CheckTest, CatchesAStaleHeight)
-{
-    ++tree_.root->leftHeight;
-    EXPECT_NE(Verdict(), "");
-}
+const Damage kDamages[] = {
+    {"stale height", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { ++t.root->leftHeight; }},
+    {"keys out of order", [](AXO_AVL3_TREE &, std::vector<Entry> &e, Entry *) { e[3].key = 1000; }},
+    {"broken parent link", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.root->left->parent = t.root->right; }},
+    {"stale first", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.first = t.root; }},
+    {"stale last", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.last = t.root; }},
+    {"parent above the root", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *s) { t.root->parent = &s->node; }},
+    {"imbalance with honest heights",
+     [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *s) {
+         // A chain of two under the largest leaf, every stored height true.
+         s[0].key = 1000;
+         s[1].key = 1001;
+         AXO_AVL3_NODE *leaf = t.last;
+         leaf->right = &s[0].node;
+         s[0].node = {leaf, nullptr, &s[1].node, 0, 1};
+         s[1].node = {&s[0].node, nullptr, nullptr, 0, 0};
+         leaf->rightHeight = 2;
+         for (AXO_AVL3_NODE *n = leaf; n->parent != nullptr; n = n->parent) {
+             n->parent->rightHeight = static_cast<int16_t>(1 + std::max(n->leftHeight, n->rightHeight));
+         }
+         t.last = &s[1].node;
+     }},
+};
 
-TEST_F(Avl3CheckTest, CatchesKeysOutOfOrder)
+TEST_F(Avl3Test, CheckerCatchesEveryKindOfDamage)
 {
-    entries_[3].key = 1000;
-    EXPECT_NE(Verdict(), "");
-}
-
-TEST_F(Avl3CheckTest, CatchesABrokenParentLink)
-{
-    tree_.root->left->parent = tree_.root->right;
-    EXPECT_NE(Verdict(), "");
-}
-
-TEST_F(Avl3CheckTest, CatchesAStaleFirstOrLast)
-{
-    tree_.first = tree_.root;
-    EXPECT_NE(Verdict(), "");
-    tree_.first = &entries_.front().node;
-    tree_.last = tree_.root;
-    EXPECT_NE(Verdict(), "");
-}
-
-TEST_F(Avl3CheckTest, CatchesAnImbalanceWhoseHeightsAreHonest)
-{
-    // Hang a chain of two under the largest entry, with truthful heights.
-    Entry extra[2]{};
-    extra[0].key = 1000;
-    extra[1].key = 1001;
-    AXO_AVL3_NODE *last = tree_.last;
-    last->right = &extra[0].node;
-    extra[0].node = {last, nullptr, &extra[1].node, 0, 1};
-    extra[1].node = {&extra[0].node, nullptr, nullptr, 0, 0};
-    last->rightHeight = 2;
-    for (AXO_AVL3_NODE *n = last; n->parent != nullptr; n = n->parent) {
-        n->parent->rightHeight = static_cast<int16_t>(1 + std::max(n->leftHeight, n->rightHeight));
+    for (const Damage &damage : kDamages) {
+        std::vector<Entry> entries(15);
+        for (uint32_t i = 0; i < entries.size(); ++i) {
+            entries[i].key = i * 10u;
+        }
+        AXO_AVL3_TREE tree{};
+        Fill(entries, tree);
+        ASSERT_EQ(Verdict(tree), "");
+        Entry spare[2]{};
+        damage.apply(tree, entries, spare);
+        EXPECT_NE(Verdict(tree), "") << damage.what;
     }
-    tree_.last = &extra[1].node;
-    EXPECT_NE(Verdict(), "");
-}
-
-TEST_F(Avl3CheckTest, CatchesAParentAboveTheRoot)
-{
-    Entry stray{};
-    tree_.root->parent = &stray.node;
-    EXPECT_NE(Verdict(), "");
 }
 
 }  // namespace
