@@ -214,9 +214,11 @@ void ConfigMsg(const World &w, FuzzedDataProvider &in)
     const uint32_t route = Pick(in, 4);
     TRACE("config message: %u atoms, route %u", atomNum, route);
     STANDIN_Msg *msg = STANDIN_MsgNew();
+    uint32_t routeClass = (route < 4) ? kKnownClasses[route] : 0u;
     if (route < 4) {
-        STANDIN_MsgSetClass(msg, kKnownClasses[route]);
+        STANDIN_MsgSetClass(msg, routeClass);
     }
+    AtomTag tags[kMaxAtoms] = {};
     for (uint32_t i = 0; i < atomNum; ++i) {
         const uint32_t classSel = Pick(in, 9);
         uint32_t classId = kKnownClasses[classSel & 3u];
@@ -247,9 +249,15 @@ void ConfigMsg(const World &w, FuzzedDataProvider &in)
             rec = CompNodeRecord(in);
         }
         STANDIN_MsgAddAtom(msg, classId, opCode, seq, rec.data(), static_cast<uint32_t>(rec.size()));
+        tags[i] = AtomTag{opCode, seq};
+        if (i == 0 && route == 4) {
+            routeClass = classId;
+        }
     }
+    const size_t repliesBefore = STANDIN_ReplyCount();
     if (STANDIN_MsgPost(msg) == 0) {
         (void)STANDIN_RunDue();
+        CheckReply(w, routeClass, tags, atomNum, repliesBefore);
     }
 }
 
@@ -292,6 +300,7 @@ void Lifecycle(FuzzedDataProvider &in)
 
 void Inject(World &w, FuzzedDataProvider &in)
 {
+    w.injected = true;
     switch (Pick(in, 4)) {
     case 0: {
         const uint32_t n = Pick(in, 23) + 1;
@@ -378,11 +387,25 @@ void OddEntry(const World &w, FuzzedDataProvider &in)
     }
 }
 
+// Location publications that configuration or a link-up starts wait for the HA role; timer retries do not.
+void CheckHaGate(size_t callsBefore)
+{
+    if (STANDIN_MirlHaRole() == 0) {
+        return;
+    }
+    for (size_t i = callsBefore; i < STANDIN_RpcCallCount(); ++i) {
+        if (STANDIN_RpcCallGet(i)->kind == STANDIN_RPC_LOC) {
+            Broken("location published while the HA role forbids it");
+        }
+    }
+}
+
 }  // namespace
 
 void RunOneOp(World &w, FuzzedDataProvider &in)
 {
     const uint32_t op = Pick(in, kOpCount - 1);
+    const size_t callsBefore = STANDIN_RpcCallCount();
     switch (op) {
     case kOpConfigMsg:
         ConfigMsg(w, in);
@@ -464,6 +487,9 @@ void RunOneOp(World &w, FuzzedDataProvider &in)
     default:
         OddEntry(w, in);
         break;
+    }
+    if (op == kOpConfigMsg || op == kOpOsNodeLink) {
+        CheckHaGate(callsBefore);
     }
 }
 

@@ -4,8 +4,10 @@
 // count matches its entries; records agree with their keys; a module with a
 // flagged peer has its smooth timer running; no attribute set is left alive;
 // no reply is left alive or released twice; no log line reports a record
-// size mismatch or a completion for a stopped module. After a stop: no host
-// block, timer or status subscription is left.
+// size mismatch or a completion for a stopped module; every RPC request has
+// the layout an agent reads, with texts no longer than their fields. Each
+// configuration message gets at most one reply, which accounts for its atoms
+// in order. After a stop: no host block, timer or status subscription is left.
 #include "entries_world.h"
 
 #include <cstdio>
@@ -131,7 +133,126 @@ void CheckComp(const World &w, ZelmCompCb *cb)
     }
 }
 
+bool TextFits(const char *text, size_t width)
+{
+    return std::strlen(text) <= width;
+}
+
+void CheckLocCall(const STANDIN_RpcCall &call)
+{
+    if (call.reqLen != 16 || call.flags != 0 || call.opType > 2 || call.entryNum == 0 ||
+        call.decodedNum != call.entryNum) {
+        Broken("location request with a bad header");
+    }
+    for (uint32_t i = 0; i < call.decodedNum; ++i) {
+        const STANDIN_LocEntry &e = call.locEntries[i];
+        if (e.reserved1 != 0 || e.reserved2 != 0 || e.nullTexts != 0) {
+            Broken("location entry with a reserved word set or a text missing");
+        }
+        if (!TextFits(e.LocName, 32) || !TextFits(e.imageName, 32) || !TextFits(e.LocExtName, 32)) {
+            Broken("location entry text longer than its field");
+        }
+        if ((e.OsInst & 0xFFFFFFu) != (call.locEntries[0].OsInst & 0xFFFFFFu)) {
+            Broken("one location request for two OS nodes");
+        }
+    }
+}
+
+void CheckCompCall(const STANDIN_RpcCall &call)
+{
+    if (call.reqLen != 24 || call.flags != 0 || call.reserved != 0 || call.opType > 2 || call.entryNum == 0 ||
+        call.decodedNum != call.entryNum) {
+        Broken("component request with a bad header");
+    }
+    for (uint32_t i = 0; i < call.decodedNum; ++i) {
+        const STANDIN_CompEntry &e = call.compEntries[i];
+        if (e.reserved1 != 0 || e.reserved2 != 0 || e.nullTexts != 0 || e.locIndex != call.locIndex) {
+            Broken("component entry with a reserved word set, a text missing or another location");
+        }
+        if (!TextFits(e.compTypeName, 32) || !TextFits(e.compFileName, 64) || !TextFits(e.compExtName, 68) ||
+            !TextFits(e.compInstName, 32)) {
+            Broken("component entry text longer than its field");
+        }
+        const bool noNode = e.compType == 3 || e.compType == 207;
+        if (noNode != (e.compClass == 0) || (noNode && (e.compTypeName[0] | e.compFileName[0] | e.compExtName[0]) != 0)) {
+            Broken("component entry with a compNode it cannot have");
+        }
+    }
+}
+
+void CheckCalls(World &w)
+{
+    const size_t n = STANDIN_RpcCallCount();
+    for (; w.callsChecked < n; ++w.callsChecked) {
+        const STANDIN_RpcCall *call = STANDIN_RpcCallGet(w.callsChecked);
+        if (call->kind == STANDIN_RPC_LOC) {
+            CheckLocCall(*call);
+        } else if (call->kind == STANDIN_RPC_COMP) {
+            CheckCompCall(*call);
+        } else {
+            Broken("RPC call of an unknown method");
+        }
+    }
+}
+
 }  // namespace
+
+void CheckReply(const World &w, uint32_t routeClass, const AtomTag *atoms, size_t atomNum, size_t repliesBefore)
+{
+    const size_t replies = STANDIN_ReplyCount() - repliesBefore;
+    if (replies > 1) {
+        Broken("more than one reply to a message");
+    }
+    void *userData = nullptr;
+    (void)STANDIN_UloHandler(routeClass, &userData);
+    const ZelmLocalData *data = ZELM_GetLocalData();
+    if (data == nullptr || userData != data) {
+        if (replies != 0) {
+            Broken("reply to a message for a stopped library or another record");
+        }
+        return;
+    }
+    if (replies == 0) {
+        if (!w.injected) {
+            Broken("message without reply");
+        }
+        return;
+    }
+    const STANDIN_Reply *r = STANDIN_ReplyGet(repliesBefore);
+    if (r->createKind != 3 || r->handedBack != 1 || (r->hasRetCode != 0 && r->retCode != 1)) {
+        Broken("reply not made with kind 3, not handed back, or with a return code other than 1");
+    }
+    // An injected failure of QOF_GetBlockNum makes any message read as one without atoms.
+    const uint32_t expectedResult = (atomNum == 0) ? 0xFFFFFFFFu : 0u;
+    const bool readAsEmpty = w.injected && r->handlerResult == 0xFFFFFFFFu && r->opInfoNum == 0;
+    if ((r->handlerResult != expectedResult && !readAsEmpty) || r->opInfoNum > atomNum) {
+        Broken("message answered with a bad result or more op-info areas than atoms");
+    }
+    // An injected failure may stop the message anywhere, also before its return code or an info item is added.
+    if (!w.injected && (r->hasRetCode != (atomNum == 0 ? 1u : 0u) || r->opInfoNum != atomNum)) {
+        Broken("message stopped early, or not stopped without atoms, without an injected failure");
+    }
+    size_t failed = 0;
+    for (size_t i = 0; i < r->opInfoNum; ++i) {
+        const STANDIN_OpInfo &info = r->opInfos[i];
+        if (info.opCode != atoms[i].opCode || info.seq != atoms[i].seq) {
+            Broken("op-info area out of the atoms' order");
+        }
+        if (info.code == 0) {
+            continue;
+        }
+        if (!w.injected) {
+            Broken("atom failed without an injected failure");
+        }
+        if (failed < r->infoItemNum && r->infoItems[failed] != info.code) {
+            Broken("info item that is not the failed atom's code");
+        }
+        ++failed;
+    }
+    if (r->infoItemNum > failed) {
+        Broken("info item without a failed atom");
+    }
+}
 
 void Broken(const char *rule)
 {
@@ -190,9 +311,10 @@ void WorldEnd(World &w)
     STANDIN_Reset();
 }
 
-void WorldCheck(const World &w)
+void WorldCheck(World &w)
 {
     STANDIN_LogClear();
+    CheckCalls(w);
     if (STANDIN_TimerAttrAliveCount() != 0) {
         Broken("timer attribute set left alive");
     }
