@@ -1,10 +1,13 @@
 // Model-based test: random histories of configuration, links, agent answers, ticks and HA roles against a reference model.
 //
+// Calls stay in flight across events until a settle step or a tick completes
+// them, so completions meet deleted records, downed links and moved indexes.
 // After every step the library's stored records, fault flags, timers, link
-// registry and what each agent holds must equal the model's; a set fault flag
-// must have its timer running; and with nothing pending, the host blocks
-// alive must be exactly those of the stored records. Each history ends by
-// healing the world (agents accept, HA role allows, links up): then every
+// registry, pending calls and what each agent holds must equal the model's; a
+// set fault flag must have its timer running; and the host blocks alive must
+// be exactly those of the stored records plus one request list per pending
+// call, so every accepted request is released exactly once. Each history ends
+// by healing the world (agents accept, HA role allows, links up): then every
 // flag of a peer that has something to publish clears within two ticks.
 #include <rapidcheck.h>
 #include <rapidcheck/state.h>
@@ -79,6 +82,8 @@ struct Reach {
     uint64_t publishedLocation = 0;
     uint64_t publishedComponent = 0;
     uint64_t timerRunningWithoutFlag = 0;
+    uint64_t withPending = 0;
+    uint64_t completionsForGoneRecords = 0;  // the OS node or comp location went while the call was pending
 };
 
 Reach g_reach;
@@ -112,7 +117,7 @@ void Tally(const zt::Snapshot &s)
 // The checks made after every step.
 void CheckAgainst(const LibModel &model)
 {
-    RC_ASSERT(STANDIN_RpcPendingCount() == 0u);
+    RC_ASSERT(STANDIN_RpcPendingCount() == model.Pending());
     std::string problems;
     const zt::Snapshot lib = zt::LibrarySnapshot(model.Agents(), &problems);
     if (!problems.empty()) {
@@ -124,6 +129,7 @@ void CheckAgainst(const LibModel &model)
         RC_FAIL("library and model differ:\n" + Diff(libText, modelText) + "library:\n" + libText);
     }
     Tally(lib);
+    g_reach.withPending += model.Pending() != 0 ? 1 : 0;
     for (const auto &[id, node] : lib.osNodes) {
         RC_ASSERT(node.fault == 0u || lib.locTimerRunning);
     }
@@ -134,10 +140,12 @@ void CheckAgainst(const LibModel &model)
 
 void CheckBlocks(const World &w, const LibModel &model)
 {
-    // Every accepted request was released exactly once: only the records' blocks are left.
-    RC_ASSERT(STANDIN_HostLiveBlocks() - w.liveAtStart == w.baseBlocks + zt::StoredBlocks(model.Expected()));
+    // Every completed request was released exactly once: the records' blocks and one list per pending call are left.
+    RC_ASSERT(STANDIN_HostLiveBlocks() - w.liveAtStart ==
+              w.baseBlocks + zt::StoredBlocks(model.Expected()) + model.Pending());
 }
 
+// Completes every pending call: the agents answer one millisecond after the call.
 void Settle() { STANDIN_RunFor(1); }
 
 template <typename Rec>
@@ -197,7 +205,6 @@ struct LocationCmd : Cmd {
     void run(const LibModel &m, World &w) const override
     {
         Deliver(ZELM_CLASS_LOCATION, op, cfg);
-        Settle();
         LibModel next = nextState(m);
         CheckAgainst(next);
         CheckBlocks(w, next);
@@ -222,7 +229,6 @@ struct GroupCmd : Cmd {
     void run(const LibModel &m, World &w) const override
     {
         Deliver(ZELM_CLASS_LOGIC_LOC_GRP, op, cfg);
-        Settle();
         LibModel next = nextState(m);
         CheckAgainst(next);
         CheckBlocks(w, next);
@@ -253,7 +259,6 @@ struct CompNodeCmd : Cmd {
     void run(const LibModel &m, World &w) const override
     {
         Deliver(ZELM_CLASS_COMP_NODE, op, cfg);
-        Settle();
         LibModel next = nextState(m);
         CheckAgainst(next);
         CheckBlocks(w, next);
@@ -288,7 +293,6 @@ struct ComponentCmd : Cmd {
     void run(const LibModel &m, World &w) const override
     {
         Deliver(ZELM_CLASS_COMPONENT, op, cfg);
-        Settle();
         LibModel next = nextState(m);
         CheckAgainst(next);
         CheckBlocks(w, next);
@@ -308,7 +312,7 @@ struct OsNodeLinkCmd : Cmd {
     void run(const LibModel &m, World &w) const override
     {
         RC_ASSERT(STANDIN_KormRaiseOsNodeLink(node, up ? 1 : 0) == 0);
-        Settle();
+        STANDIN_RunDue();
         LibModel next = nextState(m);
         CheckAgainst(next);
         CheckBlocks(w, next);
@@ -329,7 +333,7 @@ struct LocationStatusCmd : Cmd {
     void run(const LibModel &m, World &w) const override
     {
         STANDIN_KormRaiseLocationStatus(node, service.c_str(), index, available ? 1 : 0);
-        Settle();
+        STANDIN_RunDue();
         LibModel next = nextState(m);
         CheckAgainst(next);
         CheckBlocks(w, next);
@@ -389,11 +393,19 @@ struct AgentCmd : Cmd {
                                                                     {1, AgentSetting::Refuse},
                                                                     {1, AgentSetting::Down}});
 
-    void apply(LibModel &m) const override { m.SetAgentMode(m.HandleOf(node), ModeOf(setting)); }
-    void run(const LibModel &m, World &) const override
+    void apply(LibModel &m) const override
+    {
+        m.SetAgentMode(m.HandleOf(node), ModeOf(setting));
+        if (setting == AgentSetting::Down) {
+            m.FailPendingOn(m.HandleOf(node));
+        }
+    }
+    void run(const LibModel &m, World &w) const override
     {
         ApplyAgentSetting(m.HandleOf(node), setting);
-        CheckAgainst(nextState(m));
+        LibModel next = nextState(m);
+        CheckAgainst(next);
+        CheckBlocks(w, next);
     }
     void show(std::ostream &os) const override
     {
@@ -402,10 +414,25 @@ struct AgentCmd : Cmd {
     }
 };
 
+struct SettleCmd : Cmd {
+    void apply(LibModel &m) const override { m.Settle(); }
+    void run(const LibModel &m, World &w) const override
+    {
+        Settle();
+        LibModel next = nextState(m);
+        CheckAgainst(next);
+        CheckBlocks(w, next);
+    }
+    void show(std::ostream &os) const override { os << "settle"; }
+};
+
 struct TickCmd : Cmd {
     void apply(LibModel &m) const override { m.Tick(); }
     void run(const LibModel &m, World &w) const override
     {
+        // Pending calls complete first (a failure may start a timer now), then a whole interval, then
+        // the calls of the ticks.
+        Settle();
         STANDIN_RunFor(kTick);
         Settle();
         LibModel next = nextState(m);
@@ -442,6 +469,8 @@ struct WorldGuard {
 // Heals the world; then every flag of a peer with something to publish must clear within two ticks.
 void HealAndCheckFlagsClear(World &w, LibModel &model)
 {
+    Settle();
+    model.Settle();
     for (const uint32_t node : {kNodeA, kNodeB}) {
         ApplyAgentSetting(model.HandleOf(node), AgentSetting::Accept);
         model.SetAgentMode(model.HandleOf(node), AgentMode::Accept);
@@ -452,9 +481,11 @@ void HealAndCheckFlagsClear(World &w, LibModel &model)
         RC_ASSERT(STANDIN_KormRaiseOsNodeLink(node, 1) == 0);
         Settle();
         model.OsNodeLink(node, true);
+        model.Settle();
     }
     CheckAgainst(model);
     for (int tick = 0; tick < 2; ++tick) {
+        Settle();
         STANDIN_RunFor(kTick);
         Settle();
         model.Tick();
@@ -497,13 +528,32 @@ void History()
     World world;
     world.liveAtStart = liveAtStart;
     world.baseBlocks = STANDIN_HostLiveBlocks() - liveAtStart;
+    // Histories start with every OS node linked and two locations reachable, so that publication begins
+    // with the first records.
+    for (const uint32_t node : {kNodeA, kNodeB, kNodeC}) {
+        RC_ASSERT(STANDIN_KormRaiseOsNodeLink(node, 1) == 0);
+        STANDIN_RunDue();
+        model.OsNodeLink(node, true);
+    }
+    STANDIN_KormRaiseLocationStatus(kNodeA, "s1", 1, 1);
+    STANDIN_KormRaiseLocationStatus(kNodeB, "s2", 2, 1);
+    STANDIN_RunDue();
+    model.LocationStatus(kNodeA, "s1", 1, true);
+    model.LocationStatus(kNodeB, "s2", 2, true);
+    CheckAgainst(model);
 
     const auto commands = *rc::state::gen::commands(
         model, rc::state::gen::execOneOfWithArgs<LocationCmd, GroupCmd, CompNodeCmd, ComponentCmd, OsNodeLinkCmd,
-                                                 LocationStatusCmd, AgentCmd, TickCmd, HaRoleCmd>());
+                                                 LocationStatusCmd, AgentCmd, SettleCmd, TickCmd,
+                                                 HaRoleCmd>());
     rc::state::runAll(commands, model, world);
     rc::state::applyAll(commands, model);
     HealAndCheckFlagsClear(world, model);
+    for (const zt::LogLine &line : zt::PlainLog()) {
+        const bool gone = line.body.rfind("zelm publish location inst cbk fail, find osNodeInst", 0) == 0 ||
+                          line.body.rfind("zelm comp, publish component cbk fail, publish update find location", 0) == 0;
+        g_reach.completionsForGoneRecords += gone ? 1 : 0;
+    }
 
     STANDIN_RpcFailPending(1);
     ZELM_FInit();
@@ -536,12 +586,14 @@ TEST(ModelTest, LibraryFollowsTheModelThroughRandomHistories)
                 params.maxSize, static_cast<unsigned long long>(g_reach.steps));
     std::printf("[model] steps with: a flagged OS node %llu, a flagged comp location %llu, a failed location %llu, "
                 "a failed component %llu, a published location %llu, a published component %llu, a timer running "
-                "without a flag %llu\n",
+                "without a flag %llu, calls pending %llu; completions that found their record gone %llu\n",
                 static_cast<unsigned long long>(g_reach.flaggedOsNode),
                 static_cast<unsigned long long>(g_reach.flaggedCompLocation),
                 static_cast<unsigned long long>(g_reach.failedLocation),
                 static_cast<unsigned long long>(g_reach.failedComponent),
                 static_cast<unsigned long long>(g_reach.publishedLocation),
                 static_cast<unsigned long long>(g_reach.publishedComponent),
-                static_cast<unsigned long long>(g_reach.timerRunningWithoutFlag));
+                static_cast<unsigned long long>(g_reach.timerRunningWithoutFlag),
+                static_cast<unsigned long long>(g_reach.withPending),
+                static_cast<unsigned long long>(g_reach.completionsForGoneRecords));
 }

@@ -154,7 +154,6 @@ void LibModel::Location(uint16_t opCode, const ZelmLocInstCfg &cfg)
         }
         s_.locations.erase(cfg.LocId);
     }
-    Settle();
 }
 
 void LibModel::Group(uint16_t opCode, const ZelmLogicLocGrpCfg &cfg)
@@ -178,7 +177,6 @@ void LibModel::Group(uint16_t opCode, const ZelmLogicLocGrpCfg &cfg)
         }
         s_.groups.erase(cfg.locIndex);
     }
-    Settle();
 }
 
 void LibModel::OsNodeLink(uint32_t osNodeId, bool up)
@@ -192,7 +190,6 @@ void LibModel::OsNodeLink(uint32_t osNodeId, bool up)
     if (haRole_ == 0) {
         SmoothOsNode(osNodeId);
     }
-    Settle();
 }
 
 void LibModel::PublishLocation(uint32_t locIndex, uint32_t opType)
@@ -294,7 +291,6 @@ void LibModel::Component(uint16_t opCode, const ZelmCompInstCfg &cfg)
         PublishComponent(cfg.locIndex, cfg.compInst, kOpDel);
         loc->second.comps.erase(cfg.compInst);
     }
-    Settle();
 }
 
 void LibModel::CompNode(uint16_t opCode, const ZelmCompNodeCfg &cfg)
@@ -319,7 +315,6 @@ void LibModel::CompNode(uint16_t opCode, const ZelmCompNodeCfg &cfg)
     if (!IsStore(opCode)) {
         s_.compNodes.erase(cfg.compType);
     }
-    Settle();
 }
 
 void LibModel::LocationStatus(uint32_t osNodeId, const std::string &service, uint32_t locIndex, bool available)
@@ -346,7 +341,6 @@ void LibModel::LocationStatus(uint32_t osNodeId, const std::string &service, uin
     }
     LocationLink(locIndex, link.chan);
     link.locIndex = locIndex;
-    Settle();
 }
 
 void LibModel::LocationLink(uint32_t locIndex, uintptr_t chanHandle)
@@ -455,6 +449,7 @@ void LibModel::CompleteComponents(const Call &call)
 
 void LibModel::Tick()
 {
+    Settle();
     const bool locTicks = s_.locTimerRunning;
     const bool compTicks = s_.compTimerRunning;
     if (locTicks) {
@@ -463,7 +458,6 @@ void LibModel::Tick()
                 SmoothOsNode(id);
             }
         }
-        Settle();
     }
     if (compTicks) {
         for (const auto &[locIndex, loc] : s_.compLocations) {
@@ -471,20 +465,40 @@ void LibModel::Tick()
                 SmoothCompLocation(locIndex, kOpSmooth);
             }
         }
-        Settle();
+    }
+    Settle();
+}
+
+void LibModel::Complete(const Call &call)
+{
+    if (call.loc) {
+        CompleteLocations(call);
+    } else {
+        CompleteComponents(call);
     }
 }
 
 void LibModel::Settle()
 {
-    for (const Call &call : pending_) {
-        if (call.loc) {
-            CompleteLocations(call);
-        } else {
-            CompleteComponents(call);
-        }
-    }
+    const std::vector<Call> calls = std::move(pending_);
     pending_.clear();
+    for (const Call &call : calls) {
+        Complete(call);
+    }
+}
+
+void LibModel::FailPendingOn(QOF_ConnHandle handle)
+{
+    std::vector<Call> kept;
+    std::vector<Call> failed;
+    for (Call &call : pending_) {
+        (call.handle == handle ? failed : kept).push_back(std::move(call));
+    }
+    pending_ = std::move(kept);
+    for (Call &call : failed) {
+        call.failed = true;
+        Complete(call);
+    }
 }
 
 }  // namespace zt

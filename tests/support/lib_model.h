@@ -1,10 +1,12 @@
 // A reference model of the library on the stand-in: what it stores, flags, sends and what the agents then hold.
 //
 // Written from the library's rules alone, with plain containers, one event at
-// a time: an event's sends happen first (a refused call flags its peer at
-// once), then every accepted call completes, in call order, before the next
-// event. Agents answer by a sticky mode. A tick runs each smooth timer that is
-// running, once. The model's Snapshot is compared with the library's.
+// a time. A refused call flags its peer at once; an accepted one stays pending
+// until Settle(), which completes every pending call in call order (the
+// stand-in completes them one millisecond after the call). Agents answer by a
+// sticky mode, fixed when the call is made. A tick settles, runs each smooth
+// timer that is running once, and settles again. The model's Snapshot is
+// compared with the library's.
 #ifndef ZELM_TESTS_SUPPORT_LIB_MODEL_H
 #define ZELM_TESTS_SUPPORT_LIB_MODEL_H
 
@@ -33,6 +35,10 @@ public:
     void Tick();
     void SetHaRole(uint32_t role) { haRole_ = role; }
     void SetAgentMode(QOF_ConnHandle handle, AgentMode mode) { modes_[handle] = mode; }
+    // An agent going down fails its pending calls at once, in call order.
+    void FailPendingOn(QOF_ConnHandle handle);
+    void Settle();
+    size_t Pending() const { return pending_.size(); }
 
     const Snapshot &Expected() const { return s_; }
     std::vector<QOF_ConnHandle> Agents() const;
@@ -64,8 +70,7 @@ private:
     void CompleteComponents(const Call &call);
     void DeleteComponentsByLocation(uint32_t locIndex);
     void LocationLink(uint32_t locIndex, uintptr_t chanHandle);
-
-    void Settle();
+    void Complete(const Call &call);
 
     Snapshot s_;
     std::map<uint32_t, QOF_ConnHandle> nodes_;
