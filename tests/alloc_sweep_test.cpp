@@ -395,8 +395,9 @@ TEST_F(AllocSweepTest, EveryHostAllocationFailureIsReportedAndLeavesNothingBehin
     }
     EXPECT_EQ(reached, inSource) << "allocation sites reached differ from those in the source";
 
-    std::cout << "[sweep] host allocation sites: " << sites.size() << " in the library source, " << reachedTotal
-              << " reached (distinct return addresses into:";
+    std::cout << "[sweep] host allocation sites: " << sites.size()
+              << " in the library source (calls of ZELM_Malloc or an allocation hook, found by reading it), "
+              << reachedTotal << " reached (distinct return addresses seen by the host allocator, into:";
     for (const auto &[func, n] : reached) {
         std::cout << " " << func << (n > 1 ? "x" + std::to_string(n) : "");
     }
@@ -427,8 +428,9 @@ TEST_F(AllocSweepTest, EveryTextCopyFailureIsReportedAndLeavesNothingBehind)
     const std::set<std::string> both = {"strdup", "strndup"};
     EXPECT_EQ(g_sweep.textFunctions, both) << "terminated and unterminated fields must both be copied";
 
-    std::cout << "[sweep] text copy sites: " << sites.size() << " in the library source, " << g_sweep.textFields.size()
-              << " reached (fields:";
+    std::cout << "[sweep] text copy sites: " << sites.size()
+              << " in the library source (calls of ZelmDupTextField, strdup or strndup, one field each), "
+              << g_sweep.textFields.size() << " reached (fields told by the tag each scenario text carries:";
     for (const std::string &f : g_sweep.textFields) {
         std::cout << " " << f;
     }
