@@ -171,6 +171,72 @@ TEST_F(SimTest, DriftNamesALocationDeletedBeforeItsPublicationCompleted)
     EXPECT_EQ((*item)["reason"], "deleted before its publication completed: no withdrawal was sent");
 }
 
+// One node with one published location holding one published component, then `more` events.
+std::string OneLocation(const std::string &nodes, const std::string &more)
+{
+    return "nodes:\n" + nodes +
+           "timeline:\n"
+           "  - {at: 0, link: {node: a, up: true}}\n"
+           "  - {at: 0, config: [{class: compNode, compType: 1, compTypeName: t},\n"
+           "                     {class: logicGroup, locIndex: 5, logicId: 100},\n"
+           "                     {class: location, LocId: 5, LocName: l5, OsInst: a, imageName: x.service}]}\n"
+           "  - {at: 0, locationStatus: {node: a, service: l5, index: 5}}\n"
+           "  - {at: 1s, config: {class: component, locIndex: 5, compInst: 1, compType: 1, compInstName: c1}}\n" +
+           more;
+}
+
+const char kNodeA[] = "  - {name: a, slot: 1}\n";
+
+TEST_F(SimTest, DriftNamesAWithdrawalTheAgentRefused)
+{
+    const fs::path file = Write("s.yaml", "until: 20s\n" + OneLocation(kNodeA,
+                                                             "  - {at: 2s, agent: {node: a, refuse: 5}}\n"
+                                                             "  - {at: 3s, config: {class: component, opCode: delete, "
+                                                             "locIndex: 5, compInst: 1, compType: 1}}\n"));
+    const nlohmann::json r = JsonReport(Quote(file));
+    const nlohmann::json *item = FindDrift(r, "extra", "component", 5);
+    ASSERT_NE(item, nullptr) << r["drift"].dump(2);
+    EXPECT_EQ((*item)["reason"], "its withdrawal was refused (status 1) and is never sent again");
+    EXPECT_EQ(r["drift"]["total"], 1);
+}
+
+TEST_F(SimTest, DriftListsTheFieldsOfALocationUpdatedWhileTheHaRoleForbidsPublication)
+{
+    const fs::path file = Write("s.yaml", OneLocation(kNodeA, "  - {at: 2s, haRole: 1}\n"
+                                                              "  - {at: 3s, config: {class: logicGroup, opCode: update, "
+                                                              "locIndex: 5, logicId: 101}}\n"));
+    const nlohmann::json r = JsonReport(Quote(file));
+    const nlohmann::json *item = FindDrift(r, "stale", "location", 5);
+    ASSERT_NE(item, nullptr) << r["drift"].dump(2);
+    EXPECT_EQ((*item)["reason"], "HA role 1 forbids publication");
+    EXPECT_EQ((*item)["differences"], nlohmann::json::array({"logicId: held 100, configured 101"}));
+}
+
+TEST_F(SimTest, DriftNamesComponentsLeftBehindWhenTheirIndexIsAnnouncedByAnotherNode)
+{
+    const fs::path file = Write("s.yaml", OneLocation(std::string(kNodeA) + "  - {name: b, slot: 2}\n",
+                                                      "  - {at: 2s, locationStatus: {node: b, service: l5, index: 5}}\n"));
+    const nlohmann::json r = JsonReport(Quote(file));
+    const nlohmann::json *item = FindDrift(r, "extra", "component", 5);
+    ASSERT_NE(item, nullptr) << r["drift"].dump(2);
+    EXPECT_EQ((*item)["node"], "a");
+    EXPECT_EQ((*item)["reason"], "location index 5 is now announced by b: this agent is never told to drop it");
+    // b received the component with the smoothing that followed the announcement.
+    EXPECT_EQ(r["agents"][1]["componentCount"], 1);
+}
+
+TEST_F(SimTest, RelativeTimesCountFromTheEventBefore)
+{
+    const fs::path file = Write("s.yaml", "nodes: [{name: a}]\n"
+                                          "timeline:\n"
+                                          "  - {at: 1s, haRole: 1}\n"
+                                          "  - {at: +2s, haRole: 0}\n"
+                                          "  - {at: +500ms, haRole: 2}\n");
+    const nlohmann::json r = JsonReport(Quote(file));
+    EXPECT_EQ(r["events"]["lastAt"], 3500);
+    EXPECT_EQ(r["haRole"], 2);
+}
+
 TEST_F(SimTest, ReportAtAGivenTimeShowsTheDriftOfThatMoment)
 {
     // At 4 s the components of the two moved locations have no announced index yet.

@@ -1,12 +1,18 @@
 // The RPC observer and the timer recorder drain: counts, retries, withdrawals, holding changes, trace lines.
 #include "observer.h"
 
+#include "zelm.h"
+
 #include <cstring>
 #include <string>
 
 namespace zsim {
 
 namespace {
+
+// Both modules withdraw with operation type 1.
+constexpr uint32_t kOpDelete = ZELM_LOC_OP_DEL;
+static_assert(ZELM_LOC_OP_DEL == ZELM_COMP_OP_DEL);
 
 const char *OpName(uint32_t opType)
 {
@@ -123,7 +129,7 @@ void Observer::OnCall(const STANDIN_RpcCall &call)
     } else if (node != SIZE_MAX) {
         state_.nodes[node].pending++;
     }
-    if (call.opType == ZELM_CFG_OP_DEL) {
+    if (call.opType == kOpDelete) {
         NoteWithdrawal(call, refused ? WithdrawalRec{Withdrawal::Refused, call.callStatus}
                                      : WithdrawalRec{Withdrawal::Pending, 0});
     }
@@ -163,7 +169,7 @@ void Observer::OnCompletion(const STANDIN_RpcCall &call)
         n.pending = n.pending > 0 ? n.pending - 1 : 0;
         n.failures += ok ? 0 : 1;
     }
-    if (call.opType == ZELM_CFG_OP_DEL) {
+    if (call.opType == kOpDelete) {
         NoteWithdrawal(call, ok                ? WithdrawalRec{Withdrawal::Applied, 0}
                              : call.replied != 0 ? WithdrawalRec{Withdrawal::Failed, call.replyResult}
                                                  : WithdrawalRec{Withdrawal::NoReply, 0});
