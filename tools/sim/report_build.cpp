@@ -1,4 +1,5 @@
 // Building the report: each agent's holdings with the library's publication state beside them, the drift, the counts.
+#include <algorithm>
 #include <map>
 
 #include "lib_view.h"
@@ -108,7 +109,8 @@ Report BuildReport(const SimState &s, Ms now)
     r.eventsDone = s.eventsDone;
     r.lastEventAt = s.lastEventAt;
     r.converged = r.driftTotal == 0;
-    r.convergedAt = s.lastHoldingChangeAt;
+    // Converged from the last moment anything that the drift compares changed.
+    r.convergedAt = std::max(s.lastHoldingChangeAt, s.lastExpectedChangeAt);
     return r;
 }
 

@@ -159,8 +159,10 @@ void Simulation::ApplyLocationStatus(const Event &ev)
     if (!ev.up) {
         if (it != state_.available.end()) {
             state_.available.erase(it);
+            state_.lastExpectedChangeAt = STANDIN_Now();
         }
     } else if (ev.locIndex != 0xFFFFFFFFu) {
+        state_.lastExpectedChangeAt = STANDIN_Now();
         if (it != state_.available.end() && it->second.first != ev.locIndex && state_.libraryRunning) {
             // The library withdraws the old index: its component location goes, with every component in it.
             state_.indexHistory[it->second.first] = {STANDIN_Now(), "location index " + std::to_string(it->second.first) +

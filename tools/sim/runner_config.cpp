@@ -67,6 +67,9 @@ void Simulation::ApplyConfig(const Event &ev)
     }
     for (const Atom &a : ev.atoms) {
         const AtomEffect e = state_.config.Apply(a);
+        if (e.kind == AtomEffect::Stored || e.kind == AtomEffect::Deleted) {
+            state_.lastExpectedChangeAt = now;
+        }
         if (e.kind == AtomEffect::Ignored) {
             state_.ignored.push_back({now, a.cls, a.opCode, a.seq, KeyOf(a), e.reason});
         }

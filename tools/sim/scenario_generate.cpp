@@ -8,7 +8,7 @@ namespace zsim {
 
 namespace {
 
-struct GenerateSpec {
+struct ClusterShape {
     uint32_t nodes = 0;
     uint32_t locationsPerNode = 0;
     uint32_t componentTypes = 0;
@@ -86,7 +86,7 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
                 {"nodes", "locationsPerNode", "componentTypes", "componentsPerLocation", "atomsPerMessage", "configAt",
                  "linkAt", "stagger", "image"},
                 "generate");
-    GenerateSpec g;
+    ClusterShape g;
     g.nodes = r.U32(r.Required(block, "nodes", "generate"), "nodes");
     if (block["locationsPerNode"]) g.locationsPerNode = r.U32(block["locationsPerNode"], "locationsPerNode");
     if (block["componentTypes"]) g.componentTypes = r.U32(block["componentTypes"], "componentTypes");

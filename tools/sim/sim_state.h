@@ -90,7 +90,8 @@ struct SimState {
     bool bareRestart = false;  // the library was restarted without replay: it knows only what came after
     Ms bareRestartAt = 0;
     Ms lastEventAt = 0;
-    Ms lastHoldingChangeAt = 0;
+    Ms lastHoldingChangeAt = 0;   // an agent's holdings changed
+    Ms lastExpectedChangeAt = 0;  // the configuration or the announced locations changed
     size_t eventsDone = 0;
 
     std::map<uint32_t, LocHistory> locHistory;
