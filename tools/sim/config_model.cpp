@@ -8,13 +8,6 @@ namespace zsim {
 
 namespace {
 
-std::string Hex(uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%#x", v);
-    return buf;
-}
-
 template <typename Map, typename Key, typename Rec>
 AtomEffect StoreOrDelete(Map &map, const Key &key, const Rec &rec, uint16_t opCode)
 {

@@ -16,12 +16,6 @@ namespace {
 
 constexpr uint32_t kOsNodeMask = 0xFFFFFFu;
 
-std::string Hex(uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%#x", v);
-    return buf;
-}
 
 struct Diff {
     std::vector<std::string> &out;

@@ -182,14 +182,37 @@ void Simulation::ApplyAgent(const Event &ev)
     (void)STANDIN_AgentGetScript(h, &s);
     std::string what;
     auto note = [&what](const std::string &w) { what += (what.empty() ? "" : ", ") + w; };
-    if (c.refuse) { s.refuseNext = *c.refuse; note("refuse next " + std::to_string(*c.refuse)); }
-    if (c.refuseStatus) { s.refuseStatus = *c.refuseStatus; note("refusal status " + std::to_string(*c.refuseStatus)); }
-    if (c.fail) { s.failNext = *c.fail; note("fail next " + std::to_string(*c.fail)); }
-    if (c.failResult) { s.failResult = *c.failResult; note("failure result " + std::to_string(*c.failResult)); }
-    if (c.noReply) { s.noReplyNext = *c.noReply; note("no reply to next " + std::to_string(*c.noReply)); }
-    if (c.result) { s.result = *c.result; note("result " + std::to_string(*c.result)); }
-    if (c.latency) { s.latencyMs = *c.latency; note("latency " + std::to_string(*c.latency) + " ms"); }
-    if (c.down) { note(*c.down ? "down" : "up"); }
+    if (c.refuse) {
+        s.refuseNext = *c.refuse;
+        note("refuse next " + std::to_string(*c.refuse));
+    }
+    if (c.refuseStatus) {
+        s.refuseStatus = *c.refuseStatus;
+        note("refusal status " + std::to_string(*c.refuseStatus));
+    }
+    if (c.fail) {
+        s.failNext = *c.fail;
+        note("fail next " + std::to_string(*c.fail));
+    }
+    if (c.failResult) {
+        s.failResult = *c.failResult;
+        note("failure result " + std::to_string(*c.failResult));
+    }
+    if (c.noReply) {
+        s.noReplyNext = *c.noReply;
+        note("no reply to next " + std::to_string(*c.noReply));
+    }
+    if (c.result) {
+        s.result = *c.result;
+        note("result " + std::to_string(*c.result));
+    }
+    if (c.latency) {
+        s.latencyMs = *c.latency;
+        note("latency " + std::to_string(*c.latency) + " ms");
+    }
+    if (c.down) {
+        note(*c.down ? "down" : "up");
+    }
     trace_.Line(STANDIN_Now(), "EVENT", "agent " + sc_.nodes[ev.node].name + ": " + what);
     (void)STANDIN_AgentSetScript(h, &s);
     if (c.down) {

@@ -46,12 +46,6 @@ const char *OpName(uint16_t op)
     return op == ZELM_CFG_OP_ADD ? "add" : op == ZELM_CFG_OP_MOD ? "update" : op == ZELM_CFG_OP_DEL ? "delete" : "op";
 }
 
-std::string Hex(uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%#x", v);
-    return buf;
-}
 
 }  // namespace
 

@@ -108,6 +108,8 @@ std::optional<Ms> ParseDuration(const std::string &text);
 std::string FormatTime(Ms t);
 
 uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu);
+// A number as "%#x" prints it ("0x80000000", "0").
+std::string Hex(uint32_t v);
 const char *ClassName(CfgClass cls);
 uint32_t ClassId(CfgClass cls);
 

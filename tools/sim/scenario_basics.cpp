@@ -69,6 +69,13 @@ uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu)
     return ((cpu << 16) + (chassis << 8) + slot) & 0xFFFFFFu;
 }
 
+std::string Hex(uint32_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%#x", v);
+    return buf;
+}
+
 const char *ClassName(CfgClass cls)
 {
     switch (cls) {

@@ -88,14 +88,26 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc)
                 "generate");
     ClusterShape g;
     g.nodes = r.U32(r.Required(block, "nodes", "generate"), "nodes");
-    if (block["locationsPerNode"]) g.locationsPerNode = r.U32(block["locationsPerNode"], "locationsPerNode");
-    if (block["componentTypes"]) g.componentTypes = r.U32(block["componentTypes"], "componentTypes");
-    if (block["componentsPerLocation"]) g.componentsPerLocation = r.U32(block["componentsPerLocation"], "componentsPerLocation");
-    if (block["atomsPerMessage"]) g.atomsPerMessage = static_cast<uint32_t>(r.UInt(block["atomsPerMessage"], 65535, "atomsPerMessage"));
-    if (block["configAt"]) g.configAt = r.Duration(block["configAt"], "configAt");
-    if (block["linkAt"]) g.linkAt = r.Duration(block["linkAt"], "linkAt");
-    if (block["stagger"]) g.stagger = r.Duration(block["stagger"], "stagger");
-    if (block["image"]) g.image = r.Text(block["image"], "image");
+    const std::pair<const char *, uint32_t *> counts[] = {{"locationsPerNode", &g.locationsPerNode},
+                                                          {"componentTypes", &g.componentTypes},
+                                                          {"componentsPerLocation", &g.componentsPerLocation}};
+    for (const auto &[key, field] : counts) {
+        if (block[key]) {
+            *field = r.U32(block[key], key);
+        }
+    }
+    const std::pair<const char *, Ms *> times[] = {{"configAt", &g.configAt}, {"linkAt", &g.linkAt}, {"stagger", &g.stagger}};
+    for (const auto &[key, field] : times) {
+        if (block[key]) {
+            *field = r.Duration(block[key], key);
+        }
+    }
+    if (block["atomsPerMessage"]) {
+        g.atomsPerMessage = static_cast<uint32_t>(r.UInt(block["atomsPerMessage"], 65535, "atomsPerMessage"));
+    }
+    if (block["image"]) {
+        g.image = r.Text(block["image"], "image");
+    }
     if (g.nodes == 0 || g.nodes > 4096) {
         r.Fail(block["nodes"], "generate.nodes must be from 1 to 4096");
     }

@@ -274,17 +274,23 @@ void ScenarioParser::ParseAgent(const YAML::Node &value, Event &ev)
     ev.kind = EventKind::Agent;
     ev.node = AgentNode(value, "an agent event");
     AgentChange &c = ev.agent;
-    if (value["refuse"]) c.refuse = r_.U32(value["refuse"], "refuse");
-    if (value["refuseStatus"]) c.refuseStatus = r_.U32(value["refuseStatus"], "refuseStatus");
-    if (value["fail"]) c.fail = r_.U32(value["fail"], "fail");
-    if (value["failResult"]) c.failResult = r_.U32(value["failResult"], "failResult");
-    if (value["noReply"]) c.noReply = r_.U32(value["noReply"], "noReply");
-    if (value["result"]) c.result = r_.U32(value["result"], "result");
-    if (value["latency"]) c.latency = r_.Duration(value["latency"], "latency");
+    const std::pair<const char *, std::optional<uint32_t> *> counts[] = {
+        {"refuse", &c.refuse}, {"refuseStatus", &c.refuseStatus}, {"fail", &c.fail},
+        {"failResult", &c.failResult}, {"noReply", &c.noReply}, {"result", &c.result}};
+    for (const auto &[key, field] : counts) {
+        if (value[key]) {
+            *field = r_.U32(value[key], key);
+        }
+    }
+    if (value["latency"]) {
+        c.latency = r_.Duration(value["latency"], "latency");
+    }
     if (value["down"] && value["downFor"]) {
         r_.Fail(value["downFor"], "give either 'down' or 'downFor', not both");
     }
-    if (value["down"]) c.down = r_.Bool(value["down"], "down");
+    if (value["down"]) {
+        c.down = r_.Bool(value["down"], "down");
+    }
     if (value.size() == 1) {
         r_.Fail(value, "an agent event changes nothing: give refuse, fail, noReply, result, latency, down or downFor");
     }
