@@ -1,7 +1,6 @@
 // The simulator's configuration store: atoms applied with the library's filters, independently of it.
 #include "config_model.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace zsim {

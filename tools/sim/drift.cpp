@@ -3,7 +3,6 @@
 // A configured location belongs to the agent of the node its OsInst names; a configured component to the
 // agent of the node that last announced its location index as available. A component whose type is
 // missing cannot be published, so no agent should hold it. Entries an agent holds beyond that are extra.
-#include <cstdio>
 #include <cstring>
 #include <string>
 
