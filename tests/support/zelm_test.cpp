@@ -58,10 +58,11 @@ uint32_t DeliverAtom(uint32_t classId, uint16_t opCode, const void *record, uint
     return result;
 }
 
+// Fills a fixed-width field; a text as long as the field leaves it without a NUL, as tests sometimes want.
 static void CopyText(char *dst, size_t size, const char *src)
 {
     std::memset(dst, 0, size);
-    std::strncpy(dst, src, size);
+    std::memcpy(dst, src, strnlen(src, size));
 }
 
 ZelmLocInstCfg LocCfg(uint32_t locId, uint32_t osInst, const char *name, const char *image)
