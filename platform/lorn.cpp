@@ -66,7 +66,7 @@ void AppendV(std::string &out, const char *fmt, va_list ap)
     out.resize(at + len);
 }
 
-void AppendArg(std::string &out, const std::string &spec, char conv, const PrefixArg &arg)
+void AppendArg(std::string &out, const std::string &directive, char conv, const PrefixArg &arg)
 {
     char buf[64];
     int n = 0;
@@ -76,19 +76,19 @@ void AppendArg(std::string &out, const std::string &spec, char conv, const Prefi
             out += text;
             return;
         }
-        const int need = std::snprintf(nullptr, 0, spec.c_str(), text);
+        const int need = std::snprintf(nullptr, 0, directive.c_str(), text);
         if (need > 0) {
             const size_t at = out.size();
             out.resize(at + static_cast<size_t>(need) + 1);
-            (void)std::snprintf(&out[at], static_cast<size_t>(need) + 1, spec.c_str(), text);
+            (void)std::snprintf(&out[at], static_cast<size_t>(need) + 1, directive.c_str(), text);
             out.resize(at + static_cast<size_t>(need));
         }
         return;
     }
     if (conv == 'd' || conv == 'i' || conv == 'c') {
-        n = std::snprintf(buf, sizeof(buf), spec.c_str(), static_cast<int>(arg.value));
+        n = std::snprintf(buf, sizeof(buf), directive.c_str(), static_cast<int>(arg.value));
     } else if (conv == 'o' || conv == 'u' || conv == 'x' || conv == 'X') {
-        n = std::snprintf(buf, sizeof(buf), spec.c_str(), arg.value);
+        n = std::snprintf(buf, sizeof(buf), directive.c_str(), arg.value);
     } else {
         n = std::snprintf(buf, sizeof(buf), "%#x", arg.value);
     }
@@ -116,22 +116,22 @@ const char *FormatPrefix(const char *fmt, const PrefixArg *args, int argNum, std
             p += 2;
             continue;
         }
-        std::string spec = "%";
+        std::string directive = "%";
         ++p;
         while (*p != '\0' && std::strchr("-+ #0'", *p) != nullptr) {
-            spec += *p++;
+            directive += *p++;
         }
         while ((*p >= '0' && *p <= '9') || *p == '*') {
             if (*p != '*') {
-                spec += *p;
+                directive += *p;
             }
             ++p;
         }
         if (*p == '.') {
-            spec += *p++;
+            directive += *p++;
             while ((*p >= '0' && *p <= '9') || *p == '*') {
                 if (*p != '*') {
-                    spec += *p;
+                    directive += *p;
                 }
                 ++p;
             }
@@ -143,9 +143,9 @@ const char *FormatPrefix(const char *fmt, const PrefixArg *args, int argNum, std
             break;
         }
         const char conv = *p++;
-        spec += conv;
+        directive += conv;
         if (conv != 'n') {
-            AppendArg(out, spec, conv, args[used]);
+            AppendArg(out, directive, conv, args[used]);
         }
         ++used;
         if (used == argNum && *p == ':') {
