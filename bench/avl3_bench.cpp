@@ -1,9 +1,9 @@
 // AVL3 tree benchmarks: the stand-in's AXO_AVL3 tree against boost::intrusive::avl_set and std::set.
 //
 // Both intrusive trees hold the same entries: the tree link first (32 bytes),
-// then a u32 key, in one contiguous array. Keys are inserted in a random order,
-// so that neighbours in memory are strangers in the tree, and looked up and
-// deleted in other random orders. The AVL3 tree orders keys with the wrapped
+// then a u32 key, in one contiguous array. Entries are inserted and deleted in
+// random orders and keys looked up at random, each pass with fresh orders and
+// queries (see Workload). The AVL3 tree orders keys with the wrapped
 // difference the library's sets use; boost compares inline with `<`, which is
 // the best an intrusive tree can do and the mark AVL3 is held to.
 #include <benchmark/benchmark.h>
@@ -26,6 +26,10 @@ void SetItems(benchmark::State &state, size_t n)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(n));
 }
 
+// The order of pass `pass`, and the n queries of pass `pass` out of the long query sequence.
+const std::vector<uint32_t> &OrderOf(const Workload &w, size_t pass) { return w.orders[pass % w.orders.size()]; }
+size_t QueryStart(size_t n, size_t pass) { return (pass * n) % kQueries; }
+
 // ---- AXO AVL3 ---------------------------------------------------------------------
 
 void AxoInsert(benchmark::State &state, size_t n)
@@ -34,15 +38,17 @@ void AxoInsert(benchmark::State &state, size_t n)
     std::vector<AxoEntry> entries = AxoEntries(w);
     AXO_AVL3_TREE tree{};
     size_t clashes = 0;
+    size_t pass = 0;
     for (auto _ : state) {
         state.PauseTiming();
         tree = AXO_AVL3_TREE{};
         for (AxoEntry &e : entries) {
             e.node = AXO_AVL3_NODE{nullptr, nullptr, nullptr, -1, -1};
         }
+        const std::vector<uint32_t> &order = OrderOf(w, pass++);
         state.ResumeTiming();
-        for (AxoEntry &e : entries) {
-            clashes += AXO_AVL3_Insert_Or_Find(&tree, &e.node, &kAxoInfo) != nullptr;
+        for (uint32_t i : order) {
+            clashes += AXO_AVL3_Insert_Or_Find(&tree, &entries[i].node, &kAxoInfo) != nullptr;
         }
         benchmark::DoNotOptimize(tree.root);
     }
@@ -60,9 +66,12 @@ void AxoFind(benchmark::State &state, size_t n, bool hit)
     AxoBuild(&tree, entries);
     const std::vector<uint32_t> &keys = hit ? w.hits : w.misses;
     size_t found = 0;
+    size_t pass = 0;
     for (auto _ : state) {
         found = 0;
-        for (uint32_t key : keys) {
+        const size_t start = QueryStart(n, pass++);
+        for (size_t q = 0; q < n; ++q) {
+            uint32_t key = keys[(start + q) % kQueries];
             void *p = AXO_AVL3_Find(&tree, &key, &kAxoInfo);
             found += (p != nullptr) && static_cast<AxoEntry *>(p)->key == key;
         }
@@ -79,11 +88,13 @@ void AxoDelete(benchmark::State &state, size_t n)
     const Workload &w = GetWorkload(n);
     std::vector<AxoEntry> entries = AxoEntries(w);
     AXO_AVL3_TREE tree{};
+    size_t pass = 0;
     for (auto _ : state) {
         state.PauseTiming();
         AxoBuild(&tree, entries);
+        const std::vector<uint32_t> &order = OrderOf(w, pass++);
         state.ResumeTiming();
-        for (uint32_t i : w.deleteOrder) {
+        for (uint32_t i : order) {
             AXO_AVL3_Delete(&tree, &entries[i].node);
         }
         benchmark::DoNotOptimize(tree.root);
@@ -123,12 +134,14 @@ void BoostInsert(benchmark::State &state, size_t n)
     std::vector<BoostEntry> entries = BoostEntries(w);
     BoostTree tree;
     size_t clashes = 0;
+    size_t pass = 0;
     for (auto _ : state) {
         state.PauseTiming();
         tree.clear();
+        const std::vector<uint32_t> &order = OrderOf(w, pass++);
         state.ResumeTiming();
-        for (BoostEntry &e : entries) {
-            clashes += !tree.insert(e).second;
+        for (uint32_t i : order) {
+            clashes += !tree.insert(entries[i]).second;
         }
         benchmark::DoNotOptimize(&*tree.begin());
     }
@@ -147,9 +160,12 @@ void BoostFind(benchmark::State &state, size_t n, bool hit)
     BoostBuild(tree, entries);
     const std::vector<uint32_t> &keys = hit ? w.hits : w.misses;
     size_t found = 0;
+    size_t pass = 0;
     for (auto _ : state) {
         found = 0;
-        for (uint32_t key : keys) {
+        const size_t start = QueryStart(n, pass++);
+        for (size_t q = 0; q < n; ++q) {
+            const uint32_t key = keys[(start + q) % kQueries];
             auto it = tree.find(key);
             found += it != tree.end() && it->key == key;
         }
@@ -167,11 +183,13 @@ void BoostDelete(benchmark::State &state, size_t n)
     const Workload &w = GetWorkload(n);
     std::vector<BoostEntry> entries = BoostEntries(w);
     BoostTree tree;
+    size_t pass = 0;
     for (auto _ : state) {
         state.PauseTiming();
         BoostBuild(tree, entries);
+        const std::vector<uint32_t> &order = OrderOf(w, pass++);
         state.ResumeTiming();
-        for (uint32_t i : w.deleteOrder) {
+        for (uint32_t i : order) {
             tree.erase(tree.iterator_to(entries[i]));
         }
         benchmark::DoNotOptimize(tree.empty());
@@ -209,12 +227,14 @@ void StdInsert(benchmark::State &state, size_t n)
 {
     const Workload &w = GetWorkload(n);
     std::set<uint32_t> tree;
+    size_t pass = 0;
     for (auto _ : state) {
         state.PauseTiming();
         tree.clear();
+        const std::vector<uint32_t> &order = OrderOf(w, pass++);
         state.ResumeTiming();
-        for (uint32_t key : w.keys) {
-            tree.insert(key);
+        for (uint32_t i : order) {
+            tree.insert(w.keys[i]);
         }
         benchmark::DoNotOptimize(tree.size());
     }
@@ -230,9 +250,12 @@ void StdFind(benchmark::State &state, size_t n, bool hit)
     std::set<uint32_t> tree(w.keys.begin(), w.keys.end());
     const std::vector<uint32_t> &keys = hit ? w.hits : w.misses;
     size_t found = 0;
+    size_t pass = 0;
     for (auto _ : state) {
         found = 0;
-        for (uint32_t key : keys) {
+        const size_t start = QueryStart(n, pass++);
+        for (size_t q = 0; q < n; ++q) {
+            const uint32_t key = keys[(start + q) % kQueries];
             auto it = tree.find(key);
             found += it != tree.end() && *it == key;
         }
@@ -250,14 +273,16 @@ void StdDelete(benchmark::State &state, size_t n)
     const Workload &w = GetWorkload(n);
     std::set<uint32_t> tree;
     std::vector<std::set<uint32_t>::iterator> where(n);
+    size_t pass = 0;
     for (auto _ : state) {
         state.PauseTiming();
         tree.clear();
         for (size_t i = 0; i < n; ++i) {
             where[i] = tree.insert(w.keys[i]).first;
         }
+        const std::vector<uint32_t> &order = OrderOf(w, pass++);
         state.ResumeTiming();
-        for (uint32_t i : w.deleteOrder) {
+        for (uint32_t i : order) {
             tree.erase(where[i]);
         }
         benchmark::DoNotOptimize(tree.size());

@@ -49,11 +49,16 @@ public:
     }
     ~Pair() { boostTree_.clear(); }
 
-    // Runs the timed half of `op` on one tree; returns its CPU nanoseconds. Checks what it finds.
-    double Pass(Op op, bool axo, size_t from, size_t count)
+    // Runs the timed half of `op` on one tree for round `round`; returns its CPU nanoseconds.
+    // Checks what it finds.
+    double Pass(Op op, bool axo, size_t round, size_t count)
     {
         const size_t n = w_.keys.size();
-        auto at = [&](const std::vector<uint32_t> &v, size_t i) { return v[(from + i) % n]; };
+        const size_t queryFrom = (round * count) % kQueries;
+        const size_t orderFrom = (round * count) % n;
+        const std::vector<uint32_t> &order = w_.orders[round % w_.orders.size()];
+        auto query = [&](const std::vector<uint32_t> &v, size_t i) { return v[(queryFrom + i) % kQueries]; };
+        auto entry = [&](size_t i) { return order[(orderFrom + i) % n]; };
         double t0 = 0.0;
         size_t found = 0;
         uint64_t sum = 0;
@@ -64,13 +69,13 @@ public:
             t0 = ThreadCpuNs();
             if (axo) {
                 for (size_t i = 0; i < count; ++i) {
-                    uint32_t key = at(keys, i);
+                    uint32_t key = query(keys, i);
                     void *p = AXO_AVL3_Find(&axoTree_, &key, &kAxoInfo);
                     found += (p != nullptr) && static_cast<AxoEntry *>(p)->key == key;
                 }
             } else {
                 for (size_t i = 0; i < count; ++i) {
-                    const uint32_t key = at(keys, i);
+                    const uint32_t key = query(keys, i);
                     auto it = boostTree_.find(key);
                     found += it != boostTree_.end() && it->key == key;
                 }
@@ -108,11 +113,11 @@ public:
         t0 = ThreadCpuNs();
         if (axo) {
             for (size_t i = 0; i < count; ++i) {
-                AXO_AVL3_Delete(&axoTree_, &axo_[at(w_.deleteOrder, i)].node);
+                AXO_AVL3_Delete(&axoTree_, &axo_[entry(i)].node);
             }
         } else {
             for (size_t i = 0; i < count; ++i) {
-                boostTree_.erase(boostTree_.iterator_to(boost_[at(w_.deleteOrder, i)]));
+                boostTree_.erase(boostTree_.iterator_to(boost_[entry(i)]));
             }
         }
         if (timeDelete) {
@@ -121,11 +126,11 @@ public:
         t0 = ThreadCpuNs();
         if (axo) {
             for (size_t i = 0; i < count; ++i) {
-                found += AXO_AVL3_Insert_Or_Find(&axoTree_, &axo_[at(w_.deleteOrder, i)].node, &kAxoInfo) == nullptr;
+                found += AXO_AVL3_Insert_Or_Find(&axoTree_, &axo_[entry(i)].node, &kAxoInfo) == nullptr;
             }
         } else {
             for (size_t i = 0; i < count; ++i) {
-                found += boostTree_.insert(boost_[at(w_.deleteOrder, i)]).second;
+                found += boostTree_.insert(boost_[entry(i)]).second;
             }
         }
         if (!timeDelete) {
@@ -153,10 +158,9 @@ void Paired(benchmark::State &state, Op op, size_t n)
     std::vector<double> axoNs, boostNs, ratios;
     size_t round = 0;
     for (auto _ : state) {
-        const size_t from = (round * batch) % n;
         const bool axoFirst = (round % 2) == 0;
-        const double first = pair.Pass(op, axoFirst, from, batch);
-        const double second = pair.Pass(op, !axoFirst, from, batch);
+        const double first = pair.Pass(op, axoFirst, round, batch);
+        const double second = pair.Pass(op, !axoFirst, round, batch);
         const double axo = axoFirst ? first : second;
         const double boost = axoFirst ? second : first;
         axoNs.push_back(axo / static_cast<double>(batch));

@@ -2,6 +2,7 @@
 #include "avl3_trees.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <map>
 #include <numeric>
 #include <random>
@@ -30,15 +31,16 @@ const Workload &GetWorkload(size_t n)
     for (uint32_t i : order) {
         w.keys.push_back(2u * i);
     }
-    w.hits = w.keys;
-    std::shuffle(w.hits.begin(), w.hits.end(), rng);
-    std::shuffle(order.begin(), order.end(), rng);
-    for (uint32_t i : order) {
-        w.misses.push_back(2u * i + 1u);
+    std::uniform_int_distribution<uint32_t> pick(0, static_cast<uint32_t>(n - 1));
+    for (size_t q = 0; q < kQueries; ++q) {
+        w.hits.push_back(w.keys[pick(rng)]);
+        w.misses.push_back(2u * pick(rng) + 1u);
     }
-    w.deleteOrder.resize(n);
-    std::iota(w.deleteOrder.begin(), w.deleteOrder.end(), 0u);
-    std::shuffle(w.deleteOrder.begin(), w.deleteOrder.end(), rng);
+    const size_t orderCount = std::clamp<size_t>(kQueries / n, 1, 256);
+    for (size_t k = 0; k < orderCount; ++k) {
+        std::shuffle(order.begin(), order.end(), rng);
+        w.orders.push_back(order);
+    }
     return w;
 }
 

@@ -40,12 +40,15 @@ int32_t CompareU32(const void *a, const void *b);
 extern const AXO_AVL3_TREE_INFO kAxoInfo;
 
 // The keys and orders of one size, made with a fixed seed: every tree sees the same work.
+// Query and order sequences are long and varied enough that a branch predictor
+// cannot learn them across passes, which a 1000-key pass repeated would allow.
 struct Workload {
-    std::vector<uint32_t> keys;        // key of entry i: even, in a random order
-    std::vector<uint32_t> hits;        // every stored key once, in another random order
-    std::vector<uint32_t> misses;      // odd keys, absent, in a random order
-    std::vector<uint32_t> deleteOrder; // entry indices in a random order
+    std::vector<uint32_t> keys;                // key of entry i: even, distinct, in a random order
+    std::vector<uint32_t> hits;                // stored keys drawn at random, kQueries of them
+    std::vector<uint32_t> misses;              // absent (odd) keys drawn at random, kQueries of them
+    std::vector<std::vector<uint32_t>> orders; // random orders of the entry indices
 };
+constexpr size_t kQueries = size_t{1} << 20;
 const Workload &GetWorkload(size_t n);
 
 std::vector<AxoEntry> AxoEntries(const Workload &w);
