@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -208,7 +209,7 @@ std::vector<uint8_t> CompNodeRecord(FuzzedDataProvider &in)
     return {p, p + sizeof(r)};
 }
 
-void ConfigMsg(const World &w, FuzzedDataProvider &in)
+void ConfigMsg(World &w, FuzzedDataProvider &in)
 {
     const uint32_t atomNum = Pick(in, kMaxAtoms);
     const uint32_t route = Pick(in, 4);
@@ -219,6 +220,12 @@ void ConfigMsg(const World &w, FuzzedDataProvider &in)
         STANDIN_MsgSetClass(msg, routeClass);
     }
     AtomTag tags[kMaxAtoms] = {};
+    struct Dispatched {
+        uint32_t classId;
+        uint16_t opCode;
+        std::vector<uint8_t> record;
+    };
+    std::vector<Dispatched> atoms;
     for (uint32_t i = 0; i < atomNum; ++i) {
         const uint32_t classSel = Pick(in, 9);
         uint32_t classId = kKnownClasses[classSel & 3u];
@@ -250,14 +257,19 @@ void ConfigMsg(const World &w, FuzzedDataProvider &in)
         }
         STANDIN_MsgAddAtom(msg, classId, opCode, seq, rec.data(), static_cast<uint32_t>(rec.size()));
         tags[i] = AtomTag{opCode, seq};
+        atoms.push_back(Dispatched{classId, opCode, rec});
         if (i == 0 && route == 4) {
             routeClass = classId;
         }
     }
     const size_t repliesBefore = STANDIN_ReplyCount();
+    std::map<uint32_t, uint32_t> states = ModelLocationStates();
     if (STANDIN_MsgPost(msg) == 0) {
         (void)STANDIN_RunDue();
         CheckReply(w, routeClass, tags, atomNum, repliesBefore);
+        for (const Dispatched &a : atoms) {
+            ModelAtom(w.model, a.classId, a.opCode, a.record, states);
+        }
     }
 }
 
@@ -282,17 +294,18 @@ void AgentScript(const World &w, FuzzedDataProvider &in)
     }
 }
 
-void Lifecycle(FuzzedDataProvider &in)
+void Lifecycle(World &w, FuzzedDataProvider &in)
 {
     const uint32_t mode = Pick(in, 3);
     TRACE("lifecycle %u", mode);
     if (mode <= 1) {
         WorldStop(Pick(in, 3));
+        w.model.valid = false;
         if (mode == 0) {
-            WorldStart();
+            WorldStart(w);
         }
     } else if (mode == 2) {
-        WorldStart();
+        WorldStart(w);
     } else {
         (void)ZELM_Init(STANDIN_HostMalloc, nullptr);
     }
@@ -301,6 +314,7 @@ void Lifecycle(FuzzedDataProvider &in)
 void Inject(World &w, FuzzedDataProvider &in)
 {
     w.injected = true;
+    w.model.valid = false;
     switch (Pick(in, 4)) {
     case 0: {
         const uint32_t n = Pick(in, 23) + 1;
@@ -341,7 +355,7 @@ void Inject(World &w, FuzzedDataProvider &in)
     }
 }
 
-void OddEntry(const World &w, FuzzedDataProvider &in)
+void OddEntry(World &w, FuzzedDataProvider &in)
 {
     const uint32_t kind = Pick(in, 4);
     TRACE("odd entry %u", kind);
@@ -382,7 +396,7 @@ void OddEntry(const World &w, FuzzedDataProvider &in)
         }
         break;
     default:
-        WorldStart();
+        WorldStart(w);
         break;
     }
 }
@@ -427,6 +441,7 @@ void RunOneOp(World &w, FuzzedDataProvider &in)
         TRACE("location status node %#x '%s' index %u available %u", node, name.c_str(), index, available);
         STANDIN_KormRaiseLocationStatus(node, name.c_str(), index, static_cast<int>(available));
         (void)STANDIN_RunDue();
+        ModelLocationStatus(w.model, node, name, index, available != 0);
         break;
     }
     case kOpAgentScript:
@@ -461,7 +476,7 @@ void RunOneOp(World &w, FuzzedDataProvider &in)
         break;
     }
     case kOpLifecycle:
-        Lifecycle(in);
+        Lifecycle(w, in);
         break;
     case kOpInject:
         Inject(w, in);

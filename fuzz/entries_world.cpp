@@ -260,9 +260,14 @@ void Broken(const char *rule)
     __builtin_trap();
 }
 
-void WorldStart()
+void WorldStart(World &w)
 {
+    const bool wasStarted = ZELM_GetLocalData() != nullptr;
     (void)ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree);
+    if (!wasStarted) {
+        ModelRestart(w.model);
+        w.model.valid = w.model.valid && !w.injected;
+    }
 }
 
 void WorldStop(uint32_t errNo)
@@ -293,7 +298,7 @@ void WorldBegin(World &w)
     for (const NodeDecl &n : kCluster) {
         w.nodes[w.nodeNum++] = STANDIN_KormAddOsNode(n.chassis, n.slot, n.cpu, n.hasAgent);
     }
-    WorldStart();
+    WorldStart(w);
 }
 
 void WorldEnd(World &w)
@@ -336,6 +341,7 @@ void WorldCheck(World &w)
     if (comp != nullptr) {
         CheckComp(w, comp);
     }
+    ModelCheck(w.model);
 }
 
 }  // namespace zf

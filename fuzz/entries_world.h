@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "entries_format.h"
+#include "entries_model.h"
 
 namespace zf {
 
@@ -18,6 +19,8 @@ struct World {
     bool injected = false;
     // RPC calls already checked (the recorder's index).
     size_t callsChecked = 0;
+    // What the library must hold; given up once a failure was injected.
+    Model model;
 };
 
 // Resets the stand-in, declares the cluster and starts the library.
@@ -26,8 +29,9 @@ void WorldBegin(World &w);
 void WorldEnd(World &w);
 // Stops the library as a host must: pending calls are failed first. Checks that it left nothing behind.
 void WorldStop(uint32_t errNo);
-// Starts the library with the counting host allocator (or reports "init again" when started).
-void WorldStart();
+// Starts the library with the counting host allocator (or reports "init again" when started);
+// a library that was stopped starts from an empty model.
+void WorldStart(World &w);
 // Checks what must hold between any two entries, and every RPC request issued since the last check.
 void WorldCheck(World &w);
 // Checks the reply to one configuration message whose atoms carried these operation codes and sequences.
