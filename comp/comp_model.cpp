@@ -153,8 +153,16 @@ ZELM_API ZelmCompLocation *ZelmCompTryAddLocation(ZelmCompCb *cb, uint32_t locIn
 /* Removes the comp location of `locIndex` with all its components; nothing when absent. */
 ZELM_API void ZelmCompTryDestroyLocation(ZelmCompCb *cb, uint32_t locIndex)
 {
-    if (cb == nullptr || ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)) == nullptr) {
+    if (cb == nullptr) {
         return;
+    }
+    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)));
+    if (location == nullptr) {
+        return;
+    }
+    // A flagged location takes its flag with it; the timer runs on until a success stops it.
+    if (location->publishFault != 0) {
+        --cb->publishFaultNum;
     }
     ZEL_SET_Delete(cb->locationTree, &locIndex, sizeof(locIndex));
     ZELM_LOG_INFO("zelm destroy location locIndex %u", locIndex);

@@ -172,6 +172,9 @@ ZELM_API void ZelmCompPublishFaultAccess(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
+    if (location->publishFault == 0) {
+        ++cb->publishFaultNum;
+    }
     location->publishFault = 1u;
     (void)QOF_TimerStart(cb->smoothTimer);
 }
@@ -182,15 +185,11 @@ ZELM_API void ZelmCompPublishFaultSloved(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
-    location->publishFault = 0u;
-    uint32_t flagged = 0;
-    for (auto *loc = ZelmCompFirst<ZelmCompLocation>(cb->locationTree); loc != nullptr;
-         loc = ZelmCompNext(cb->locationTree, loc)) {
-        if (loc->publishFault != 0) {
-            ++flagged;
-        }
+    if (location->publishFault != 0) {
+        --cb->publishFaultNum;
     }
-    if (flagged == 0) {
+    location->publishFault = 0u;
+    if (cb->publishFaultNum == 0) {
         (void)QOF_TimerStop(cb->smoothTimer);
     }
 }

@@ -14,23 +14,6 @@ namespace {
 
 constexpr const char kLocSubscribeMethod[] = "KorbLocSubscribe";
 
-uint32_t CountFaultyOsNodes(ZelSet *osNodeTree)
-{
-    if (osNodeTree == nullptr) {
-        return 0;
-    }
-    uint32_t faulty = 0;
-    AXO_AVL3_TREE *tree = ZEL_AVL_GetTree(osNodeTree);
-    auto *node = static_cast<osNodeInst *>(AXO_AVL3_First(tree, &osNodeTree->treeInfo));
-    while (node != nullptr) {
-        if (node->publishFault != 0) {
-            ++faulty;
-        }
-        node = static_cast<osNodeInst *>(AXO_AVL3_Next(&node->node, &osNodeTree->treeInfo));
-    }
-    return faulty;
-}
-
 }  // namespace
 
 extern "C" {
@@ -181,6 +164,9 @@ ZELM_API void ZelmLocationPublishUpdationDone(locationCb *cb, ZelLocPublishReqMs
 /* Flags the OS node for republication and starts the smooth timer (also when it runs). */
 ZELM_API void ZelmLocationPublishFaultAccess(locationCb *cb, osNodeInst *osNode)
 {
+    if (osNode->publishFault == 0) {
+        ++cb->publishFaultNum;
+    }
     osNode->publishFault = 1u;
     (void)QOF_TimerStart(cb->smoothTimer);
 }
@@ -188,8 +174,11 @@ ZELM_API void ZelmLocationPublishFaultAccess(locationCb *cb, osNodeInst *osNode)
 /* Clears the OS node's flag; stops the smooth timer when no OS node is left flagged. */
 ZELM_API void ZelmLocationPublishFaultSloved(locationCb *cb, osNodeInst *osNode)
 {
+    if (osNode->publishFault != 0) {
+        --cb->publishFaultNum;
+    }
     osNode->publishFault = 0u;
-    if (CountFaultyOsNodes(cb->osNodeTree) == 0) {
+    if (cb->publishFaultNum == 0) {
         (void)QOF_TimerStop(cb->smoothTimer);
     }
 }

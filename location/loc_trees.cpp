@@ -17,7 +17,8 @@ static_assert(offsetof(locationCb, locationInstTree) == 0);
 static_assert(offsetof(locationCb, logicGrpInstTree) == 8);
 static_assert(offsetof(locationCb, osNodeTree) == 16);
 static_assert(offsetof(locationCb, smoothTimer) == 24);
-static_assert(sizeof(locationCb) == 32);
+static_assert(offsetof(locationCb, publishFaultNum) == 32);
+static_assert(sizeof(locationCb) == 40);
 
 namespace {
 
@@ -130,6 +131,11 @@ ZELM_API osNodeInst *ZelmLocTryFindOsNode(locationCb *cb, uint32_t osNodeId)
 /* Removes and frees the OS node's record, and its fault flag with it, when there is one. */
 ZELM_API void ZelmLocTryDestroyOsnode(locationCb *cb, uint32_t osNodeId)
 {
+    // A flagged node takes its flag with it; the timer runs on until a success stops it.
+    const osNodeInst *osNode = ZelmLocTryFindOsNode(cb, osNodeId);
+    if (osNode != nullptr && osNode->publishFault != 0) {
+        --cb->publishFaultNum;
+    }
     DestroyRecord(cb->osNodeTree, osNodeId);
 }
 
