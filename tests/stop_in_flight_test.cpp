@@ -5,6 +5,7 @@
 // completions act only on the current control block and leave anything else
 // untouched. Released blocks can be kept out of use and poisoned (asan build)
 // by the host allocator below, so that a completion touching one is caught.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -23,10 +24,12 @@ namespace {
 
 // The host's allocator for these tests: it knows its live blocks and, by
 // policy, keeps released blocks out of use (Quarantine, poisoned under asan)
-// or hands a released block back first for the same size (Reuse).
+// or keeps them too but hands the block named in `reuseForComp` back to the
+// COMP module when it starts again (Reuse).
 struct TestHost {
     enum Policy { Plain, Quarantine, Reuse };
     Policy policy = Plain;
+    void *reuseForComp = nullptr;
     std::map<void *, size_t> live;
     std::vector<std::pair<void *, size_t>> held;
     std::map<size_t, std::vector<void *>> spare;
@@ -38,9 +41,11 @@ void *HostMalloc(size_t size)
 {
     void *block = nullptr;
     auto &spare = g_host.spare[size];
-    if (g_host.policy == TestHost::Reuse && !spare.empty()) {
-        block = spare.back();
-        spare.pop_back();
+    const bool compStarting = ZELM_GetModCb(ZELM_MOD_LOCATION) != nullptr && ZELM_GetModCb(ZELM_MOD_COMP) == nullptr;
+    const auto pick = std::find(spare.begin(), spare.end(), g_host.reuseForComp);
+    if (g_host.policy == TestHost::Reuse && compStarting && pick != spare.end()) {
+        block = *pick;
+        spare.erase(pick);
     } else {
         block = STANDIN_HostMalloc(size);
     }
@@ -343,7 +348,9 @@ TEST_F(StopInFlightTest, StaleCompletionMeetingANewBlockAtTheOldAddressTouchesOn
     PublishOneOfEach();
     void *const oldCompCb = CompCb();
     ZELM_FInit();
+    g_host.reuseForComp = oldCompCb;
     Start(TestHost::Reuse);
+    g_host.reuseForComp = nullptr;
     ASSERT_EQ(static_cast<void *>(CompCb()), oldCompCb) << "the allocator did not hand the block back";
     const size_t liveOfNewLife = g_host.live.size() - 2;  // less the two stale requests
 
