@@ -26,8 +26,10 @@ bool IsServiceImage(const char (&image)[32])
     return std::string(image, len).find(".service") != std::string::npos;
 }
 
+// What ZELM_ComponentDeleteByLoc and a withdrawn index leave of a location: nothing.
 void ForgetComponentsAt(Model &m, uint32_t locIndex)
 {
+    m.channels.erase(locIndex);
     for (auto it = m.comps.begin(); it != m.comps.end();) {
         it = (it->first.first == locIndex) ? m.comps.erase(it) : std::next(it);
     }
@@ -151,6 +153,19 @@ void ModelLocationStatus(Model &m, uint32_t osNodeId, const std::string &name, u
         ForgetComponentsAt(m, it->second);
     }
     m.links[key] = locIndex;
+    m.channels[locIndex] = STANDIN_KormServerHandle(osNodeId);
+}
+
+void ModelOsNodeLink(Model &m, uint32_t osNodeId, bool up)
+{
+    if (!m.valid) {
+        return;
+    }
+    if (up) {
+        m.osNodes[osNodeId] = STANDIN_KormServerHandle(osNodeId);
+    } else {
+        m.osNodes.erase(osNodeId);
+    }
 }
 
 void ModelCheck(const Model &m)
@@ -196,7 +211,25 @@ void ModelCheck(const Model &m)
         Differs("component type count", static_cast<uint32_t>(n));
     }
     n = 0;
+    for (auto *node = First<osNodeInst>(loc->osNodeTree); node != nullptr; node = Next(loc->osNodeTree, node), ++n) {
+        auto it = m.osNodes.find(node->osNodeId);
+        if (it == m.osNodes.end() || it->second != node->chanHandle) {
+            Differs("OS node", node->osNodeId);
+        }
+    }
+    if (n != m.osNodes.size()) {
+        Differs("OS node count", static_cast<uint32_t>(n));
+    }
+    size_t channels = 0;
+    n = 0;
     for (auto *at = First<ZelmCompLocation>(comp->locationTree); at != nullptr; at = Next(comp->locationTree, at)) {
+        if (at->chanHandle != 0) {
+            auto it = m.channels.find(at->locIndex);
+            if (it == m.channels.end() || it->second != at->chanHandle) {
+                Differs("channel of location", at->locIndex);
+            }
+            ++channels;
+        }
         for (auto *c = First<ZelmComponent>(at->componentTree); c != nullptr; c = Next(at->componentTree, c), ++n) {
             auto it = m.comps.find({at->locIndex, c->cfg.compInst});
             if (it == m.comps.end() || !Same(it->second, c->cfg)) {
@@ -206,6 +239,9 @@ void ModelCheck(const Model &m)
     }
     if (n != m.comps.size()) {
         Differs("component count", static_cast<uint32_t>(n));
+    }
+    if (channels != m.channels.size()) {
+        Differs("announced location count", static_cast<uint32_t>(channels));
     }
     n = 0;
     for (auto *e = First<ZelmLinkLoc>(link->linkLocTree); e != nullptr; e = Next(link->linkLocTree, e), ++n) {

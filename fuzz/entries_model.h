@@ -27,6 +27,8 @@ struct Model {
     std::map<uint32_t, ZelmCompNodeCfg> types;          // by compType
     std::map<std::pair<uint32_t, uint32_t>, ZelmCompInstCfg> comps;  // by (locIndex, compInst)
     std::map<std::pair<uint32_t, std::string>, uint32_t> links;      // (OS node, service) -> announced index
+    std::map<uint32_t, uintptr_t> osNodes;   // OS nodes whose link is up -> their agent's handle (0: none)
+    std::map<uint32_t, uintptr_t> channels;  // location index -> the channel its link announced
 };
 
 // Starts from an empty library: valid when the library is fully started, else given up.
@@ -37,6 +39,8 @@ void ModelAtom(Model &m, uint32_t classId, uint16_t opCode, const std::vector<ui
                std::map<uint32_t, uint32_t> &states);
 // The publishState of every stored location, taken before a message is delivered.
 std::map<uint32_t, uint32_t> ModelLocationStates();
+// One OS-node link report as the node-status service delivered it.
+void ModelOsNodeLink(Model &m, uint32_t osNodeId, bool up);
 // One location-status report as the node-status service delivered it.
 void ModelLocationStatus(Model &m, uint32_t osNodeId, const std::string &name, uint32_t locIndex, bool available);
 // Traps unless the library holds exactly what the model holds.

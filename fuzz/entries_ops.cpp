@@ -430,6 +430,7 @@ void RunOneOp(World &w, FuzzedDataProvider &in)
         TRACE("os-node link %#x %s", node, up != 0 ? "up" : "down");
         if (STANDIN_KormRaiseOsNodeLink(node, static_cast<int>(up)) == 0) {
             (void)STANDIN_RunDue();
+            ModelOsNodeLink(w.model, node, up != 0);
         }
         break;
     }

@@ -155,6 +155,9 @@ void CheckLocCall(const STANDIN_RpcCall &call)
         if ((e.OsInst & 0xFFFFFFu) != (call.locEntries[0].OsInst & 0xFFFFFFu)) {
             Broken("one location request for two OS nodes");
         }
+        if (i > 0 && e.LocId <= call.locEntries[i - 1].LocId) {
+            Broken("locations of one request out of ascending order");
+        }
     }
 }
 
@@ -172,6 +175,9 @@ void CheckCompCall(const STANDIN_RpcCall &call)
         if (!TextFits(e.compTypeName, 32) || !TextFits(e.compFileName, 64) || !TextFits(e.compExtName, 68) ||
             !TextFits(e.compInstName, 32)) {
             Broken("component entry text longer than its field");
+        }
+        if (i > 0 && e.compInst <= call.compEntries[i - 1].compInst) {
+            Broken("components of one request out of ascending order");
         }
         const bool noNode = e.compType == 3 || e.compType == 207;
         if (noNode != (e.compClass == 0) || (noNode && (e.compTypeName[0] | e.compFileName[0] | e.compExtName[0]) != 0)) {
