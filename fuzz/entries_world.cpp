@@ -92,10 +92,14 @@ void CheckLocation(const World &w, locationCb *cb)
             Broken("location record disagrees with its configuration");
         }
     }
-    bool flagged = false;
+    uint32_t flaggedNum = 0;
     for (auto *node = First<osNodeInst>(cb->osNodeTree); node != nullptr; node = Next(cb->osNodeTree, node)) {
-        flagged = flagged || node->publishFault != 0;
+        flaggedNum += (node->publishFault != 0) ? 1u : 0u;
     }
+    if (flaggedNum != cb->publishFaultNum) {
+        Broken("the location module's count of flagged OS nodes differs from their flags");
+    }
+    const bool flagged = flaggedNum != 0;
     const STANDIN_TimerInfo *timer = TimerOf("ZelmLocSmooth", cb);
     if (timer == nullptr) {
         Broken("running location module without its smooth timer");
@@ -109,9 +113,9 @@ void CheckComp(const World &w, ZelmCompCb *cb)
 {
     CheckSet(cb->compNodeTree);
     CheckSet(cb->locationTree);
-    bool flagged = false;
+    uint32_t flaggedNum = 0;
     for (auto *loc = First<ZelmCompLocation>(cb->locationTree); loc != nullptr; loc = Next(cb->locationTree, loc)) {
-        flagged = flagged || loc->publishFault != 0;
+        flaggedNum += (loc->publishFault != 0) ? 1u : 0u;
         CheckSet(loc->componentTree);
         for (auto *c = First<ZelmComponent>(loc->componentTree); c != nullptr; c = Next(loc->componentTree, c)) {
             if (c->cfg.locIndex != loc->locIndex || c->state > 2u) {
@@ -124,6 +128,10 @@ void CheckComp(const World &w, ZelmCompCb *cb)
             Broken("compNode of class 0 stored");
         }
     }
+    if (flaggedNum != cb->publishFaultNum) {
+        Broken("the component module's count of flagged locations differs from their flags");
+    }
+    const bool flagged = flaggedNum != 0;
     const STANDIN_TimerInfo *timer = TimerOf("ZelmCompSmooth", cb);
     if (timer == nullptr) {
         Broken("running component module without its smooth timer");

@@ -26,7 +26,7 @@ done
 
 scripts/deps.sh gcovr
 
-cmake --preset coverage -B "$build" -DZELM_BUILD_SIM=OFF >/dev/null
+cmake --preset coverage -B "$build" >/dev/null
 cmake --build "$build" -j2 >&2
 
 # Counters add up across runs: start from zero so the report is this run's. The
