@@ -188,7 +188,8 @@ void CheckCompCall(const STANDIN_RpcCall &call)
             Broken("components of one request out of ascending order");
         }
         const bool noNode = e.compType == 3 || e.compType == 207;
-        if (noNode != (e.compClass == 0) || (noNode && (e.compTypeName[0] | e.compFileName[0] | e.compExtName[0]) != 0)) {
+        const bool emptyTexts = (e.compTypeName[0] | e.compFileName[0] | e.compExtName[0]) == 0;
+        if (noNode != (e.compClass == 0) || (noNode && !emptyTexts)) {
             Broken("component entry with a compNode it cannot have");
         }
     }

@@ -145,7 +145,8 @@ TEST_F(CoverageGapsTest, ComponentOperationsRefuseNullArguments)
     EXPECT_EQ(ZelmCompSendMsgReliably(cb, nullptr, &req), kErr);
     EXPECT_EQ(ZelmCompSendMsgReliably(cb, &location, nullptr), kErr);
     ZelmCompPublishComponentCbk(QOF_RpcResult{1, 0}, &req, nullptr, nullptr);
-    EXPECT_TRUE(zt::HasLog("zelm comp, publish component cbk ignored, control block is not current.", LORN_LEVEL_ERROR));
+    EXPECT_TRUE(
+        zt::HasLog("zelm comp, publish component cbk ignored, control block is not current.", LORN_LEVEL_ERROR));
     ZelmCompPublishUpdationDone(nullptr, &req, 0);
     ZelmCompPublishUpdationDone(cb, nullptr, 0);
     ZelmCompPublishUpdationDone(cb, &req, 0);
@@ -401,8 +402,9 @@ TEST_F(CoverageGapsTest, RefusedCopyOfATypeOrComponentStoresNothingAndFailsTheAt
 
     FailNextCopyOfSize(sizeof(ZelmCompNodeCfg));
     EXPECT_EQ(AtomCode(ZELM_CLASS_COMP_NODE, zt::CompNodeCfg(1, "other")), kErr);
-    EXPECT_TRUE(zt::HasLog("zelm comp, add compNode by cfg failed. compType (1) compTypeName (other) compFileName(comp.bin)",
-                           LORN_LEVEL_ERROR));
+    EXPECT_TRUE(zt::HasLog(
+        "zelm comp, add compNode by cfg failed. compType (1) compTypeName (other) compFileName(comp.bin)",
+        LORN_LEVEL_ERROR));
 
     ZelmCompNodeCfg out{};
     ASSERT_EQ(AtomCode(ZELM_CLASS_COMP_NODE, zt::CompNodeCfg(2, "second")), 0u);
@@ -430,8 +432,9 @@ TEST_F(CoverageGapsTest, SmoothingLeavesOutAComponentWhoseCopyIsRefused)
     EXPECT_EQ(call->opType, ZELM_COMP_OP_SMOOTH);
     ASSERT_EQ(call->entryNum, 1u);
     EXPECT_EQ(call->compEntries[0].compInst, 2u);
-    EXPECT_TRUE(zt::HasLog("zelm comp, location(locIndex 4) try to publish smooth comp finished: batchNum 2, realNum 1.",
-                           LORN_LEVEL_INFO));
+    EXPECT_TRUE(zt::HasLog(
+        "zelm comp, location(locIndex 4) try to publish smooth comp finished: batchNum 2, realNum 1.",
+        LORN_LEVEL_INFO));
 }
 
 TEST_F(CoverageGapsStartTest, RefusedCopyOfTheMessageTableFailsTheStartAndRegistersNothing)
