@@ -1,0 +1,347 @@
+// Smoothing and completions: whole-peer republication, and completions against many flagged peers.
+//
+// smooth/*: an OS node hosting N locations links up, or a location holding N
+// components is announced; the library republishes all of them in one request
+// (timed: the report up to the issued call), and the completion updates each
+// entry (timed separately). Costs are per entry; they include the stand-in's
+// decoding of the request, which its node agents do for every call.
+//
+// completion/*: F peers (component locations, or OS nodes) hold a failed
+// publication each and are flagged; 10^4 single-entry requests then complete
+// with success. Each successful completion clears its peer's flag and decides
+// whether the smooth timer may stop; these series show whether that decision
+// costs more when more peers are flagged. The direct series time that
+// fault-solved step alone.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench_host.h"
+
+namespace {
+
+using namespace zelm_bench;
+
+constexpr uint32_t kCompType = 1000;     // configured below, so components are published
+constexpr uint32_t kSmoothLocIndex = 7;  // the location that holds the N components
+constexpr size_t kRequests = 10000;      // completions per pass in the completion series
+constexpr size_t kDirectCalls = 1000;    // fault-solved calls per pass in the direct series
+
+void SetItems(benchmark::State &state, size_t items)
+{
+    state.counters["items"] = static_cast<double>(items);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(items));
+}
+
+// Completes every pending call (agents answer after 1 ms).
+void CompleteAll() { (void)STANDIN_RunFor(1); }
+
+void SetAgentResult(QOF_ConnHandle handle, uint32_t result)
+{
+    STANDIN_AgentScript script{};
+    (void)STANDIN_AgentGetScript(handle, &script);
+    script.result = result;
+    (void)STANDIN_AgentSetScript(handle, &script);
+}
+
+// ---- an OS node of N locations links up --------------------------------------------------
+
+void NodeSmoothing(benchmark::State &state, uint32_t n, bool timeCompletion)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return;
+    }
+    const uint32_t osNodeId = STANDIN_KormAddOsNode(1, 1, 0, 1);
+    std::vector<ZelmLocInstCfg> locations;
+    for (uint32_t i = 0; i < n; ++i) {
+        locations.push_back(LocationRecord(i, osNodeId));
+    }
+    size_t refused = DeliverRecords(ZELM_CLASS_LOCATION, ZELM_CFG_OP_ADD, locations);
+    ClearRecorders();
+    size_t sent = 0;
+    for (auto _ : state) {
+        if (timeCompletion) {
+            state.PauseTiming();
+        }
+        (void)STANDIN_KormRaiseOsNodeLink(osNodeId, 1);
+        (void)STANDIN_RunDue();
+        if (timeCompletion) {
+            state.ResumeTiming();
+        } else {
+            state.PauseTiming();
+        }
+        sent += STANDIN_RpcPendingCount();
+        CompleteAll();
+        if (!timeCompletion) {
+            state.ResumeTiming();
+        }
+        state.PauseTiming();
+        (void)STANDIN_KormRaiseOsNodeLink(osNodeId, 0);
+        (void)STANDIN_RunDue();
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (refused != 0 || sent != static_cast<size_t>(state.iterations())) {
+        state.SkipWithError("the node was not smoothed in one request per link-up");
+    }
+    StopLibrary();
+    SetItems(state, n);
+}
+
+// ---- a location of N components is announced ------------------------------------------------
+
+void LocationSmoothing(benchmark::State &state, uint32_t n, bool timeCompletion)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return;
+    }
+    const uint32_t osNodeId = STANDIN_KormAddOsNode(1, 2, 0, 1);
+    size_t refused = DeliverRecords(ZELM_CLASS_COMP_NODE, ZELM_CFG_OP_ADD, std::vector{CompNodeRecord(kCompType)});
+    std::vector<ZelmCompInstCfg> components;
+    for (uint32_t i = 0; i < n; ++i) {
+        components.push_back(ComponentRecord(kSmoothLocIndex, i, kCompType));
+    }
+    refused += DeliverRecords(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_ADD, components);
+    ClearRecorders();
+    size_t sent = 0;
+    for (auto _ : state) {
+        if (timeCompletion) {
+            state.PauseTiming();
+        }
+        // Every announcement of the location smooths it again.
+        AnnounceLocation(osNodeId, kSmoothLocIndex);
+        if (timeCompletion) {
+            state.ResumeTiming();
+        } else {
+            state.PauseTiming();
+        }
+        sent += STANDIN_RpcPendingCount();
+        CompleteAll();
+        if (!timeCompletion) {
+            state.ResumeTiming();
+        }
+        state.PauseTiming();
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (refused != 0 || sent != static_cast<size_t>(state.iterations())) {
+        state.SkipWithError("the location was not smoothed in one request per announcement");
+    }
+    StopLibrary();
+    SetItems(state, n);
+}
+
+// ---- completions against F flagged component locations -------------------------------------------
+
+// Flags every component location again, through the library's own fault access, as failed
+// publications leave them.
+void FlagAllCompLocations()
+{
+    ZelmCompCb *cb = CompCb();
+    AXO_AVL3_TREE *tree = ZEL_AVL_GetTree(cb->locationTree);
+    for (void *p = AXO_AVL3_First(tree, &cb->locationTree->treeInfo); p != nullptr;
+         p = AXO_AVL3_Next(&static_cast<ZelmCompLocation *>(p)->node, &cb->locationTree->treeInfo)) {
+        ZelmCompPublishFaultAccess(cb, static_cast<ZelmCompLocation *>(p));
+    }
+}
+
+// F linked component locations with one component each, all flagged by failed completions.
+// Returns the agent's handle, or 0 when the world could not be built.
+QOF_ConnHandle BuildFlaggedCompLocations(uint32_t f)
+{
+    const uint32_t osNodeId = STANDIN_KormAddOsNode(1, 3, 0, 1);
+    const QOF_ConnHandle agent = STANDIN_KormServerHandle(osNodeId);
+    size_t refused = DeliverRecords(ZELM_CLASS_COMP_NODE, ZELM_CFG_OP_ADD, std::vector{CompNodeRecord(kCompType)});
+    std::vector<ZelmCompInstCfg> components;
+    for (uint32_t i = 0; i < f; ++i) {
+        components.push_back(ComponentRecord(i, 0, kCompType));
+    }
+    refused += DeliverRecords(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_ADD, components);
+    SetAgentResult(agent, 1);
+    for (uint32_t i = 0; i < f; ++i) {
+        AnnounceLocation(osNodeId, i);
+    }
+    CompleteAll();
+    SetAgentResult(agent, 0);
+    size_t flagged = 0;
+    ZelmCompCb *cb = CompCb();
+    AXO_AVL3_TREE *tree = ZEL_AVL_GetTree(cb->locationTree);
+    for (void *p = AXO_AVL3_First(tree, &cb->locationTree->treeInfo); p != nullptr;
+         p = AXO_AVL3_Next(&static_cast<ZelmCompLocation *>(p)->node, &cb->locationTree->treeInfo)) {
+        flagged += static_cast<ZelmCompLocation *>(p)->publishFault != 0;
+    }
+    ClearRecorders();
+    return (refused == 0 && flagged == f) ? agent : 0;
+}
+
+void CompCompletions(benchmark::State &state, uint32_t f)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return;
+    }
+    if (BuildFlaggedCompLocations(f) == 0) {
+        state.SkipWithError("the flagged locations could not be built");
+        StopLibrary();
+        return;
+    }
+    std::vector<ZelmCompInstCfg> updates;
+    for (size_t k = 0; k < kRequests; ++k) {
+        updates.push_back(ComponentRecord(static_cast<uint32_t>(k % f), 0, kCompType));
+    }
+    size_t refused = 0;
+    size_t completed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FlagAllCompLocations();
+        refused += DeliverRecords(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_MOD, updates); // one request each
+        const size_t pending = STANDIN_RpcPendingCount();
+        state.ResumeTiming();
+        CompleteAll();
+        state.PauseTiming();
+        completed += pending - STANDIN_RpcPendingCount();
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (refused != 0 || completed != kRequests * static_cast<size_t>(state.iterations())) {
+        state.SkipWithError("not every request was sent and completed");
+    }
+    StopLibrary();
+    SetItems(state, kRequests);
+}
+
+void CompFaultSolvedDirect(benchmark::State &state, uint32_t f)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return;
+    }
+    if (BuildFlaggedCompLocations(f) == 0) {
+        state.SkipWithError("the flagged locations could not be built");
+        StopLibrary();
+        return;
+    }
+    ZelmCompCb *cb = CompCb();
+    std::vector<ZelmCompLocation *> locations;
+    for (uint32_t i = 0; i < kDirectCalls; ++i) {
+        uint32_t locIndex = i % f;
+        locations.push_back(static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, 4)));
+    }
+    for (auto _ : state) {
+        for (ZelmCompLocation *location : locations) {
+            ZelmCompPublishFaultSloved(cb, location);
+        }
+        // Only these were cleared: flag them again, and forget the timer calls recorded meanwhile.
+        state.PauseTiming();
+        for (ZelmCompLocation *location : locations) {
+            ZelmCompPublishFaultAccess(cb, location);
+        }
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    StopLibrary();
+    SetItems(state, kDirectCalls);
+}
+
+// ---- completions against F flagged OS nodes ---------------------------------------------------------
+
+void FlagAllOsNodes()
+{
+    locationCb *cb = LocationCb();
+    AXO_AVL3_TREE *tree = ZEL_AVL_GetTree(cb->osNodeTree);
+    for (void *p = AXO_AVL3_First(tree, &cb->osNodeTree->treeInfo); p != nullptr;
+         p = AXO_AVL3_Next(&static_cast<osNodeInst *>(p)->node, &cb->osNodeTree->treeInfo)) {
+        ZelmLocationPublishFaultAccess(cb, static_cast<osNodeInst *>(p));
+    }
+}
+
+// F linked OS nodes with one location each, all flagged by failed completions. Returns the nodes' ids.
+std::vector<uint32_t> BuildFlaggedOsNodes(uint32_t f)
+{
+    std::vector<uint32_t> nodes;
+    std::vector<ZelmLocInstCfg> locations;
+    for (uint32_t i = 0; i < f; ++i) {
+        const uint32_t id = STANDIN_KormAddOsNode(i / 256, i % 256, 1, 1);
+        nodes.push_back(id);
+        locations.push_back(LocationRecord(i, id));
+        SetAgentResult(STANDIN_KormServerHandle(id), 1);
+    }
+    size_t refused = DeliverRecords(ZELM_CLASS_LOCATION, ZELM_CFG_OP_ADD, locations);
+    for (uint32_t id : nodes) {
+        (void)STANDIN_KormRaiseOsNodeLink(id, 1);
+    }
+    (void)STANDIN_RunDue();
+    CompleteAll();
+    size_t flagged = 0;
+    for (uint32_t id : nodes) {
+        SetAgentResult(STANDIN_KormServerHandle(id), 0);
+        const osNodeInst *node = ZelmLocTryFindOsNode(LocationCb(), id);
+        flagged += node != nullptr && node->publishFault != 0;
+    }
+    ClearRecorders();
+    if (refused != 0 || flagged != f) {
+        nodes.clear();
+    }
+    return nodes;
+}
+
+void LocCompletions(benchmark::State &state, uint32_t f)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return;
+    }
+    const std::vector<uint32_t> nodes = BuildFlaggedOsNodes(f);
+    if (nodes.empty()) {
+        state.SkipWithError("the flagged OS nodes could not be built");
+        StopLibrary();
+        return;
+    }
+    std::vector<ZelmLocInstCfg> updates;
+    for (size_t k = 0; k < kRequests; ++k) {
+        const uint32_t i = static_cast<uint32_t>(k % f);
+        updates.push_back(LocationRecord(i, nodes[i]));
+    }
+    size_t refused = 0;
+    size_t completed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FlagAllOsNodes();
+        refused += DeliverRecords(ZELM_CLASS_LOCATION, ZELM_CFG_OP_MOD, updates); // one request each
+        const size_t pending = STANDIN_RpcPendingCount();
+        state.ResumeTiming();
+        CompleteAll();
+        state.PauseTiming();
+        completed += pending - STANDIN_RpcPendingCount();
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (refused != 0 || completed != kRequests * static_cast<size_t>(state.iterations())) {
+        state.SkipWithError("not every request was sent and completed");
+    }
+    StopLibrary();
+    SetItems(state, kRequests);
+}
+
+// ---- registration ----------------------------------------------------------------------------------------
+
+const int kRegistered = [] {
+    auto add = [](const std::string &name, auto fn) {
+        benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+    };
+    for (uint32_t n : {1000u, 10000u}) {
+        const std::string size = std::to_string(n);
+        add(std::string("smooth/node_linkup/e2e/") + size, [n](benchmark::State &s) { NodeSmoothing(s, n, false); });
+        add(std::string("smooth/node_completion/e2e/") + size, [n](benchmark::State &s) { NodeSmoothing(s, n, true); });
+        add(std::string("smooth/location_linkup/e2e/") + size, [n](benchmark::State &s) { LocationSmoothing(s, n, false); });
+        add(std::string("smooth/location_completion/e2e/") + size, [n](benchmark::State &s) { LocationSmoothing(s, n, true); });
+    }
+    for (uint32_t f : {1000u, 10000u}) {
+        const std::string size = std::to_string(f);
+        add(std::string("completion/comp_success/e2e/") + size, [f](benchmark::State &s) { CompCompletions(s, f); });
+        add(std::string("completion/comp_fault_solved/direct/") + size, [f](benchmark::State &s) { CompFaultSolvedDirect(s, f); });
+        add(std::string("completion/loc_success/e2e/") + size, [f](benchmark::State &s) { LocCompletions(s, f); });
+    }
+    return 0;
+}();
+
+} // namespace
