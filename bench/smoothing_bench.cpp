@@ -4,7 +4,9 @@
 // components is announced; the library republishes all of them in one request
 // (timed: the report up to the issued call), and the completion updates each
 // entry (timed separately). Costs are per entry; they include the stand-in's
-// decoding of the request, which its node agents do for every call.
+// node agent, which decodes and keeps every entry of every call: the
+// standin_share series time that part alone, with requests of the same size
+// built beforehand, so that e2e minus standin_share is the library's part.
 //
 // completion/*: F peers (component locations, or OS nodes) hold a failed
 // publication each and are flagged; 10^4 single-entry requests then complete
@@ -15,6 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -128,6 +131,76 @@ void LocationSmoothing(benchmark::State &state, uint32_t n, bool timeCompletion)
     }
     if (refused != 0 || sent != static_cast<size_t>(state.iterations())) {
         state.SkipWithError("the location was not smoothed in one request per announcement");
+    }
+    StopLibrary();
+    SetItems(state, n);
+}
+
+// ---- the stand-in's own share of a smoothing ---------------------------------------------------
+
+// A request of N entries, built as the library builds it, handed straight to
+// the RPC service and completed: what the stand-in's node agent costs in the
+// series above (it decodes and keeps every entry), without the library.
+void FreeLocRequest(QOF_RpcResult, void *inMsg, void *, void *)
+{
+    ZelmLocInstDeepFreePublishReqMsg(static_cast<ZelLocPublishReqMsg *>(inMsg));
+}
+
+void FreeCompRequest(QOF_RpcResult, void *inMsg, void *, void *)
+{
+    ZelmCompDeepFreePublishReqMsg(static_cast<ZelCompPublishReqMsg *>(inMsg));
+}
+
+void StandinShare(benchmark::State &state, uint32_t n, bool components, bool timeCompletion)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return;
+    }
+    const QOF_ConnHandle agent = STANDIN_KormServerHandle(STANDIN_KormAddOsNode(1, 4, 0, 1));
+    const ZelmCompNodeCfg compNode = CompNodeRecord(kCompType);
+    size_t sent = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ZelLocPublishReqMsg locReq{ZELM_LOC_OP_SMOOTH, n, nullptr};
+        ZelCompPublishReqMsg compReq{kSmoothLocIndex, ZELM_COMP_OP_SMOOTH, n, 0, nullptr};
+        bool built = true;
+        if (components) {
+            compReq.compList = static_cast<ZelComponentMsg *>(ZELM_Malloc(n * sizeof(ZelComponentMsg)));
+            std::memset(compReq.compList, 0, n * sizeof(ZelComponentMsg));
+            for (uint32_t i = 0; i < n; ++i) {
+                const ZelmCompInstCfg cfg = ComponentRecord(kSmoothLocIndex, i, kCompType);
+                built = built && ZelmSetZelComponentMsg(&cfg, &compNode, &compReq.compList[i]) == 0;
+            }
+        } else {
+            locReq.locationList = static_cast<ZelLocationMsg *>(ZELM_Malloc(n * sizeof(ZelLocationMsg)));
+            std::memset(locReq.locationList, 0, n * sizeof(ZelLocationMsg));
+            for (uint32_t i = 0; i < n; ++i) {
+                const ZelmLocInstCfg cfg = LocationRecord(i, 0x010400);
+                built = built && ZelmSetZelLocationInstMsg(&cfg, &locReq.locationList[i]) == 0;
+            }
+        }
+        const QOF_RpcCbPair pair{components ? FreeCompRequest : FreeLocRequest, nullptr};
+        if (!timeCompletion) {
+            state.ResumeTiming();
+        }
+        const uint32_t status =
+            components ? QOF_ConnRpcCall(agent, "KorbCompSubscribe", &compReq, sizeof(compReq), &pair, 0)
+                       : QOF_ConnRpcCall(agent, "KorbLocSubscribe", &locReq, sizeof(locReq), &pair, 0);
+        // Exactly one of the call and its completion is timed.
+        if (timeCompletion) {
+            state.ResumeTiming();
+            CompleteAll();
+            state.PauseTiming();
+        } else {
+            state.PauseTiming();
+            CompleteAll();
+        }
+        sent += built && status == 0;
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (sent != static_cast<size_t>(state.iterations())) {
+        state.SkipWithError("the stand-in refused a request");
     }
     StopLibrary();
     SetItems(state, n);
@@ -334,6 +407,14 @@ const int kRegistered = [] {
         add(std::string("smooth/node_completion/e2e/") + size, [n](benchmark::State &s) { NodeSmoothing(s, n, true); });
         add(std::string("smooth/location_linkup/e2e/") + size, [n](benchmark::State &s) { LocationSmoothing(s, n, false); });
         add(std::string("smooth/location_completion/e2e/") + size, [n](benchmark::State &s) { LocationSmoothing(s, n, true); });
+        add(std::string("smooth/node_linkup/standin_share/") + size,
+            [n](benchmark::State &s) { StandinShare(s, n, false, false); });
+        add(std::string("smooth/node_completion/standin_share/") + size,
+            [n](benchmark::State &s) { StandinShare(s, n, false, true); });
+        add(std::string("smooth/location_linkup/standin_share/") + size,
+            [n](benchmark::State &s) { StandinShare(s, n, true, false); });
+        add(std::string("smooth/location_completion/standin_share/") + size,
+            [n](benchmark::State &s) { StandinShare(s, n, true, true); });
     }
     for (uint32_t f : {1000u, 10000u}) {
         const std::string size = std::to_string(f);

@@ -8,7 +8,8 @@
 #
 # Each executable prints Google Benchmark's table and then a markdown summary
 # (cost per item, ratio to boost::intrusive, growth with size); all summaries
-# of the run are also collected in build/bench/summary.md.
+# of the run are also collected in <build>/summary.md. The build folder is
+# build/bench unless ZELM_BENCH_BUILD_DIR names another.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh libbenchmark-dev libboost-dev
@@ -26,7 +27,7 @@ done
 targets=()
 for name in "${names[@]}"; do targets+=("${name}_bench"); done
 
-build=build/bench
+build="${ZELM_BENCH_BUILD_DIR:-build/bench}"
 cmake --preset release -B "$build" -DZELM_BUILD_BENCH=ON -DZELM_BUILD_TESTS=OFF -DZELM_BUILD_SIM=OFF >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]}" >&2
 
