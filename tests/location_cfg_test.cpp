@@ -226,16 +226,6 @@ TEST_F(LocationCfgTest, HighByteOfOsInstIsClearedInTheNodeAndPrintedInFull)
                            LORN_LEVEL_INFO));
 }
 
-TEST_F(LocationCfgTest, InstanceThatCannotBeStoredFailsTheAtom)
-{
-    STANDIN_HostFailNth(1);
-    EXPECT_EQ(Loc(ZELM_CFG_OP_ADD, zt::LocCfg(2, 0xC0000001u, "full")), 0xFFFFFFFFu);
-    EXPECT_TRUE(zt::HasLog("zelm location, add inst by instcfg failed. locInstName full(osnode 3221225473) locIndex 2",
-                           LORN_LEVEL_ERROR, "ZelmProcCreateLocation"));
-    EXPECT_EQ(ZelmTryFindLocationInst(LocCb(), 2), nullptr);
-    EXPECT_EQ(STANDIN_ReplyGet(STANDIN_ReplyCount() - 1)->infoItemNum, 1u);
-}
-
 TEST_F(LocationCfgTest, OpCodeThreeOrAboveDoesNothing)
 {
     for (uint16_t op : {uint16_t{3}, uint16_t{0xFFFF}}) {
@@ -312,37 +302,6 @@ TEST_F(LocationCfgTest, DeleteOfAPublishedLocationWithdrawsItsComponentsFirst)
     EXPECT_EQ(STANDIN_AgentCompFind(agent, 12, 1), nullptr);
 }
 
-TEST_F(LocationCfgTest, DeleteOfALocationStillInStateZeroOnlyForgetsIt)
-{
-    const uint32_t node = NodeUp(4);
-    AddComponent(node, 13, 1);
-    STANDIN_MirlSetHaRole(1);
-    ASSERT_EQ(Loc(ZELM_CFG_OP_ADD, zt::LocCfg(13, node, "fresh")), 0u);
-    STANDIN_MirlSetHaRole(0);
-    const size_t before = STANDIN_RpcCallCount();
-    EXPECT_EQ(Loc(ZELM_CFG_OP_DEL, zt::LocCfg(13, node, "fresh")), 0u);
-    EXPECT_EQ(STANDIN_RpcCallCount(), before);
-    EXPECT_EQ(ZelmTryFindLocationInst(LocCb(), 13), nullptr);
-    EXPECT_TRUE(CompModuleKnows(13)) << "components are left alone";
-    EXPECT_EQ(zt::CountLog("zelm comp, delete comp by locIndex 13 finished."), 0u);
-    EXPECT_EQ(zt::CountLog("[Zelm]The location (locIndex:13,osnode:4) fresh delete success."), 0u);
-}
-
-TEST_F(LocationCfgTest, DeleteAfterAFailedPublicationStillWithdraws)
-{
-    const uint32_t node = NodeUp(5);
-    STANDIN_AgentScript script{};
-    STANDIN_AgentGetScript(STANDIN_KormServerHandle(node), &script);
-    script.failNext = 1;
-    STANDIN_AgentSetScript(STANDIN_KormServerHandle(node), &script);
-    ASSERT_EQ(Loc(ZELM_CFG_OP_ADD, zt::LocCfg(14, node, "sad")), 0u);
-    Settle();
-    ASSERT_EQ(ZelmTryFindLocationInst(LocCb(), 14)->publishState, ZELM_LOC_STATE_FAILED);
-    EXPECT_EQ(Loc(ZELM_CFG_OP_DEL, zt::LocCfg(14, node, "sad")), 0u);
-    EXPECT_EQ(LastLocCall()->opType, ZELM_LOC_OP_DEL);
-    EXPECT_EQ(zt::CountLog("zelm comp, delete comp by locIndex 14 finished."), 1u);
-}
-
 // ---- logic groups ----------------------------------------------------------------------------
 
 TEST_F(LocationCfgTest, GroupBeforeItsLocationIsCarriedByTheLocationsFirstPublication)
@@ -358,28 +317,6 @@ TEST_F(LocationCfgTest, GroupBeforeItsLocationIsCarriedByTheLocationsFirstPublic
     ASSERT_EQ(Loc(ZELM_CFG_OP_ADD, zt::LocCfg(20, node, "grouped")), 0u);
     EXPECT_EQ(LastLocCall()->locEntries[0].logicId, 200u);
     EXPECT_EQ(LastLocCall()->locEntries[0].faultPolicy, 2u);
-}
-
-TEST_F(LocationCfgTest, SecondGroupCreateOverwritesAndRepublishes)
-{
-    const uint32_t node = NodeUp(7);
-    ASSERT_EQ(Loc(ZELM_CFG_OP_ADD, zt::LocCfg(21, node, "loc")), 0u);
-    ASSERT_EQ(Grp(ZELM_CFG_OP_ADD, zt::GrpCfg(21, 1, 1)), 0u);
-    ZelmLogicLocGrpCfg second = zt::GrpCfg(21, 2, 3);
-    second.grpParam1 = 4;
-    second.grpParam2 = 5;
-    second.grpParam3 = 6;
-    const size_t before = STANDIN_RpcCallCount();
-    EXPECT_EQ(Grp(ZELM_CFG_OP_MOD, second), 0u);
-    ASSERT_EQ(STANDIN_RpcCallCount(), before + 1);
-    const STANDIN_LocEntry &e = LastLocCall()->locEntries[0];
-    EXPECT_EQ(LastLocCall()->opType, ZELM_LOC_OP_ADD);
-    EXPECT_EQ(e.logicId, 2u);
-    EXPECT_EQ(e.faultPolicy, 3u);
-    EXPECT_EQ(e.grpParam1, 4u);
-    EXPECT_EQ(e.grpParam2, 5u);
-    EXPECT_EQ(e.grpParam3, 6u);
-    EXPECT_EQ(std::memcmp(&ZelmTryFindLogicGrpInst(LocCb(), 21)->grpCfg, &second, sizeof(second)), 0);
 }
 
 TEST_F(LocationCfgTest, GroupDeleteWithdrawsComponentsAndLocationButKeepsTheInstance)
@@ -417,20 +354,6 @@ TEST_F(LocationCfgTest, GroupDeleteWithdrawsComponentsAndLocationButKeepsTheInst
     EXPECT_EQ(held->faultPolicy, 0u);
 }
 
-TEST_F(LocationCfgTest, GroupDeleteWithdrawsEvenALocationNeverPublished)
-{
-    const uint32_t node = NodeUp(9);
-    STANDIN_MirlSetHaRole(1);
-    ASSERT_EQ(Loc(ZELM_CFG_OP_ADD, zt::LocCfg(23, node, "loc")), 0u);
-    ASSERT_EQ(Grp(ZELM_CFG_OP_ADD, zt::GrpCfg(23, 230)), 0u);
-    STANDIN_MirlSetHaRole(0);
-    ASSERT_EQ(ZelmTryFindLocationInst(LocCb(), 23)->publishState, ZELM_LOC_STATE_CFG);
-    EXPECT_EQ(Grp(ZELM_CFG_OP_DEL, zt::GrpCfg(23, 230)), 0u);
-    EXPECT_EQ(zt::CountLog("zelm comp, delete comp by locIndex 23 finished."), 1u);
-    ASSERT_NE(LastLocCall(), nullptr);
-    EXPECT_EQ(LastLocCall()->opType, ZELM_LOC_OP_DEL);
-}
-
 TEST_F(LocationCfgTest, GroupDeleteWithoutGroupOnlyLogs)
 {
     const uint32_t node = NodeUp(10);
@@ -441,15 +364,6 @@ TEST_F(LocationCfgTest, GroupDeleteWithoutGroupOnlyLogs)
                            LORN_LEVEL_INFO, "ZelmProcTuvDeleteLogicLocGrp"));
     EXPECT_EQ(STANDIN_RpcCallCount(), before);
     EXPECT_EQ(zt::CountLog("zelm comp, delete comp by locIndex 24 finished."), 0u);
-}
-
-TEST_F(LocationCfgTest, GroupThatCannotBeStoredFailsTheAtom)
-{
-    STANDIN_HostFailNth(1);
-    EXPECT_EQ(Grp(ZELM_CFG_OP_ADD, zt::GrpCfg(25, 7, 8)), 0xFFFFFFFFu);
-    EXPECT_TRUE(zt::HasLog("zelm LogicLocGrp, add inst by instcfg failed. locIndex 25 (logicId 7) faultPolicy 8",
-                           LORN_LEVEL_ERROR, "ZelmProcTuvCreateLogicLocGrp"));
-    EXPECT_EQ(ZelmTryFindLogicGrpInst(LocCb(), 25), nullptr);
 }
 
 }  // namespace

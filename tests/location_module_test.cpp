@@ -6,10 +6,8 @@
 
 namespace {
 
-const char *const kCbLine = "[ZELM] locationInst init failed. create locationInst cb error.";
 const char *const kSubLine = "[ZELM] locationInst init failed. sub locationInst link error.";
 const char *const kTimerLine = "[ZELM] locationInst init failed. init smooth timer error.";
-const char *const kTreeLine = "[ZELM] locationInst init tree failed.";
 
 class LocationModuleTest : public StandinTest {
 protected:
@@ -49,12 +47,6 @@ TEST_F(LocationModuleTest, StartSubscribesAndMakesATimerAndStopReleasesEverythin
     EXPECT_TRUE(zt::HasLog("[ZELM] locationInst finit ok.", LORN_LEVEL_INFO, "ZELM_LOCATION_FInit"));
 }
 
-TEST_F(LocationModuleTest, StopWithoutControlBlockDoesNothing)
-{
-    ZELM_LOCATION_FInit(nullptr);
-    EXPECT_EQ(STANDIN_LogCount(), 0u);
-}
-
 TEST_F(LocationModuleTest, RefusedSubscriptionFailsTheStartWithoutTimer)
 {
     ASSERT_EQ(STANDIN_FailCall("KORM_SubOsNodeStatusIntf", 1, 1), 0);
@@ -64,66 +56,33 @@ TEST_F(LocationModuleTest, RefusedSubscriptionFailsTheStartWithoutTimer)
     StopAndCheck();
 }
 
-TEST_F(LocationModuleTest, TimerAttributeFailureWithdrawsTheSubscription)
+// Each step of making the smooth timer that can fail, with the line that reports it; a failure after the
+// subscription withdraws it again.
+TEST_F(LocationModuleTest, EveryTimerStepThatFailsFailsTheStartAndLeavesNothing)
 {
-    ASSERT_EQ(STANDIN_FailCall("QOF_TimerSetAttr", 2, 1), 0);
-    StartFailing();
-    EXPECT_TRUE(zt::HasLog("[ZELM] locationInst init set smooth timer attr failed.", LORN_LEVEL_ERROR,
-                           "ZelmLocInitSmoothTimer"));
-    EXPECT_TRUE(zt::HasLog(kTimerLine, LORN_LEVEL_ERROR, "ZELM_LOCATION_Init"));
-    EXPECT_EQ(STANDIN_CallCount("QOF_TimerSetAttr"), 4u) << "all four attributes are set";
-    EXPECT_EQ(STANDIN_TimerAttrAliveCount(), 0u);
-    StopAndCheck();
-}
-
-TEST_F(LocationModuleTest, TimerAttributeSetThatCannotBeMadeFailsTheStart)
-{
-    ASSERT_EQ(STANDIN_FailCall("QOF_TimerCreateAttr", 1, 1), 0);
-    StartFailing();
-    EXPECT_TRUE(zt::HasLog("[ZELM] locationInst init create smooth timer attr failed.", LORN_LEVEL_ERROR,
-                           "ZelmLocInitSmoothTimer"));
-    EXPECT_TRUE(zt::HasLog(kTimerLine, LORN_LEVEL_ERROR));
-    StopAndCheck();
-}
-
-TEST_F(LocationModuleTest, TimerThatCannotBeMadeFailsTheStart)
-{
-    ASSERT_EQ(STANDIN_FailCall("QOF_TimerCreate", 1, 1), 0);
-    StartFailing();
-    EXPECT_TRUE(zt::HasLog("[ZELM] locationInst init create smooth timer failed.", LORN_LEVEL_ERROR,
-                           "ZelmLocInitSmoothTimer"));
-    EXPECT_TRUE(zt::HasLog(kTimerLine, LORN_LEVEL_ERROR));
-    EXPECT_EQ(STANDIN_TimerAttrAliveCount(), 0u);
-    StopAndCheck();
-}
-
-// Fails each allocation of the start in turn: every failure of the module's own
-// allocations is reported by its line and leaves no timer, subscription or block.
-TEST_F(LocationModuleTest, EveryAllocationFailureOfTheStartLeavesNothingBehind)
-{
-    bool sawCb = false;
-    bool sawTree = false;
-    for (uint64_t n = 1; n < 64; ++n) {
+    struct Case {
+        const char *platformFn;
+        uint64_t nth;
+        const char *line;
+    };
+    const Case cases[] = {
+        {"QOF_TimerCreateAttr", 1, "[ZELM] locationInst init create smooth timer attr failed."},
+        {"QOF_TimerSetAttr", 2, "[ZELM] locationInst init set smooth timer attr failed."},
+        {"QOF_TimerCreate", 1, "[ZELM] locationInst init create smooth timer failed."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.platformFn);
         STANDIN_Reset();
-        STANDIN_HostFailNth(n);
-        const uint32_t ret = ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree);
-        const bool cbFailed = zt::CountLog(kCbLine) == 1;
-        const bool treeFailed = zt::CountLog(kTreeLine) == 1;
-        sawCb = sawCb || cbFailed;
-        sawTree = sawTree || treeFailed;
-        if (cbFailed || treeFailed) {
-            EXPECT_EQ(ret, 0xFFFFFFFFu);
-            EXPECT_EQ(STANDIN_KormOsNodeSubscribed(), 0) << "allocation " << n;
-            const STANDIN_TimerInfo *timer = STANDIN_TimerFind("ZelmLocSmooth");
-            EXPECT_TRUE(timer == nullptr || timer->alive == 0) << "allocation " << n;
+        ASSERT_EQ(STANDIN_FailCall(c.platformFn, c.nth, 1), 0);
+        StartFailing();
+        EXPECT_TRUE(zt::HasLog(c.line, LORN_LEVEL_ERROR, "ZelmLocInitSmoothTimer"));
+        EXPECT_TRUE(zt::HasLog(kTimerLine, LORN_LEVEL_ERROR, "ZELM_LOCATION_Init"));
+        EXPECT_EQ(STANDIN_TimerAttrAliveCount(), 0u);
+        if (c.nth == 2) {
+            EXPECT_EQ(STANDIN_CallCount("QOF_TimerSetAttr"), 4u) << "all four attributes are set all the same";
         }
         StopAndCheck();
-        if (ret == 0) {
-            break;  // every allocation of the start has been failed once
-        }
     }
-    EXPECT_TRUE(sawCb);
-    EXPECT_TRUE(sawTree);
 }
 
 }  // namespace

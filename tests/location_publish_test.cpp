@@ -279,14 +279,6 @@ TEST_F(LocationPublishTest, LinkDownForgetsTheNodeAndLinkUpRepublishesAllItsLoca
     EXPECT_EQ(calls[0]->locEntries[2].LocId, 30u);
 }
 
-TEST_F(LocationPublishTest, LinkDownOfAnUnknownNodeOnlyLogs)
-{
-    const uint32_t id = STANDIN_KormAddOsNode(0, 9, 0, 1);
-    Link(id, 0);
-    EXPECT_TRUE(zt::HasLog("zelm locationInst, sub osnode(osNodeId 9) link, del osnode tree.", LORN_LEVEL_INFO));
-    EXPECT_EQ(ZelmLocTryFindOsNode(LocCb(), id), nullptr);
-}
-
 TEST_F(LocationPublishTest, OsNodeIdIsTheSumOfThePositionSoALargeSlotCarries)
 {
     // (3 << 16) + (1 << 8) + 258: the slot carries into the chassis byte.
@@ -372,31 +364,6 @@ TEST_F(LocationPublishTest, RefusedCallIsRetriedByTheTimerWithoutHaRoleUntilItSu
     EXPECT_EQ(LocCalls().size(), 4u) << "a stopped timer sends nothing";
 }
 
-TEST_F(LocationPublishTest, FailedAnswerMarksEveryListedLocationFailedUntilARetrySucceeds)
-{
-    const uint32_t id = STANDIN_KormAddOsNode(0, 6, 0, 1);
-    const QOF_ConnHandle handle = STANDIN_KormServerHandle(id);
-    AddLocation(zt::LocCfg(1, id, "a"));
-    AddLocation(zt::LocCfg(2, id, "b"));
-    STANDIN_AgentScript script{};
-    STANDIN_AgentGetScript(handle, &script);
-    script.failNext = 1;
-    script.failResult = 5;
-    script.noReplyNext = 0;
-    STANDIN_AgentSetScript(handle, &script);
-    Link(id, 1);
-    Settle();
-    EXPECT_EQ(StateOf(1), ZELM_LOC_STATE_FAILED);
-    EXPECT_EQ(StateOf(2), ZELM_LOC_STATE_FAILED);
-    EXPECT_TRUE(TimerRunning());
-
-    TickOnce();
-    EXPECT_EQ(StateOf(1), ZELM_LOC_STATE_PUBLISHED);
-    EXPECT_EQ(StateOf(2), ZELM_LOC_STATE_PUBLISHED);
-    EXPECT_FALSE(TimerRunning());
-    EXPECT_EQ(STANDIN_AgentLocCount(handle), 2u);
-}
-
 TEST_F(LocationPublishTest, CompletionWithoutReplyCountsAsFailure)
 {
     const Node node = NodeUp(0, 7, 0);
@@ -410,61 +377,6 @@ TEST_F(LocationPublishTest, CompletionWithoutReplyCountsAsFailure)
                            "ZelmLocPublishLocationInstCbk"));
     EXPECT_EQ(StateOf(70), ZELM_LOC_STATE_FAILED);
     EXPECT_EQ(ZelmLocTryFindOsNode(LocCb(), node.id)->publishFault, 1u);
-    EXPECT_TRUE(TimerRunning());
-}
-
-TEST_F(LocationPublishTest, TimerStopsOnlyWhenNoNodeIsLeftFlagged)
-{
-    const Node a = NodeUp(0, 1, 1);
-    const Node b = NodeUp(0, 2, 1);
-    AddLocation(zt::LocCfg(1, a.id, "a"));
-    AddLocation(zt::LocCfg(2, b.id, "b"));
-    Settle();
-    STANDIN_AgentScript script{};
-    STANDIN_AgentGetScript(b.handle, &script);
-    script.failNext = 2;
-    STANDIN_AgentSetScript(b.handle, &script);
-    STANDIN_AgentGetScript(a.handle, &script);
-    script.failNext = 1;
-    STANDIN_AgentSetScript(a.handle, &script);
-    AddLocation(zt::LocCfg(1, a.id, "a"));
-    AddLocation(zt::LocCfg(2, b.id, "b"));
-    Settle();
-    ASSERT_TRUE(TimerRunning());
-    STANDIN_TimerEventClear();
-
-    TickOnce();  // a succeeds, b fails again
-    EXPECT_EQ(StateOf(1), ZELM_LOC_STATE_PUBLISHED);
-    EXPECT_EQ(StateOf(2), ZELM_LOC_STATE_FAILED);
-    EXPECT_TRUE(TimerRunning());
-    EXPECT_EQ(TimerEvents(STANDIN_TIMER_STOP), 0u);
-
-    TickOnce();
-    EXPECT_EQ(StateOf(2), ZELM_LOC_STATE_PUBLISHED);
-    EXPECT_FALSE(TimerRunning());
-}
-
-TEST_F(LocationPublishTest, TickWithoutFlaggedNodeSendsNothing)
-{
-    const Node a = NodeUp(0, 1, 2);
-    const Node b = NodeUp(0, 2, 2);
-    AddLocation(zt::LocCfg(1, a.id, "a"));
-    AddLocation(zt::LocCfg(2, b.id, "b"));
-    STANDIN_AgentSetDown(a.handle, 1);
-    AddLocation(zt::LocCfg(1, a.id, "a"));
-    Settle();
-    ASSERT_TRUE(TimerRunning());
-    STANDIN_RpcCallClear();
-
-    TickOnce();  // only the flagged node is smoothed
-    std::vector<const STANDIN_RpcCall *> calls = LocCalls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0]->handle, a.handle);
-
-    Link(a.id, 0);  // the flag goes with the record; the timer keeps ticking without work
-    STANDIN_RpcCallClear();
-    TickOnce();
-    EXPECT_TRUE(LocCalls().empty());
     EXPECT_TRUE(TimerRunning());
 }
 
@@ -484,62 +396,6 @@ TEST_F(LocationPublishTest, CompletionAfterLinkDownChangesNoState)
                            LORN_LEVEL_ERROR, "ZelmLocationPublishUpdationDone"));
     EXPECT_EQ(StateOf(80), ZELM_LOC_STATE_CFG);
     EXPECT_FALSE(TimerRunning());
-}
-
-TEST_F(LocationPublishTest, CompletionSkipsALocationDeletedMeanwhile)
-{
-    const uint32_t id = STANDIN_KormAddOsNode(0, 9, 0, 1);
-    AddLocation(zt::LocCfg(1, id, "stays"));
-    AddLocation(zt::LocCfg(2, id, "goes"));
-    Link(id, 1);  // one smoothing request listing both, still pending
-    ASSERT_EQ(zt::Deliver(ZELM_CLASS_LOCATION, ZELM_CFG_OP_DEL, zt::LocCfg(2, id, "goes")), 0u);
-    Settle();
-    EXPECT_EQ(StateOf(1), ZELM_LOC_STATE_PUBLISHED);
-    EXPECT_EQ(ZelmTryFindLocationInst(LocCb(), 2), nullptr);
-}
-
-TEST_F(LocationPublishTest, SmoothingBufferThatCannotBeAllocatedSendsNothing)
-{
-    const Node node = NodeUp(0, 1, 4);
-    STANDIN_MirlSetHaRole(1);
-    AddLocation(zt::LocCfg(1, node.id, "a"));
-    AddLocation(zt::LocCfg(2, node.id, "b"));
-    STANDIN_MirlSetHaRole(0);
-    STANDIN_HostFailNth(1);  // the node's record exists: the buffer is the first block asked for
-    Link(node.id, 1);
-    EXPECT_TRUE(zt::HasLog("zelm osNodeInst(osNodeId " + std::to_string(node.id) + ") malloc locInsts(num 2) error.",
-                           LORN_LEVEL_ERROR, "ZelmLocTrySmoothOsnodeInst"));
-    EXPECT_TRUE(LocCalls().empty());
-    EXPECT_EQ(ZelmLocTryFindOsNode(LocCb(), node.id)->publishFault, 0u);
-}
-
-TEST_F(LocationPublishTest, EntryListThatCannotBeAllocatedIsReportedAndNotRetried)
-{
-    const Node node = NodeUp(0, 2, 4);
-    STANDIN_HostFailNth(2);  // the instance record first, then the entry list
-    EXPECT_EQ(AddLocation(zt::LocCfg(1, node.id, "a")), 0u);
-    EXPECT_TRUE(zt::HasLog("zelm publish location inst to korb failed, malloc locationList list error.",
-                           LORN_LEVEL_ERROR, "ZelmLocPublishLocationInst"));
-    EXPECT_TRUE(zt::HasLog("zelm publish opType 0 locationInst not ok. locName a(osnode:" + std::to_string(node.id) +
-                               ") locIndex 1",
-                           LORN_LEVEL_ERROR));
-    EXPECT_TRUE(LocCalls().empty());
-    EXPECT_FALSE(TimerRunning());
-}
-
-TEST_F(LocationPublishTest, CompletionOfAnotherControlBlockIsDroppedUntouched)
-{
-    ZelLocationMsg entry{};
-    entry.LocName = strdup("mine");
-    ZelLocPublishReqMsg req{ZELM_LOC_OP_ADD, 1, &entry};
-    uint32_t result = 0;
-    int foreign = 0;
-    ZelmLocPublishLocationInstCbk(QOF_RpcResult{1, 0}, &req, &result, &foreign);
-    EXPECT_TRUE(zt::HasLog("zelm publish location inst cbk ignored, control block is not current.", LORN_LEVEL_ERROR,
-                           "ZelmLocPublishLocationInstCbk"));
-    EXPECT_EQ(req.locationList, &entry);
-    EXPECT_STREQ(entry.LocName, "mine");
-    free(entry.LocName);
 }
 
 TEST_F(LocationPublishTest, CompletionWithoutRequestChangesNothing)
