@@ -77,28 +77,6 @@ TEST_F(CompCfgTest, UnreadableAtomsFailWithTheirOwnLine)
     EXPECT_EQ(ZEL_SET_Count(Cb()->compNodeTree), 0u);
 }
 
-TEST_F(CompCfgTest, RecordsThatCannotBeStoredFailTheirAtom)
-{
-    STANDIN_HostFailNth(1);
-    EXPECT_EQ(AddType(10), 0xFFFFFFFFu);
-    EXPECT_TRUE(zt::HasLog("zelm set compNode from compNodeTree compType 10 is failed.", LORN_LEVEL_INFO));
-    EXPECT_TRUE(zt::HasLog("zelm comp, add compNode by cfg failed. compType (10) compTypeName (type) compFileName(comp.bin)",
-                           LORN_LEVEL_ERROR, "ZELM_COMP_UpdateCompNodeByCfg"));
-
-    STANDIN_HostFailNth(1);  // the location entry
-    EXPECT_EQ(AddComp(5, 1, 10), 0xFFFFFFFFu);
-    EXPECT_TRUE(zt::HasLog("zelm comp, add comp by instcfg failed. compInstName comp(1) locIndex 5", LORN_LEVEL_ERROR,
-                           "ZELM_COMP_AddComponentByInstCfg"));
-    EXPECT_EQ(Location(5), nullptr);
-
-    STANDIN_HostFailNth(3);  // after the location entry and its component set: the component
-    EXPECT_EQ(AddComp(5, 1, 10), 0xFFFFFFFFu);
-    EXPECT_TRUE(zt::HasLog("zelm comp, add comp inst to location failed. compInstName comp(1) locIndex 5",
-                           LORN_LEVEL_ERROR, "ZELM_COMP_AddComponentByInstCfg"));
-    ASSERT_NE(Location(5), nullptr) << "the location made for it stays, empty";
-    EXPECT_EQ(HeldAt(5), 0u);
-}
-
 TEST_F(CompCfgTest, DeletionCarriesTheStoredValuesAndKeepsTheLocation)
 {
     const QOF_ConnHandle agent = Announce(5);
@@ -133,25 +111,6 @@ TEST_F(CompCfgTest, DeletionCarriesTheStoredValuesAndKeepsTheLocation)
                            LORN_LEVEL_INFO, "ZELM_COMP_DelComponentByInstCfg"));
 }
 
-TEST_F(CompCfgTest, SecondAddOverwritesTheRecordAndPublishesAgain)
-{
-    const QOF_ConnHandle agent = Announce(5);
-    ASSERT_EQ(AddType(10), 0u);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    Settle();
-    ZelmCompInstCfg update = zt::CompCfg(5, 1, 10, "renamed");
-    update.attr9 = 9;
-    ASSERT_EQ(Comp(ZELM_CFG_OP_MOD, update), 0u);
-    Settle();
-
-    const auto calls = CompCalls();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[1]->opType, ZELM_COMP_OP_ADD);
-    EXPECT_STREQ(STANDIN_AgentCompFind(agent, 5, 1)->compInstName, "renamed");
-    EXPECT_EQ(STANDIN_AgentCompFind(agent, 5, 1)->attr9, 9u);
-    EXPECT_EQ(zt::CountLog("zelm comp, state switch : 0->1"), 2u) << "every store resets the state to 0";
-}
-
 TEST_F(CompCfgTest, TypeUpdateFansOutByAscendingLocationThenInstance)
 {
     Announce(3, 1);
@@ -180,33 +139,6 @@ TEST_F(CompCfgTest, TypeUpdateFansOutByAscendingLocationThenInstance)
                            LORN_LEVEL_INFO, "ZELM_COMP_CompPublishByCompType"));
     EXPECT_TRUE(zt::HasLog("zelm comp, add compNode by cfg ok. compType (10) compTypeName (type) compFileName(comp.bin)",
                            LORN_LEVEL_INFO, "ZELM_COMP_UpdateCompNodeByCfg"));
-}
-
-TEST_F(CompCfgTest, TypeDeleteWithdrawsItsComponentsThenForgetsTheType)
-{
-    const QOF_ConnHandle agent = Announce(5);
-    ASSERT_EQ(AddType(10), 0u);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    ASSERT_EQ(AddComp(5, 2, 10), 0u);
-    Settle();
-    const size_t from = STANDIN_RpcCallCount();
-
-    ASSERT_EQ(Type(ZELM_CFG_OP_DEL, zt::CompNodeCfg(10, "type")), 0u);
-    Settle();
-    auto calls = CompCalls(from);
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0]->opType, ZELM_COMP_OP_DEL);
-    EXPECT_STREQ(calls[0]->compEntries[0].compTypeName, "type") << "built while the type was still known";
-    EXPECT_EQ(STANDIN_AgentCompCount(agent), 0u);
-    EXPECT_EQ(ZEL_SET_Count(Cb()->compNodeTree), 0u);
-    EXPECT_EQ(HeldAt(5), 2u) << "components outlive their type";
-
-    ASSERT_EQ(AddType(10), 0u);
-    Settle();
-    calls = CompCalls(from);
-    ASSERT_EQ(calls.size(), 4u);
-    EXPECT_EQ(calls[2]->opType, ZELM_COMP_OP_ADD);
-    EXPECT_EQ(STANDIN_AgentCompCount(agent), 2u);
 }
 
 TEST_F(CompCfgTest, TypeOfClassZeroIsNeitherStoredNorDeleted)

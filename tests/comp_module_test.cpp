@@ -43,42 +43,6 @@ TEST_F(CompModuleTest, StopReleasesEveryRecordAndTheTimer)
     EXPECT_EQ(zt::PlainLog().size(), logs);
 }
 
-TEST_F(CompModuleTest, StopWithCallsPendingLeavesNoHostBlock)
-{
-    const QOF_ConnHandle agent = Announce(5);
-    STANDIN_AgentScript slow{};
-    slow.latencyMs = 60000;
-    ASSERT_EQ(STANDIN_AgentSetScript(agent, &slow), 0);
-    ASSERT_EQ(AddType(10), 0u);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    ASSERT_EQ(AddComp(5, 2, 10), 0u);
-    ZELM_ComponentDeleteByLoc(5);
-    ASSERT_EQ(STANDIN_RpcPendingCount(), 3u);
-
-    StopLibrary();  // fails the pending calls first, then checks the host's live blocks
-    EXPECT_EQ(STANDIN_RpcPendingCount(), 0u);
-}
-
-TEST_F(CompModuleTest, CompletionForAControlBlockNotCurrentIsIgnored)
-{
-    ZelComponentMsg entry{};
-    entry.compTypeName = strdup("kept");
-    ZelCompPublishReqMsg req = {5, ZELM_COMP_OP_ADD, 1, 0, &entry};
-    const uint32_t reply = 0;
-    const std::string ignored = "zelm comp, publish component cbk ignored, control block is not current.";
-
-    int stranger = 0;
-    ZelmCompPublishComponentCbk({1, 0}, &req, const_cast<uint32_t *>(&reply), &stranger);
-    EXPECT_EQ(zt::CountLog(ignored, "ZelmCompPublishComponentCbk"), 1u);
-
-    void *released = Cb();
-    StopLibrary();
-    ZelmCompPublishComponentCbk({1, 0}, &req, const_cast<uint32_t *>(&reply), released);
-    EXPECT_EQ(zt::CountLog(ignored), 2u);
-    EXPECT_STREQ(entry.compTypeName, "kept") << "the request is left untouched";
-    free(entry.compTypeName);
-}
-
 TEST_F(CompModuleTest, EntriesNeedTheModuleStarted)
 {
     StopLibrary();
@@ -112,39 +76,6 @@ TEST_F(CompModuleTest, MessageReleaseFreesOnlyWhatIsSet)
     ZelmCompDeepFreePublishReqMsg(&req);
     EXPECT_EQ(STANDIN_HostLiveBlocks(), live);
     ZelmCompDeepFreePublishReqMsg(nullptr);
-}
-
-// Fails each host allocation of a start in turn; whatever step of the COMP module it hits, nothing is left behind.
-TEST_F(CompStartTest, EveryFailedAllocationOfAStartLeavesNothingBehind)
-{
-    const char *const compLines[] = {
-        "[ZELM] comp init failed. create comp cb error.",
-        "[ZELM] comp init failed. sub location link error.",
-        "[ZELM] comp init failed. create location tree or comp tree error.",
-    };
-    size_t seen[3] = {};
-    for (uint64_t nth = 1;; ++nth) {
-        ASSERT_LT(nth, 200u);
-        STANDIN_Reset();
-        STANDIN_HostFailNth(nth);
-        if (ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree) == 0) {
-            ZELM_FInit();
-            break;
-        }
-        for (size_t i = 0; i < 3; ++i) {
-            seen[i] += zt::CountLog(compLines[i], "ZELM_COMP_Init");
-        }
-        if (zt::CountLog(compLines[2]) != 0) {
-            EXPECT_EQ(STANDIN_TimerFind("ZelmCompSmooth")->alive, 0u) << nth;
-        }
-        ZELM_FInit();
-        EXPECT_EQ(STANDIN_HostLiveBlocks(), 0u) << "failing allocation " << nth;
-        EXPECT_EQ(STANDIN_TimerAliveCount(), 0u) << nth;
-        EXPECT_EQ(STANDIN_TimerAttrAliveCount(), 0u) << nth;
-    }
-    EXPECT_EQ(seen[0], 1u);
-    EXPECT_EQ(seen[1], 1u);
-    EXPECT_EQ(seen[2], 2u) << "the location tree, then the compNode tree";
 }
 
 TEST_F(CompStartTest, TimerFailuresFailTheStart)

@@ -163,30 +163,6 @@ TEST_F(CompPublishTest, ResultWordFiveOrNoReplyCountsAsFailure)
     EXPECT_EQ(STANDIN_AgentCompFind(five, 5, 1), nullptr);
 }
 
-TEST_F(CompPublishTest, SuccessStopsTheTimerOnlyWhenNoLocationIsLeftFlagged)
-{
-    const QOF_ConnHandle first = Announce(5, 1);
-    const QOF_ConnHandle second = Announce(6, 2);
-    ASSERT_NE(first, second);
-    ASSERT_EQ(AddType(10), 0u);
-    Script(first, 0, 1);
-    Script(second, 0, 2);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    ASSERT_EQ(AddComp(6, 1, 10), 0u);
-    Settle();
-    ASSERT_EQ(SmoothTimer()->running, 1u);
-
-    Tick();
-    EXPECT_EQ(Location(5)->publishFault, 0u);
-    EXPECT_EQ(Location(6)->publishFault, 1u);
-    EXPECT_EQ(SmoothTimer()->running, 1u);
-    Tick();
-    EXPECT_EQ(Location(6)->publishFault, 0u);
-    EXPECT_EQ(SmoothTimer()->running, 0u);
-    EXPECT_EQ(zt::CountLog("zelm comp, try location smooth timer, locIndex 5"), 1u);
-    EXPECT_EQ(zt::CountLog("zelm comp, try location smooth timer, locIndex 6"), 2u);
-}
-
 TEST_F(CompPublishTest, SmoothingLeavesOutComponentsWhoseTypeIsMissing)
 {
     ASSERT_EQ(AddType(10), 0u);
@@ -235,22 +211,6 @@ TEST_F(CompPublishTest, TypesThreeAndTwoHundredSevenNeedNoCompNodeRecord)
     }
 }
 
-TEST_F(CompPublishTest, ReannouncementWithAnotherHandleRepublishesToTheNewHandle)
-{
-    ASSERT_EQ(AddType(10), 0u);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    const QOF_ConnHandle before = Announce(5, 1);
-    const QOF_ConnHandle after = Announce(5, 2);
-    Settle();
-
-    const auto calls = CompCalls();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0]->handle, before);
-    EXPECT_EQ(calls[1]->handle, after);
-    EXPECT_EQ(Location(5)->chanHandle, after);
-    EXPECT_NE(STANDIN_AgentCompFind(after, 5, 1), nullptr);
-}
-
 TEST_F(CompPublishTest, MovedIndexForgetsTheLocationWithItsComponents)
 {
     ASSERT_EQ(AddType(10), 0u);
@@ -285,27 +245,6 @@ TEST_F(CompPublishTest, WithdrawalOfAnUnknownIndexChangesNothing)
 
     EXPECT_EQ(ZelmCompSubLocationLink(9, 1, nullptr), 0xFFFFFFFFu);
     EXPECT_TRUE(zt::HasLog("zelm comp, sub location(locIndex 9) link, usrdata is NULL.", LORN_LEVEL_ERROR));
-}
-
-TEST_F(CompPublishTest, RefusedDeletionFlagsTheLocationAndTicksRepublishWhatRemains)
-{
-    const QOF_ConnHandle agent = Announce(5);
-    ASSERT_EQ(AddType(10), 0u);
-    ASSERT_EQ(AddComp(5, 1, 10), 0u);
-    ASSERT_EQ(AddComp(5, 2, 10), 0u);
-    Settle();
-    Script(agent, 1, 0);
-    ASSERT_EQ(Comp(ZELM_CFG_OP_DEL, zt::CompCfg(5, 1, 10, "comp")), 0u);
-    ASSERT_EQ(SmoothTimer()->running, 1u);
-
-    const size_t from = STANDIN_RpcCallCount();
-    Tick();
-    const auto calls = CompCalls(from);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0]->opType, ZELM_COMP_OP_SMOOTH);
-    ASSERT_EQ(calls[0]->entryNum, 1u);
-    EXPECT_EQ(calls[0]->compEntries[0].compInst, 2u);
-    EXPECT_EQ(SmoothTimer()->running, 0u);
 }
 
 TEST_F(CompPublishTest, CompletionForARemovedLocationChangesNothing)
