@@ -315,23 +315,6 @@ TEST_F(RegistrationTest, RefusedRowTwoKeepsRowsZeroAndOneAndReleasesTheTable)
     EXPECT_EQ(STANDIN_HostLiveBlocks(), 0u);
 }
 
-TEST_F(RegistrationTest, ShortHostForTheTableFailsTheStartBeforeAnyRegistration)
-{
-    // The table is the last block a start takes: count a clean start first.
-    ASSERT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), ZELM_OK);
-    const uint64_t allocs = STANDIN_HostAllocCount();
-    ZELM_FInit();
-    STANDIN_Reset();
-
-    STANDIN_HostFailNth(allocs);
-    EXPECT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), ZELM_ERR);
-    EXPECT_TRUE(zt::HasLog("[ZELM] register msgTable failed. create msgTable error.", LORN_LEVEL_ERROR,
-                           "ZELM_RegisterMsgTable"));
-    EXPECT_EQ(STANDIN_CallCount("QOF_UloServerSetClassidMsgHandler"), 0u);
-    ZELM_FInit();
-    EXPECT_EQ(STANDIN_HostLiveBlocks(), 0u);
-}
-
 TEST_F(RegistrationTest, StoppedLibraryAnswersNoMessageThoughItsClassesStayRegistered)
 {
     ASSERT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), ZELM_OK);

@@ -161,16 +161,6 @@ TEST_F(StartedLifecycleTest, SecondStartChangesNothing)
     EXPECT_EQ(log[0].func, "ZELM_Init");
 }
 
-TEST_F(LifecycleTest, ShortHostForTheRecordLeavesTheLibraryStopped)
-{
-    STANDIN_HostFailNth(1);
-    EXPECT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), ZELM_ERR);
-    EXPECT_TRUE(zt::HasLog("[ZELM]init failed. alloc local data is error.", LORN_LEVEL_ERROR, "ZELM_Init"));
-    EXPECT_EQ(ZELM_GetLocalData(), nullptr);
-    EXPECT_EQ(STANDIN_HostAllocCount(), 1u);
-    EXPECT_EQ(STANDIN_HostLiveBlocks(), 0u);
-}
-
 TEST_F(LifecycleTest, FailingModuleTwoStopsTheStartAndTheStopCleansUp)
 {
     FailAfterLog trigger{"[ZELM]init link ok."};

@@ -268,21 +268,6 @@ TEST_F(StopInFlightTest, FailingPendingCallsBeforeTheStopReleasesEveryRequest)
     EXPECT_TRUE(g_host.live.empty());
 }
 
-TEST_F(StopInFlightTest, ResettingTheStandInCompletesPendingCallsBeforeAnythingElse)
-{
-    Start(TestHost::Plain);
-    PublishOneOfEach();
-
-    STANDIN_Reset();
-    EXPECT_EQ(STANDIN_RpcPendingCount(), 0u);
-    EXPECT_EQ(g_host.live.count(locList_), 0u) << "the completion released the location request";
-    EXPECT_EQ(g_host.live.count(compList_), 0u) << "the completion released the component request";
-    EXPECT_EQ(IgnoredCompletions(), 0u);
-
-    ZELM_FInit();
-    EXPECT_TRUE(g_host.live.empty());
-}
-
 TEST_F(StopInFlightTest, CompletionsAfterTheStopAreIgnoredAndLeaveTheirRequestsWhole)
 {
     Start(TestHost::Quarantine);
@@ -364,22 +349,6 @@ TEST_F(StopInFlightTest, StaleCompletionMeetingANewBlockAtTheOldAddressTouchesOn
     ASSERT_EQ(g_host.live.count(locList_), 1u) << "the location completion was told apart and ignored";
     HostReleaseLocRequest(locList_);
     EXPECT_EQ(g_host.live.size(), liveOfNewLife);
-}
-
-TEST_F(StopInFlightTest, ConfigurationMessageAfterTheStopIsRefusedWithoutAReply)
-{
-    Start(TestHost::Quarantine);
-    ZELM_FInit();
-    // The class registrations outlive the stop; their user data is the released record.
-    STANDIN_Msg *msg = STANDIN_MsgNew();
-    const ZelmLocInstCfg cfg = zt::LocCfg(kLocIndex, node_, "loc1");
-    STANDIN_MsgAddAtom(msg, ZELM_CLASS_LOCATION, ZELM_CFG_OP_ADD, 0, &cfg, sizeof(cfg));
-    uint32_t result = 0;
-    ASSERT_EQ(STANDIN_MsgDeliverNow(msg, &result), 0u);
-    EXPECT_EQ(result, 0xFFFFFFFFu);
-    EXPECT_EQ(STANDIN_ReplyCount(), 0u);
-    EXPECT_EQ(STANDIN_MsgAliveCount(), 0u);
-    EXPECT_TRUE(g_host.live.empty());
 }
 
 TEST_F(StopInFlightTest, NoTimerTickOrStatusReportReachesAStoppedLibrary)
