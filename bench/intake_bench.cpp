@@ -98,6 +98,47 @@ void ComponentTypeUpdate(benchmark::State &state, Sink sink, uint32_t n)
     SetItems(state);
 }
 
+// N components of one type at N / 100 linked locations, and one component of another
+// type; each pass updates that other type 100 times. An update walks every
+// location and every component there to find the components of its type.
+void ComponentTypeUpdateAmongComponents(benchmark::State &state, Sink sink, uint32_t n)
+{
+    if (!StartLibrary(state, sink)) {
+        return;
+    }
+    constexpr uint32_t kOtherType = kCompType + 1; // configured, with one component
+    const uint32_t locations = n / kPerLocation;
+    const uint32_t osNodeId = STANDIN_KormAddOsNode(1, 5, 0, 1);
+    for (uint32_t loc = 0; loc < locations; ++loc) {
+        AnnounceLocation(osNodeId, loc); // empty yet: nothing to smooth
+    }
+    // kCompType has no compNode record: its components are stored and not published.
+    std::vector<ZelmCompInstCfg> stored;
+    for (uint32_t i = 0; i < n; ++i) {
+        stored.push_back(ComponentRecord(i % locations, i, kCompType));
+    }
+    stored.push_back(ComponentRecord(locations / 2, n, kOtherType));
+    size_t refused = DeliverRecords(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_ADD, stored);
+    (void)STANDIN_RunFor(1);
+    ClearRecorders();
+    const std::vector<ZelmCompNodeCfg> batch(kBatch, CompNodeRecord(kOtherType));
+    for (auto _ : state) {
+        state.PauseTiming();
+        STANDIN_Msg *msg = BuildMessage(ZELM_CLASS_COMP_NODE, ZELM_CFG_OP_MOD, batch);
+        state.ResumeTiming();
+        refused += DeliverMessage(msg);
+        state.PauseTiming();
+        (void)STANDIN_RunFor(1); // the 100 single-component publications complete
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (refused != 0) {
+        state.SkipWithError("the library refused component type atoms");
+    }
+    StopLibrary();
+    SetItems(state);
+}
+
 // N locations on an OS node without link; each pass adds 100 more.
 void LocationAdd(benchmark::State &state, Sink sink, uint32_t n)
 {
@@ -136,6 +177,8 @@ using Fn = void (*)(benchmark::State &, Sink, uint32_t);
 const int kRegistered = [] {
     const std::pair<const char *, Fn> ops[] = {{"component_add", ComponentAdd},
                                                {"component_type_update", ComponentTypeUpdate},
+                                               {"component_type_update_among_components",
+                                                ComponentTypeUpdateAmongComponents},
                                                {"location_add", LocationAdd}};
     for (const auto &[op, fn] : ops) {
         for (Sink sink : {Sink::Count, Sink::Text}) {

@@ -7,6 +7,8 @@
 // node agent, which decodes and keeps every entry of every call: the
 // standin_share series time that part alone, with requests of the same size
 // built beforehand, so that e2e minus standin_share is the library's part.
+// node_linkup_10_locations: N locations, 10 to an OS node; the cost of one
+// node's link-up, which should not depend on the locations of other nodes.
 //
 // completion/*: F peers (component locations, or OS nodes) hold a failed
 // publication each and are flagged; 10^4 single-entry requests then complete
@@ -91,6 +93,54 @@ void NodeSmoothing(benchmark::State &state, uint32_t n, bool timeCompletion)
     }
     StopLibrary();
     SetItems(state, n);
+}
+
+// ---- many OS nodes of few locations each link up --------------------------------------------------
+
+// N locations, 10 to an OS node; each pass links up 100 of the nodes (timed) and takes
+// them down again. A link-up smooths one node of 10 locations.
+constexpr uint32_t kLocationsPerNode = 10;
+constexpr uint32_t kLinkUps = 100;
+
+void ManyNodesLinkUp(benchmark::State &state, uint32_t n)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return;
+    }
+    std::vector<uint32_t> nodes;
+    std::vector<ZelmLocInstCfg> locations;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (i % kLocationsPerNode == 0) {
+            const uint32_t node = i / kLocationsPerNode;
+            nodes.push_back(STANDIN_KormAddOsNode(node / 256, node % 256, 2, 1));
+        }
+        locations.push_back(LocationRecord(i, nodes.back()));
+    }
+    size_t refused = DeliverRecords(ZELM_CLASS_LOCATION, ZELM_CFG_OP_ADD, locations);
+    ClearRecorders();
+    size_t sent = 0;
+    size_t first = 0;
+    for (auto _ : state) {
+        for (uint32_t k = 0; k < kLinkUps; ++k) {
+            (void)STANDIN_KormRaiseOsNodeLink(nodes[(first + k) % nodes.size()], 1);
+        }
+        (void)STANDIN_RunDue();
+        state.PauseTiming();
+        sent += STANDIN_RpcPendingCount();
+        CompleteAll();
+        for (uint32_t k = 0; k < kLinkUps; ++k) {
+            (void)STANDIN_KormRaiseOsNodeLink(nodes[(first + k) % nodes.size()], 0);
+        }
+        (void)STANDIN_RunDue();
+        first += kLinkUps;
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (refused != 0 || sent != kLinkUps * static_cast<size_t>(state.iterations())) {
+        state.SkipWithError("a link-up did not smooth its node");
+    }
+    StopLibrary();
+    SetItems(state, kLinkUps);
 }
 
 // ---- a location of N components is announced ------------------------------------------------
@@ -415,6 +465,10 @@ const int kRegistered = [] {
             [n](benchmark::State &s) { StandinShare(s, n, true, false); });
         add(std::string("smooth/location_completion/standin_share/") + size,
             [n](benchmark::State &s) { StandinShare(s, n, true, true); });
+    }
+    for (uint32_t n : {1000u, 10000u, 100000u}) {
+        add(std::string("smooth/node_linkup_10_locations/e2e/") + std::to_string(n),
+            [n](benchmark::State &s) { ManyNodesLinkUp(s, n); });
     }
     for (uint32_t f : {1000u, 10000u}) {
         const std::string size = std::to_string(f);
