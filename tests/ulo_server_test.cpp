@@ -84,18 +84,22 @@ protected:
 TEST_F(UloServerTest, ThreeAtomMessageGetsOneReplyWithThreeOpInfoAreas)
 {
     g_host.codes = {0, 0xFFFFFFFFu, 0};
+    g_host.addRetCode = true;
+    g_host.result = 0xFFFFFFFFu;
     STANDIN_Msg *msg = STANDIN_MsgNew();
     STANDIN_MsgAddAtom(msg, kCompClass, 0, 7, "a", 2);
     STANDIN_MsgAddAtom(msg, kCompClass, 1, 8, "b", 2);
     STANDIN_MsgAddAtom(msg, kCompClass, 2, 9, "c", 2);
-    uint32_t result = 1;
+    uint32_t result = 0;
     ASSERT_EQ(STANDIN_MsgDeliverNow(msg, &result), 0u);
-    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(result, 0xFFFFFFFFu);
     ASSERT_EQ(STANDIN_ReplyCount(), 1u);
     const STANDIN_Reply *r = STANDIN_ReplyGet(0);
     EXPECT_EQ(r->handedBack, 1u);
     EXPECT_EQ(r->createKind, 3u);
-    EXPECT_EQ(r->hasRetCode, 0u);
+    EXPECT_EQ(r->handlerResult, 0xFFFFFFFFu);
+    EXPECT_EQ(r->hasRetCode, 1u);
+    EXPECT_EQ(r->retCode, 1u);
     ASSERT_EQ(r->opInfoNum, 3u);
     for (uint16_t i = 0; i < 3; ++i) {
         EXPECT_EQ(r->opInfos[i].opCode, i);
@@ -105,22 +109,6 @@ TEST_F(UloServerTest, ThreeAtomMessageGetsOneReplyWithThreeOpInfoAreas)
     ASSERT_EQ(r->infoItemNum, 1u);
     EXPECT_EQ(r->infoItems[0], 0xFFFFFFFFu);
     EXPECT_EQ(g_host.texts, (std::vector<std::string>{"a", "b", "c"}));
-}
-
-TEST_F(UloServerTest, HandlerResultAndReturnCodeAreRecordedWithTheReply)
-{
-    g_host.addRetCode = true;
-    g_host.result = 0xFFFFFFFFu;
-    STANDIN_Msg *msg = STANDIN_MsgNew();
-    STANDIN_MsgSetClass(msg, kLocClass);
-    uint32_t result = 0;
-    ASSERT_EQ(STANDIN_MsgDeliverNow(msg, &result), 0u);
-    EXPECT_EQ(result, 0xFFFFFFFFu);
-    ASSERT_EQ(STANDIN_ReplyCount(), 1u);
-    const STANDIN_Reply *r = STANDIN_ReplyGet(0);
-    EXPECT_EQ(r->handlerResult, 0xFFFFFFFFu);
-    EXPECT_EQ(r->hasRetCode, 1u);
-    EXPECT_EQ(r->retCode, 1u);
     EXPECT_EQ(g_host.seenUserData, &g_host);
 }
 
