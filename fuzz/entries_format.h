@@ -25,7 +25,7 @@ enum Op : uint32_t {
     kOpHaRole = 6,          // Pick(3)[+Word]
     kOpLifecycle = 7,       // Pick(3), then errNo Pick(3) when it stops
     kOpInject = 8,          // Pick(4); host: n Pick(23) or Pick(63); platform: name Pick(kInjectNum - 1), nth
-                            // Pick(3), status Pick(1)[+Word]; text copy: n Pick(15)
+                            // Pick(7), status Pick(1)[+Word]; text copy: n Pick(15)
     kOpFailPending = 9,     // errNo Pick(3)
     kOpDeclareNode = 10,    // chassis Pick(300), slot Pick(300), cpu Pick(300), agent Pick(1)
     kOpOddEntry = 11,       // Pick(4), then Node() and Index() for the report kinds
@@ -73,7 +73,9 @@ inline constexpr uint64_t kAdvances[7] = {0, 1, 2, 100, 5000, 5001, 30000};
 inline constexpr uint32_t kRoles[3] = {0u, 1u, 0xFFFFFFFFu};
 // kOpLifecycle: 0 stop and start, 1 stop, 2 start (again), 3 start with a null free hook.
 // kOpInject: 0 host fails the n-th allocation (n = Pick(23) + 1), 1 host fails from the n-th on
-// (n = Pick(63) + 1), 2 a platform function fails, 3 clear every injected failure, 4 the library's
+// (n = Pick(63) + 1), 2 the n-th call of a platform function from now fails (n = Pick(7) + 1: a start
+// makes up to eight calls of one function, four timer attributes per module), 3 clear every injected
+// failure, 4 the library's
 // n-th text copy (strdup, strndup) fails (n = Pick(15) + 1).
 // Platform functions whose failure the library must survive. The withdrawals and destroys are
 // not among them: a platform that keeps calling a stopped library's callbacks breaks its contract.

@@ -330,7 +330,7 @@ void Inject(World &w, FuzzedDataProvider &in)
     }
     case 2: {
         const char *name = kInjectable[Pick(in, kInjectNum - 1)];
-        const uint32_t nth = Pick(in, 3) + 1;
+        const uint32_t nth = Pick(in, 7) + 1;
         const uint32_t status = (Pick(in, 1) == 0) ? 1u : Word(in);
         TRACE("inject: call %u of %s fails with %#x", nth, name, status);
         (void)STANDIN_FailCall(name, nth, status);

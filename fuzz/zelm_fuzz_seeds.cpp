@@ -320,7 +320,7 @@ void FailCall(Seed &s, const std::string &name, uint32_t nth)
             s.Op(kOpInject);
             s.Pick(2, 4);
             s.Pick(i, kInjectNum - 1);
-            s.Pick(nth - 1, 3);
+            s.Pick(nth - 1, 7);
             s.Pick(0, 1);
             return;
         }
@@ -647,11 +647,18 @@ void RestartWithFailedAllocations(Seed &s)
 
 void RestartWithFailedPlatform(Seed &s)
 {
-    const char *names[] = {"KORM_GetLocalData", "KORM_SubOsNodeStatusIntf", "QOF_TimerCreateAttr", "QOF_TimerSetAttr",
-                           "QOF_TimerCreate", "KORM_SubLocationStatus", "QOF_UloServerSetClassidMsgHandler"};
-    for (const char *name : names) {
+    // The location module's timer calls come first in a start, the component module's after them.
+    const struct {
+        const char *name;
+        uint32_t nth;
+    } failures[] = {{"KORM_GetLocalData", 1},   {"KORM_SubOsNodeStatusIntf", 1},
+                    {"QOF_TimerCreateAttr", 1}, {"QOF_TimerSetAttr", 1},
+                    {"QOF_TimerCreate", 1},     {"QOF_TimerCreateAttr", 2},
+                    {"QOF_TimerSetAttr", 5},    {"QOF_TimerCreate", 2},
+                    {"KORM_SubLocationStatus", 1}, {"QOF_UloServerSetClassidMsgHandler", 3}};
+    for (const auto &failure : failures) {
         Life(s, 1);
-        FailCall(s, name, 1);
+        FailCall(s, failure.name, failure.nth);
         Life(s, 2);
         CompWorld(s);
     }
