@@ -106,8 +106,8 @@ ZELM_API void ZELM_COMP_CompNodePublish(ZelmCompCb *cb, uint32_t compType, uint3
     if (cb == nullptr) {
         return;
     }
-    for (auto *location = ZelmCompFirst<ZelmCompLocation>(cb->locationTree); location != nullptr;
-         location = ZelmCompNext(cb->locationTree, location)) {
+    for (auto *location = ZelSetFirst<ZelmCompLocation>(cb->locationTree); location != nullptr;
+         location = ZelSetNext(cb->locationTree, location)) {
         if (location->chanHandle == 0) {
             ZELM_LOG_INFO("zelm comp, compNode publish opType %u. location %u is Not register.", opType,
                           location->locIndex);
@@ -124,8 +124,8 @@ ZELM_API void ZELM_COMP_CompPublishByCompType(ZelmCompCb *cb, ZelmCompLocation *
     if (location == nullptr) {
         return;
     }
-    for (auto *component = ZelmCompFirst<ZelmComponent>(location->componentTree); component != nullptr;
-         component = ZelmCompNext(location->componentTree, component)) {
+    for (auto *component = ZelSetFirst<ZelmComponent>(location->componentTree); component != nullptr;
+         component = ZelSetNext(location->componentTree, component)) {
         if (component->cfg.compType != compType) {
             continue;
         }

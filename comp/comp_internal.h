@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "containers/zel_set_keyed.h"
 #include "platform/bounds.h"
 #include "zelm.h"
 
@@ -19,19 +20,6 @@ extern const ZelSetAllocator g_zelmCompAlloc;
 /* Component types whose compNode record is never looked up: a record of zeros stands in. */
 inline constexpr uint32_t ZELM_COMP_TYPE_NO_NODE_A = 3u;
 inline constexpr uint32_t ZELM_COMP_TYPE_NO_NODE_B = 207u;
-
-/* Key-order walk of a set whose entries start with their AVL3 node named `node`. */
-template <typename Entry>
-inline Entry *ZelmCompFirst(ZelSet *set)
-{
-    return static_cast<Entry *>(AXO_AVL3_First(ZEL_AVL_GetTree(set), &set->treeInfo));
-}
-
-template <typename Entry>
-inline Entry *ZelmCompNext(ZelSet *set, Entry *entry)
-{
-    return static_cast<Entry *>(AXO_AVL3_Next(&entry->node, &set->treeInfo));
-}
 
 /*
  * A terminated copy of a fixed-width text field, for "%s" in a log line: a

@@ -112,10 +112,7 @@ ZELM_API uint32_t ZELM_COMP_SetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, co
     if (cb == nullptr || cfg == nullptr) {
         return ZELM_ERR;
     }
-    auto *node = static_cast<ZelmCompNode *>(ZEL_SET_Find(cb->compNodeTree, &compType, sizeof(compType)));
-    if (node == nullptr) {
-        node = static_cast<ZelmCompNode *>(ZEL_SET_Insert(cb->compNodeTree, &compType, sizeof(compType)));
-    }
+    auto *node = ZelSetFindOrInsertU32<ZelmCompNode>(cb->compNodeTree, compType);
     ZELM_LOG_INFO("zelm set compNode from compNodeTree compType %u is %s.", compType,
                   (node != nullptr) ? "success" : "failed");
     if (node == nullptr) {
@@ -143,11 +140,7 @@ ZELM_API ZelmCompLocation *ZelmCompTryAddLocation(ZelmCompCb *cb, uint32_t locIn
     if (cb == nullptr) {
         return nullptr;
     }
-    void *entry = ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex));
-    if (entry == nullptr) {
-        entry = ZEL_SET_Insert(cb->locationTree, &locIndex, sizeof(locIndex));
-    }
-    return static_cast<ZelmCompLocation *>(entry);
+    return ZelSetFindOrInsertU32<ZelmCompLocation>(cb->locationTree, locIndex);
 }
 
 /* Removes the comp location of `locIndex` with all its components; nothing when absent. */
@@ -174,11 +167,7 @@ ZELM_API ZelmComponent *ZelmLocationTryAddComp(ZelmCompLocation *location, uint3
     if (location == nullptr) {
         return nullptr;
     }
-    void *entry = ZEL_SET_Find(location->componentTree, &compInst, sizeof(compInst));
-    if (entry == nullptr) {
-        entry = ZEL_SET_Insert(location->componentTree, &compInst, sizeof(compInst));
-    }
-    return static_cast<ZelmComponent *>(entry);
+    return ZelSetFindOrInsertU32<ZelmComponent>(location->componentTree, compInst);
 }
 
 /* Prepares a new comp location with an empty component set; 0xFFFFFFFF makes the insert give up. */

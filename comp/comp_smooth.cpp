@@ -79,8 +79,8 @@ ZELM_API void ZelmCompTrySmoothComponent(ZelmCompCb *cb, ZelmCompLocation *locat
     auto *comps = reinterpret_cast<ZelmCompInstCfg *>(buffer + static_cast<size_t>(batchNum) * sizeof(ZelmCompNodeCfg));
 
     uint32_t realNum = 0;
-    for (auto *component = ZelmCompFirst<ZelmComponent>(location->componentTree); component != nullptr;
-         component = ZelmCompNext(location->componentTree, component)) {
+    for (auto *component = ZelSetFirst<ZelmComponent>(location->componentTree); component != nullptr;
+         component = ZelSetNext(location->componentTree, component)) {
         if (ZELM_COMP_GetCompNodeCfg(cb, component->cfg.compType, &compNodes[realNum]) != ZELM_OK) {
             ZELM_LOG_INFO("zelm comp, location(locIndex %u) get compNode(compType %u) not ready.", location->locIndex,
                           component->cfg.compType);
@@ -113,8 +113,8 @@ ZELM_API uint32_t ZelmCompSmoothTimerCbk(QOF_Timer *timer, void *reserved, void 
     if (cb == nullptr) {
         return ZELM_OK;
     }
-    for (auto *location = ZelmCompFirst<ZelmCompLocation>(cb->locationTree); location != nullptr;
-         location = ZelmCompNext(cb->locationTree, location)) {
+    for (auto *location = ZelSetFirst<ZelmCompLocation>(cb->locationTree); location != nullptr;
+         location = ZelSetNext(cb->locationTree, location)) {
         if (location->publishFault != 0) {
             ZELM_LOG_INFO("zelm comp, try location smooth timer, locIndex %u", location->locIndex);
             ZelmCompTrySmoothComponent(cb, location, ZELM_COMP_OP_SMOOTH);

@@ -9,6 +9,7 @@
 
 #include <stdint.h>
 
+#include "containers/zel_set_keyed.h"
 #include "platform/bounds.h"
 #include "zelm.h"
 

@@ -117,8 +117,7 @@ ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *os
         return 0;
     }
     uint32_t k = 0;
-    auto *inst = static_cast<locationInst *>(AXO_AVL3_First(ZEL_AVL_GetTree(set), &set->treeInfo));
-    while (inst != nullptr) {
+    for (auto *inst = ZelSetFirst<locationInst>(set); inst != nullptr; inst = ZelSetNext(set, inst)) {
         if (inst->osNodeId == osNode->osNodeId) {
             ZELM_LOG_INFO("zelm osNodeId(%u) try to publish smooth locationInst : locName %s, locIndex %u, "
                           "locType %u.",
@@ -128,7 +127,6 @@ ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *os
             locInsts[k] = inst->instCfg;
             ++k;
         }
-        inst = static_cast<locationInst *>(AXO_AVL3_Next(&inst->node, &set->treeInfo));
     }
     return k;
 }
@@ -143,12 +141,10 @@ ZELM_API uint32_t ZelmLocSmoothTimerCbk(QOF_Timer *timer, void *reserved, void *
         return 0;
     }
     ZelSet *set = cb->osNodeTree;
-    auto *osNode = static_cast<osNodeInst *>(AXO_AVL3_First(ZEL_AVL_GetTree(set), &set->treeInfo));
-    while (osNode != nullptr) {
+    for (auto *osNode = ZelSetFirst<osNodeInst>(set); osNode != nullptr; osNode = ZelSetNext(set, osNode)) {
         if (osNode->publishFault != 0) {
             ZelmLocTrySmoothOsnodeInst(cb, osNode);
         }
-        osNode = static_cast<osNodeInst *>(AXO_AVL3_Next(&osNode->node, &set->treeInfo));
     }
     return 0;
 }

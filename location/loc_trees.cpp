@@ -61,16 +61,6 @@ Rec *FindRecord(ZelSet *set, uint32_t key)
     return static_cast<Rec *>(ZEL_SET_Find(set, &key, kZelmLocKeyLen));
 }
 
-template <typename Rec>
-Rec *FindOrAddRecord(ZelSet *set, uint32_t key)
-{
-    Rec *rec = FindRecord<Rec>(set, key);
-    if (rec != nullptr) {
-        return rec;
-    }
-    return static_cast<Rec *>(ZEL_SET_Insert(set, &key, kZelmLocKeyLen));
-}
-
 void DestroyRecord(ZelSet *set, uint32_t key)
 {
     ZEL_SET_Delete(set, &key, kZelmLocKeyLen);
@@ -83,7 +73,7 @@ extern "C" {
 /* The record of locIndex, inserted zero-filled when absent; null when the insertion fails. */
 ZELM_API locationInst *ZelmTryAddLocationInst(locationCb *cb, uint32_t locIndex)
 {
-    return FindOrAddRecord<locationInst>(cb->locationInstTree, locIndex);
+    return ZelSetFindOrInsertU32<locationInst>(cb->locationInstTree, locIndex);
 }
 
 /* The record of locIndex, or null. */
@@ -101,7 +91,7 @@ ZELM_API void ZelmTryDestroyLocationInst(locationCb *cb, uint32_t locIndex)
 /* The group of locIndex, inserted zero-filled when absent; null when the insertion fails. */
 ZELM_API LogicLocGrp *ZelmTryAddLogicGrpInst(locationCb *cb, uint32_t locIndex)
 {
-    return FindOrAddRecord<LogicLocGrp>(cb->logicGrpInstTree, locIndex);
+    return ZelSetFindOrInsertU32<LogicLocGrp>(cb->logicGrpInstTree, locIndex);
 }
 
 /* The group of locIndex, or null. */
@@ -119,7 +109,7 @@ ZELM_API void ZelmTryDestroyLogicGrpInst(locationCb *cb, uint32_t locIndex)
 /* The OS node's record, inserted zero-filled when absent; null when the insertion fails. */
 ZELM_API osNodeInst *ZelmLocTryAddOsNode(locationCb *cb, uint32_t osNodeId)
 {
-    return FindOrAddRecord<osNodeInst>(cb->osNodeTree, osNodeId);
+    return ZelSetFindOrInsertU32<osNodeInst>(cb->osNodeTree, osNodeId);
 }
 
 /* The OS node's record, or null. */
