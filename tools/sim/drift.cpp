@@ -3,7 +3,6 @@
 // A configured location belongs to the agent of the node its OsInst names; a configured component to the
 // agent of the node that last announced its location index as available. A component whose type is
 // missing cannot be published, so no agent should hold it. Entries an agent holds beyond that are extra.
-#include <cstring>
 #include <string>
 
 #include "report.h"
@@ -13,28 +12,35 @@ namespace zsim {
 
 namespace {
 
-constexpr uint32_t kOsNodeMask = 0xFFFFFFu;
-
-
 struct Diff {
-    std::vector<std::string> &out;
-    void Num(const char *field, uint32_t held, uint32_t want)
+    std::vector<Difference> &out;
+    void Num(const char *field, uint32_t held, uint32_t want, bool hex = false)
     {
         if (held != want) {
-            out.push_back(std::string(field) + ": held " + std::to_string(held) + ", configured " + std::to_string(want));
+            Difference d;
+            d.field = field;
+            d.hex = hex;
+            d.heldNumber = held;
+            d.configuredNumber = want;
+            out.push_back(std::move(d));
         }
     }
     void Text(const char *field, const char *held, const std::string &want)
     {
         if (want != held) {
-            out.push_back(std::string(field) + ": held '" + held + "', configured '" + want + "'");
+            Difference d;
+            d.field = field;
+            d.isText = true;
+            d.heldText = held;
+            d.configuredText = want;
+            out.push_back(std::move(d));
         }
     }
 };
 
-std::vector<std::string> LocDiff(const STANDIN_LocEntry &e, const ZelmLocInstCfg &c, const ZelmLogicLocGrpCfg &g)
+std::vector<Difference> LocDiff(const STANDIN_LocEntry &e, const ZelmLocInstCfg &c, const ZelmLogicLocGrpCfg &g)
 {
-    std::vector<std::string> out;
+    std::vector<Difference> out;
     Diff d{out};
     d.Num("LocType", e.LocType, c.LocType);
     d.Text("LocName", e.LocName, FieldText(c.LocName));
@@ -57,9 +63,9 @@ std::vector<std::string> LocDiff(const STANDIN_LocEntry &e, const ZelmLocInstCfg
     return out;
 }
 
-std::vector<std::string> CompDiff(const STANDIN_CompEntry &e, const ZelmCompInstCfg &c, const ZelmCompNodeCfg &t)
+std::vector<Difference> CompDiff(const STANDIN_CompEntry &e, const ZelmCompInstCfg &c, const ZelmCompNodeCfg &t)
 {
-    std::vector<std::string> out;
+    std::vector<Difference> out;
     Diff d{out};
     d.Num("compType", e.compType, c.compType);
     d.Text("compTypeName", e.compTypeName, FieldText(t.compTypeName));
@@ -68,9 +74,7 @@ std::vector<std::string> CompDiff(const STANDIN_CompEntry &e, const ZelmCompInst
     d.Text("compInstName", e.compInstName, FieldText(c.compInstName));
     d.Num("compClass", e.compClass, t.compClass);
     d.Num("attr1", e.attr1, c.attr1);
-    if (e.cfgStatus != static_cast<uint32_t>(c.cfgStatus)) {
-        out.push_back("cfgStatus: held " + Hex(e.cfgStatus) + ", configured " + Hex(static_cast<uint32_t>(c.cfgStatus)));
-    }
+    d.Num("cfgStatus", e.cfgStatus, static_cast<uint32_t>(c.cfgStatus), true);
     d.Num("attr2", e.attr2, c.attr2);
     d.Num("locIndex", e.locIndex, c.locIndex);
     d.Num("attr3", e.attr3, c.attr3);
@@ -83,59 +87,65 @@ std::vector<std::string> CompDiff(const STANDIN_CompEntry &e, const ZelmCompInst
     return out;
 }
 
-DriftItem Item(const char *kind, const char *what, std::string node, uint32_t locIndex, std::optional<uint32_t> inst,
-               std::string name, std::string reason)
+std::string NodeName(const SimState &s, size_t n) { return n == SIZE_MAX ? "-" : s.scenario.nodes[n].name; }
+
+DriftItem Location(const SimState &s, DriftKind kind, size_t node, uint32_t locId, std::string name, Why why)
 {
     DriftItem d;
     d.kind = kind;
-    d.what = what;
-    d.node = std::move(node);
-    d.locIndex = locIndex;
-    d.compInst = inst;
+    d.node = NodeName(s, node);
+    d.LocId = locId;
+    d.locIndex = node == SIZE_MAX ? std::nullopt : s.AnnouncedIndex(node, name);
     d.name = std::move(name);
-    d.reason = std::move(reason);
+    d.why = std::move(why);
+    return d;
+}
+
+DriftItem Component(const SimState &s, DriftKind kind, size_t node, const CompKey &key, std::string name, Why why)
+{
+    DriftItem d;
+    d.kind = kind;
+    d.component = true;
+    d.node = NodeName(s, node);
+    d.locIndex = key.first;
+    d.compInst = key.second;
+    d.name = std::move(name);
+    d.why = std::move(why);
     return d;
 }
 
 void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
 {
-    const auto &nodes = s.scenario.nodes;
-    std::vector<size_t> matched(nodes.size());  // held entries that the configuration places there
     for (const auto &[id, cfg] : s.config.locations) {
-        const size_t n = s.NodeOfId(cfg.OsInst & kOsNodeMask);
+        const size_t n = s.NodeOfOsInst(cfg.OsInst);
         const std::string name = FieldText(cfg.LocName);
         if (n == SIZE_MAX) {
-            out.push_back(Item("missing", "location", "-", id, std::nullopt, name,
-                               "no declared OS node has osNodeId " + Hex(cfg.OsInst & kOsNodeMask)));
+            out.push_back(Location(s, DriftKind::Missing, n, id, name,
+                                   {DriftReason::UnknownOsNode, "no declared OS node has osNodeId " + Hex(cfg.OsInst & 0xFFFFFFu)}));
             continue;
         }
         if (s.nodes[n].handle == 0) {
-            out.push_back(Item("missing", "location", nodes[n].name, id, std::nullopt, name, "the node has no agent"));
+            out.push_back(Location(s, DriftKind::Missing, n, id, name, {DriftReason::NoAgent, "the node has no agent"}));
             continue;
         }
         const STANDIN_LocEntry *held = STANDIN_AgentLocFind(s.nodes[n].handle, id);
         if (held == nullptr) {
-            out.push_back(Item("missing", "location", nodes[n].name, id, std::nullopt, name, WhyLocationMissing(s, id, n)));
+            out.push_back(Location(s, DriftKind::Missing, n, id, name, WhyLocationMissing(s, id, n)));
             continue;
         }
-        matched[n]++;
-        std::vector<std::string> diff = LocDiff(*held, cfg, s.config.GroupFor(id));
+        std::vector<Difference> diff = LocDiff(*held, cfg, s.config.GroupFor(id));
         if (!diff.empty()) {
-            DriftItem d = Item("stale", "location", nodes[n].name, id, std::nullopt, name, WhyLocationMissing(s, id, n));
+            DriftItem d = Location(s, DriftKind::Stale, n, id, name, WhyLocationMissing(s, id, n));
             d.differences = std::move(diff);
             out.push_back(std::move(d));
         }
     }
-    for (size_t n = 0; n < nodes.size(); ++n) {
-        // An agent that holds no more than what was matched holds nothing extra: skip the slow walk.
-        const QOF_ConnHandle h = s.nodes[n].handle;
-        const size_t count = h == 0 ? 0 : STANDIN_AgentLocCount(h);
-        for (size_t i = 0; count > matched[n] && i < count; ++i) {
-            const STANDIN_LocEntry *e = STANDIN_AgentLocGet(h, i);
-            const auto it = s.config.locations.find(e->LocId);
-            if (it == s.config.locations.end() || s.NodeOfId(it->second.OsInst & kOsNodeMask) != n) {
-                out.push_back(Item("extra", "location", nodes[n].name, e->LocId, std::nullopt, e->LocName,
-                                   WhyLocationExtra(s, e->LocId, n)));
+    for (size_t n = 0; n < s.nodes.size(); ++n) {
+        for (const auto &[id, fingerprint] : s.nodes[n].heldLocations) {
+            const auto it = s.config.locations.find(id);
+            if (it == s.config.locations.end() || s.NodeOfOsInst(it->second.OsInst) != n) {
+                const STANDIN_LocEntry *e = STANDIN_AgentLocFind(s.nodes[n].handle, id);
+                out.push_back(Location(s, DriftKind::Extra, n, id, e->LocName, WhyLocationExtra(s, id, n)));
             }
         }
     }
@@ -146,65 +156,66 @@ std::string Holders(const SimState &s, const CompKey &key)
 {
     std::string out;
     for (size_t n = 0; n < s.nodes.size(); ++n) {
-        if (s.nodes[n].handle != 0 && STANDIN_AgentCompFind(s.nodes[n].handle, key.first, key.second) != nullptr) {
+        if (s.nodes[n].heldComponents.count(key) != 0) {
             out += (out.empty() ? "" : ", ") + s.scenario.nodes[n].name;
         }
     }
     return out;
 }
 
+// The drift of one configured component whose index node `n` announces.
+void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const ZelmCompInstCfg &cfg,
+                          std::vector<DriftItem> &out)
+{
+    const std::string name = FieldText(cfg.compInstName);
+    const QOF_ConnHandle h = s.nodes[n].handle;
+    if (h == 0) {
+        out.push_back(Component(s, DriftKind::Missing, n, key, name, {DriftReason::NoAgent, "the node has no agent"}));
+        return;
+    }
+    const STANDIN_CompEntry *held = STANDIN_AgentCompFind(h, key.first, key.second);
+    const std::optional<ZelmCompNodeCfg> type = s.config.TypeFor(cfg.compType);
+    if (!type) {
+        const std::string missing = "component type " + std::to_string(cfg.compType) + " missing";
+        out.push_back(held == nullptr
+                          ? Component(s, DriftKind::Missing, n, key, name, {DriftReason::TypeMissing, missing})
+                          : Component(s, DriftKind::Extra, n, key, name,
+                                      {DriftReason::TypeMissing,
+                                       "held although " + missing + ": " + WhyCompExtra(s, key, n).text}));
+    } else if (held == nullptr) {
+        out.push_back(Component(s, DriftKind::Missing, n, key, name, WhyCompMissing(s, key, n)));
+    } else if (std::vector<Difference> diff = CompDiff(*held, cfg, *type); !diff.empty()) {
+        DriftItem d = Component(s, DriftKind::Stale, n, key, name, WhyCompMissing(s, key, n));
+        d.differences = std::move(diff);
+        out.push_back(std::move(d));
+    }
+}
+
 void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
 {
-    const auto &nodes = s.scenario.nodes;
-    const std::map<uint32_t, size_t> ann = s.Announcers();
-    std::vector<size_t> matched(nodes.size());
     for (const auto &[key, cfg] : s.config.components) {
-        const std::string name = FieldText(cfg.compInstName);
-        const auto a = ann.find(key.first);
-        if (a == ann.end()) {
-            std::string why = WhyUnplaced(s, key.first);
-            const std::string holders = Holders(s, key);
-            if (!holders.empty()) {
-                why += "; still held by " + holders;
-            }
-            out.push_back(Item("missing", "component", "-", key.first, key.second, name, why));
+        const size_t n = s.AnnouncerOf(key.first);
+        if (n != SIZE_MAX) {
+            PlacedComponentDrift(s, n, key, cfg, out);
             continue;
         }
-        const size_t n = a->second;
-        const QOF_ConnHandle h = s.nodes[n].handle;
-        const STANDIN_CompEntry *held = h == 0 ? nullptr : STANDIN_AgentCompFind(h, key.first, key.second);
-        const std::optional<ZelmCompNodeCfg> type = s.config.TypeFor(cfg.compType);
-        matched[n] += held != nullptr ? 1 : 0;
-        if (h == 0) {
-            out.push_back(Item("missing", "component", nodes[n].name, key.first, key.second, name, "the node has no agent"));
-        } else if (!type) {
-            const std::string missing = "component type " + std::to_string(cfg.compType) + " missing";
-            out.push_back(held == nullptr ? Item("missing", "component", nodes[n].name, key.first, key.second, name, missing)
-                                          : Item("extra", "component", nodes[n].name, key.first, key.second, name,
-                                                 "held although " + missing + ": " + WhyCompExtra(s, key, n)));
-        } else if (held == nullptr) {
-            out.push_back(Item("missing", "component", nodes[n].name, key.first, key.second, name, WhyCompMissing(s, key, n)));
-        } else if (std::vector<std::string> diff = CompDiff(*held, cfg, *type); !diff.empty()) {
-            DriftItem d = Item("stale", "component", nodes[n].name, key.first, key.second, name, WhyCompMissing(s, key, n));
-            d.differences = std::move(diff);
-            out.push_back(std::move(d));
+        Why why = WhyUnplaced(s, key.first);
+        const std::string holders = Holders(s, key);
+        if (!holders.empty()) {
+            why.text += "; still held by " + holders;
         }
+        out.push_back(Component(s, DriftKind::Missing, SIZE_MAX, key, FieldText(cfg.compInstName), why));
     }
-    for (size_t n = 0; n < nodes.size(); ++n) {
-        const QOF_ConnHandle h = s.nodes[n].handle;
-        const size_t count = h == 0 ? 0 : STANDIN_AgentCompCount(h);
-        for (size_t i = 0; count > matched[n] && i < count; ++i) {
-            const STANDIN_CompEntry *e = STANDIN_AgentCompGet(h, i);
-            // The agent files a component under the request's index, which is the component's own.
-            const CompKey key{e->locIndex, e->compInst};
+    for (size_t n = 0; n < s.nodes.size(); ++n) {
+        for (const auto &[key, fingerprint] : s.nodes[n].heldComponents) {
             const bool configured = s.config.components.count(key) != 0;
-            const auto a = ann.find(key.first);
+            const size_t announcer = s.AnnouncerOf(key.first);
             // A configured component whose index nobody announces was reported above, with its holders.
-            if (configured && (a == ann.end() || a->second == n)) {
+            if (configured && (announcer == SIZE_MAX || announcer == n)) {
                 continue;
             }
-            out.push_back(Item("extra", "component", nodes[n].name, key.first, key.second, e->compInstName,
-                               WhyCompExtra(s, key, n)));
+            const STANDIN_CompEntry *e = STANDIN_AgentCompFind(s.nodes[n].handle, key.first, key.second);
+            out.push_back(Component(s, DriftKind::Extra, n, key, e->compInstName, WhyCompExtra(s, key, n)));
         }
     }
 }

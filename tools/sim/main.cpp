@@ -1,20 +1,25 @@
 // zelm-sim: runs the library on the stand-in platform against a scenario and reports what every agent holds.
 //
-// Exit status: 0 when the run completed; 1 with --expect-converged when drift remains; 2 for unusable input.
+// Exit status: 0 when the run completed (or the scenario is valid, with --validate); 1 with
+// --expect-converged when drift remains; 2 for unusable input: a scenario, an option or an output.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 
 #include <unistd.h>
 
+#include "budget.h"
+#include "outputs.h"
+#include "printable.h"
 #include "progress.h"
-#include "report.h"
 #include "runner.h"
 #include "scenario.h"
-#include "zelm_standin.h"
 
 namespace {
 
@@ -22,81 +27,150 @@ constexpr int kExitOk = 0;
 constexpr int kExitDrift = 1;
 constexpr int kExitUsage = 2;
 
-struct FileCloser {
-    void operator()(FILE *f) const
-    {
-        if (f != nullptr && f != stdout) {
-            std::fclose(f);
-        }
-    }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-File OpenOut(const std::string &path, const char *what)
-{
-    if (path.empty()) {
-        return nullptr;
-    }
-    if (path == "-") {
-        return File(stdout);
-    }
-    FILE *f = std::fopen(path.c_str(), "w");
-    if (f == nullptr) {
-        throw zsim::ScenarioError(path, zsim::Mark{}, std::string("cannot write the ") + what + " file");
-    }
-    return File(f);
-}
-
 struct Options {
     std::string scenario;
     std::string until;
     std::string json;
     std::string log;
     std::string trace;
+    std::string memoryLimit;
     bool quiet = false;
     bool expectConverged = false;
     bool printBuiltin = false;
+    bool validate = false;
 };
+
+// "4G", "512M", "1500000K" or bytes; 0 when malformed.
+uint64_t ParseSize(const std::string &text)
+{
+    size_t used = 0;
+    while (used < text.size() && used < 15 && std::isdigit(static_cast<unsigned char>(text[used])) != 0) {
+        ++used;
+    }
+    const std::string unit = text.substr(used);
+    const int shift = unit.empty() ? 0 : unit == "K" || unit == "k" ? 10 : unit == "M" || unit == "m" ? 20
+                                     : unit == "G" || unit == "g" ? 30 : unit == "T" || unit == "t" ? 40 : -1;
+    if (used == 0 || shift < 0) {
+        return 0;
+    }
+    const uint64_t n = std::strtoull(text.substr(0, used).c_str(), nullptr, 10);
+    return n > (UINT64_MAX >> shift) ? 0 : n << shift;
+}
+
+zsim::ReadLimits Limits(const Options &o)
+{
+    zsim::ReadLimits limits;
+    if (!o.memoryLimit.empty()) {
+        limits.memoryBytes = ParseSize(o.memoryLimit);
+        if (limits.memoryBytes == 0) {
+            throw zsim::UsageError("--memory-limit " + zsim::Quoted(o.memoryLimit) + ": give a size such as 8G or 512M");
+        }
+    }
+    return limits;
+}
+
+zsim::Scenario Load(const Options &o)
+{
+    const zsim::ReadLimits limits = Limits(o);
+    return o.scenario.empty() ? zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>", limits)
+                              : zsim::LoadScenario(o.scenario, limits);
+}
+
+int Validate(const Options &o, const zsim::Scenario &sc)
+{
+    if (o.quiet) {
+        return kExitOk;
+    }
+    size_t atoms = 0;
+    for (const zsim::Event &ev : sc.events) {
+        atoms += ev.atoms.size();
+    }
+    std::printf("%s: a valid scenario: %zu nodes, %zu events, %zu configuration atoms\n", zsim::Printable(sc.source).c_str(),
+                sc.nodes.size(), sc.events.size(), atoms);
+    if (const auto lost = zsim::FlushStdout("summary")) {
+        throw zsim::UsageError(*lost);
+    }
+    return kExitOk;
+}
 
 int Run(const Options &o)
 {
-    const zsim::Scenario sc = o.scenario.empty() ? zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>")
-                                                 : zsim::LoadScenario(o.scenario);
+    const zsim::Scenario sc = Load(o);
+    if (o.validate) {
+        return Validate(o, sc);
+    }
     zsim::RunOptions run;
     if (!o.until.empty()) {
-        run.until = zsim::ParseDuration(o.until);
-        if (!run.until) {
-            throw zsim::ScenarioError("--until", zsim::Mark{}, "'" + o.until + "' is not a time such as 30s or 1500");
+        const zsim::TimeValue t = zsim::ReadTime(o.until);
+        if (t.error != zsim::TimeError::None) {
+            throw zsim::UsageError(zsim::TimeProblem("--until", o.until, t.error));
+        }
+        run.until = t.ms;
+    }
+    std::vector<zsim::OutputSpec> specs;
+    for (const zsim::OutputSpec &s : {zsim::OutputSpec{"--json", "JSON report", o.json}, zsim::OutputSpec{"--log", "log", o.log},
+                                      zsim::OutputSpec{"--trace", "trace", o.trace}}) {
+        if (!s.path.empty()) {
+            specs.push_back(s);
         }
     }
-    const File json = OpenOut(o.json, "JSON report");
-    const File log = OpenOut(o.log, "log");
-    const File trace = OpenOut(o.trace, "trace");
-    run.log = log.get();
-    run.trace = trace.get();
+    // The text report goes to standard output unless another output takes it.
+    const bool text = !o.quiet && std::none_of(specs.begin(), specs.end(), [](const auto &s) { return s.path == "-"; });
+    zsim::CheckOutputs(specs, o.scenario, text);
+    std::vector<std::unique_ptr<zsim::OutputFile>> files;
+    for (const zsim::OutputSpec &s : specs) {
+        files.push_back(std::make_unique<zsim::OutputFile>(s));
+        if (s.option == "--log") {
+            run.log = files.back()->get();
+        } else if (s.option == "--trace") {
+            run.trace = files.back()->get();
+        }
+    }
     zsim::Progress progress(stderr);
     if (!o.quiet) {
         run.progress = [&progress](const zsim::SimState &s, zsim::Ms now) { progress.Update(s, now); };
     }
 
-    zsim::Simulation sim(sc, run);
-    sim.Run();
-    progress.Finish(sim.State(), STANDIN_Now());
-    const zsim::Report report = zsim::BuildReport(sim.State(), STANDIN_Now());
-    if (!o.quiet && o.json != "-") {
-        const bool colour = isatty(fileno(stdout)) != 0 && std::getenv("NO_COLOR") == nullptr;
-        zsim::WriteText(report, stdout, colour);
+    const zsim::RunResult result = zsim::RunScenario(sc, run);
+    progress.Finish();
+    if (text) {
+        zsim::WriteText(result.report, stdout, isatty(fileno(stdout)) != 0 && std::getenv("NO_COLOR") == nullptr);
     }
-    if (json) {
-        const std::string text = zsim::ToJson(report);
-        std::fwrite(text.data(), 1, text.size(), json.get());
-        std::fflush(json.get());
+    std::string lost;
+    for (size_t i = 0; i < specs.size(); ++i) {
+        if (specs[i].option == "--json") {
+            files[i]->Write(zsim::ToJson(result.report));
+        }
+        if (const auto err = files[i]->Close()) {
+            lost += "zelm-sim: " + *err + "\n";
+        }
     }
-    const size_t left = sim.Shutdown();
-    if (left != 0) {
-        std::fprintf(stderr, "zelm-sim: warning: %zu host blocks still allocated after the library stopped\n", left);
+    if (const auto err = zsim::FlushStdout("text report")) {
+        lost += "zelm-sim: " + *err + "\n";
     }
-    return o.expectConverged && !report.converged ? kExitDrift : kExitOk;
+    if (result.leftBlocks != 0) {
+        std::fprintf(stderr, "zelm-sim: warning: %zu host blocks still allocated after the library stopped\n",
+                     result.leftBlocks);
+    }
+    if (!lost.empty()) {
+        std::fputs(lost.c_str(), stderr);
+        return kExitUsage;
+    }
+    return o.expectConverged && !result.report.converged ? kExitDrift : kExitOk;
+}
+
+void AddOptions(CLI::App &app, Options &o)
+{
+    app.add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input");
+    app.add_option("--until", o.until, "Report at this virtual time (250, 250ms, 30s, 2m; at most 24h) instead of when the run settles");
+    app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
+    app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)");
+    app.add_option("--trace", o.trace, "Write every RPC call and completion, timer call and configuration reply to FILE");
+    app.add_option("--memory-limit", o.memoryLimit, "Refuse scenarios estimated to need more memory than SIZE (default 4G)");
+    app.add_flag("-q,--quiet", o.quiet, "No text report and no progress display");
+    app.add_flag("--expect-converged", o.expectConverged, "Exit with 1 when drift remains at the end");
+    app.add_flag("--validate", o.validate, "Read and check the scenario, run nothing: exit 0 when it is valid, 2 when not");
+    app.add_flag("--print-builtin", o.printBuiltin, "Print the built-in scenario's YAML and exit");
 }
 
 }  // namespace
@@ -110,28 +184,30 @@ int main(int argc, char **argv)
                  "Exit status: 0 run completed, 1 drift remains (with --expect-converged), 2 unusable input.",
                  "zelm-sim"};
     app.set_version_flag("--version", std::string("zelm-sim ") + ZELM_SIM_VERSION);
-    app.add_option("SCENARIO", o.scenario, "Scenario file (YAML)");
-    app.add_option("--until", o.until, "Report at this virtual time (250, 250ms, 30s, 2m) instead of when the run settles");
-    app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
-    app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)");
-    app.add_option("--trace", o.trace, "Write every RPC call and completion, timer call and configuration reply to FILE");
-    app.add_flag("-q,--quiet", o.quiet, "No text report and no progress display");
-    app.add_flag("--expect-converged", o.expectConverged, "Exit with 1 when drift remains at the end");
-    app.add_flag("--print-builtin", o.printBuiltin, "Print the built-in scenario's YAML and exit");
+    AddOptions(app, o);
+    app.failure_message([](const CLI::App *, const CLI::Error &e) { return std::string("zelm-sim: ") + e.what() + " (see --help)\n"; });
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         const int rc = app.exit(e);
         return rc == 0 ? kExitOk : kExitUsage;
     }
-    if (o.printBuiltin) {
-        std::fputs(zsim::BuiltinScenarioText(), stdout);
-        return kExitOk;
-    }
     try {
+        if (o.printBuiltin) {
+            std::fputs(zsim::BuiltinScenarioText(), stdout);
+            if (const auto lost = zsim::FlushStdout("built-in scenario")) {
+                throw zsim::UsageError(*lost);
+            }
+            return kExitOk;
+        }
         return Run(o);
     } catch (const zsim::ScenarioError &e) {
-        std::fprintf(stderr, "zelm-sim: %s\n", e.what());
-        return kExitUsage;
+        std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
+    } catch (const zsim::UsageError &e) {
+        std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "zelm-sim: out of memory: the estimate of what this scenario needs fell short; "
+                             "lower --memory-limit to what this machine has\n");
     }
+    return kExitUsage;
 }

@@ -1,4 +1,4 @@
-// The RPC observer and the timer recorder drain: counts, retries, withdrawals, holding changes, trace lines.
+// The RPC observer and the timer recorder drain: counts, retries, withdrawals, holdings, history, trace lines.
 #include "observer.h"
 
 #include "zelm.h"
@@ -65,6 +65,45 @@ uint64_t Fingerprint(const STANDIN_CompEntry *e)
     return MixText(h, e->compInstName) | 1;
 }
 
+// Notes the entry's new fingerprint (0: no longer held); true when that is a change.
+template <typename Key>
+bool Hold(std::map<Key, uint64_t> &held, const Key &key, uint64_t fp)
+{
+    const auto it = held.find(key);
+    if (it == held.end()) {
+        if (fp != 0) {
+            held.emplace(key, fp);
+        }
+        return fp != 0;
+    }
+    if (it->second == fp) {
+        return false;
+    }
+    if (fp == 0) {
+        held.erase(it);
+    } else {
+        it->second = fp;
+    }
+    return true;
+}
+
+RequestOutcome OutcomeOf(const STANDIN_RpcCall &call)
+{
+    if (call.outcome == STANDIN_RPC_REFUSED) {
+        return RequestOutcome::Refused;
+    }
+    if (call.outcome != STANDIN_RPC_COMPLETED) {
+        return RequestOutcome::InFlight;
+    }
+    if (call.result.success == 0) {
+        return RequestOutcome::Failed;
+    }
+    if (call.replied == 0) {
+        return RequestOutcome::NoReply;
+    }
+    return call.replyResult == 0 ? RequestOutcome::Applied : RequestOutcome::Rejected;
+}
+
 }  // namespace
 
 Observer::~Observer()
@@ -93,6 +132,13 @@ void Observer::Thunk(const STANDIN_RpcCall *call, int completed, void *arg)
     }
 }
 
+void Observer::EventStarts(size_t event)
+{
+    DrainTimers();
+    causeTimer_.clear();
+    causeEvent_ = event;
+}
+
 std::string Observer::Describe(const STANDIN_RpcCall &call) const
 {
     const size_t node = state_.NodeOfHandle(call.handle);
@@ -111,10 +157,8 @@ void Observer::OnCall(const STANDIN_RpcCall &call)
     DrainTimers();
     const bool loc = call.kind == STANDIN_RPC_LOC;
     (loc ? state_.counters.locRequests : state_.counters.compRequests)++;
+    state_.counters.partlyDecoded += call.decodedNum < call.entryNum ? 1 : 0;
     const size_t node = state_.NodeOfHandle(call.handle);
-    if (node != SIZE_MAX) {
-        state_.nodes[node].requests++;
-    }
     const PeerKey peer{call.kind, call.handle, loc ? 0u : call.locIndex};
     if (failedPeers_.count(peer) != 0) {
         state_.counters.retries++;
@@ -123,31 +167,18 @@ void Observer::OnCall(const STANDIN_RpcCall &call)
     if (refused) {
         state_.counters.refused++;
         failedPeers_.insert(peer);
-        if (node != SIZE_MAX) {
-            state_.nodes[node].failures++;
-        }
-    } else if (node != SIZE_MAX) {
-        state_.nodes[node].pending++;
+    }
+    if (node != SIZE_MAX) {
+        NodeState &n = state_.nodes[node];
+        n.requests++;
+        (refused ? n.failures : n.pending)++;
+        RecordCall(call, node);
     }
     if (call.opType == kOpDelete) {
         NoteWithdrawal(call, refused ? WithdrawalRec{Withdrawal::Refused, call.callStatus}
                                      : WithdrawalRec{Withdrawal::Pending, 0});
     }
-    if (trace_.On()) {
-        std::string s = Describe(call) + " " + call.method + " " + OpName(call.opType) + ", " +
-                        std::to_string(call.entryNum) + (call.entryNum == 1 ? " entry [" : " entries [");
-        for (uint32_t i = 0; i < call.decodedNum && i < 8; ++i) {
-            if (i != 0) {
-                s += ' ';
-            }
-            s += std::to_string(loc ? call.locEntries[i].LocId : call.compEntries[i].compInst);
-        }
-        if (call.decodedNum > 8) {
-            s += " +" + std::to_string(call.decodedNum - 8);
-        }
-        s += refused ? "]: refused, status " + std::to_string(call.callStatus) : "]: accepted";
-        trace_.Raw(call.timeMs, "CALL", s);
-    }
+    TraceCall(call);
 }
 
 void Observer::OnCompletion(const STANDIN_RpcCall &call)
@@ -169,19 +200,86 @@ void Observer::OnCompletion(const STANDIN_RpcCall &call)
         n.pending = n.pending > 0 ? n.pending - 1 : 0;
         n.failures += ok ? 0 : 1;
     }
+    RecordCompletion(call);
     if (call.opType == kOpDelete) {
         NoteWithdrawal(call, ok                ? WithdrawalRec{Withdrawal::Applied, 0}
                              : call.replied != 0 ? WithdrawalRec{Withdrawal::Failed, call.replyResult}
                                                  : WithdrawalRec{Withdrawal::NoReply, 0});
     }
-    if (trace_.On()) {
-        std::string s = Describe(call) + " done: success " + std::to_string(call.result.success) + " errno " +
-                        std::to_string(call.result.errNo) + ", ";
-        s += call.replied != 0 ? "result " + std::to_string(call.replyResult) + (ok ? " (applied)" : "")
-                               : std::string("no reply");
-        trace_.Raw(call.completedMs, "DONE", s);
-    }
+    TraceCompletion(call);
     DrainTimers();
+}
+
+void Observer::RecordCall(const STANDIN_RpcCall &call, size_t node)
+{
+    const bool component = call.kind == STANDIN_RPC_COMP;
+    faults_.Touch(node, component, call.locIndex);
+    if (state_.history == nullptr) {
+        return;
+    }
+    RequestRecord r;
+    r.callId = call.callId;
+    r.at = call.timeMs;
+    r.component = component;
+    r.opType = call.opType;
+    r.locIndex = component ? call.locIndex : 0;
+    r.entries = call.entryNum;
+    r.outcome = OutcomeOf(call);
+    r.code = call.callStatus;
+    r.timer = causeTimer_;
+    r.event = causeTimer_.empty() ? causeEvent_ : SIZE_MAX;
+    std::vector<RequestRecord> &list = state_.history->nodes[node].requests;
+    if (r.outcome == RequestOutcome::InFlight) {
+        openRequests_[call.callId] = {node, list.size()};
+    }
+    list.push_back(std::move(r));
+}
+
+void Observer::RecordCompletion(const STANDIN_RpcCall &call)
+{
+    const auto it = openRequests_.find(call.callId);
+    if (it == openRequests_.end() || state_.history == nullptr) {
+        return;
+    }
+    RequestRecord &r = state_.history->nodes[it->second.first].requests[it->second.second];
+    openRequests_.erase(it);
+    r.doneAt = call.completedMs;
+    r.outcome = OutcomeOf(call);
+    r.code = call.replied != 0 ? call.replyResult : 0;
+}
+
+void Observer::TraceCall(const STANDIN_RpcCall &call)
+{
+    if (!trace_.On()) {
+        return;
+    }
+    const bool loc = call.kind == STANDIN_RPC_LOC;
+    std::string s = Describe(call) + " " + call.method + " " + OpName(call.opType) + ", " +
+                    std::to_string(call.entryNum) + (call.entryNum == 1 ? " entry [" : " entries [");
+    for (uint32_t i = 0; i < call.decodedNum && i < 8; ++i) {
+        if (i != 0) {
+            s += ' ';
+        }
+        s += std::to_string(loc ? call.locEntries[i].LocId : call.compEntries[i].compInst);
+    }
+    if (call.decodedNum > 8) {
+        s += " +" + std::to_string(call.decodedNum - 8);
+    }
+    s += call.outcome == STANDIN_RPC_REFUSED ? "]: refused, status " + std::to_string(call.callStatus) : "]: accepted";
+    trace_.Raw(call.timeMs, "CALL", s);
+}
+
+void Observer::TraceCompletion(const STANDIN_RpcCall &call)
+{
+    if (!trace_.On()) {
+        return;
+    }
+    const bool ok = call.replied != 0 && call.replyResult == 0;
+    std::string s = Describe(call) + " done: success " + std::to_string(call.result.success) + " errno " +
+                    std::to_string(call.result.errNo) + ", ";
+    s += call.replied != 0 ? "result " + std::to_string(call.replyResult) + (ok ? " (applied)" : "")
+                           : std::string("no reply");
+    trace_.Raw(call.completedMs, "DONE", s);
 }
 
 void Observer::NoteWithdrawal(const STANDIN_RpcCall &call, const WithdrawalRec &rec)
@@ -198,30 +296,37 @@ void Observer::NoteWithdrawal(const STANDIN_RpcCall &call, const WithdrawalRec &
 void Observer::TrackHoldings(const STANDIN_RpcCall &call)
 {
     // The agent has applied the request; note whether anything it holds is now different.
+    const size_t node = state_.NodeOfHandle(call.handle);
+    if (node == SIZE_MAX) {
+        return;
+    }
+    NodeState &n = state_.nodes[node];
     bool changed = false;
     for (uint32_t i = 0; i < call.decodedNum; ++i) {
-        uint64_t fp = 0;
-        HoldKey key;
         if (call.kind == STANDIN_RPC_LOC) {
             const uint32_t id = call.locEntries[i].LocId;
-            fp = Fingerprint(STANDIN_AgentLocFind(call.handle, id));
-            key = HoldKey{call.kind, call.handle, id, 0};
+            changed |= Hold(n.heldLocations, id, Fingerprint(STANDIN_AgentLocFind(call.handle, id)));
         } else if (call.kind == STANDIN_RPC_COMP) {
-            const uint32_t inst = call.compEntries[i].compInst;
-            fp = Fingerprint(STANDIN_AgentCompFind(call.handle, call.locIndex, inst));
-            key = HoldKey{call.kind, call.handle, call.locIndex, inst};
-        } else {
-            continue;
-        }
-        auto [it, fresh] = holdings_.emplace(key, fp);
-        if (fresh ? fp != 0 : it->second != fp) {
-            it->second = fp;
-            changed = true;
+            const CompKey key{call.locIndex, call.compEntries[i].compInst};
+            changed |= Hold(n.heldComponents, key, Fingerprint(STANDIN_AgentCompFind(call.handle, key.first, key.second)));
         }
     }
     if (changed) {
+        n.lastChangeAt = call.completedMs;
         state_.lastHoldingChangeAt = call.completedMs;
     }
+}
+
+std::vector<std::string> Observer::RunningTimers() const
+{
+    std::vector<std::string> out;
+    for (const std::string &name : timerNames_) {
+        const STANDIN_TimerInfo *t = STANDIN_TimerFind(name.c_str());
+        if (t != nullptr && t->alive != 0 && t->running != 0) {
+            out.push_back(name);
+        }
+    }
+    return out;
 }
 
 void Observer::DrainTimers() { DrainTimersBefore(UINT64_MAX); }
@@ -241,6 +346,7 @@ void Observer::DrainTimersBefore(Ms t)
         switch (e->kind) {
         case STANDIN_TIMER_CREATE:
             what = "create";
+            timerNames_.insert(name);
             break;
         case STANDIN_TIMER_START:
             what = e->wasRunning != 0 ? "start (already running)" : "start";
@@ -251,6 +357,7 @@ void Observer::DrainTimersBefore(Ms t)
         case STANDIN_TIMER_TICK:
             what = "tick";
             state_.counters.ticks[name]++;
+            causeTimer_ = name;
             break;
         case STANDIN_TIMER_DESTROY:
             what = "destroy";

@@ -20,28 +20,31 @@ Progress::Progress(FILE *out)
 
 void Progress::Update(const SimState &s, Ms now)
 {
+    now_ = now;
+    eventsDone_ = s.eventsDone;
+    events_ = s.scenario.events.size();
+    requests_ = s.counters.locRequests + s.counters.compRequests;
     const Clock::time_point t = Clock::now();
     if (t - start_ < kQuietStart || t - lastShown_ < (tty_ ? kTtyPeriod : kLogPeriod)) {
         return;
     }
     lastShown_ = t;
-    Show(s, now, false);
+    Show(false);
 }
 
-void Progress::Finish(const SimState &s, Ms now)
+void Progress::Finish()
 {
     if (shown_) {
-        Show(s, now, true);
+        Show(true);
     }
 }
 
-void Progress::Show(const SimState &s, Ms now, bool last)
+void Progress::Show(bool last)
 {
     const double wall = std::chrono::duration<double>(Clock::now() - start_).count();
-    const Counters &c = s.counters;
     std::fprintf(out_, "%szelm-sim: virtual %s s, events %zu/%zu, requests %llu, wall %.1f s%s", tty_ ? "\r\033[K" : "",
-                 FormatTime(now).c_str(), s.eventsDone, s.scenario.events.size(),
-                 static_cast<unsigned long long>(c.locRequests + c.compRequests), wall, tty_ && !last ? "" : "\n");
+                 FormatTime(now_).c_str(), eventsDone_, events_, static_cast<unsigned long long>(requests_), wall,
+                 tty_ && !last ? "" : "\n");
     std::fflush(out_);
     shown_ = true;
 }

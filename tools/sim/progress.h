@@ -14,11 +14,11 @@ public:
     explicit Progress(FILE *out);
     // Shows the state when the run has lasted a while; cheap to call often.
     void Update(const SimState &s, Ms now);
-    // Ends the display (a final line), if anything was shown.
-    void Finish(const SimState &s, Ms now);
+    // Ends the display (a final line with the latest state), if anything was shown.
+    void Finish();
 
 private:
-    void Show(const SimState &s, Ms now, bool last);
+    void Show(bool last);
 
     using Clock = std::chrono::steady_clock;
     FILE *out_;
@@ -26,6 +26,11 @@ private:
     bool shown_ = false;
     Clock::time_point start_;
     Clock::time_point lastShown_;
+    // The latest state seen.
+    Ms now_ = 0;
+    size_t eventsDone_ = 0;
+    size_t events_ = 0;
+    uint64_t requests_ = 0;
 };
 
 }  // namespace zsim

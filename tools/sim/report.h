@@ -1,5 +1,5 @@
 // The report of a run: what every agent holds beside the library's view, the drift from the
-// configuration with its reasons, and the counts. Built once, written as text or JSON.
+// configuration with its reasons, the counts and how the run ended. Built once, written as text or JSON.
 #ifndef ZELM_SIM_REPORT_H
 #define ZELM_SIM_REPORT_H
 
@@ -9,23 +9,30 @@
 #include <string>
 #include <vector>
 
+#include "drift_reason.h"
 #include "sim_state.h"
 
 namespace zsim {
 
 struct HeldComp {
-    uint32_t locIndex = 0;
     uint32_t compInst = 0;
     uint32_t compType = 0;
-    std::string name;
+    std::string compInstName;
     std::string libState;  // the library's publication state, "-" when it holds no such component
 };
 
+// A location an agent holds, with the index its node announces it under and the components held there.
 struct HeldLoc {
-    uint32_t locIndex = 0;
-    bool held = false;  // false: a group for components whose location this agent does not hold
-    std::string name;
+    uint32_t LocId = 0;
+    std::string LocName;
+    std::optional<uint32_t> locIndex;
     std::string libState;
+    std::vector<HeldComp> comps;
+};
+
+// Components an agent holds at an index that none of the locations it holds is announced under.
+struct IndexGroup {
+    uint32_t locIndex = 0;
     std::vector<HeldComp> comps;
 };
 
@@ -41,18 +48,45 @@ struct AgentReport {
     uint64_t failures = 0;
     size_t locCount = 0;
     size_t compCount = 0;
+    size_t driftItems = 0;
+    std::optional<Ms> lastChangeAt;  // its holdings last changed; never when empty
+    std::optional<Ms> convergedAt;   // from when it held what it should; empty while drift remains
     std::vector<HeldLoc> locations;  // empty when the report lists counts only
+    std::vector<IndexGroup> otherIndexes;
+};
+
+// One field of a stale entry: numbers or texts, as the records hold them.
+struct Difference {
+    std::string field;
+    bool isText = false;
+    bool hex = false;  // a number best read in hexadecimal (cfgStatus)
+    uint32_t heldNumber = 0;
+    uint32_t configuredNumber = 0;
+    std::string heldText;
+    std::string configuredText;
 };
 
 struct DriftItem {
-    std::string kind;  // "missing", "extra", "stale"
-    std::string what;  // "location", "component"
+    DriftKind kind = DriftKind::Missing;
+    bool component = false;
     std::string node;  // "-" when no node fits
-    uint32_t locIndex = 0;
-    std::optional<uint32_t> compInst;
-    std::string name;
-    std::string reason;
-    std::vector<std::string> differences;  // stale: "field: held X, configured Y"
+    uint32_t LocId = 0;                 // locations
+    std::optional<uint32_t> locIndex;   // a location: the index its node announces it under; a component: its own
+    uint32_t compInst = 0;              // components
+    std::string name;                   // LocName or compInstName
+    Why why;
+    std::vector<Difference> differences;  // stale
+};
+
+struct ReasonCount {
+    DriftKind kind = DriftKind::Missing;
+    DriftReason reason = DriftReason::NotConfigured;
+    size_t items = 0;
+};
+
+struct EventCount {
+    size_t total = 0;
+    size_t applied = 0;
 };
 
 struct Report {
@@ -65,31 +99,39 @@ struct Report {
     std::vector<AgentReport> agents;
     std::vector<DriftItem> drift;  // at most the scenario's drift limit
     size_t driftTotal = 0;
+    std::vector<ReasonCount> driftByReason;  // every item, most frequent first
     Counters counters;
     std::vector<AtomNote> ignored;
     std::vector<AtomNote> rejected;
-    size_t events = 0;
-    size_t eventsDone = 0;
+    EventCount written;    // timeline entries
+    EventCount implied;    // recoveries after `downFor`
+    EventCount generated;  // from `generate`
     Ms lastEventAt = 0;
+    RunEnd end;
     bool converged = false;
     Ms convergedAt = 0;
+    std::vector<std::string> notes;  // things the reader should know about the report itself
 };
 
 // Looks at the agents and the running library now.
 Report BuildReport(const SimState &state, Ms now);
 // Appends the drift items (all of them) to `out`.
 void ComputeDrift(const SimState &state, std::vector<DriftItem> &out);
+// Rewrites every text of the report that is not printable UTF-8; returns how many it changed.
+size_t MakePrintable(Report &report);
 
 // Reasons, from the library's rules, for one drift item (explain.cpp).
-std::string WhyLocationMissing(const SimState &s, uint32_t locId, size_t node);
-std::string WhyLocationExtra(const SimState &s, uint32_t locId, size_t node);
-std::string WhyCompMissing(const SimState &s, const CompKey &key, size_t node);
-std::string WhyCompExtra(const SimState &s, const CompKey &key, size_t node);
-std::string WhyUnplaced(const SimState &s, uint32_t locIndex);
+Why WhyLocationMissing(const SimState &s, uint32_t locId, size_t node);
+Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node);
+Why WhyCompMissing(const SimState &s, const CompKey &key, size_t node);
+Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node);
+Why WhyUnplaced(const SimState &s, uint32_t locIndex);
 
 void WriteText(const Report &r, FILE *out, bool colour);
 // The JSON text of the report (deterministic: same scenario, same text).
 std::string ToJson(const Report &r);
+// The version of the JSON report's layout; it changes when a key changes meaning or goes.
+inline constexpr int kJsonSchemaVersion = 2;
 
 }  // namespace zsim
 

@@ -1,4 +1,5 @@
-// Building the report: each agent's holdings with the library's publication state beside them, the drift, the counts.
+// Building the report: each agent's holdings with the library's publication state beside them, the drift
+// (also per node and per reason), the counts and the convergence.
 #include <algorithm>
 #include <map>
 
@@ -25,17 +26,43 @@ std::string LibLocState(const SimState &s, uint32_t locId, size_t node)
     return state;
 }
 
-std::string LibCompState(const SimState &s, uint32_t locIndex, uint32_t compInst, size_t node)
+std::string LibCompState(const SimState &s, const CompKey &key, size_t node)
 {
-    const ZelmComponent *c = LibComponent(locIndex, compInst);
+    const ZelmComponent *c = LibComponent(key.first, key.second);
     if (c == nullptr) {
         return "-";
     }
     std::string state = CompStateName(c->state);
-    if (LibCompLocation(locIndex)->chanHandle != s.nodes[node].handle) {
+    if (LibCompLocation(key.first)->chanHandle != s.nodes[node].handle) {
         state += " (channel elsewhere)";
     }
     return state;
+}
+
+// Each held location with the components at the index its node announces it under; the other components
+// grouped by their index.
+void Holdings(const SimState &s, size_t n, AgentReport &a)
+{
+    const NodeState &ns = s.nodes[n];
+    std::map<uint32_t, std::vector<HeldComp>> byIndex;
+    for (const auto &[key, fingerprint] : ns.heldComponents) {
+        const STANDIN_CompEntry *e = STANDIN_AgentCompFind(ns.handle, key.first, key.second);
+        byIndex[key.first].push_back({key.second, e->compType, e->compInstName, LibCompState(s, key, n)});
+    }
+    for (const auto &[id, fingerprint] : ns.heldLocations) {
+        const STANDIN_LocEntry *e = STANDIN_AgentLocFind(ns.handle, id);
+        HeldLoc l{id, e->LocName, s.AnnouncedIndex(n, e->LocName), LibLocState(s, id, n), {}};
+        if (l.locIndex) {
+            if (const auto it = byIndex.find(*l.locIndex); it != byIndex.end()) {
+                l.comps = std::move(it->second);
+                byIndex.erase(it);
+            }
+        }
+        a.locations.push_back(std::move(l));
+    }
+    for (auto &[index, comps] : byIndex) {
+        a.otherIndexes.push_back({index, std::move(comps)});
+    }
 }
 
 AgentReport AgentOf(const SimState &s, size_t n, bool full)
@@ -53,33 +80,55 @@ AgentReport AgentOf(const SimState &s, size_t n, bool full)
     const osNodeInst *os = LibOsNode(d.osNodeId);
     a.libNode = os == nullptr ? "no record" : os->chanHandle == 0 ? "no channel" : "channel";
     a.libFault = os != nullptr && os->publishFault != 0;
-    if (!a.hasAgent) {
-        return a;
-    }
-    a.locCount = STANDIN_AgentLocCount(ns.handle);
-    a.compCount = STANDIN_AgentCompCount(ns.handle);
-    if (!full) {
-        return a;
-    }
-    std::map<uint32_t, HeldLoc> byIndex;
-    for (size_t i = 0; i < a.locCount; ++i) {
-        const STANDIN_LocEntry *e = STANDIN_AgentLocGet(ns.handle, i);
-        HeldLoc &l = byIndex[e->LocId];
-        l.locIndex = e->LocId;
-        l.held = true;
-        l.name = e->LocName;
-        l.libState = LibLocState(s, e->LocId, n);
-    }
-    for (size_t i = 0; i < a.compCount; ++i) {
-        const STANDIN_CompEntry *e = STANDIN_AgentCompGet(ns.handle, i);
-        HeldLoc &l = byIndex[e->locIndex];
-        l.locIndex = e->locIndex;
-        l.comps.push_back({e->locIndex, e->compInst, e->compType, e->compInstName, LibCompState(s, e->locIndex, e->compInst, n)});
-    }
-    for (auto &[idx, l] : byIndex) {
-        a.locations.push_back(std::move(l));
+    a.locCount = ns.heldLocations.size();
+    a.compCount = ns.heldComponents.size();
+    a.lastChangeAt = ns.lastChangeAt;
+    if (full) {
+        Holdings(s, n, a);
     }
     return a;
+}
+
+// A node converged when what it holds and what it should hold last changed, if no drift remains there.
+void NodeConvergence(const SimState &s, const std::vector<DriftItem> &drift, Report &r)
+{
+    std::map<std::string, size_t> byNode;
+    for (const DriftItem &d : drift) {
+        byNode[d.node]++;
+    }
+    for (size_t n = 0; n < r.agents.size(); ++n) {
+        AgentReport &a = r.agents[n];
+        a.driftItems = byNode[a.node];
+        if (a.driftItems == 0) {
+            a.convergedAt = std::max(s.nodes[n].lastChangeAt.value_or(0), s.nodes[n].lastExpectedChangeAt.value_or(0));
+        }
+    }
+}
+
+std::vector<ReasonCount> ByReason(const std::vector<DriftItem> &drift)
+{
+    std::map<std::pair<DriftKind, DriftReason>, size_t> counts;
+    for (const DriftItem &d : drift) {
+        counts[{d.kind, d.why.reason}]++;
+    }
+    std::vector<ReasonCount> out;
+    for (const auto &[key, n] : counts) {
+        out.push_back({key.first, key.second, n});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const ReasonCount &a, const ReasonCount &b) { return a.items > b.items; });
+    return out;
+}
+
+void CountEvents(const SimState &s, Report &r)
+{
+    const std::vector<Event> &events = s.scenario.events;
+    for (size_t i = 0; i < events.size(); ++i) {
+        EventCount &c = events[i].origin == EventOrigin::Written   ? r.written
+                        : events[i].origin == EventOrigin::Implied ? r.implied
+                                                                   : r.generated;
+        c.total++;
+        c.applied += i < s.eventsDone ? 1 : 0;
+    }
 }
 
 }  // namespace
@@ -97,6 +146,8 @@ Report BuildReport(const SimState &s, Ms now)
         r.agents.push_back(AgentOf(s, n, r.fullHoldings));
     }
     ComputeDrift(s, r.drift);
+    NodeConvergence(s, r.drift, r);
+    r.driftByReason = ByReason(r.drift);
     r.driftTotal = r.drift.size();
     const size_t limit = s.scenario.report.driftLimit;
     if (limit != 0 && r.drift.size() > limit) {
@@ -105,12 +156,21 @@ Report BuildReport(const SimState &s, Ms now)
     r.counters = s.counters;
     r.ignored = s.ignored;
     r.rejected = s.rejected;
-    r.events = s.scenario.events.size();
-    r.eventsDone = s.eventsDone;
+    CountEvents(s, r);
     r.lastEventAt = s.lastEventAt;
+    r.end = s.end;
     r.converged = r.driftTotal == 0;
     // Converged from the last moment anything that the drift compares changed.
     r.convergedAt = std::max(s.lastHoldingChangeAt, s.lastExpectedChangeAt);
+    if (s.counters.partlyDecoded != 0) {
+        r.notes.push_back(std::to_string(s.counters.partlyDecoded) +
+                          " requests carried more entries than the stand-in's agents decode (65536): they hold the "
+                          "first ones only");
+    }
+    if (const size_t escaped = MakePrintable(r); escaped != 0) {
+        r.notes.push_back(std::to_string(escaped) +
+                          " texts held bytes that are not printable UTF-8; they are shown as \\xNN");
+    }
     return r;
 }
 

@@ -1,92 +1,36 @@
-// The report as text for a terminal: agents and their holdings, drift with reasons, counts; colour on request.
+// The report as text for a terminal: how the run went, the agents, the drift with reasons, the counts and
+// the convergence; colour on request.
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "report.h"
+#include "report_text.h"
 
 namespace zsim {
 
 namespace {
 
-class Painter {
-public:
-    Painter(FILE *out, bool colour) : out_(out), colour_(colour) {}
-    std::string Paint(const std::string &text, const char *code) const
-    {
-        return colour_ ? std::string("\033[") + code + "m" + text + "\033[0m" : text;
-    }
-    std::string Bold(const std::string &t) const { return Paint(t, "1"); }
-    std::string State(const std::string &s) const
-    {
-        return s == "published" ? Paint(s, "32") : s == "failed" ? Paint(s, "31") : s == "stored" ? Paint(s, "33") : s;
-    }
-    std::string Kind(const std::string &k) const
-    {
-        return k == "missing" ? Paint(k, "31") : k == "extra" ? Paint(k, "33") : Paint(k, "35");
-    }
-    // Pads by the visible width, so that colour codes do not shift the columns.
-    static std::string Pad(const std::string &visible, const std::string &shown, size_t width)
-    {
-        return shown + std::string(width > visible.size() ? width - visible.size() : 0, ' ');
-    }
-    void Line(const std::string &s) const { std::fprintf(out_, "%s\n", s.c_str()); }
-
-private:
-    FILE *out_;
-    bool colour_;
-};
-
-std::string Plural(uint64_t n, const char *one, const char *many)
+std::string Kind(const Painter &p, DriftKind k)
 {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
+    const char *name = KindName(k);
+    return k == DriftKind::Missing ? p.Paint(name, "31") : k == DriftKind::Extra ? p.Paint(name, "33") : p.Paint(name, "35");
 }
 
-void Agents(const Painter &p, const Report &r)
+std::string ItemOf(const DriftItem &d)
 {
-    p.Line(p.Bold("AGENTS"));
-    for (const AgentReport &a : r.agents) {
-        char id[16];
-        std::snprintf(id, sizeof id, "%#08x", a.osNodeId);
-        std::string head = "  " + p.Bold(a.node) + "  osNodeId " + id + "  link " + (a.linkUp ? "up" : "down") + "  agent " +
-                           (a.hasAgent ? (a.agentDown ? "down" : "up") : "none") + "  library: " + a.libNode +
-                           (a.libFault ? ", fault" : "") + "  " + Plural(a.requests, "request", "requests") + ", " +
-                           Plural(a.failures, "failure", "failures");
-        p.Line(head);
-        if (!a.hasAgent) {
-            continue;
-        }
-        if (!r.fullHoldings || (a.locCount == 0 && a.compCount == 0)) {
-            p.Line("    holds " + Plural(a.locCount, "location", "locations") + ", " +
-                   Plural(a.compCount, "component", "components"));
-            continue;
-        }
-        size_t wName = 4;
-        size_t wKey = 3;
-        for (const HeldLoc &l : a.locations) {
-            wName = std::max(wName, l.name.size());
-            wKey = std::max(wKey, std::to_string(l.locIndex).size());
-            for (const HeldComp &c : l.comps) {
-                wName = std::max(wName, c.name.size());
-                wKey = std::max(wKey, std::to_string(c.compInst).size());
-            }
-        }
-        for (const HeldLoc &l : a.locations) {
-            const std::string key = std::to_string(l.locIndex);
-            if (l.held) {
-                p.Line("    location    " + Painter::Pad(key, key, wKey) + "  " + Painter::Pad(l.name, l.name, wName) +
-                       "  " + std::string(10, ' ') + p.State(l.libState));
-            } else {
-                p.Line("    (location " + key + " not held here)");
-            }
-            for (const HeldComp &c : l.comps) {
-                const std::string k = std::to_string(c.compInst);
-                const std::string type = "type " + std::to_string(c.compType);
-                p.Line("      component " + Painter::Pad(k, k, wKey) + "  " + Painter::Pad(c.name, c.name, wName) + "  " +
-                       Painter::Pad(type, type, 10) + p.State(c.libState));
-            }
-        }
+    if (d.component) {
+        return "component " + std::to_string(*d.locIndex) + "/" + std::to_string(d.compInst);
     }
+    return "location " + std::to_string(d.LocId) + (d.locIndex ? " (index " + std::to_string(*d.locIndex) + ")" : " (no index)");
+}
+
+std::string Shown(const Difference &d, bool held)
+{
+    if (d.isText) {
+        return "'" + (held ? d.heldText : d.configuredText) + "'";
+    }
+    const uint32_t v = held ? d.heldNumber : d.configuredNumber;
+    return d.hex ? Hex(v) : std::to_string(v);
 }
 
 void Drift(const Painter &p, const Report &r)
@@ -97,30 +41,58 @@ void Drift(const Painter &p, const Report &r)
         return;
     }
     p.Line(p.Bold("DRIFT") + "  " + Plural(r.driftTotal, "item", "items") +
-           (r.drift.size() < r.driftTotal ? " (first " + std::to_string(r.drift.size()) + " listed)" : ""));
+           (r.drift.size() < r.driftTotal ? " (first " + std::to_string(r.drift.size()) + " listed)" : "") + ", by reason:");
+    for (const ReasonCount &c : r.driftByReason) {
+        p.Line(PadLeft(std::to_string(c.items), 7) + "  " + Pad(KindName(c.kind), Kind(p, c.kind), 9) +
+               ReasonLabel(c.reason) + " [" + ReasonCode(c.reason) + "]");
+    }
     size_t wItem = 4, wNode = 4, wName = 4;
-    auto itemOf = [](const DriftItem &d) {
-        std::string item = d.what + " " + std::to_string(d.locIndex);
-        if (d.compInst) {
-            item += '/';
-            item += std::to_string(*d.compInst);
-        }
-        return item;
-    };
     for (const DriftItem &d : r.drift) {
-        wItem = std::max(wItem, itemOf(d).size());
+        wItem = std::max(wItem, ItemOf(d).size());
         wNode = std::max(wNode, d.node.size());
         wName = std::max(wName, d.name.size());
     }
-    p.Line("  " + Painter::Pad("KIND", "KIND", 9) + Painter::Pad("ITEM", "ITEM", wItem + 2) +
-           Painter::Pad("NODE", "NODE", wNode + 2) + Painter::Pad("NAME", "NAME", wName + 2) + "REASON");
+    p.Line("");
+    p.Line("  " + Pad("KIND", 9) + Pad("ITEM", wItem + 2) + Pad("NODE", wNode + 2) + Pad("NAME", wName + 2) + "REASON");
     for (const DriftItem &d : r.drift) {
-        const std::string item = itemOf(d);
-        p.Line("  " + Painter::Pad(d.kind, p.Kind(d.kind), 9) + Painter::Pad(item, item, wItem + 2) +
-               Painter::Pad(d.node, d.node, wNode + 2) + Painter::Pad(d.name, d.name, wName + 2) + d.reason);
-        for (const std::string &diff : d.differences) {
-            p.Line("           " + diff);
+        p.Line("  " + Pad(KindName(d.kind), Kind(p, d.kind), 9) + Pad(ItemOf(d), wItem + 2) + Pad(d.node, wNode + 2) +
+               Pad(d.name, wName + 2) + d.why.text);
+        for (const Difference &diff : d.differences) {
+            p.Line("           " + diff.field + ": held " + Shown(diff, true) + ", configured " + Shown(diff, false));
         }
+    }
+}
+
+void Row(const Painter &p, const char *label, uint64_t n, const std::string &detail)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "  %-15s %8llu", label, static_cast<unsigned long long>(n));
+    p.Line(std::string(buf) + (detail.empty() ? "" : "   " + detail));
+}
+
+std::string Applied(const EventCount &c)
+{
+    return c.applied == c.total ? "all applied" : std::to_string(c.applied) + " applied";
+}
+
+void Events(const Painter &p, const Report &r)
+{
+    std::string detail = "written in the timeline " + std::to_string(r.written.total) + " (" + Applied(r.written) + ")";
+    if (r.implied.total != 0) {
+        detail += ", implied by downFor " + std::to_string(r.implied.total) + " (" + Applied(r.implied) + ")";
+    }
+    if (r.generated.total != 0) {
+        detail += ", generated " + std::to_string(r.generated.total) + " (" + Applied(r.generated) + ")";
+    }
+    Row(p, "events", r.written.total + r.implied.total + r.generated.total, detail);
+}
+
+void AtomNotes(const Painter &p, const char *what, const std::vector<AtomNote> &notes)
+{
+    for (size_t i = 0; i < notes.size() && i < 20; ++i) {
+        const AtomNote &n = notes[i];
+        p.Line(std::string("      ") + what + " at " + FormatTime(n.at) + " s: " + ClassName(n.cls) + " " + n.key + ": " +
+               n.reason);
     }
 }
 
@@ -129,34 +101,62 @@ void Counts(const Painter &p, const Report &r)
     const Counters &c = r.counters;
     p.Line("");
     p.Line(p.Bold("COUNTS"));
-    auto row = [&p](const char *label, uint64_t n, const std::string &detail) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "  %-15s %8llu", label, static_cast<unsigned long long>(n));
-        p.Line(std::string(buf) + (detail.empty() ? "" : "   " + detail));
-    };
-    row("requests", c.locRequests + c.compRequests,
+    Events(p, r);
+    Row(p, "requests", c.locRequests + c.compRequests,
         "locations " + std::to_string(c.locRequests) + ", components " + std::to_string(c.compRequests));
-    row("failures", c.refused + c.failedCompletions,
+    Row(p, "failures", c.refused + c.failedCompletions,
         "refused " + std::to_string(c.refused) + ", failed completions " + std::to_string(c.failedCompletions));
-    row("retries", c.retries, "requests to a peer whose last publication failed");
+    Row(p, "retries", c.retries, "requests to a peer whose last publication failed");
     uint64_t ticks = 0;
     std::string detail;
     for (const auto &[name, n] : c.ticks) {
         ticks += n;
         detail += (detail.empty() ? "" : ", ") + name + " " + std::to_string(n);
     }
-    row("timer ticks", ticks, detail);
-    row("config atoms", c.atoms,
+    Row(p, "timer ticks", ticks, detail);
+    Row(p, "config atoms", c.atoms,
         "in " + Plural(c.configMessages, "message", "messages") + "; " + std::to_string(r.ignored.size()) + " ignored, " +
             std::to_string(r.rejected.size()) + " rejected, " + std::to_string(c.heldAtoms) + " held while stopped");
-    for (size_t i = 0; i < r.ignored.size() && i < 20; ++i) {
-        const AtomNote &n = r.ignored[i];
-        p.Line("      ignored at " + FormatTime(n.at) + " s: " + ClassName(n.cls) + " " + n.key + ": " + n.reason);
+    AtomNotes(p, "ignored", r.ignored);
+    AtomNotes(p, "rejected", r.rejected);
+}
+
+std::string EndLine(const Report &r)
+{
+    const RunEnd &e = r.end;
+    switch (e.reason) {
+    case EndReason::Settled:
+        return "the run settled: nothing pending (no call in flight, no timer started)";
+    case EndReason::Until:
+        return "the report time given was reached";
+    case EndReason::SettleLimit:
+        break;
     }
-    for (size_t i = 0; i < r.rejected.size() && i < 20; ++i) {
-        const AtomNote &n = r.rejected[i];
-        p.Line("      rejected at " + FormatTime(n.at) + " s: " + ClassName(n.cls) + " " + n.key + ": " + n.reason);
+    std::string pending;
+    for (const std::string &t : e.timersRunning) {
+        pending += (pending.empty() ? "" : ", ") + t + " still started";
     }
+    if (e.callsInFlight != 0) {
+        pending += (pending.empty() ? "" : ", ") + Plural(e.callsInFlight, "call", "calls") + " in flight";
+    }
+    return "the settle time after the last event passed" + (pending.empty() ? std::string() : " with " + pending);
+}
+
+void Convergence(const Painter &p, const Report &r)
+{
+    p.Line("");
+    if (!r.converged) {
+        p.Line(p.Bold("CONVERGENCE") + "  " +
+               p.Paint("not converged: " + Plural(r.driftTotal, "drift item remains", "drift items remain"), "31"));
+        return;
+    }
+    std::string when = "converged at " + FormatTime(r.convergedAt) + " s";
+    const size_t events = r.written.applied + r.implied.applied + r.generated.applied;
+    if (r.convergedAt >= r.lastEventAt && events > 0) {
+        when += " (" + FormatTime(r.convergedAt - r.lastEventAt) + " s after the last event, at " +
+                FormatTime(r.lastEventAt) + " s)";
+    }
+    p.Line(p.Bold("CONVERGENCE") + "  " + p.Paint(when, "32"));
 }
 
 }  // namespace
@@ -164,26 +164,18 @@ void Counts(const Painter &p, const Report &r)
 void WriteText(const Report &r, FILE *out, bool colour)
 {
     const Painter p(out, colour);
-    p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + FormatTime(r.time) + " s");
+    p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + FormatTime(r.time) + " s: " +
+           EndLine(r));
     p.Line("library " + std::string(r.libraryRunning ? "running" : "stopped") + ", HA role " + std::to_string(r.haRole) +
-           (r.haRole == 0 ? " (publication allowed)" : " (publication forbidden)") + ", " + std::to_string(r.eventsDone) +
-           " of " + std::to_string(r.events) + " events applied");
+           (r.haRole == 0 ? " (publication allowed)" : " (publication forbidden)"));
+    for (const std::string &note : r.notes) {
+        p.Line("note: " + note);
+    }
     p.Line("");
-    Agents(p, r);
+    WriteAgents(p, r);
     Drift(p, r);
     Counts(p, r);
-    p.Line("");
-    if (r.converged) {
-        std::string when = "converged at " + FormatTime(r.convergedAt) + " s";
-        if (r.convergedAt >= r.lastEventAt && r.eventsDone > 0) {
-            when += " (" + FormatTime(r.convergedAt - r.lastEventAt) + " s after the last event, at " +
-                    FormatTime(r.lastEventAt) + " s)";
-        }
-        p.Line(p.Bold("CONVERGENCE") + "  " + p.Paint(when, "32"));
-    } else {
-        p.Line(p.Bold("CONVERGENCE") + "  " +
-               p.Paint("not converged: " + Plural(r.driftTotal, "drift item remains", "drift items remain"), "31"));
-    }
+    Convergence(p, r);
 }
 
 }  // namespace zsim

@@ -6,7 +6,6 @@
 #include "runner.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "zelm.h"
 #include "zelm_standin.h"
@@ -16,6 +15,12 @@ namespace zsim {
 namespace {
 
 constexpr size_t kReplayAtomsPerMessage = 1000;
+
+bool RaisesReports(EventKind kind)
+{
+    return kind == EventKind::Link || kind == EventKind::LocationStatus || kind == EventKind::LibraryStart ||
+           kind == EventKind::LibraryRestart;
+}
 
 }  // namespace
 
@@ -33,6 +38,10 @@ Simulation::Simulation(const Scenario &scenario, const RunOptions &options)
         if (state_.nodes[i].handle != 0) {
             state_.byHandle.emplace(state_.nodes[i].handle, i);
         }
+    }
+    if (opt_.history) {
+        history_.nodes.resize(sc_.nodes.size());
+        state_.history = &history_;
     }
     state_.haRole = sc_.haRole;
     STANDIN_MirlSetHaRole(sc_.haRole);
@@ -67,6 +76,7 @@ void Simulation::Run()
         STANDIN_RunUntil(t);
         Housekeeping();
     }
+    NoteEnd(until.has_value());
     // A fixed report time, or a run that never settled (a timer still retrying), ends at the deadline.
     if (until || STANDIN_PendingSteps() > 0) {
         STANDIN_RunUntil(deadline);
@@ -74,9 +84,24 @@ void Simulation::Run()
     Housekeeping();
 }
 
+void Simulation::NoteEnd(bool fixedTime)
+{
+    RunEnd &end = state_.end;
+    if (fixedTime) {
+        end.reason = EndReason::Until;
+    } else if (STANDIN_PendingSteps() > 0) {
+        end.reason = EndReason::SettleLimit;
+        end.timersRunning = observer_.RunningTimers();
+        end.callsInFlight = STANDIN_RpcPendingCount();
+    } else {
+        end.reason = EndReason::Settled;
+    }
+}
+
 void Simulation::Housekeeping()
 {
     observer_.DrainTimers();
+    observer_.AfterSteps(STANDIN_Now());
     // The call recorder would grow with every request; the observer has already seen each one.
     STANDIN_RpcCallClear();
     if (opt_.progress) {
@@ -86,9 +111,21 @@ void Simulation::Housekeeping()
 
 void Simulation::CursorThunk(void *self) { static_cast<Simulation *>(self)->CursorStep(); }
 
+void Simulation::MarkerThunk(void *self)
+{
+    auto *sim = static_cast<Simulation *>(self);
+    sim->observer_.EventStarts(sim->next_ - 1);
+}
+
 void Simulation::CursorStep()
 {
     const Event &ev = sc_.events[next_++];
+    observer_.EventStarts(next_ - 1);
+    if (state_.history != nullptr && RaisesReports(ev.kind)) {
+        // The reports this event raises run as steps of their own; whatever ran between (a timer's tick)
+        // must not be taken for their cause.
+        STANDIN_Post(0, &Simulation::MarkerThunk, this);
+    }
     Apply(ev);
     state_.lastEventAt = ev.at;
     state_.eventsDone = next_;
@@ -121,103 +158,10 @@ void Simulation::Apply(const Event &ev)
         STANDIN_MirlSetHaRole(ev.haRole);
         break;
     case EventKind::LibraryStop:
-        trace_.Line(now, "EVENT", "library stop");
-        StopLibrary("pending calls fail, then ZELM_FInit");
-        break;
     case EventKind::LibraryStart:
-        trace_.Line(now, "EVENT", std::string("library start") + (ev.replay ? ", replaying configuration and status" : ""));
-        if (!state_.libraryRunning) {
-            state_.bareRestart = !ev.replay;
-            state_.bareRestartAt = now;
-        }
-        StartLibrary(ev.replay);
+    case EventKind::LibraryRestart:
+        ApplyLibrary(ev);
         break;
-    }
-}
-
-void Simulation::RaiseLink(size_t node, bool up)
-{
-    NodeState &n = state_.nodes[node];
-    n.linkUp = up;
-    if (up) {
-        n.linkEverUp = true;
-        n.upWhileForbidden = state_.libraryRunning && state_.haRole != 0;
-    }
-    (void)STANDIN_KormRaiseOsNodeLink(sc_.nodes[node].osNodeId, up ? 1 : 0);
-}
-
-void Simulation::ApplyLocationStatus(const Event &ev)
-{
-    const std::string &node = sc_.nodes[ev.node].name;
-    const auto where = std::make_pair(ev.node, ev.service);
-    trace_.Line(STANDIN_Now(), "EVENT",
-                "location " + ev.service + " on " + node +
-                    (ev.up ? " available, index " + (ev.locIndex == 0xFFFFFFFFu ? std::string("invalid")
-                                                                                : std::to_string(ev.locIndex))
-                           : std::string(" not available")));
-    const auto it = state_.available.find(where);
-    if (!ev.up) {
-        if (it != state_.available.end()) {
-            state_.available.erase(it);
-            state_.lastExpectedChangeAt = STANDIN_Now();
-        }
-    } else if (ev.locIndex != 0xFFFFFFFFu) {
-        state_.lastExpectedChangeAt = STANDIN_Now();
-        if (it != state_.available.end() && it->second.first != ev.locIndex && state_.libraryRunning) {
-            // The library withdraws the old index: its component location goes, with every component in it.
-            state_.indexHistory[it->second.first] = {STANDIN_Now(), "location index " + std::to_string(it->second.first) +
-                                                                        " moved to " + std::to_string(ev.locIndex) + " (" +
-                                                                        ev.service + " on " + node + ")"};
-        }
-        state_.available[where] = {ev.locIndex, ++state_.reportOrder};
-    }
-    STANDIN_KormRaiseLocationStatus(sc_.nodes[ev.node].osNodeId, ev.service.c_str(), ev.locIndex, ev.up ? 1 : 0);
-}
-
-void Simulation::ApplyAgent(const Event &ev)
-{
-    const QOF_ConnHandle h = state_.nodes[ev.node].handle;
-    const AgentChange &c = ev.agent;
-    STANDIN_AgentScript s{};
-    (void)STANDIN_AgentGetScript(h, &s);
-    std::string what;
-    auto note = [&what](const std::string &w) { what += (what.empty() ? "" : ", ") + w; };
-    if (c.refuse) {
-        s.refuseNext = *c.refuse;
-        note("refuse next " + std::to_string(*c.refuse));
-    }
-    if (c.refuseStatus) {
-        s.refuseStatus = *c.refuseStatus;
-        note("refusal status " + std::to_string(*c.refuseStatus));
-    }
-    if (c.fail) {
-        s.failNext = *c.fail;
-        note("fail next " + std::to_string(*c.fail));
-    }
-    if (c.failResult) {
-        s.failResult = *c.failResult;
-        note("failure result " + std::to_string(*c.failResult));
-    }
-    if (c.noReply) {
-        s.noReplyNext = *c.noReply;
-        note("no reply to next " + std::to_string(*c.noReply));
-    }
-    if (c.result) {
-        s.result = *c.result;
-        note("result " + std::to_string(*c.result));
-    }
-    if (c.latency) {
-        s.latencyMs = *c.latency;
-        note("latency " + std::to_string(*c.latency) + " ms");
-    }
-    if (c.down) {
-        note(*c.down ? "down" : "up");
-    }
-    trace_.Line(STANDIN_Now(), "EVENT", "agent " + sc_.nodes[ev.node].name + ": " + what);
-    (void)STANDIN_AgentSetScript(h, &s);
-    if (c.down) {
-        state_.nodes[ev.node].agentDown = *c.down;
-        (void)STANDIN_AgentSetDown(h, *c.down ? 1 : 0);
     }
 }
 
@@ -278,6 +222,18 @@ size_t Simulation::Shutdown()
 {
     StopLibrary("end of the run: pending calls fail, then ZELM_FInit");
     return STANDIN_HostLiveBlocks();
+}
+
+RunResult RunScenario(const Scenario &scenario, const RunOptions &options)
+{
+    RunResult out;
+    Simulation sim(scenario, options);
+    sim.Run();
+    out.report = BuildReport(sim.State(), STANDIN_Now());
+    // Before the stop, which fails the calls still in flight at the report time.
+    out.history = sim.TakeHistory();
+    out.leftBlocks = sim.Shutdown();
+    return out;
 }
 
 }  // namespace zsim

@@ -6,7 +6,9 @@
 #include <functional>
 #include <optional>
 
+#include "history.h"
 #include "observer.h"
+#include "report.h"
 #include "scenario.h"
 #include "sim_state.h"
 #include "trace.h"
@@ -17,6 +19,7 @@ struct RunOptions {
     std::optional<Ms> until;  // report at this time; otherwise when the run settles
     FILE *log = nullptr;      // the library's log as text; null: counted only
     FILE *trace = nullptr;
+    bool history = false;     // keep each node's history (it grows with the run)
     std::function<void(const SimState &, Ms now)> progress;  // called now and then during long runs
 };
 
@@ -34,29 +37,50 @@ public:
     // still allocated afterwards (0 for a library that released everything).
     size_t Shutdown();
     const SimState &State() const { return state_; }
+    // The history so far; none is kept from then on.
+    RunHistory TakeHistory();
 
 private:
     static void CursorThunk(void *self);
+    static void MarkerThunk(void *self);
     void CursorStep();
     void Apply(const Event &ev);
     void ApplyConfig(const Event &ev);
     void ApplyLocationStatus(const Event &ev);
     void ApplyAgent(const Event &ev);
+    void ApplyLibrary(const Event &ev);
+    void NoteExpectedChange(const Atom &atom, size_t formerNode, Ms now);
     void Deliver(const std::vector<Atom> &atoms, bool replay);
     void NoteBeforeDelivery(const Atom &atom);
+    void NoteLocationBefore(const Atom &atom);
+    void NoteGroupBefore(const Atom &atom);
+    void NoteComponentBefore(const Atom &atom);
     void TraceReply(const std::vector<Atom> &atoms);
     void StartLibrary(bool replay);
     void StopLibrary(const char *why);
     void RaiseLink(size_t node, bool up);
     void Housekeeping();
+    void NoteEnd(bool fixedTime);
 
     const Scenario &sc_;
     RunOptions opt_;
     SimState state_;
+    RunHistory history_;
     Trace trace_;
     Observer observer_;
     size_t next_ = 0;
 };
+
+// What a run gives back: the report, the nodes' history (when asked for) and the host blocks the library
+// left allocated after it stopped.
+struct RunResult {
+    Report report;
+    RunHistory history;
+    size_t leftBlocks = 0;
+};
+
+// Runs a scenario from start to report and stops the library again.
+RunResult RunScenario(const Scenario &scenario, const RunOptions &options);
 
 }  // namespace zsim
 

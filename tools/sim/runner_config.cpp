@@ -41,11 +41,17 @@ std::string KeyOf(const Atom &a)
     return "?";
 }
 
+// The node a configured location is placed at, or SIZE_MAX.
+size_t LocationNode(const SimState &s, uint32_t locId)
+{
+    const auto it = s.config.locations.find(locId);
+    return it == s.config.locations.end() ? SIZE_MAX : s.NodeOfOsInst(it->second.OsInst);
+}
+
 const char *OpName(uint16_t op)
 {
     return op == ZELM_CFG_OP_ADD ? "add" : op == ZELM_CFG_OP_MOD ? "update" : op == ZELM_CFG_OP_DEL ? "delete" : "op";
 }
-
 
 }  // namespace
 
@@ -60,19 +66,20 @@ void Simulation::ApplyConfig(const Event &ev)
         }
     }
     for (const Atom &a : ev.atoms) {
+        const size_t formerNode = a.cls == CfgClass::Location ? LocationNode(state_, a.rec.loc.LocId) : SIZE_MAX;
         const AtomEffect e = state_.config.Apply(a);
         if (e.kind == AtomEffect::Stored || e.kind == AtomEffect::Deleted) {
-            state_.lastExpectedChangeAt = now;
+            NoteExpectedChange(a, formerNode, now);
         }
         if (e.kind == AtomEffect::Ignored) {
             state_.ignored.push_back({now, a.cls, a.opCode, a.seq, KeyOf(a), e.reason});
         }
         if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
-            const char *why = "deleted while the library was stopped: no withdrawal was sent";
+            const Why why{DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent"};
             if (a.cls == CfgClass::Location) {
-                state_.locHistory[a.rec.loc.LocId].deleteNote = why;
+                state_.locHistory[a.rec.loc.LocId].unsentWithdrawal = why;
             } else if (a.cls == CfgClass::Component) {
-                state_.compHistory[CompKey{a.rec.comp.locIndex, a.rec.comp.compInst}].deleteNote = why;
+                state_.compHistory[CompKey{a.rec.comp.locIndex, a.rec.comp.compInst}].unsentWithdrawal = why;
             }
         }
     }
@@ -85,81 +92,112 @@ void Simulation::ApplyConfig(const Event &ev)
     Deliver(ev.atoms, false);
 }
 
+void Simulation::NoteExpectedChange(const Atom &a, size_t formerNode, Ms now)
+{
+    switch (a.cls) {
+    case CfgClass::Location:
+        state_.ExpectedChanged(formerNode, now);
+        state_.ExpectedChanged(state_.NodeOfOsInst(a.rec.loc.OsInst), now);
+        return;
+    case CfgClass::LogicGroup:
+        state_.ExpectedChanged(LocationNode(state_, a.rec.grp.locIndex), now);
+        return;
+    case CfgClass::Component:
+        state_.ExpectedChanged(state_.AnnouncerOf(a.rec.comp.locIndex), now);
+        return;
+    case CfgClass::CompNode:
+        state_.ExpectedChangedEverywhere(now);
+        return;
+    }
+}
+
 void Simulation::NoteBeforeDelivery(const Atom &a)
 {
-    const bool del = a.opCode == ZELM_CFG_OP_DEL;
-    const bool store = a.opCode == ZELM_CFG_OP_ADD || a.opCode == ZELM_CFG_OP_MOD;
     switch (a.cls) {
-    case CfgClass::Location: {
-        if (!IsServiceImage(a.rec.loc.imageName) || (!del && !store)) {
-            return;
-        }
-        const uint32_t id = a.rec.loc.LocId;
-        LocHistory &h = state_.locHistory[id];
-        if (store) {
-            h = LocHistory{};
-            h.haAtStore = state_.haRole;
-            return;
-        }
-        const locationInst *inst = LibLocation(id);
-        if (inst == nullptr) {
-            h.deleteNote = "the library did not hold it: no withdrawal was sent";
-        } else if (inst->publishState == ZELM_LOC_STATE_CFG) {
-            h.deleteNote = "deleted before its publication completed: no withdrawal was sent";
-        } else {
-            state_.indexHistory[id] = {STANDIN_Now(), "location " + std::to_string(id) + " was deleted"};
-            const osNodeInst *os = LibOsNode(inst->osNodeId);
-            if (state_.haRole != 0) {
-                h.deleteNote = "deleted while HA role " + std::to_string(state_.haRole) +
-                               " forbade publication: no withdrawal was sent";
-            } else if (os == nullptr || os->chanHandle == 0) {
-                h.deleteNote = "deleted while its OS node had no channel: no withdrawal was sent";
-            } else {
-                h.deleteNote.clear();
-            }
-        }
+    case CfgClass::Location:
+        NoteLocationBefore(a);
         return;
-    }
-    case CfgClass::LogicGroup: {
-        const uint32_t idx = a.rec.grp.locIndex;
-        if (LibLocation(idx) == nullptr) {
-            return;
-        }
-        if (store) {
-            state_.locHistory[idx].withdrawnByGroupDelete = false;
-        } else if (del && LibGroup(idx) != nullptr) {
-            state_.locHistory[idx].withdrawnByGroupDelete = true;
-            state_.indexHistory[idx] = {STANDIN_Now(), "the logic group of location " + std::to_string(idx) + " was deleted"};
-        }
+    case CfgClass::LogicGroup:
+        NoteGroupBefore(a);
         return;
-    }
-    case CfgClass::Component: {
-        if (a.rec.comp.cfgStatus >= 0 || (!del && !store)) {
-            return;
-        }
-        const CompKey key{a.rec.comp.locIndex, a.rec.comp.compInst};
-        CompHistory &h = state_.compHistory[key];
-        if (store) {
-            h.deleteNote.clear();
-            return;
-        }
-        const ZelmCompLocation *loc = LibCompLocation(key.first);
-        const ZelmComponent *comp = LibComponent(key.first, key.second);
-        if (loc == nullptr || comp == nullptr) {
-            h.deleteNote = "the library did not hold it: no withdrawal was sent";
-        } else if (loc->chanHandle == 0) {
-            h.deleteNote = "deleted while location index " + std::to_string(key.first) +
-                           " had no channel: no withdrawal was sent";
-        } else if (!LibTypeReady(comp->cfg.compType)) {
-            h.deleteNote = "deleted while its type " + std::to_string(comp->cfg.compType) +
-                           " was missing: no withdrawal could be built";
-        } else {
-            h.deleteNote.clear();
-        }
+    case CfgClass::Component:
+        NoteComponentBefore(a);
         return;
-    }
     case CfgClass::CompNode:
         return;
+    }
+}
+
+void Simulation::NoteLocationBefore(const Atom &a)
+{
+    const bool del = a.opCode == ZELM_CFG_OP_DEL;
+    if (!IsServiceImage(a.rec.loc.imageName) || a.opCode > ZELM_CFG_OP_DEL) {
+        return;
+    }
+    const uint32_t id = a.rec.loc.LocId;
+    LocHistory &h = state_.locHistory[id];
+    if (!del) {
+        h = LocHistory{};
+        h.haAtStore = state_.haRole;
+        return;
+    }
+    const locationInst *inst = LibLocation(id);
+    if (inst == nullptr) {
+        h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
+        return;
+    }
+    if (inst->publishState == ZELM_LOC_STATE_CFG) {
+        h.unsentWithdrawal = Why{DriftReason::DeletedBeforePublished,
+                                 "deleted before its publication completed: no withdrawal was sent"};
+        return;
+    }
+    state_.indexHistory[id] = {STANDIN_Now(), "location " + std::to_string(id) + " was deleted"};
+    const osNodeInst *os = LibOsNode(inst->osNodeId);
+    h.unsentWithdrawal.reset();
+    if (state_.haRole != 0) {
+        h.unsentWithdrawal = Why{DriftReason::DeletedUnsent, "deleted while HA role " + std::to_string(state_.haRole) +
+                                                                 " forbade publication: no withdrawal was sent"};
+    } else if (os == nullptr || os->chanHandle == 0) {
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent, "deleted while its OS node had no channel: no withdrawal was sent"};
+    }
+}
+
+void Simulation::NoteGroupBefore(const Atom &a)
+{
+    const uint32_t idx = a.rec.grp.locIndex;
+    if (LibLocation(idx) == nullptr || a.opCode > ZELM_CFG_OP_DEL) {
+        return;
+    }
+    if (a.opCode != ZELM_CFG_OP_DEL) {
+        state_.locHistory[idx].withdrawnByGroupDelete = false;
+    } else if (LibGroup(idx) != nullptr) {
+        state_.locHistory[idx].withdrawnByGroupDelete = true;
+        state_.indexHistory[idx] = {STANDIN_Now(), "the logic group of location " + std::to_string(idx) + " was deleted"};
+    }
+}
+
+void Simulation::NoteComponentBefore(const Atom &a)
+{
+    if (a.rec.comp.cfgStatus >= 0 || a.opCode > ZELM_CFG_OP_DEL) {
+        return;
+    }
+    const CompKey key{a.rec.comp.locIndex, a.rec.comp.compInst};
+    CompHistory &h = state_.compHistory[key];
+    h.unsentWithdrawal.reset();
+    if (a.opCode != ZELM_CFG_OP_DEL) {
+        return;
+    }
+    const ZelmCompLocation *loc = LibCompLocation(key.first);
+    const ZelmComponent *comp = LibComponent(key.first, key.second);
+    if (loc == nullptr || comp == nullptr) {
+        h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
+    } else if (loc->chanHandle == 0) {
+        h.unsentWithdrawal = Why{DriftReason::DeletedUnsent, "deleted while location index " + std::to_string(key.first) +
+                                                                 " had no channel: no withdrawal was sent"};
+    } else if (!LibTypeReady(comp->cfg.compType)) {
+        h.unsentWithdrawal = Why{DriftReason::DeletedUnsent, "deleted while its type " + std::to_string(comp->cfg.compType) +
+                                                                 " was missing: no withdrawal could be built"};
     }
 }
 
@@ -211,8 +249,12 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
         if (i < atoms.size()) {
             s += std::string(ClassName(atoms[i].cls)) + " " + KeyOf(atoms[i]) + " ";
         }
-        s += std::string(OpName(o.opCode)) + (o.opCode > ZELM_CFG_OP_DEL ? " " + std::to_string(o.opCode) : "") +
-             " seq " + std::to_string(o.seq) + " code " + Hex(o.code);
+        s += OpName(o.opCode);
+        if (o.opCode > ZELM_CFG_OP_DEL) {
+            s += ' ';
+            s += std::to_string(o.opCode);
+        }
+        s += " seq " + std::to_string(o.seq) + " code " + Hex(o.code);
     }
     if (r->hasRetCode != 0) {
         s += "; return code " + std::to_string(r->retCode);

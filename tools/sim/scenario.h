@@ -54,7 +54,10 @@ struct Atom {
     CfgRecord rec{};
 };
 
-enum class EventKind { Config, Link, LocationStatus, Agent, HaRole, LibraryStop, LibraryStart };
+enum class EventKind { Config, Link, LocationStatus, Agent, HaRole, LibraryStop, LibraryStart, LibraryRestart };
+
+// Where an event comes from: an entry of the timeline, the recovery a `downFor` implies, or `generate`.
+enum class EventOrigin { Written, Implied, Generated };
 
 // Changes to a node agent's behaviour; unset fields keep their value.
 struct AgentChange {
@@ -67,6 +70,7 @@ struct Event {
     Ms at = 0;
     Mark mark;
     EventKind kind = EventKind::Config;
+    EventOrigin origin = EventOrigin::Written;
     std::vector<Atom> atoms;  // Config: one table message
     size_t node = 0;          // Link, LocationStatus, Agent: index into Scenario::nodes
     bool up = false;          // Link: link up; LocationStatus: available
@@ -74,7 +78,7 @@ struct Event {
     uint32_t locIndex = 0;    // LocationStatus
     AgentChange agent;        // Agent
     uint32_t haRole = 0;      // HaRole
-    bool replay = true;       // LibraryStart: replay configuration and status to the new library
+    bool replay = true;       // LibraryStart, LibraryRestart: replay configuration and status to the new library
 };
 
 // How much of the holdings the report lists.
@@ -95,17 +99,36 @@ struct Scenario {
     ReportOptions report;
 };
 
+// What reading a scenario may take. A scenario is refused when the estimated memory of its run
+// (measured costs per node, location, component, type and event) or of reading its file exceeds `memoryBytes`.
+struct ReadLimits {
+    uint64_t memoryBytes = uint64_t{4} << 30;
+};
+
 // Parses a scenario from YAML text; `source` names it in error messages. Throws ScenarioError.
-Scenario ParseScenario(const std::string &text, const std::string &source);
-// Reads and parses a scenario file. Throws ScenarioError (also for a file that cannot be read).
-Scenario LoadScenario(const std::string &path);
+Scenario ParseScenario(const std::string &text, const std::string &source, const ReadLimits &limits = {});
+// Reads and parses a scenario file; "-" reads standard input. Throws ScenarioError (also for a path that
+// cannot be read, is a directory or a device, or is too large).
+Scenario LoadScenario(const std::string &path, const ReadLimits &limits = {});
 // The built-in scenario's YAML text.
 const char *BuiltinScenarioText();
 
-// "5s", "250ms", "1.5s", "2m", "1h" or a plain number of milliseconds; nullopt when malformed.
-std::optional<Ms> ParseDuration(const std::string &text);
+// Every time in a scenario (and --until) is at most this: 24 hours.
+inline constexpr Ms kMaxTime = 24ull * 3600 * 1000;
+
+enum class TimeError { None, Malformed, NotWhole, TooLarge };
+struct TimeValue {
+    Ms ms = 0;
+    TimeError error = TimeError::None;
+};
+// "5s", "250ms", "1.5s", "2m", "1h" or a plain number of milliseconds, up to kMaxTime.
+TimeValue ReadTime(const std::string &text);
+// The message for a time that could not be read: "at must be a time such as ..., not '5 seconds'".
+std::string TimeProblem(const std::string &what, const std::string &text, TimeError error);
 // Virtual time as seconds with three decimals ("12.500").
 std::string FormatTime(Ms t);
+// A size in bytes as people read it: "512 MB", "1.8 GB".
+std::string FormatBytes(uint64_t bytes);
 
 uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu);
 // A number as "%#x" prints it ("0x80000000", "0").

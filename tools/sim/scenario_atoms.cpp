@@ -1,7 +1,9 @@
 // Reading one configuration atom of a scenario: its class, operation code, sequence and record fields.
+#include <cctype>
 #include <cstring>
 #include <vector>
 
+#include "printable.h"
 #include "scenario_fields.h"
 #include "scenario_parse.h"
 
@@ -39,7 +41,7 @@ uint16_t OpCode(const YamlReader &r, const YAML::Node &node)
             return static_cast<uint16_t>(r.UInt(node, UINT16_MAX, "opCode"));
         }
     }
-    r.Fail(node, "opCode must be add, update, delete or a number from 0 to 65535");
+    r.Fail(node, "opCode must be add, update, delete or a number from 0 to 65535, not " + Describe(node));
 }
 
 void Store32(CfgRecord &rec, size_t offset, uint32_t v)
@@ -55,7 +57,7 @@ Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<No
     const YAML::Node clsNode = r.Required(node, "class", "a configuration atom");
     const std::optional<CfgClass> cls = clsNode.IsScalar() ? ClassByName(clsNode.Scalar()) : std::nullopt;
     if (!cls) {
-        r.Fail(clsNode, "class must be one of location, logicGroup, component, compNode");
+        r.Fail(clsNode, "class must be one of location, logicGroup, component, compNode, not " + Describe(clsNode));
     }
     const std::string what = std::string("a ") + ClassName(*cls) + " atom";
 
@@ -103,8 +105,8 @@ Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<No
         case FieldKind::Text: {
             const std::string text = r.Text(v, f.name);
             if (text.size() >= f.size) {
-                r.Fail(v, std::string(f.name) + " '" + text + "' is " + std::to_string(text.size()) +
-                              " characters long; its field holds at most " + std::to_string(f.size - 1));
+                r.Fail(v, std::string(f.name) + " " + Quoted(text) + " is too long: its field holds at most " +
+                              std::to_string(f.size - 1) + " characters");
             }
             std::memcpy(reinterpret_cast<unsigned char *>(&atom.rec) + f.offset, text.data(), text.size());
             break;

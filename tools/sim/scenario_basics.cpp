@@ -1,8 +1,8 @@
 // Small helpers of the scenario model: errors, durations, virtual time, OS-node identifiers, class names.
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "printable.h"
 #include "scenario.h"
 
 namespace zsim {
@@ -24,35 +24,65 @@ ScenarioError::ScenarioError(std::string f, Mark m, const std::string &msg)
 {
 }
 
-std::optional<Ms> ParseDuration(const std::string &text)
+TimeValue ReadTime(const std::string &text)
 {
-    if (text.empty() || text.front() == '-' || text.front() == '+') {
-        return std::nullopt;
+    // Digits with at most one decimal point, then a unit: no signs, exponents or hexadecimal. Counted in
+    // integers, so that "1.001s" is exactly 1001 ms.
+    const size_t numberEnd = text.find_first_not_of("0123456789.");
+    const std::string number = text.substr(0, numberEnd);
+    const std::string unit = numberEnd == std::string::npos ? "" : text.substr(numberEnd);
+    const size_t point = number.find('.');
+    std::string whole = number.substr(0, point);
+    std::string fraction = point == std::string::npos ? "" : number.substr(point + 1);
+    if (whole.empty() && fraction.empty()) {
+        return {0, TimeError::Malformed};
     }
-    char *end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || !std::isfinite(value) || value < 0) {
-        return std::nullopt;
+    if (fraction.find('.') != std::string::npos) {
+        return {0, TimeError::Malformed};
     }
-    const std::string unit(end);
-    double scale = 0;
-    if (unit.empty() || unit == "ms") {
-        scale = 1;
-    } else if (unit == "s") {
-        scale = 1000;
-    } else if (unit == "m" || unit == "min") {
-        scale = 60000;
-    } else if (unit == "h") {
-        scale = 3600000;
-    } else {
-        return std::nullopt;
+    const std::pair<const char *, uint64_t> units[] = {{"", 1}, {"ms", 1}, {"s", 1000}, {"m", 60000}, {"min", 60000}, {"h", 3600000}};
+    uint64_t scale = 0;
+    for (const auto &[name, ms] : units) {
+        scale = unit == name ? ms : scale;
     }
-    const double ms = value * scale;
-    // Durations are whole milliseconds, well within what the virtual clock counts.
-    if (ms != std::floor(ms) || ms > 1e15) {
-        return std::nullopt;
+    if (scale == 0) {
+        return {0, TimeError::Malformed};
     }
-    return static_cast<Ms>(ms);
+    whole.erase(0, whole.find_first_not_of('0'));
+    fraction.erase(fraction.find_last_not_of('0') + 1);
+    if (whole.size() > 12) {
+        return {0, TimeError::TooLarge};
+    }
+    if (fraction.size() > 9) {
+        return {0, TimeError::NotWhole};
+    }
+    uint64_t tenths = 1;
+    for (size_t i = 0; i < fraction.size(); ++i) {
+        tenths *= 10;
+    }
+    const uint64_t part = fraction.empty() ? 0 : std::strtoull(fraction.c_str(), nullptr, 10) * scale;
+    const uint64_t ms = (whole.empty() ? 0 : std::strtoull(whole.c_str(), nullptr, 10)) * scale + part / tenths;
+    if (ms > kMaxTime) {
+        return {0, TimeError::TooLarge};
+    }
+    if (part % tenths != 0) {
+        return {0, TimeError::NotWhole};
+    }
+    return {ms, TimeError::None};
+}
+
+std::string TimeProblem(const std::string &what, const std::string &text, TimeError error)
+{
+    switch (error) {
+    case TimeError::TooLarge:
+        return what + " " + Quoted(text) + " is too large: at most 24h";
+    case TimeError::NotWhole:
+        return what + " " + Quoted(text) + " is not a whole number of milliseconds";
+    case TimeError::Malformed:
+    case TimeError::None:
+        break;
+    }
+    return what + " must be a time such as 250, 250ms, 5s or 1.5m, not " + Quoted(text);
 }
 
 std::string FormatTime(Ms t)
@@ -60,6 +90,17 @@ std::string FormatTime(Ms t)
     char buf[32];
     std::snprintf(buf, sizeof buf, "%llu.%03llu", static_cast<unsigned long long>(t / 1000),
                   static_cast<unsigned long long>(t % 1000));
+    return buf;
+}
+
+std::string FormatBytes(uint64_t bytes)
+{
+    char buf[32];
+    if (bytes >= (uint64_t{1} << 30)) {
+        std::snprintf(buf, sizeof buf, "%.1f GB", static_cast<double>(bytes) / (1 << 30));
+    } else {
+        std::snprintf(buf, sizeof buf, "%llu MB", static_cast<unsigned long long>((bytes + (1 << 20) - 1) >> 20));
+    }
     return buf;
 }
 

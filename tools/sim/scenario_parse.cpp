@@ -1,59 +1,124 @@
-// Reading a scenario: the top-level fields, the OS nodes and the timeline of events.
+// Reading a scenario: the document, the top-level fields, the OS nodes and the timeline of events.
 #include "scenario_parse.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <map>
-#include <sstream>
+
+#include <yaml-cpp/depthguard.h>
+
+#include "printable.h"
 
 namespace zsim {
 
 namespace {
 
 const std::vector<const char *> kEventKinds = {"config", "link", "locationStatus", "agent", "haRole", "library"};
+constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
+constexpr size_t kMaxScenarioNameLength = 100;
+
+// Where a line of `text` indents with a tab (which YAML does not allow), if it does.
+std::optional<Mark> TabIndent(const std::string &text, int line)
+{
+    size_t begin = 0;
+    for (int i = 0; i < line && begin != std::string::npos; ++i) {
+        begin = text.find('\n', begin);
+        begin = begin == std::string::npos ? begin : begin + 1;
+    }
+    if (begin == std::string::npos) {
+        return std::nullopt;
+    }
+    for (size_t i = begin; i < text.size() && (text[i] == ' ' || text[i] == '\t'); ++i) {
+        if (text[i] == '\t') {
+            return Mark{line + 1, static_cast<int>(i - begin) + 1};
+        }
+    }
+    return std::nullopt;
+}
 
 class ScenarioParser {
 public:
-    explicit ScenarioParser(const std::string &source) : r_(source) {}
+    ScenarioParser(const std::string &source, const ReadLimits &limits) : r_(source), limits_(limits), budget_(limits.memoryBytes) {}
     Scenario Parse(const std::string &text);
 
 private:
+    YAML::Node Document(const std::string &text);
+    void ParseTop(const YAML::Node &root);
     void ParseNodes(const YAML::Node &list);
     void ParseReport(const YAML::Node &block);
-    void ParseTimeline(const YAML::Node &list);
     void ParseEvent(const YAML::Node &entry);
     Ms ParseAt(const YAML::Node &at);
     void ParseConfig(const YAML::Node &value, Event &ev);
     void ParseLink(const YAML::Node &value, Event &ev);
     void ParseLocationStatus(const YAML::Node &value, Event &ev);
     void ParseAgent(const YAML::Node &value, Event &ev);
+    void ParseDownFor(const YAML::Node &value, Event &ev);
     void ParseLibrary(const YAML::Node &value, Event &ev);
     size_t AgentNode(const YAML::Node &map, const char *what);
     void CheckUniqueNodes();
+    void Charge(const ScenarioSize &size, Mark mark);
+    void Add(Event ev);
 
     YamlReader r_;
+    ReadLimits limits_;
+    MemoryBudget budget_;
     Scenario sc_;
     std::vector<Mark> nodeMarks_;  // where each declared node stands; none for generated ones
     Ms lastAt_ = 0;
     uint16_t nextSeq_ = 1;
+    std::optional<Event> recovery_;  // the implied end of a `downFor`, added after its event
 };
+
+YAML::Node ScenarioParser::Document(const std::string &text)
+{
+    const double bytes = ReadBytes(text);
+    if (text.size() > MaxTextBytes(limits_.memoryBytes) || bytes > static_cast<double>(limits_.memoryBytes)) {
+        r_.Fail(Mark{}, OverBudget("reading this scenario (" + FormatBytes(text.size()) + ")", bytes, limits_.memoryBytes));
+    }
+    std::vector<YAML::Node> docs;
+    try {
+        docs = YAML::LoadAll(text);
+    } catch (const YAML::DeepRecursion &e) {
+        r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1},
+                "the document nests " + std::to_string(e.depth()) + " levels deep; a scenario needs a few");
+    } catch (const YAML::ParserException &e) {
+        for (const int line : {e.mark.line, e.mark.line - 1}) {
+            if (const std::optional<Mark> tab = line >= 0 ? TabIndent(text, line) : std::nullopt) {
+                r_.Fail(*tab, "a tab indents this line; YAML indents with spaces only");
+            }
+        }
+        r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1}, e.msg);
+    }
+    if (docs.size() > 1) {
+        r_.Fail(docs[1], "a scenario file holds one YAML document; a second one starts here");
+    }
+    if (docs.empty() || docs[0].IsNull()) {
+        r_.Fail(Mark{}, "the scenario is empty: give at least 'nodes' (or 'generate') and 'timeline'");
+    }
+    return docs[0];
+}
 
 Scenario ScenarioParser::Parse(const std::string &text)
 {
-    YAML::Node root;
+    const YAML::Node root = Document(text);
     try {
-        root = YAML::Load(text);
-    } catch (const YAML::ParserException &e) {
-        r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1}, e.msg);
+        ParseTop(root);
+    } catch (const YAML::Exception &e) {
+        // Every access is checked before it is made; this is the guard for what slipped through.
+        r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1}, "unreadable here: " + e.msg);
     }
+    std::stable_sort(sc_.events.begin(), sc_.events.end(), [](const Event &a, const Event &b) { return a.at < b.at; });
+    return std::move(sc_);
+}
+
+void ScenarioParser::ParseTop(const YAML::Node &root)
+{
     if (!root.IsMap()) {
-        r_.Fail(root, "a scenario must be a map with at least 'nodes' and 'timeline'");
+        r_.Fail(root, "a scenario must be a map with at least 'nodes' (or 'generate') and 'timeline', not " + Describe(root));
     }
     r_.CheckKeys(root, {"name", "description", "haRole", "until", "settle", "nodes", "timeline", "generate", "report"},
                  "the scenario");
     sc_.source = r_.file();
-    sc_.name = root["name"] ? r_.Text(root["name"], "name") : sc_.source;
+    sc_.name = root["name"] ? r_.Name(root["name"], kMaxScenarioNameLength, "name") : sc_.source;
     sc_.description = root["description"] ? r_.Text(root["description"], "description") : "";
     sc_.haRole = root["haRole"] ? r_.U32(root["haRole"], "haRole") : 0;
     if (root["until"]) {
@@ -67,7 +132,7 @@ Scenario ScenarioParser::Parse(const std::string &text)
     }
     // Nodes come first whatever the key order: atoms and events name them.
     if (root["generate"]) {
-        Generate(r_, root["generate"], sc_);
+        Generate(r_, root["generate"], sc_, budget_);
     }
     if (root["nodes"]) {
         ParseNodes(root["nodes"]);
@@ -77,12 +142,20 @@ Scenario ScenarioParser::Parse(const std::string &text)
     }
     CheckUniqueNodes();
     if (root["timeline"]) {
-        ParseTimeline(root["timeline"]);
+        r_.ExpectList(root["timeline"], "timeline", "events");
+        for (const YAML::Node &entry : root["timeline"]) {
+            ParseEvent(entry);
+        }
     } else if (!root["generate"]) {
         r_.Fail(root, "the scenario needs 'timeline'");
     }
-    std::stable_sort(sc_.events.begin(), sc_.events.end(), [](const Event &a, const Event &b) { return a.at < b.at; });
-    return std::move(sc_);
+}
+
+void ScenarioParser::Charge(const ScenarioSize &size, Mark mark)
+{
+    if (const std::optional<std::string> refusal = budget_.Add(size)) {
+        r_.Fail(mark, *refusal);
+    }
 }
 
 void ScenarioParser::ParseReport(const YAML::Node &block)
@@ -91,7 +164,7 @@ void ScenarioParser::ParseReport(const YAML::Node &block)
     if (const YAML::Node h = block["holdings"]) {
         const std::string v = r_.Text(h, "holdings");
         if (v != "full" && v != "summary") {
-            r_.Fail(h, "holdings must be full or summary");
+            r_.Fail(h, "holdings must be full or summary, not " + Describe(h));
         }
         sc_.report.fullHoldings = v == "full";
     }
@@ -102,16 +175,11 @@ void ScenarioParser::ParseReport(const YAML::Node &block)
 
 void ScenarioParser::ParseNodes(const YAML::Node &list)
 {
-    if (!list.IsSequence()) {
-        r_.Fail(list, "nodes must be a list of OS nodes");
-    }
+    r_.ExpectList(list, "nodes", "OS nodes");
     for (const YAML::Node &n : list) {
         r_.CheckKeys(n, {"name", "chassis", "slot", "cpu", "agent"}, "an OS node");
         NodeDecl d;
-        d.name = r_.Text(r_.Required(n, "name", "an OS node"), "name");
-        if (d.name.empty()) {
-            r_.Fail(n["name"], "a node name must not be empty");
-        }
+        d.name = r_.Name(r_.Required(n, "name", "an OS node"), kMaxNameLength, "a node name");
         d.chassis = n["chassis"] ? r_.U32(n["chassis"], "chassis") : 0;
         d.slot = n["slot"] ? r_.U32(n["slot"], "slot") : 0;
         d.cpu = n["cpu"] ? r_.U32(n["cpu"], "cpu") : 0;
@@ -119,9 +187,10 @@ void ScenarioParser::ParseNodes(const YAML::Node &list)
         d.osNodeId = OsNodeIdOf(d.chassis, d.slot, d.cpu);
         for (const NodeDecl &o : sc_.nodes) {
             if (o.name == d.name) {
-                r_.Fail(n["name"], "node '" + d.name + "' is declared twice");
+                r_.Fail(n["name"], "node " + Quoted(d.name) + " is declared twice");
             }
         }
+        Charge(ScenarioSize{.nodes = 1}, YamlReader::MarkOf(n));
         nodeMarks_.resize(sc_.nodes.size());
         sc_.nodes.push_back(d);
         nodeMarks_.push_back(YamlReader::MarkOf(n));
@@ -134,22 +203,10 @@ void ScenarioParser::CheckUniqueNodes()
     for (size_t i = 0; i < sc_.nodes.size(); ++i) {
         const auto [it, fresh] = byId.emplace(sc_.nodes[i].osNodeId, i);
         if (!fresh) {
-            char id[16];
-            std::snprintf(id, sizeof id, "%#x", sc_.nodes[i].osNodeId);
             r_.Fail(i < nodeMarks_.size() ? nodeMarks_[i] : Mark{},
-                    "nodes '" + sc_.nodes[it->second].name + "' and '" + sc_.nodes[i].name +
-                        "' have the same position (osNodeId " + id + ")");
+                    "nodes " + Quoted(sc_.nodes[it->second].name) + " and " + Quoted(sc_.nodes[i].name) +
+                        " have the same position (osNodeId " + Hex(sc_.nodes[i].osNodeId) + ")");
         }
-    }
-}
-
-void ScenarioParser::ParseTimeline(const YAML::Node &list)
-{
-    if (!list.IsSequence()) {
-        r_.Fail(list, "timeline must be a list of events");
-    }
-    for (const YAML::Node &entry : list) {
-        ParseEvent(entry);
     }
 }
 
@@ -157,13 +214,30 @@ Ms ScenarioParser::ParseAt(const YAML::Node &at)
 {
     // "+2s" counts from the event before it in the file.
     if (at.IsScalar() && !at.Scalar().empty() && at.Scalar()[0] == '+') {
-        const std::optional<Ms> d = ParseDuration(at.Scalar().substr(1));
-        if (!d) {
-            r_.Fail(at, "at must be a time such as 250, 5s or +2s, not '" + at.Scalar() + "'");
+        const TimeValue d = ReadTime(at.Scalar().substr(1));
+        if (d.error != TimeError::None) {
+            r_.Fail(at, TimeProblem("at", at.Scalar(), d.error));
         }
-        return lastAt_ + *d;
+        if (lastAt_ + d.ms > kMaxTime) {
+            r_.Fail(at, "at " + Quoted(at.Scalar()) + " comes to " + FormatTime(lastAt_ + d.ms) +
+                            " s, after 24h, the latest time of a scenario");
+        }
+        return lastAt_ + d.ms;
     }
     return r_.Duration(at, "at");
+}
+
+void ScenarioParser::Add(Event ev)
+{
+    ScenarioSize size{.events = 1};
+    for (const Atom &a : ev.atoms) {
+        (a.cls == CfgClass::Location    ? size.locations
+         : a.cls == CfgClass::Component ? size.components
+         : a.cls == CfgClass::CompNode  ? size.types
+                                        : size.groups) += 1;
+    }
+    Charge(size, ev.mark);
+    sc_.events.push_back(std::move(ev));
 }
 
 void ScenarioParser::ParseEvent(const YAML::Node &entry)
@@ -200,15 +274,17 @@ void ScenarioParser::ParseEvent(const YAML::Node &entry)
         ParseLocationStatus(value, ev);
     } else if (k == "agent") {
         ParseAgent(value, ev);
-        return;  // may expand into two events
     } else if (k == "haRole") {
         ev.kind = EventKind::HaRole;
         ev.haRole = r_.U32(value, "haRole");
     } else {
         ParseLibrary(value, ev);
-        return;
     }
-    sc_.events.push_back(std::move(ev));
+    Add(std::move(ev));
+    if (recovery_) {
+        Add(std::move(*recovery_));
+        recovery_.reset();
+    }
 }
 
 void ScenarioParser::ParseConfig(const YAML::Node &value, Event &ev)
@@ -219,8 +295,9 @@ void ScenarioParser::ParseConfig(const YAML::Node &value, Event &ev)
         ev.atoms.push_back(ParseAtom(r_, value, sc_.nodes, nextSeq_++));
         return;
     }
-    if (!value.IsSequence() || value.size() == 0) {
-        r_.Fail(value, "config must be an atom or a non-empty list of atoms (one table message)");
+    r_.ExpectList(value, "config", "atoms (one table message), or one atom");
+    if (value.size() == 0) {
+        r_.Fail(value, "config must hold at least one atom");
     }
     for (const YAML::Node &a : value) {
         ev.atoms.push_back(ParseAtom(r_, a, sc_.nodes, nextSeq_++));
@@ -240,16 +317,20 @@ void ScenarioParser::ParseLocationStatus(const YAML::Node &value, Event &ev)
     r_.CheckKeys(value, {"node", "service", "index", "available"}, "a locationStatus event");
     ev.kind = EventKind::LocationStatus;
     ev.node = FindNode(r_, r_.Required(value, "node", "a locationStatus event"), sc_.nodes);
-    ev.service = r_.Text(r_.Required(value, "service", "a locationStatus event"), "service");
+    const YAML::Node service = r_.Required(value, "service", "a locationStatus event");
+    ev.service = r_.Text(service, "service");
+    if (ev.service.size() > kMaxNameLength) {
+        r_.Fail(service, "service " + Quoted(ev.service) + " is too long: the library takes service names of at most 63 characters");
+    }
     ev.up = value["available"] ? r_.Bool(value["available"], "available") : true;
     const YAML::Node index = value["index"];
     if (!index) {
         if (ev.up) {
             r_.Fail(value, "an available location needs 'index'");
         }
-        ev.locIndex = 0xFFFFFFFFu;
+        ev.locIndex = kInvalidIndex;
     } else if (index.IsScalar() && index.Scalar() == "invalid") {
-        ev.locIndex = 0xFFFFFFFFu;
+        ev.locIndex = kInvalidIndex;
     } else {
         ev.locIndex = r_.U32(index, "index");
     }
@@ -260,7 +341,7 @@ size_t ScenarioParser::AgentNode(const YAML::Node &map, const char *what)
     const YAML::Node ref = r_.Required(map, "node", what);
     const size_t n = FindNode(r_, ref, sc_.nodes);
     if (!sc_.nodes[n].agent) {
-        r_.Fail(ref, "node '" + sc_.nodes[n].name + "' has no agent");
+        r_.Fail(ref, "node " + Quoted(sc_.nodes[n].name) + " has no agent");
     }
     return n;
 }
@@ -282,8 +363,17 @@ void ScenarioParser::ParseAgent(const YAML::Node &value, Event &ev)
             *field = r_.U32(value[key], key);
         }
     }
+    // A refusal or failure reported as 0 would read as success.
+    for (const char *key : {"refuseStatus", "failResult"}) {
+        if (value[key] && r_.U32(value[key], key) == 0) {
+            r_.Fail(value[key], std::string(key) + " must not be 0: 0 means success");
+        }
+    }
     if (value["latency"]) {
         c.latency = r_.Duration(value["latency"], "latency");
+        if (*c.latency == 0) {
+            r_.Fail(value["latency"], "latency must be at least 1 ms: an answer comes in a later step");
+        }
     }
     if (value["down"] && value["downFor"]) {
         r_.Fail(value["downFor"], "give either 'down' or 'downFor', not both");
@@ -295,48 +385,49 @@ void ScenarioParser::ParseAgent(const YAML::Node &value, Event &ev)
         r_.Fail(value, "an agent event changes nothing: give refuse, fail, noReply, result, latency, down or downFor");
     }
     if (value["downFor"]) {
-        // Down now, back up after the given time: two events.
-        const Ms span = r_.Duration(value["downFor"], "downFor");
-        c.down = true;
-        Event back;
-        back.at = ev.at + span;
-        back.mark = ev.mark;
-        back.kind = EventKind::Agent;
-        back.node = ev.node;
-        back.agent.down = false;
-        sc_.events.push_back(ev);
-        sc_.events.push_back(back);
-        return;
+        ParseDownFor(value["downFor"], ev);
     }
-    sc_.events.push_back(ev);
+}
+
+void ScenarioParser::ParseDownFor(const YAML::Node &value, Event &ev)
+{
+    // Down now, and up again after the given time: an event of its own.
+    const Ms span = r_.Duration(value, "downFor");
+    if (span == 0) {
+        r_.Fail(value, "downFor must be at least 1 ms");
+    }
+    ev.agent.down = true;
+    Event back;
+    back.at = ev.at + span;
+    back.mark = YamlReader::MarkOf(value);
+    back.kind = EventKind::Agent;
+    back.origin = EventOrigin::Implied;
+    back.node = ev.node;
+    back.agent.down = false;
+    recovery_ = std::move(back);
 }
 
 void ScenarioParser::ParseLibrary(const YAML::Node &value, Event &ev)
 {
     std::string action;
-    bool replay = true;
     if (value.IsMap()) {
         r_.CheckKeys(value, {"action", "replay"}, "a library event");
         action = r_.Text(r_.Required(value, "action", "a library event"), "action");
         if (value["replay"]) {
-            replay = r_.Bool(value["replay"], "replay");
+            ev.replay = r_.Bool(value["replay"], "replay");
         }
     } else {
         action = r_.Text(value, "library");
     }
-    if (action != "stop" && action != "start" && action != "restart") {
-        r_.Fail(value, "library must be stop, start or restart, not '" + action + "'");
+    const std::pair<const char *, EventKind> actions[] = {
+        {"stop", EventKind::LibraryStop}, {"start", EventKind::LibraryStart}, {"restart", EventKind::LibraryRestart}};
+    for (const auto &[name, kind] : actions) {
+        if (action == name) {
+            ev.kind = kind;
+            return;
+        }
     }
-    if (action == "stop" || action == "restart") {
-        Event stop = ev;
-        stop.kind = EventKind::LibraryStop;
-        sc_.events.push_back(stop);
-    }
-    if (action == "start" || action == "restart") {
-        ev.kind = EventKind::LibraryStart;
-        ev.replay = replay;
-        sc_.events.push_back(ev);
-    }
+    r_.Fail(value, "library must be stop, start or restart, not " + Quoted(action));
 }
 
 }  // namespace
@@ -354,23 +445,12 @@ size_t FindNode(const YamlReader &r, const YAML::Node &node, const std::vector<N
         names.push_back(n.name.c_str());
     }
     const std::string hint = nodes.size() <= 1000 ? Suggest(name, names) : "";
-    r.Fail(node, "unknown node '" + name + "'" + (hint.empty() ? "" : "; did you mean '" + hint + "'?"));
+    r.Fail(node, "unknown node " + Quoted(name) + (hint.empty() ? "" : "; did you mean '" + hint + "'?"));
 }
 
-Scenario ParseScenario(const std::string &text, const std::string &source)
+Scenario ParseScenario(const std::string &text, const std::string &source, const ReadLimits &limits)
 {
-    return ScenarioParser(source).Parse(text);
-}
-
-Scenario LoadScenario(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw ScenarioError(path, Mark{}, "cannot read the scenario file");
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseScenario(text.str(), path);
+    return ScenarioParser(source, limits).Parse(text);
 }
 
 }  // namespace zsim

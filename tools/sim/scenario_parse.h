@@ -4,16 +4,20 @@
 
 #include <vector>
 
+#include "budget.h"
 #include "scenario.h"
 #include "yaml_read.h"
 
 namespace zsim {
 
+// Node names and service names: the library keys locations by service names of at most 63 characters.
+inline constexpr size_t kMaxNameLength = 63;
+
 // The index of the declared node named by `node`; fails on an unknown name.
 size_t FindNode(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes);
 Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes, uint16_t defaultSeq);
-// Expands a `generate:` block into nodes and events appended to `sc` (events unsorted).
-void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc);
+// Expands a `generate:` block into nodes and events appended to `sc` (events unsorted), after charging the budget.
+void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc, MemoryBudget &budget);
 
 }  // namespace zsim
 

@@ -17,20 +17,54 @@ size_t SimState::NodeOfId(uint32_t osNodeId) const
     return it == byId.end() ? SIZE_MAX : it->second;
 }
 
-std::map<uint32_t, size_t> SimState::Announcers() const
+void SimState::Announce(size_t node, const std::string &service, std::optional<uint32_t> index)
 {
-    std::map<uint32_t, std::pair<size_t, uint64_t>> best;
-    for (const auto &[where, what] : available) {
-        auto [it, fresh] = best.emplace(what.first, std::make_pair(where.first, what.second));
-        if (!fresh && what.second > it->second.second) {
-            it->second = {where.first, what.second};
+    const auto where = std::make_pair(node, service);
+    const auto it = available.find(where);
+    if (it != available.end()) {
+        const auto by = announcers.find(it->second.first);
+        by->second.erase(it->second.second);
+        if (by->second.empty()) {
+            announcers.erase(by);
         }
+        available.erase(it);
     }
-    std::map<uint32_t, size_t> out;
-    for (const auto &[index, who] : best) {
-        out.emplace(index, who.first);
+    if (index) {
+        const uint64_t order = ++reportOrder;
+        available.emplace(where, std::make_pair(*index, order));
+        announcers[*index].emplace(order, node);
     }
-    return out;
+}
+
+size_t SimState::AnnouncerOf(uint32_t index) const
+{
+    const auto it = announcers.find(index);
+    return it == announcers.end() ? SIZE_MAX : it->second.rbegin()->second;
+}
+
+std::optional<uint32_t> SimState::AnnouncedIndex(size_t node, const std::string &service) const
+{
+    const auto it = available.find({node, service});
+    if (it == available.end()) {
+        return std::nullopt;
+    }
+    return it->second.first;
+}
+
+void SimState::ExpectedChanged(size_t node, Ms t)
+{
+    lastExpectedChangeAt = t;
+    if (node != SIZE_MAX) {
+        nodes[node].lastExpectedChangeAt = t;
+    }
+}
+
+void SimState::ExpectedChangedEverywhere(Ms t)
+{
+    lastExpectedChangeAt = t;
+    for (NodeState &n : nodes) {
+        n.lastExpectedChangeAt = t;
+    }
 }
 
 }  // namespace zsim

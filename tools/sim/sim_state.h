@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "config_model.h"
+#include "drift_reason.h"
+#include "history.h"
 #include "platform/qof.h"
 #include "scenario.h"
 
@@ -26,6 +28,11 @@ struct NodeState {
     uint64_t requests = 0;
     uint64_t failures = 0;
     uint64_t pending = 0;
+    // What the agent holds, with a fingerprint of each entry to notice changes.
+    std::map<uint32_t, uint64_t> heldLocations;  // by LocId
+    std::map<CompKey, uint64_t> heldComponents;
+    std::optional<Ms> lastChangeAt;          // its holdings last changed
+    std::optional<Ms> lastExpectedChangeAt;  // what it should hold last changed (or may have)
 };
 
 // How the latest withdrawal (operation type 1) of one key went.
@@ -37,14 +44,14 @@ struct WithdrawalRec {
 };
 
 struct LocHistory {
-    uint32_t haAtStore = 0;          // the HA role when its latest record was delivered
-    std::string deleteNote;          // why its latest delete sent no withdrawal; empty when one was sent
+    uint32_t haAtStore = 0;              // the HA role when its latest record was delivered
+    std::optional<Why> unsentWithdrawal;  // why its latest delete sent no withdrawal
     bool withdrawnByGroupDelete = false;
     WithdrawalRec withdrawal;
 };
 
 struct CompHistory {
-    std::string deleteNote;
+    std::optional<Why> unsentWithdrawal;
     WithdrawalRec withdrawal;
 };
 
@@ -73,7 +80,21 @@ struct Counters {
     uint64_t configMessages = 0;
     uint64_t atoms = 0;
     uint64_t heldAtoms = 0;  // configuration that arrived while the library was stopped
+    uint64_t partlyDecoded = 0;  // requests with more entries than the stand-in's agents decode
     std::map<std::string, uint64_t> ticks;
+};
+
+// Why the run ended where it did.
+enum class EndReason {
+    Settled,      // nothing pending any more: no call in flight, no timer started
+    SettleLimit,  // the settle time after the last event passed with something still pending
+    Until,        // the report time was given
+};
+
+struct RunEnd {
+    EndReason reason = EndReason::Settled;
+    std::vector<std::string> timersRunning;  // SettleLimit: the timers still started
+    uint64_t callsInFlight = 0;
 };
 
 struct SimState {
@@ -84,6 +105,8 @@ struct SimState {
     std::vector<NodeState> nodes;
     // (node, service) -> (announced index, order of the report): the locations available now.
     std::map<std::pair<size_t, std::string>, std::pair<uint32_t, uint64_t>> available;
+    // index -> (order of the report -> node): who announces each index now, the latest last.
+    std::map<uint32_t, std::map<uint64_t, size_t>> announcers;
     uint64_t reportOrder = 0;
     uint32_t haRole = 0;
     bool libraryRunning = false;
@@ -93,6 +116,7 @@ struct SimState {
     Ms lastHoldingChangeAt = 0;   // an agent's holdings changed
     Ms lastExpectedChangeAt = 0;  // the configuration or the announced locations changed
     size_t eventsDone = 0;
+    RunEnd end;
 
     std::map<uint32_t, LocHistory> locHistory;
     std::map<CompKey, CompHistory> compHistory;
@@ -100,13 +124,23 @@ struct SimState {
     std::vector<AtomNote> ignored;
     std::vector<AtomNote> rejected;
     Counters counters;
+    RunHistory *history = nullptr;  // kept only when asked for
 
     // The node whose agent answers on `handle`, or SIZE_MAX.
     size_t NodeOfHandle(QOF_ConnHandle handle) const;
     // The node with this OS-node identifier, or SIZE_MAX.
     size_t NodeOfId(uint32_t osNodeId) const;
-    // For every location index available now, the node that announced it last.
-    std::map<uint32_t, size_t> Announcers() const;
+    // The node a location's OsInst places it on (its low 24 bits are the identifier), or SIZE_MAX.
+    size_t NodeOfOsInst(uint32_t osInst) const { return NodeOfId(osInst & 0xFFFFFFu); }
+    // Notes a location-status report: the service available under `index`, or not available (none).
+    void Announce(size_t node, const std::string &service, std::optional<uint32_t> index);
+    // The node that announced a location index last among those that announce it now, or SIZE_MAX.
+    size_t AnnouncerOf(uint32_t index) const;
+    // The index a node announces for a service now, if any. A location's service bears its name.
+    std::optional<uint32_t> AnnouncedIndex(size_t node, const std::string &service) const;
+    // What `node` should hold changed at `t`; SIZE_MAX names no node (only the run's time moves).
+    void ExpectedChanged(size_t node, Ms t);
+    void ExpectedChangedEverywhere(Ms t);
 
     std::map<QOF_ConnHandle, size_t> byHandle;
     std::map<uint32_t, size_t> byId;

@@ -1,4 +1,5 @@
-// Checked reading of YAML values for the scenario parser: every failure names file, line and column.
+// Checked reading of YAML values for the scenario parser: every failure names file, line and column, what
+// was found and what is expected.
 #ifndef ZELM_SIM_YAML_READ_H
 #define ZELM_SIM_YAML_READ_H
 
@@ -24,6 +25,8 @@ public:
     // Checks that `node` is a map whose keys are all in `allowed` and appear once.
     void ExpectMap(const YAML::Node &node, const char *what) const;
     void CheckKeys(const YAML::Node &map, const std::vector<const char *> &allowed, const char *what) const;
+    // Checks that `node` is a list; `what` names it ("timeline").
+    void ExpectList(const YAML::Node &node, const char *what, const char *of) const;
     // The value of a key that must be present.
     YAML::Node Required(const YAML::Node &map, const char *key, const char *what) const;
 
@@ -33,12 +36,18 @@ public:
     uint32_t Word32(const YAML::Node &node, const char *what) const;
     bool Bool(const YAML::Node &node, const char *what) const;
     std::string Text(const YAML::Node &node, const char *what) const;
+    // A text of 1 to `max` characters.
+    std::string Name(const YAML::Node &node, size_t max, const char *what) const;
     Ms Duration(const YAML::Node &node, const char *what) const;
 
 private:
+    void CheckTag(const YAML::Node &node) const;
+
     std::string file_;
 };
 
+// What a node holds, for messages: 'text' (cut to a readable length), a list, a map, nothing.
+std::string Describe(const YAML::Node &node);
 // The closest of `candidates` to `word`, when close enough to be a likely typo; empty otherwise.
 std::string Suggest(const std::string &word, const std::vector<const char *> &candidates);
 

@@ -1,0 +1,109 @@
+// zelm-sim in-process: a scenario run through its programming interface gives the report and each node's
+// history; the pieces that read user input keep to their rules for any input.
+#include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+#include "printable.h"
+#include "runner.h"
+#include "scenario.h"
+
+namespace {
+
+using zsim::RequestOutcome;
+
+const zsim::Span *SpanAt(const std::vector<zsim::Span> &spans, zsim::Ms t)
+{
+    const auto it = std::find_if(spans.begin(), spans.end(), [t](const zsim::Span &s) { return s.from <= t && (!s.to || t < *s.to); });
+    return it == spans.end() ? nullptr : &*it;
+}
+
+TEST(SimModelTest, RunGivesTheReportAndEachNodesHistory)
+{
+    const zsim::Scenario sc = zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>");
+    zsim::RunOptions options;
+    options.history = true;
+    const zsim::RunResult run = zsim::RunScenario(sc, options);
+    EXPECT_EQ(run.leftBlocks, 0u);
+    EXPECT_EQ(run.report.end.reason, zsim::EndReason::Settled);
+    ASSERT_EQ(run.history.nodes.size(), 3u);
+
+    // n2's agent is down from 2 s to 12 s: every request meanwhile is refused, the library flags the node,
+    // and the smooth timers' ticks republish until a request succeeds after the agent is back.
+    const zsim::NodeHistory &n2 = run.history.nodes[1];
+    ASSERT_EQ(n2.agentDown.size(), 1u);
+    EXPECT_EQ(n2.agentDown[0].from, 2000u);
+    EXPECT_EQ(n2.agentDown[0].to, 12000u);
+    size_t refused = 0;
+    size_t byTick = 0;
+    for (const zsim::RequestRecord &r : n2.requests) {
+        const bool down = SpanAt(n2.agentDown, r.at) != nullptr;
+        EXPECT_EQ(r.outcome == RequestOutcome::Refused, down) << "call " << r.callId << " at " << r.at;
+        EXPECT_TRUE(r.outcome == RequestOutcome::Refused || r.outcome == RequestOutcome::Applied);
+        EXPECT_EQ(r.timer.empty(), r.event != SIZE_MAX) << "a request follows from an event or from a tick";
+        refused += down ? 1 : 0;
+        byTick += r.timer.empty() ? 0 : 1;
+        if (down) {
+            EXPECT_TRUE(std::any_of(n2.faults.begin(), n2.faults.end(), [&r](const zsim::FaultSpan &f) {
+                return f.component == r.component && f.span.from <= r.at && f.span.to.value_or(UINT64_MAX) > r.at;
+            })) << "the library flags the peer of refused call " << r.callId;
+        }
+    }
+    EXPECT_EQ(refused, 4u);
+    EXPECT_GE(byTick, 2u);
+    for (const zsim::FaultSpan &f : n2.faults) {
+        EXPECT_GE(f.span.from, 2000u);
+        EXPECT_LE(f.span.to.value_or(UINT64_MAX), 13001u);
+    }
+    EXPECT_FALSE(n2.faults.empty());
+    EXPECT_EQ(run.report.agents[1].convergedAt, 13001u);
+
+    for (const zsim::NodeHistory &n : run.history.nodes) {
+        ASSERT_EQ(n.linkUp.size(), 1u);
+        EXPECT_EQ(n.linkUp[0].from, 0u);
+        EXPECT_FALSE(n.linkUp[0].to);
+    }
+    EXPECT_TRUE(run.history.nodes[0].faults.empty());
+    EXPECT_FALSE(run.report.agents[2].convergedAt) << "n3 keeps the components left at index 6";
+}
+
+TEST(SimModelTest, TimesReadAsWholeMillisecondsUpToADay)
+{
+    const std::pair<const char *, zsim::TimeValue> cases[] = {
+        {"1500", {1500, zsim::TimeError::None}},      {"1.001s", {1001, zsim::TimeError::None}},
+        {"0.1s", {100, zsim::TimeError::None}},       {".5m", {30000, zsim::TimeError::None}},
+        {"24h", {86400000, zsim::TimeError::None}},   {"1440min", {86400000, zsim::TimeError::None}},
+        {"24.001h", {0, zsim::TimeError::TooLarge}},  {"99999999999999999999h", {0, zsim::TimeError::TooLarge}},
+        {"1.5ms", {0, zsim::TimeError::NotWhole}},    {"0.0000001s", {0, zsim::TimeError::NotWhole}},
+        {"5 s", {0, zsim::TimeError::Malformed}},     {"1e3", {0, zsim::TimeError::Malformed}},
+        {"-1s", {0, zsim::TimeError::Malformed}},     {"1.2.3s", {0, zsim::TimeError::Malformed}},
+        {"", {0, zsim::TimeError::Malformed}},        {"s", {0, zsim::TimeError::Malformed}},
+    };
+    for (const auto &[text, want] : cases) {
+        const zsim::TimeValue got = zsim::ReadTime(text);
+        EXPECT_EQ(got.error, want.error) << text;
+        EXPECT_EQ(got.ms, want.ms) << text;
+    }
+}
+
+RC_GTEST_PROP(SimModelTest, PrintableTextIsValidUtf8WithoutControlCharacters, (const std::string &raw))
+{
+    const std::string shown = zsim::Printable(raw);
+    RC_ASSERT(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }));
+    // The strict writer throws on anything that is not UTF-8.
+    RC_ASSERT(!nlohmann::json(shown).dump().empty());
+    const std::string quoted = zsim::Quoted(raw);
+    RC_ASSERT(!nlohmann::json(quoted).dump().empty());
+    RC_ASSERT(quoted.size() <= 4 * 40 + 40);
+}
+
+RC_GTEST_PROP(SimModelTest, PrintableKeepsWhatIsAlreadyPrintable, ())
+{
+    const std::string text = *rc::gen::container<std::string>(rc::gen::inRange<char>(0x20, 0x7F));
+    RC_ASSERT(zsim::Printable(text) == text);
+}
+
+}  // namespace

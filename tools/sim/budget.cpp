@@ -1,0 +1,86 @@
+// The memory estimate of a run. The costs are peak resident bytes measured with the release build on
+// generated clusters of several sizes (docs/performance.md): the library's records, the agents' copies,
+// the simulator's configuration, events and history of each record, together.
+#include "budget.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "scenario.h"
+
+namespace zsim {
+
+namespace {
+
+constexpr double kBaseBytes = 8e6;
+constexpr double kNodeBytes = 1300;
+constexpr double kLocationBytes = 2850;
+constexpr double kComponentBytes = 2000;
+constexpr double kTypeBytes = 700;
+constexpr double kGroupBytes = 500;
+constexpr double kEventBytes = 300;
+// A request's entries are copied while it is in flight; the agents decode at most 65536 of them.
+constexpr double kRequestEntryBytes = 1200;
+constexpr double kMaxRequestEntries = 65536;
+// The YAML parser keeps about this much per node of the document, and a node takes at least one of ",:-[{".
+constexpr double kYamlNodeBytes = 600;
+constexpr double kTextCopies = 2;
+
+std::string Count(double n, const char *one, const char *many)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.0f %s", n, n == 1 ? one : many);
+    return buf;
+}
+
+}  // namespace
+
+double RunBytes(const ScenarioSize &s)
+{
+    const double largestRequest = std::min(std::max(s.locations, s.components), kMaxRequestEntries);
+    return kBaseBytes + s.nodes * kNodeBytes + s.locations * kLocationBytes + s.components * kComponentBytes +
+           s.types * kTypeBytes + s.groups * kGroupBytes + s.events * kEventBytes + largestRequest * kRequestEntryBytes;
+}
+
+double ReadBytes(std::string_view text)
+{
+    double separators = 1;
+    for (const char c : text) {
+        separators += c == ',' || c == ':' || c == '-' || c == '[' || c == '{' ? 1 : 0;
+    }
+    return kBaseBytes + static_cast<double>(text.size()) * kTextCopies + separators * kYamlNodeBytes;
+}
+
+uint64_t MaxTextBytes(uint64_t limitBytes) { return limitBytes / 16; }
+
+std::string OverBudget(const std::string &what, double bytes, uint64_t limitBytes)
+{
+    // Enough to run it, with a tenth to spare, in whole gigabytes.
+    char raise[32];
+    std::snprintf(raise, sizeof raise, "%.0fG", std::ceil(bytes * 1.1 / (1 << 30)));
+    return what + " needs about " + FormatBytes(static_cast<uint64_t>(std::min(bytes, 1e18))) +
+           " of memory, more than the limit of " + FormatBytes(limitBytes) + "; raise the limit with --memory-limit " + raise;
+}
+
+std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)
+{
+    size_.nodes += more.nodes;
+    size_.locations += more.locations;
+    size_.components += more.components;
+    size_.types += more.types;
+    size_.groups += more.groups;
+    size_.events += more.events;
+    const double bytes = RunBytes(size_);
+    if (bytes <= static_cast<double>(limit_)) {
+        return std::nullopt;
+    }
+    return OverBudget("this scenario (" + Count(size_.nodes, "node", "nodes") + ", " +
+                          Count(size_.locations, "location", "locations") + ", " +
+                          Count(size_.components, "component", "components") + ", " +
+                          Count(size_.types, "component type", "component types") + ", " +
+                          Count(size_.events, "event", "events") + " so far)",
+                      bytes, limit_);
+}
+
+}  // namespace zsim
