@@ -5,6 +5,7 @@
 #   scripts/fuzz.sh                     long run: 10 million executions or one hour, whichever ends first
 #   scripts/fuzz.sh --time 600 --runs 0 long run with other limits (0: no limit on executions)
 #   scripts/fuzz.sh --seeds             rewrites fuzz/corpus from the seed writer
+#   scripts/fuzz.sh --scenario [...]    long run over zelm-sim's scenario reader instead (seeded with examples/)
 #   scripts/fuzz.sh -B /tmp/fuzz ...    another build folder (default build/fuzz)
 #
 # The long run keeps its corpus in <build>/corpus (started from fuzz/corpus and
@@ -17,22 +18,24 @@ cd "$(dirname "$0")/.."
 
 build=build/fuzz
 mode=long
+scenario=0
 max_time=3600
 max_runs=10000000
 while [ $# -gt 0 ]; do
   case "$1" in
     --ci) mode=ci; shift ;;
+    --scenario) scenario=1; shift ;;
     --seeds) mode=seeds; shift ;;
     --time) max_time="$2"; shift 2 ;;
     --runs) max_runs="$2"; shift 2 ;;
     -B) build="$2"; shift 2 ;;
-    *) echo "usage: scripts/fuzz.sh [--ci | --seeds] [--time s] [--runs n] [-B build-folder]" >&2; exit 2 ;;
+    *) echo "usage: scripts/fuzz.sh [--ci | --seeds | --scenario] [--time s] [--runs n] [-B build-folder]" >&2; exit 2 ;;
   esac
 done
 
 scripts/deps.sh clang libclang-rt-14-dev
 cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" -j2 --target zelm_entries_fuzz zelm_fuzz_seeds >&2
+cmake --build "$build" -j2 --target zelm_entries_fuzz zelm_fuzz_seeds zelm_sim_scenario_fuzz >&2
 
 fuzzer="$build/fuzz/zelm_entries_fuzz"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
@@ -53,8 +56,25 @@ case "$mode" in
     mkdir -p "$run_corpus"
     cp fuzz/corpus/* "$run_corpus/"
     "$fuzzer" "${flags[@]}" -max_total_time=60 -artifact_prefix="$build/artifacts/" "$run_corpus"
+    # zelm-sim's scenario reader, from the examples.
+    rm -rf "$run_corpus-scenario"
+    mkdir -p "$run_corpus-scenario"
+    cp examples/*.yaml "$run_corpus-scenario/"
+    "$build/fuzz/zelm_sim_scenario_fuzz" "${flags[@]}" -max_total_time=60 -artifact_prefix="$build/artifacts/scenario-" \
+      "$run_corpus-scenario"
     ;;
   long)
+    if [ "$scenario" = 1 ]; then
+      fuzzer="$build/fuzz/zelm_sim_scenario_fuzz"
+      mkdir -p "$build/corpus-scenario"
+      cp -n examples/*.yaml "$build/corpus-scenario/" 2>/dev/null || true
+      runs_flag=()
+      if [ "$max_runs" -gt 0 ]; then runs_flag=(-runs="$max_runs"); fi
+      "$fuzzer" "${flags[@]}" -max_total_time="$max_time" "${runs_flag[@]}" -artifact_prefix="$build/artifacts/scenario-" \
+        "$build/corpus-scenario" 2>"$build/fuzz-scenario.log" || { tail -n 60 "$build/fuzz-scenario.log" >&2; exit 1; }
+      grep -E '^(Done|stat::)' "$build/fuzz-scenario.log" >&2
+      exit 0
+    fi
     mkdir -p "$build/corpus"
     cp -n fuzz/corpus/* "$build/corpus/" 2>/dev/null || true
     echo "command: $fuzzer ${flags[*]} -max_total_time=$max_time -runs=$max_runs $build/corpus" >"$build/fuzz.log"

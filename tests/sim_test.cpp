@@ -416,7 +416,7 @@ const BadScenario kBadScenarios[] = {
     {"BooleanSpelledYes", kEventAt0 + "link: {node: n1, up: yes}}\n", ":3:34"},
     {"ExplicitTag", "nodes: [{name: n1, slot: !!str 5}]\ntimeline: []\n", ":1:26"},
     {"MergeKey", "nodes:\n  - &n {name: n1}\n  - {<<: *n, slot: 2}\ntimeline: []\n", ":3:6"},
-    {"TwoDocuments", kNode + "timeline: []\n---\nnodes: []\n", ":4:1"},
+    {"TwoDocuments", kNode + "timeline: []\n---\nnodes: []\n", ":3:1"},
     {"TabIndent", "nodes:\n\t- {name: n1}\ntimeline: []\n", ":2:1"},
     {"BrokenYaml", "nodes: [{name: n1}\ntimeline: []\n", ":2:1"},
     {"DeepNesting", kNode + "timeline: " + std::string(3000, '['), ":2:1"},

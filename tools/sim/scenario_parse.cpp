@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <map>
 
-#include <yaml-cpp/depthguard.h>
-
 #include "printable.h"
 
 namespace zsim {
@@ -15,25 +13,6 @@ namespace {
 const std::vector<const char *> kEventKinds = {"config", "link", "locationStatus", "agent", "haRole", "library"};
 constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 constexpr size_t kMaxScenarioNameLength = 100;
-
-// Where a line of `text` indents with a tab (which YAML does not allow), if it does.
-std::optional<Mark> TabIndent(const std::string &text, int line)
-{
-    size_t begin = 0;
-    for (int i = 0; i < line && begin != std::string::npos; ++i) {
-        begin = text.find('\n', begin);
-        begin = begin == std::string::npos ? begin : begin + 1;
-    }
-    if (begin == std::string::npos) {
-        return std::nullopt;
-    }
-    for (size_t i = begin; i < text.size() && (text[i] == ' ' || text[i] == '\t'); ++i) {
-        if (text[i] == '\t') {
-            return Mark{line + 1, static_cast<int>(i - begin) + 1};
-        }
-    }
-    return std::nullopt;
-}
 
 class ScenarioParser {
 public:
@@ -74,27 +53,7 @@ YAML::Node ScenarioParser::Document(const std::string &text)
     if (text.size() > MaxTextBytes(limits_.memoryBytes) || bytes > static_cast<double>(limits_.memoryBytes)) {
         r_.Fail(Mark{}, OverBudget("reading this scenario (" + FormatBytes(text.size()) + ")", bytes, limits_.memoryBytes));
     }
-    std::vector<YAML::Node> docs;
-    try {
-        docs = YAML::LoadAll(text);
-    } catch (const YAML::DeepRecursion &e) {
-        r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1},
-                "the document nests " + std::to_string(e.depth()) + " levels deep; a scenario needs a few");
-    } catch (const YAML::ParserException &e) {
-        for (const int line : {e.mark.line, e.mark.line - 1}) {
-            if (const std::optional<Mark> tab = line >= 0 ? TabIndent(text, line) : std::nullopt) {
-                r_.Fail(*tab, "a tab indents this line; YAML indents with spaces only");
-            }
-        }
-        r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1}, e.msg);
-    }
-    if (docs.size() > 1) {
-        r_.Fail(docs[1], "a scenario file holds one YAML document; a second one starts here");
-    }
-    if (docs.empty() || docs[0].IsNull()) {
-        r_.Fail(Mark{}, "the scenario is empty: give at least 'nodes' (or 'generate') and 'timeline'");
-    }
-    return docs[0];
+    return LoadDocument(r_, text);
 }
 
 Scenario ScenarioParser::Parse(const std::string &text)

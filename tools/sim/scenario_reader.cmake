@@ -11,6 +11,7 @@ add_library(zelm_sim_scenario STATIC
   ${CMAKE_CURRENT_LIST_DIR}/scenario_generate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scenario_load.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scenario_parse.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/yaml_document.cpp
   ${CMAKE_CURRENT_LIST_DIR}/yaml_read.cpp)
 target_include_directories(zelm_sim_scenario PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(zelm_sim_scenario PUBLIC yaml-cpp)

@@ -46,6 +46,8 @@ private:
     std::string file_;
 };
 
+// The one YAML document of `text`; fails (ScenarioError) on malformed YAML, a second document or an empty one.
+YAML::Node LoadDocument(const YamlReader &r, const std::string &text);
 // What a node holds, for messages: 'text' (cut to a readable length), a list, a map, nothing.
 std::string Describe(const YAML::Node &node);
 // The closest of `candidates` to `word`, when close enough to be a likely typo; empty otherwise.
