@@ -321,10 +321,10 @@ TEST_F(SimTest, ValidateReadsTheScenarioAndRunsNothing)
     const fs::path json = dir_ / "r.json";
     EXPECT_EQ(Run("--validate --json " + Quote(json) + " examples/large.yaml").code, 0);
     EXPECT_FALSE(fs::exists(json));
-    // Ten million components are refused by default, with the way to allow them.
-    const fs::path big = Write("big.yaml", "generate: {nodes: 100, locationsPerNode: 1000, componentTypes: 1, "
-                                           "componentsPerLocation: 100}\n");
-    const Result refused = Run("--validate " + Quote(big));
+    // A scenario beyond the memory limit is refused, with the way to allow it.
+    const fs::path big = Write("big.yaml", "generate: {nodes: 10, locationsPerNode: 100, componentTypes: 1, "
+                                           "componentsPerLocation: 20}\n");
+    const Result refused = Run("--validate --memory-limit 32M " + Quote(big));
     EXPECT_EQ(refused.code, 2);
     const size_t at = refused.err.find("--memory-limit ");
     ASSERT_NE(at, std::string::npos) << refused.err;
@@ -419,6 +419,7 @@ const BadScenario kBadScenarios[] = {
     {"TwoDocuments", kNode + "timeline: []\n---\nnodes: []\n", ":3:1"},
     {"TabIndent", "nodes:\n\t- {name: n1}\ntimeline: []\n", ":2:1"},
     {"BrokenYaml", "nodes: [{name: n1}\ntimeline: []\n", ":2:1"},
+    {"LoneComma", ",\n" + kNode, ":1:1"},
     {"DeepNesting", kNode + "timeline: " + std::string(3000, '['), ":2:1"},
     {"Empty", "", ""},
     {"NodeNameOf100000Characters", "nodes: [{name: " + std::string(100000, 'x') + "}]\ntimeline: []\n", ":1:16"},

@@ -4,12 +4,12 @@
 // --expect-converged when drift remains; 2 for unusable input: a scenario, an option or an output.
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -93,20 +93,22 @@ int Validate(const Options &o, const zsim::Scenario &sc)
     return kExitOk;
 }
 
-int Run(const Options &o)
+std::optional<zsim::Ms> Until(const Options &o)
 {
-    const zsim::Scenario sc = Load(o);
-    if (o.validate) {
-        return Validate(o, sc);
+    if (o.until.empty()) {
+        return std::nullopt;
     }
-    zsim::RunOptions run;
-    if (!o.until.empty()) {
-        const zsim::TimeValue t = zsim::ReadTime(o.until);
-        if (t.error != zsim::TimeError::None) {
-            throw zsim::UsageError(zsim::TimeProblem("--until", o.until, t.error));
-        }
-        run.until = t.ms;
+    const zsim::TimeValue t = zsim::ReadTime(o.until);
+    if (t.error != zsim::TimeError::None) {
+        throw zsim::UsageError(zsim::TimeProblem("--until", o.until, t.error));
     }
+    return t.ms;
+}
+
+// The outputs asked for, checked against each other and the scenario, and opened; the log and the trace
+// go into `run`.
+std::vector<std::unique_ptr<zsim::OutputFile>> OpenOutputs(const Options &o, bool text, zsim::RunOptions &run)
+{
     std::vector<zsim::OutputSpec> specs;
     for (const zsim::OutputSpec &s : {zsim::OutputSpec{"--json", "JSON report", o.json}, zsim::OutputSpec{"--log", "log", o.log},
                                       zsim::OutputSpec{"--trace", "trace", o.trace}}) {
@@ -114,8 +116,6 @@ int Run(const Options &o)
             specs.push_back(s);
         }
     }
-    // The text report goes to standard output unless another output takes it.
-    const bool text = !o.quiet && std::none_of(specs.begin(), specs.end(), [](const auto &s) { return s.path == "-"; });
     zsim::CheckOutputs(specs, o.scenario, text);
     std::vector<std::unique_ptr<zsim::OutputFile>> files;
     for (const zsim::OutputSpec &s : specs) {
@@ -126,28 +126,48 @@ int Run(const Options &o)
             run.trace = files.back()->get();
         }
     }
-    zsim::Progress progress(stderr);
-    if (!o.quiet) {
-        run.progress = [&progress](const zsim::SimState &s, zsim::Ms now) { progress.Update(s, now); };
-    }
+    return files;
+}
 
-    const zsim::RunResult result = zsim::RunScenario(sc, run);
-    progress.Finish();
+// Writes the reports and closes every output; what was lost, one line each.
+std::string WriteReports(const zsim::Report &report, bool text, std::vector<std::unique_ptr<zsim::OutputFile>> &files)
+{
     if (text) {
-        zsim::WriteText(result.report, stdout, isatty(fileno(stdout)) != 0 && std::getenv("NO_COLOR") == nullptr);
+        zsim::WriteText(report, stdout, isatty(fileno(stdout)) != 0 && std::getenv("NO_COLOR") == nullptr);
     }
     std::string lost;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        if (specs[i].option == "--json") {
-            files[i]->Write(zsim::ToJson(result.report));
+    for (const auto &f : files) {
+        if (f->Spec().option == "--json") {
+            f->Write(zsim::ToJson(report));
         }
-        if (const auto err = files[i]->Close()) {
+        if (const auto err = f->Close()) {
             lost += "zelm-sim: " + *err + "\n";
         }
     }
     if (const auto err = zsim::FlushStdout("text report")) {
         lost += "zelm-sim: " + *err + "\n";
     }
+    return lost;
+}
+
+int Run(const Options &o)
+{
+    const zsim::Scenario sc = Load(o);
+    if (o.validate) {
+        return Validate(o, sc);
+    }
+    zsim::RunOptions run;
+    run.until = Until(o);
+    // The text report goes to standard output unless another output takes it.
+    const bool text = !o.quiet && o.json != "-" && o.log != "-" && o.trace != "-";
+    std::vector<std::unique_ptr<zsim::OutputFile>> files = OpenOutputs(o, text, run);
+    zsim::Progress progress(stderr);
+    if (!o.quiet) {
+        run.progress = [&progress](const zsim::SimState &s, zsim::Ms now) { progress.Update(s, now); };
+    }
+    const zsim::RunResult result = zsim::RunScenario(sc, run);
+    progress.Finish();
+    const std::string lost = WriteReports(result.report, text, files);
     if (result.leftBlocks != 0) {
         std::fprintf(stderr, "zelm-sim: warning: %zu host blocks still allocated after the library stopped\n",
                      result.leftBlocks);

@@ -36,6 +36,7 @@ public:
     OutputFile &operator=(const OutputFile &) = delete;
 
     FILE *get() const { return file_; }
+    const OutputSpec &Spec() const { return spec_; }
     void Write(const std::string &text);
     // Flushes and closes; the message to report when anything written was lost.
     std::optional<std::string> Close();

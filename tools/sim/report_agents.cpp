@@ -113,7 +113,7 @@ void Holdings(const Painter &p, const AgentReport &a)
 void WriteAgents(const Painter &p, const Report &r)
 {
     p.Line(p.Bold("AGENTS") + "  LINK and AGENT as the cluster has them; LIBRARY: the library's record of the node and its");
-    p.Line("        fault flag; CHANGED: the agent's holdings last changed; CONVERGED: since when it holds what it should");
+    p.Line("        fault flag; CHANGED: its holdings last changed; CONVERGED: since when it holds what it should.");
     if (r.fullHoldings) {
         p.Line("        Each entry an agent holds is followed by the library's publication state of it.");
     }

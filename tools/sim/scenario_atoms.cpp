@@ -49,6 +49,37 @@ void Store32(CfgRecord &rec, size_t offset, uint32_t v)
     std::memcpy(reinterpret_cast<unsigned char *>(&rec) + offset, &v, sizeof v);
 }
 
+// Reads one field's value into its place in the record.
+void StoreField(const YamlReader &r, const YAML::Node &v, const FieldDesc &f, const std::vector<NodeDecl> &nodes,
+                CfgRecord &rec)
+{
+    switch (f.kind) {
+    case FieldKind::U32:
+        Store32(rec, f.offset, r.U32(v, f.name));
+        return;
+    case FieldKind::I32:
+        Store32(rec, f.offset, r.Word32(v, f.name));
+        return;
+    case FieldKind::OsInst:
+        // A node's name stands for its identifier.
+        if (v.IsScalar() && !v.Scalar().empty() && !std::isdigit(static_cast<unsigned char>(v.Scalar()[0]))) {
+            Store32(rec, f.offset, nodes[FindNode(r, v, nodes)].osNodeId);
+        } else {
+            Store32(rec, f.offset, r.U32(v, f.name));
+        }
+        return;
+    case FieldKind::Text: {
+        const std::string text = r.Text(v, f.name);
+        if (text.size() >= f.size) {
+            r.Fail(v, std::string(f.name) + " " + Quoted(text) + " is too long: its field holds at most " +
+                          std::to_string(f.size - 1) + " characters");
+        }
+        std::memcpy(reinterpret_cast<unsigned char *>(&rec) + f.offset, text.data(), text.size());
+        return;
+    }
+    }
+}
+
 }  // namespace
 
 Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes, uint16_t defaultSeq)
@@ -86,32 +117,7 @@ Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<No
             }
             continue;
         }
-        switch (f.kind) {
-        case FieldKind::U32:
-            Store32(atom.rec, f.offset, r.U32(v, f.name));
-            break;
-        case FieldKind::I32:
-            Store32(atom.rec, f.offset, r.Word32(v, f.name));
-            break;
-        case FieldKind::OsInst: {
-            if (v.IsScalar() && !v.Scalar().empty() && !std::isdigit(static_cast<unsigned char>(v.Scalar()[0]))) {
-                const size_t n = FindNode(r, v, nodes);
-                Store32(atom.rec, f.offset, nodes[n].osNodeId);
-            } else {
-                Store32(atom.rec, f.offset, r.U32(v, f.name));
-            }
-            break;
-        }
-        case FieldKind::Text: {
-            const std::string text = r.Text(v, f.name);
-            if (text.size() >= f.size) {
-                r.Fail(v, std::string(f.name) + " " + Quoted(text) + " is too long: its field holds at most " +
-                              std::to_string(f.size - 1) + " characters");
-            }
-            std::memcpy(reinterpret_cast<unsigned char *>(&atom.rec) + f.offset, text.data(), text.size());
-            break;
-        }
-        }
+        StoreField(r, v, f, nodes, atom.rec);
     }
     return atom;
 }
