@@ -422,6 +422,7 @@ const BadScenario kBadScenarios[] = {
     {"LoneComma", ",\n" + kNode, ":1:1"},
     {"DeepNesting", kNode + "timeline: " + std::string(3000, '['), ":2:1"},
     {"Empty", "", ""},
+    {"NodeNameWithAControlCharacter", "nodes: [{name: \"a\\tb\"}]\ntimeline: []\n", ":1:16"},
     {"NodeNameOf100000Characters", "nodes: [{name: " + std::string(100000, 'x') + "}]\ntimeline: []\n", ":1:16"},
     {"ServiceNameTheLibraryRefuses", kEventAt0 + "locationStatus: {node: n1, service: " + std::string(64, 's') + ", index: 1}}\n",
      ":3:49"},

@@ -276,11 +276,7 @@ void ScenarioParser::ParseLocationStatus(const YAML::Node &value, Event &ev)
     r_.CheckKeys(value, {"node", "service", "index", "available"}, "a locationStatus event");
     ev.kind = EventKind::LocationStatus;
     ev.node = FindNode(r_, r_.Required(value, "node", "a locationStatus event"), sc_.nodes);
-    const YAML::Node service = r_.Required(value, "service", "a locationStatus event");
-    ev.service = r_.Text(service, "service");
-    if (ev.service.size() > kMaxNameLength) {
-        r_.Fail(service, "service " + Quoted(ev.service) + " is too long: the library takes service names of at most 63 characters");
-    }
+    ev.service = r_.Name(r_.Required(value, "service", "a locationStatus event"), kMaxNameLength, "service");
     ev.up = value["available"] ? r_.Bool(value["available"], "available") : true;
     const YAML::Node index = value["index"];
     if (!index) {

@@ -237,6 +237,9 @@ std::string YamlReader::Name(const YAML::Node &node, size_t max, const char *wha
     if (text.size() > max) {
         Fail(node, std::string(what) + " " + Quoted(text) + " is too long: at most " + std::to_string(max) + " characters");
     }
+    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+        Fail(node, std::string(what) + " " + Quoted(text) + " holds a control character");
+    }
     return text;
 }
 

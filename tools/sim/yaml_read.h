@@ -36,7 +36,7 @@ public:
     uint32_t Word32(const YAML::Node &node, const char *what) const;
     bool Bool(const YAML::Node &node, const char *what) const;
     std::string Text(const YAML::Node &node, const char *what) const;
-    // A text of 1 to `max` characters.
+    // A text of 1 to `max` characters, none of them a control character.
     std::string Name(const YAML::Node &node, size_t max, const char *what) const;
     Ms Duration(const YAML::Node &node, const char *what) const;
 
