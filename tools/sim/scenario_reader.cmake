@@ -1,5 +1,6 @@
 # The scenario reader on its own (YAML text in, a scenario or an error out): the simulator is built on it,
 # and the fuzz target over it builds it without the rest of the simulator.
+include_guard(GLOBAL)
 find_package(yaml-cpp REQUIRED)
 add_library(zelm_sim_scenario STATIC
   ${CMAKE_CURRENT_LIST_DIR}/budget.cpp
