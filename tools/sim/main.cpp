@@ -110,16 +110,16 @@ std::optional<zsim::Ms> Until(const Options &o)
 // go into `run`.
 std::vector<std::unique_ptr<zsim::OutputFile>> OpenOutputs(const Options &o, bool text, zsim::RunOptions &run)
 {
-    std::vector<zsim::OutputSpec> specs;
-    for (const zsim::OutputSpec &s : {zsim::OutputSpec{"--json", "JSON report", o.json}, zsim::OutputSpec{"--log", "log", o.log},
-                                      zsim::OutputSpec{"--trace", "trace", o.trace}}) {
+    std::vector<zsim::OutputRequest> requests;
+    for (const zsim::OutputRequest &s : {zsim::OutputRequest{"--json", "JSON report", o.json}, zsim::OutputRequest{"--log", "log", o.log},
+                                      zsim::OutputRequest{"--trace", "trace", o.trace}}) {
         if (!s.path.empty()) {
-            specs.push_back(s);
+            requests.push_back(s);
         }
     }
-    zsim::CheckOutputs(specs, o.scenario, text);
+    zsim::CheckOutputs(requests, o.scenario, text);
     std::vector<std::unique_ptr<zsim::OutputFile>> files;
-    for (const zsim::OutputSpec &s : specs) {
+    for (const zsim::OutputRequest &s : requests) {
         files.push_back(std::make_unique<zsim::OutputFile>(s));
         if (s.option == "--log") {
             run.log = files.back()->get();
@@ -138,7 +138,7 @@ std::string WriteReports(const zsim::Report &report, bool text, std::vector<std:
     }
     std::string lost;
     for (const auto &f : files) {
-        if (f->Spec().option == "--json") {
+        if (f->Request().option == "--json") {
             f->Write(zsim::ToJson(report));
         }
         if (const auto err = f->Close()) {

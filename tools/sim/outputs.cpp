@@ -53,11 +53,11 @@ bool IsYamlName(const std::string &path)
     return ext == ".yaml" || ext == ".yml";
 }
 
-std::string Named(const OutputSpec &o) { return o.option + " " + o.path; }
+std::string Named(const OutputRequest &o) { return o.option + " " + o.path; }
 
 }  // namespace
 
-void CheckOutputs(const std::vector<OutputSpec> &outputs, const std::string &scenarioPath, bool textToStdout)
+void CheckOutputs(const std::vector<OutputRequest> &outputs, const std::string &scenarioPath, bool textToStdout)
 {
     const bool scenarioIsFile = !scenarioPath.empty() && scenarioPath != "-";
     const Target scenario = scenarioIsFile ? TargetOf(scenarioPath) : Target{};
@@ -67,7 +67,7 @@ void CheckOutputs(const std::vector<OutputSpec> &outputs, const std::string &sce
         out = {true, true, st.st_dev, st.st_ino, "standard output"};
     }
     for (size_t i = 0; i < outputs.size(); ++i) {
-        const OutputSpec &o = outputs[i];
+        const OutputRequest &o = outputs[i];
         if (o.path == "-") {
             for (size_t j = 0; j < i; ++j) {
                 if (outputs[j].path == "-") {
@@ -95,11 +95,11 @@ void CheckOutputs(const std::vector<OutputSpec> &outputs, const std::string &sce
     }
 }
 
-OutputFile::OutputFile(OutputSpec spec) : spec_(std::move(spec))
+OutputFile::OutputFile(OutputRequest request) : request_(std::move(request))
 {
-    file_ = spec_.path == "-" ? stdout : std::fopen(spec_.path.c_str(), "w");
+    file_ = request_.path == "-" ? stdout : std::fopen(request_.path.c_str(), "w");
     if (file_ == nullptr) {
-        throw UsageError(Named(spec_) + ": cannot write the " + spec_.what + ": " + std::strerror(errno));
+        throw UsageError(Named(request_) + ": cannot write the " + request_.what + ": " + std::strerror(errno));
     }
 }
 
@@ -128,7 +128,7 @@ std::optional<std::string> OutputFile::Close()
     if (!lost) {
         return std::nullopt;
     }
-    return Named(spec_) + ": the " + spec_.what + " could not be written" +
+    return Named(request_) + ": the " + request_.what + " could not be written" +
            (err != 0 ? std::string(": ") + std::strerror(err) : std::string());
 }
 

@@ -17,7 +17,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct OutputSpec {
+struct OutputRequest {
     std::string option;  // "--json"
     std::string what;    // "JSON report"
     std::string path;    // "-" is standard output
@@ -25,24 +25,24 @@ struct OutputSpec {
 
 // Refuses (UsageError) an output that is the scenario file, the file of another output, standard output's
 // file while the text report goes there, or an existing YAML file; and two outputs to standard output.
-void CheckOutputs(const std::vector<OutputSpec> &outputs, const std::string &scenarioPath, bool textToStdout);
+void CheckOutputs(const std::vector<OutputRequest> &outputs, const std::string &scenarioPath, bool textToStdout);
 
 class OutputFile {
 public:
     // Opens the file for writing (standard output for "-"); UsageError when it cannot be.
-    explicit OutputFile(OutputSpec spec);
+    explicit OutputFile(OutputRequest request);
     ~OutputFile();
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
     FILE *get() const { return file_; }
-    const OutputSpec &Spec() const { return spec_; }
+    const OutputRequest &Request() const { return request_; }
     void Write(const std::string &text);
     // Flushes and closes; the message to report when anything written was lost.
     std::optional<std::string> Close();
 
 private:
-    OutputSpec spec_;
+    OutputRequest request_;
     FILE *file_ = nullptr;
     int writeError_ = -1;  // errno of the first failed write; -1 while none failed
 };
