@@ -5,6 +5,7 @@
  */
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 
 extern "C" {
 
@@ -64,7 +65,8 @@ ZELM_API uint32_t ZELM_ComponentProc(const ZelmCompInstCfg *cfg, uint16_t opCode
 /*
  * Stores the record at its location (both made when missing) with state 0
  * and publishes it. 0xFFFFFFFF when the location or the component could not
- * be had; a location made by this call then stays, empty.
+ * be had, or the copy was refused: a location made by this call then stays,
+ * and a component already stored keeps its record and state.
  */
 ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmCompInstCfg *cfg)
 {
@@ -83,7 +85,7 @@ ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
                        ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
         return ZELM_ERR;
     }
-    if (memcpy_s(&component->cfg, sizeof(component->cfg), cfg, sizeof(*cfg)) != 0) {
+    if (ZelmCopyRecord(&component->cfg, *cfg) != ZELM_OK) {
         return ZELM_ERR;
     }
     component->state = ZELM_COMP_STATE_CFG;

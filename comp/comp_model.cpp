@@ -8,6 +8,7 @@
 
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 
 /* ---- layouts ------------------------------------------------------------------------ */
 
@@ -97,15 +98,13 @@ ZELM_API uint32_t ZELM_COMP_GetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, Ze
     if (node == nullptr) {
         return ZELM_ERR;
     }
-    if (memcpy_s(out, sizeof(*out), &node->cfg, sizeof(node->cfg)) != 0) {
-        return ZELM_ERR;
-    }
-    return ZELM_OK;
+    return ZelmCopyRecord(out, node->cfg);
 }
 
 /*
  * Stores `cfg` whole under `compType`, replacing an existing record.
- * 0xFFFFFFFF when no entry could be had; nothing is stored then.
+ * 0xFFFFFFFF when no entry could be had or the copy was refused; an existing
+ * record is then left as it was.
  */
 ZELM_API uint32_t ZELM_COMP_SetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, const ZelmCompNodeCfg *cfg)
 {
@@ -118,10 +117,7 @@ ZELM_API uint32_t ZELM_COMP_SetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, co
     if (node == nullptr) {
         return ZELM_ERR;
     }
-    if (memcpy_s(&node->cfg, sizeof(node->cfg), cfg, sizeof(*cfg)) != 0) {
-        return ZELM_ERR;
-    }
-    return ZELM_OK;
+    return ZelmCopyRecord(&node->cfg, *cfg);
 }
 
 /* Logs the switch, also to the value already held, and stores it. Cannot fail. */

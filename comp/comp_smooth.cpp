@@ -5,6 +5,7 @@
  */
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 
 static constexpr char kSmoothTimerName[] = "ZelmCompSmooth";
 static constexpr uint32_t kSmoothTimerMode = 1u;
@@ -86,7 +87,7 @@ ZELM_API void ZelmCompTrySmoothComponent(ZelmCompCb *cb, ZelmCompLocation *locat
                           component->cfg.compType);
             continue;
         }
-        if (memcpy_s(&comps[realNum], sizeof(comps[realNum]), &component->cfg, sizeof(component->cfg)) != 0) {
+        if (ZelmCopyRecord(&comps[realNum], component->cfg) != ZELM_OK) {
             continue;
         }
         ++realNum;
