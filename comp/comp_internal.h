@@ -9,8 +9,12 @@
 #include <cstdint>
 
 #include "containers/zel_set_keyed.h"
+#include "core/zelm_peer_fault.h"
 #include "platform/bounds.h"
 #include "zelm.h"
+
+/* The locations whose publishFault is set; one module per process, so one count. */
+extern ZelmFlaggedPeers g_zelmCompFlaggedLocations;
 
 /* The module's two trees; the component tree of a location is made by its init hook. */
 extern const ZelSetDesc g_zelmCompLocationDesc;

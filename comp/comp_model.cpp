@@ -150,9 +150,7 @@ ZELM_API void ZelmCompTryDestroyLocation(ZelmCompCb *cb, uint32_t locIndex)
         return;
     }
     // A flagged location takes its flag with it; the timer runs on until a success stops it.
-    if (location->publishFault != 0) {
-        --cb->publishFaultNum;
-    }
+    ZelmPeerFlagGone(&g_zelmCompFlaggedLocations, location);
     ZEL_SET_Delete(cb->locationTree, &locIndex, sizeof(locIndex));
     ZELM_LOG_INFO("zelm destroy location locIndex %u", locIndex);
 }

@@ -5,8 +5,7 @@
 static_assert(offsetof(ZelmCompCb, locationTree) == 0);
 static_assert(offsetof(ZelmCompCb, compNodeTree) == 8);
 static_assert(offsetof(ZelmCompCb, smoothTimer) == 16);
-static_assert(offsetof(ZelmCompCb, publishFaultNum) == 24);
-static_assert(sizeof(ZelmCompCb) == 32);
+static_assert(sizeof(ZelmCompCb) == 24);
 
 extern "C" {
 
@@ -24,6 +23,7 @@ ZELM_API void *ZELM_COMP_Init(void)
         return nullptr;
     }
     (void)memset_s(cb, sizeof(*cb), 0, sizeof(*cb));
+    g_zelmCompFlaggedLocations.num = 0;
 
     if (ZELM_LINK_SubLocationLink(ZelmCompSubLocationLink, cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. sub location link error.");

@@ -10,6 +10,8 @@
 
 static constexpr char kCompSubscribeMethod[] = "KorbCompSubscribe";
 
+ZelmFlaggedPeers g_zelmCompFlaggedLocations = {0u};
+
 extern "C" {
 
 /*
@@ -172,11 +174,7 @@ ZELM_API void ZelmCompPublishFaultAccess(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
-    if (location->publishFault == 0) {
-        ++cb->publishFaultNum;
-    }
-    location->publishFault = 1u;
-    (void)QOF_TimerStart(cb->smoothTimer);
+    ZelmPeerFaultAccess(&g_zelmCompFlaggedLocations, location, cb->smoothTimer);
 }
 
 /* Clears the location's flag; stops the smooth timer when no location is flagged any more. */
@@ -185,13 +183,7 @@ ZELM_API void ZelmCompPublishFaultSloved(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
-    if (location->publishFault != 0) {
-        --cb->publishFaultNum;
-    }
-    location->publishFault = 0u;
-    if (cb->publishFaultNum == 0) {
-        (void)QOF_TimerStop(cb->smoothTimer);
-    }
+    ZelmPeerFaultSolved(&g_zelmCompFlaggedLocations, cb->locationTree, location, cb->smoothTimer);
 }
 
 }  // extern "C"

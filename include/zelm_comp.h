@@ -30,7 +30,6 @@ typedef struct ZelmCompCb {
     ZelSet *locationTree;
     ZelSet *compNodeTree;
     QOF_Timer *smoothTimer;
-    uint32_t publishFaultNum; /* locations whose publishFault is set: clearing a flag need not walk them all */
 } ZelmCompCb;
 
 typedef struct ZelmCompLocation {

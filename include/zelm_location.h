@@ -32,7 +32,6 @@ typedef struct locationCb {
     ZelSet *logicGrpInstTree;
     ZelSet *osNodeTree;
     QOF_Timer *smoothTimer;
-    uint32_t publishFaultNum; /* OS nodes whose publishFault is set: clearing a flag need not walk them all */
 } locationCb;
 
 typedef struct locationInst {

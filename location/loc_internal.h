@@ -10,8 +10,12 @@
 #include <stdint.h>
 
 #include "containers/zel_set_keyed.h"
+#include "core/zelm_peer_fault.h"
 #include "platform/bounds.h"
 #include "zelm.h"
+
+/* The OS nodes whose publishFault is set; one module per process, so one count. */
+extern ZelmFlaggedPeers g_zelmLocFlaggedOsNodes;
 
 /* The key length of all three trees of the module. */
 inline constexpr uint32_t kZelmLocKeyLen = sizeof(uint32_t);

@@ -16,6 +16,8 @@ constexpr const char kLocSubscribeMethod[] = "KorbLocSubscribe";
 
 }  // namespace
 
+ZelmFlaggedPeers g_zelmLocFlaggedOsNodes = {0u};
+
 extern "C" {
 
 /*
@@ -164,23 +166,13 @@ ZELM_API void ZelmLocationPublishUpdationDone(locationCb *cb, ZelLocPublishReqMs
 /* Flags the OS node for republication and starts the smooth timer (also when it runs). */
 ZELM_API void ZelmLocationPublishFaultAccess(locationCb *cb, osNodeInst *osNode)
 {
-    if (osNode->publishFault == 0) {
-        ++cb->publishFaultNum;
-    }
-    osNode->publishFault = 1u;
-    (void)QOF_TimerStart(cb->smoothTimer);
+    ZelmPeerFaultAccess(&g_zelmLocFlaggedOsNodes, osNode, cb->smoothTimer);
 }
 
 /* Clears the OS node's flag; stops the smooth timer when no OS node is left flagged. */
 ZELM_API void ZelmLocationPublishFaultSloved(locationCb *cb, osNodeInst *osNode)
 {
-    if (osNode->publishFault != 0) {
-        --cb->publishFaultNum;
-    }
-    osNode->publishFault = 0u;
-    if (cb->publishFaultNum == 0) {
-        (void)QOF_TimerStop(cb->smoothTimer);
-    }
+    ZelmPeerFaultSolved(&g_zelmLocFlaggedOsNodes, cb->osNodeTree, osNode, cb->smoothTimer);
 }
 
 }  // extern "C"

@@ -17,8 +17,7 @@ static_assert(offsetof(locationCb, locationInstTree) == 0);
 static_assert(offsetof(locationCb, logicGrpInstTree) == 8);
 static_assert(offsetof(locationCb, osNodeTree) == 16);
 static_assert(offsetof(locationCb, smoothTimer) == 24);
-static_assert(offsetof(locationCb, publishFaultNum) == 32);
-static_assert(sizeof(locationCb) == 40);
+static_assert(sizeof(locationCb) == 32);
 
 namespace {
 
@@ -123,8 +122,8 @@ ZELM_API void ZelmLocTryDestroyOsnode(locationCb *cb, uint32_t osNodeId)
 {
     // A flagged node takes its flag with it; the timer runs on until a success stops it.
     const osNodeInst *osNode = ZelmLocTryFindOsNode(cb, osNodeId);
-    if (osNode != nullptr && osNode->publishFault != 0) {
-        --cb->publishFaultNum;
+    if (osNode != nullptr) {
+        ZelmPeerFlagGone(&g_zelmLocFlaggedOsNodes, osNode);
     }
     DestroyRecord(cb->osNodeTree, osNodeId);
 }

@@ -122,4 +122,91 @@ TEST_F(PublishedRecordsTest, RefusedUpdateLeavesTheStoredRecordInItsPlace)
     EXPECT_STREQ(out.compTypeName, "caller's");
 }
 
+// ---- flagged peers ---------------------------------------------------------------------------
+
+locationCb *Loc() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
+
+// The peers of one module (OS nodes, comp locations), driven through the module's exported operations.
+struct PeerModule {
+    const char *name;
+    const char *timerName;
+    uint32_t *(*flagOf)(uint32_t key);  // adds the peer when absent; its publishFault field
+    void (*fail)(uint32_t key);
+    void (*succeed)(uint32_t key);
+    void (*remove)(uint32_t key);
+    void (*tick)();
+};
+
+const PeerModule kOsNodes = {
+    "os_nodes",
+    "ZelmLocSmooth",
+    [](uint32_t key) { return &ZelmLocTryAddOsNode(Loc(), key)->publishFault; },
+    [](uint32_t key) { ZelmLocationPublishFaultAccess(Loc(), ZelmLocTryAddOsNode(Loc(), key)); },
+    [](uint32_t key) { ZelmLocationPublishFaultSloved(Loc(), ZelmLocTryAddOsNode(Loc(), key)); },
+    [](uint32_t key) { ZelmLocTryDestroyOsnode(Loc(), key); },
+    [] { ZelmLocSmoothTimerCbk(nullptr, nullptr, Loc()); },
+};
+
+const PeerModule kCompLocations = {
+    "comp_locations",
+    "ZelmCompSmooth",
+    [](uint32_t key) { return &ZelmCompTryAddLocation(Comp(), key)->publishFault; },
+    [](uint32_t key) { ZelmCompPublishFaultAccess(Comp(), ZelmCompTryAddLocation(Comp(), key)); },
+    [](uint32_t key) { ZelmCompPublishFaultSloved(Comp(), ZelmCompTryAddLocation(Comp(), key)); },
+    [](uint32_t key) { ZelmCompTryDestroyLocation(Comp(), key); },
+    [] { ZelmCompSmoothTimerCbk(nullptr, nullptr, Comp()); },
+};
+
+class FlaggedPeersTest : public ZelmTest, public ::testing::WithParamInterface<const PeerModule *> {
+protected:
+    const PeerModule &M() const { return *GetParam(); }
+    bool TimerRunning() const { return STANDIN_TimerFind(M().timerName)->running != 0; }
+};
+
+constexpr uint32_t kA = 1;
+constexpr uint32_t kB = 2;
+
+TEST_P(FlaggedPeersTest, FlagSetByTheHostKeepsTheTimerRunningAfterAnotherPeersSuccess)
+{
+    *M().flagOf(kA) = 1;
+    M().fail(kB);
+    ASSERT_TRUE(TimerRunning());
+    M().succeed(kB);
+    EXPECT_TRUE(TimerRunning()) << "peer A is still flagged";
+    M().tick();
+    M().succeed(kB);
+    EXPECT_TRUE(TimerRunning()) << "peer A is still flagged after a tick";
+    M().succeed(kA);
+    EXPECT_FALSE(TimerRunning());
+}
+
+// Each step leaves exactly peer B flagged by the library, whatever the host did before; B's
+// success must then stop the timer.
+TEST_P(FlaggedPeersTest, FlagsTheHostChangedOrThatLeftWithTheirPeerStopNoLaterSuccess)
+{
+    const auto bFailsThenSucceeds = [this](const char *after) {
+        M().fail(kB);
+        ASSERT_TRUE(TimerRunning()) << after;
+        M().succeed(kB);
+        EXPECT_FALSE(TimerRunning()) << after;
+    };
+    bFailsThenSucceeds("nothing");
+
+    *M().flagOf(kA) = 1;
+    M().succeed(kA);  // a flag the library never counted is cleared
+    bFailsThenSucceeds("a flag set by the host and cleared by a success");
+
+    M().fail(kA);
+    *M().flagOf(kA) = 0;
+    M().tick();
+    bFailsThenSucceeds("a flag cleared by the host, then a tick");
+
+    M().fail(kA);
+    M().remove(kA);
+    bFailsThenSucceeds("a flagged peer removed");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModules, FlaggedPeersTest, ::testing::Values(&kOsNodes, &kCompLocations),
+                         [](const ::testing::TestParamInfo<const PeerModule *> &info) { return info.param->name; });
+
 }  // namespace
