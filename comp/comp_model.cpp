@@ -10,46 +10,6 @@
 #include "core/zelm_log.h"
 #include "core/zelm_record.h"
 
-/* ---- layouts ------------------------------------------------------------------------ */
-
-static_assert(sizeof(ZelmCompInstCfg) == 84);
-static_assert(offsetof(ZelmCompInstCfg, compInst) == 0);
-static_assert(offsetof(ZelmCompInstCfg, compType) == 4);
-static_assert(offsetof(ZelmCompInstCfg, compInstName) == 8);
-static_assert(sizeof(ZelmCompInstCfg::compInstName) == 32);
-static_assert(offsetof(ZelmCompInstCfg, attr1) == 40);
-static_assert(offsetof(ZelmCompInstCfg, cfgStatus) == 44);
-static_assert(offsetof(ZelmCompInstCfg, attr2) == 48);
-static_assert(offsetof(ZelmCompInstCfg, locIndex) == 52);
-static_assert(offsetof(ZelmCompInstCfg, attr3) == 56);
-static_assert(offsetof(ZelmCompInstCfg, attr4) == 60);
-static_assert(offsetof(ZelmCompInstCfg, attr5) == 64);
-static_assert(offsetof(ZelmCompInstCfg, attr6) == 68);
-static_assert(offsetof(ZelmCompInstCfg, attr7) == 72);
-static_assert(offsetof(ZelmCompInstCfg, attr8) == 76);
-static_assert(offsetof(ZelmCompInstCfg, attr9) == 80);
-
-static_assert(sizeof(ZelmCompNodeCfg) == 172);
-static_assert(offsetof(ZelmCompNodeCfg, compType) == 0);
-static_assert(offsetof(ZelmCompNodeCfg, compTypeName) == 4);
-static_assert(sizeof(ZelmCompNodeCfg::compTypeName) == 32);
-static_assert(offsetof(ZelmCompNodeCfg, compClass) == 36);
-static_assert(offsetof(ZelmCompNodeCfg, compFileName) == 40);
-static_assert(sizeof(ZelmCompNodeCfg::compFileName) == 64);
-static_assert(offsetof(ZelmCompNodeCfg, compExtName) == 104);
-static_assert(sizeof(ZelmCompNodeCfg::compExtName) == 68);
-
-/* Every entry starts with its tree link; the key follows it. */
-static_assert(offsetof(ZelmCompLocation, node) == 0);
-static_assert(offsetof(ZelmCompLocation, locIndex) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(ZelmComponent, node) == 0);
-static_assert(offsetof(ZelmComponent, cfg) == sizeof(AXO_AVL3_NODE));
-static_assert(sizeof(ZelmComponent::cfg) == 84);
-static_assert(offsetof(ZelmComponent, state) == offsetof(ZelmComponent, cfg) + 84);
-static_assert(offsetof(ZelmCompNode, node) == 0);
-static_assert(offsetof(ZelmCompNode, cfg) == sizeof(AXO_AVL3_NODE));
-static_assert(sizeof(ZelmCompNode::cfg) == 172);
-
 /* ---- descriptors --------------------------------------------------------------------- */
 
 const ZelSetAllocator g_zelmCompAlloc = {ZELM_Malloc, ZELM_Free};

@@ -2,11 +2,6 @@
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
 
-static_assert(offsetof(ZelmCompCb, locationTree) == 0);
-static_assert(offsetof(ZelmCompCb, compNodeTree) == 8);
-static_assert(offsetof(ZelmCompCb, smoothTimer) == 16);
-static_assert(sizeof(ZelmCompCb) == 24);
-
 extern "C" {
 
 /*

@@ -31,6 +31,10 @@ typedef struct ZelmCompCb {
     ZelSet *compNodeTree;
     QOF_Timer *smoothTimer;
 } ZelmCompCb;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompCb, locationTree) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompCb, compNodeTree) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompCb, smoothTimer) == 16);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmCompCb) == 24);
 
 typedef struct ZelmCompLocation {
     AXO_AVL3_NODE node;
@@ -39,17 +43,30 @@ typedef struct ZelmCompLocation {
     uintptr_t chanHandle;
     uint32_t publishFault;
 } ZelmCompLocation;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompLocation, node) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompLocation, locIndex) == 32);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompLocation, componentTree) == 40);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompLocation, chanHandle) == 48);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompLocation, publishFault) == 56);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmCompLocation) == 64);
 
 typedef struct ZelmComponent {
     AXO_AVL3_NODE node;
     ZelmCompInstCfg cfg; /* cfg.compInst is the key */
     uint32_t state;
 } ZelmComponent;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmComponent, node) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmComponent, cfg) == 32);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmComponent, state) == 116);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmComponent) == 120);
 
 typedef struct ZelmCompNode {
     AXO_AVL3_NODE node;
     ZelmCompNodeCfg cfg; /* cfg.compType is the key */
 } ZelmCompNode;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompNode, node) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompNode, cfg) == 32);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmCompNode) == 208);
 
 /* ---- messages (handed to the RPC service as they lie in memory) ----------------- */
 
@@ -75,6 +92,27 @@ typedef struct ZelComponentMsg {
     uint32_t attr9;
     uint32_t reserved2;
 } ZelComponentMsg;
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, compType) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, reserved1) == 4);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, compTypeName) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, compFileName) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, compExtName) == 24);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, compInstName) == 32);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr7) == 40);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, compClass) == 44);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, compInst) == 48);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr1) == 52);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, cfgStatus) == 56);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr2) == 60);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, locIndex) == 64);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr3) == 68);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr4) == 72);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr5) == 76);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr6) == 80);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr8) == 84);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, attr9) == 88);
+ZELM_LAYOUT_ASSERT(offsetof(ZelComponentMsg, reserved2) == 92);
+ZELM_LAYOUT_ASSERT(sizeof(ZelComponentMsg) == 96);
 
 typedef struct ZelCompPublishReqMsg {
     uint32_t locIndex;
@@ -83,6 +121,12 @@ typedef struct ZelCompPublishReqMsg {
     uint32_t reserved;
     ZelComponentMsg *compList;
 } ZelCompPublishReqMsg;
+ZELM_LAYOUT_ASSERT(offsetof(ZelCompPublishReqMsg, locIndex) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelCompPublishReqMsg, opType) == 4);
+ZELM_LAYOUT_ASSERT(offsetof(ZelCompPublishReqMsg, compNum) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelCompPublishReqMsg, reserved) == 12);
+ZELM_LAYOUT_ASSERT(offsetof(ZelCompPublishReqMsg, compList) == 16);
+ZELM_LAYOUT_ASSERT(sizeof(ZelCompPublishReqMsg) == 24);
 
 /* Input of ZelmCompPublishComponent: entry i of both arrays belongs together. */
 typedef struct ZelmCompPublishList {
@@ -91,6 +135,11 @@ typedef struct ZelmCompPublishList {
     uint32_t compNum;
     uint32_t reserved;
 } ZelmCompPublishList;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompPublishList, comps) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompPublishList, compNodes) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompPublishList, compNum) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmCompPublishList, reserved) == 20);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmCompPublishList) == 24);
 
 /* ---- model ---------------------------------------------------------------------- */
 

@@ -27,6 +27,9 @@ typedef struct ZelmModSlot {
     void *cb;
     ZelmModInitFn initFn;
 } ZelmModSlot;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmModSlot, cb) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmModSlot, initFn) == 8);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmModSlot) == 16);
 
 /* The library's one record, published in g_zelmLocalData; its field order is part of the interface. */
 typedef struct ZelmLocalData {
@@ -36,6 +39,12 @@ typedef struct ZelmLocalData {
     ZelmMsgTableEntry *msgTable;
     uint32_t msgTableNum;
 } ZelmLocalData;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, mallocFn) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, freeFn) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, mods) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, msgTable) == 80);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, msgTableNum) == 88);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmLocalData) == 96);
 
 /* Null while the library is stopped. */
 ZELM_API extern ZelmLocalData *g_zelmLocalData;

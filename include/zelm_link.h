@@ -18,6 +18,9 @@ typedef struct ZelmLinkLocKey {
     uint32_t osNodeId;
     char serviceName[ZELM_LINK_SERVICE_NAME_LEN]; /* zero-terminated, zero-filled behind */
 } ZelmLinkLocKey;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkLocKey, osNodeId) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkLocKey, serviceName) == 4);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmLinkLocKey) == ZELM_LINK_LOC_KEY_LEN);
 
 typedef struct ZelmLinkLoc {
     AXO_AVL3_NODE node;
@@ -25,6 +28,11 @@ typedef struct ZelmLinkLoc {
     uintptr_t chanHandle;
     uint32_t locIndex; /* 0xFFFFFFFF while none was announced */
 } ZelmLinkLoc;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkLoc, node) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkLoc, key) == 32);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkLoc, chanHandle) == 104);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkLoc, locIndex) == 112);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmLinkLoc) == 120);
 
 /* A location-link event: index, channel handle (0 withdraws the index), subscriber's data. */
 typedef uint32_t (*ZelmLocationLinkCallback)(uint32_t locIndex, uintptr_t chanHandle, void *userData);
@@ -33,18 +41,29 @@ typedef struct ZelmListHead {
     struct ZelmListHead *next;
     struct ZelmListHead *prev;
 } ZelmListHead;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmListHead, next) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmListHead, prev) == 8);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmListHead) == 16);
 
 typedef struct ZelmLinkSub {
     ZelmListHead links;
     ZelmLocationLinkCallback callback;
     void *userData;
 } ZelmLinkSub;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkSub, links) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkSub, callback) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkSub, userData) == 24);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmLinkSub) == 32);
 
 typedef struct ZelmLinkCb {
     ZelSet *linkLocTree;
     uintptr_t svcHandle;
     ZelmListHead subList;
 } ZelmLinkCb;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkCb, linkLocTree) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkCb, svcHandle) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLinkCb, subList) == 16);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmLinkCb) == 32);
 
 ZELM_API void *ZELM_LINK_Init(void);
 ZELM_API void ZELM_LINK_FInit(void *cb);

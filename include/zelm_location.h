@@ -33,6 +33,11 @@ typedef struct locationCb {
     ZelSet *osNodeTree;
     QOF_Timer *smoothTimer;
 } locationCb;
+ZELM_LAYOUT_ASSERT(offsetof(locationCb, locationInstTree) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(locationCb, logicGrpInstTree) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(locationCb, osNodeTree) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(locationCb, smoothTimer) == 24);
+ZELM_LAYOUT_ASSERT(sizeof(locationCb) == 32);
 
 typedef struct locationInst {
     AXO_AVL3_NODE node;
@@ -40,6 +45,11 @@ typedef struct locationInst {
     ZelmLocInstCfg instCfg; /* instCfg.LocId is the key */
     uint32_t publishState;
 } locationInst;
+ZELM_LAYOUT_ASSERT(offsetof(locationInst, node) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(locationInst, osNodeId) == 32);
+ZELM_LAYOUT_ASSERT(offsetof(locationInst, instCfg) == 36);
+ZELM_LAYOUT_ASSERT(offsetof(locationInst, publishState) == 176);
+ZELM_LAYOUT_ASSERT(sizeof(locationInst) == 184);
 
 typedef struct osNodeInst {
     AXO_AVL3_NODE node;
@@ -47,11 +57,19 @@ typedef struct osNodeInst {
     uintptr_t chanHandle;
     uint32_t publishFault;
 } osNodeInst;
+ZELM_LAYOUT_ASSERT(offsetof(osNodeInst, node) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(osNodeInst, osNodeId) == 32);
+ZELM_LAYOUT_ASSERT(offsetof(osNodeInst, chanHandle) == 40);
+ZELM_LAYOUT_ASSERT(offsetof(osNodeInst, publishFault) == 48);
+ZELM_LAYOUT_ASSERT(sizeof(osNodeInst) == 56);
 
 typedef struct LogicLocGrp {
     AXO_AVL3_NODE node;
     ZelmLogicLocGrpCfg grpCfg; /* grpCfg.locIndex is the key */
 } LogicLocGrp;
+ZELM_LAYOUT_ASSERT(offsetof(LogicLocGrp, node) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(LogicLocGrp, grpCfg) == 32);
+ZELM_LAYOUT_ASSERT(sizeof(LogicLocGrp) == 56);
 
 /* ---- messages (handed to the RPC service as they lie in memory) --------------- */
 
@@ -78,12 +96,38 @@ typedef struct ZelLocationMsg {
     uint32_t grpParam3;
     uint32_t reserved2;
 } ZelLocationMsg;
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocId) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocType) == 4);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocName) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, OsInst) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocGrp) == 20);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocParam1) == 24);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, Lrid) == 28);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocParam2) == 32);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocParam3) == 36);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocParam4) == 40);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocParam5) == 44);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocParam6) == 48);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, reserved1) == 52);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, imageName) == 56);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, LocExtName) == 64);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, logicId) == 72);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, faultPolicy) == 76);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, grpParam1) == 80);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, grpParam2) == 84);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, grpParam3) == 88);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocationMsg, reserved2) == 92);
+ZELM_LAYOUT_ASSERT(sizeof(ZelLocationMsg) == 96);
 
 typedef struct ZelLocPublishReqMsg {
     uint32_t opType;
     uint32_t locNum;
     ZelLocationMsg *locationList;
 } ZelLocPublishReqMsg;
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocPublishReqMsg, opType) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocPublishReqMsg, locNum) == 4);
+ZELM_LAYOUT_ASSERT(offsetof(ZelLocPublishReqMsg, locationList) == 8);
+ZELM_LAYOUT_ASSERT(sizeof(ZelLocPublishReqMsg) == 16);
 
 /* Input of ZelmLocPublishLocationInst: entry i of both arrays belongs together. */
 typedef struct ZelmLocPublishList {
@@ -92,6 +136,11 @@ typedef struct ZelmLocPublishList {
     uint32_t locNum;
     uint32_t reserved;
 } ZelmLocPublishList;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocPublishList, locInsts) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocPublishList, logicGrps) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocPublishList, locNum) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocPublishList, reserved) == 20);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmLocPublishList) == 24);
 
 typedef QOF_RpcCbPair ZelmLocRpcCbInfo;
 typedef QOF_RpcResult ZelmLocRpcResult;

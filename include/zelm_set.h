@@ -22,11 +22,22 @@ typedef struct ZelSetDesc {
     ZelSetInitHook initHook; /* optional */
     ZelSetFiniHook finiHook; /* optional */
 } ZelSetDesc;
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetDesc, keyOffset) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetDesc, nodeOffset) == 4);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetDesc, keyLen) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetDesc, entrySize) == 12);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetDesc, compare) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetDesc, initHook) == 24);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetDesc, finiHook) == 32);
+ZELM_LAYOUT_ASSERT(sizeof(ZelSetDesc) == 40);
 
 typedef struct ZelSetAllocator {
     void *(*mallocFn)(size_t size);
     void (*freeFn)(void *ptr);
 } ZelSetAllocator;
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetAllocator, mallocFn) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSetAllocator, freeFn) == 8);
+ZELM_LAYOUT_ASSERT(sizeof(ZelSetAllocator) == 16);
 
 /* The tree is the first member: a set pointer is also its tree pointer. */
 typedef struct ZelSet {
@@ -39,6 +50,15 @@ typedef struct ZelSet {
     ZelSetInitHook initHook;
     ZelSetFiniHook finiHook;
 } ZelSet;
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, tree) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, treeInfo) == 24);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, count) == 40);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, keyLen) == 44);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, entrySize) == 46);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, alloc) == 48);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, initHook) == 64);
+ZELM_LAYOUT_ASSERT(offsetof(ZelSet, finiHook) == 72);
+ZELM_LAYOUT_ASSERT(sizeof(ZelSet) == 80);
 
 ZELM_API ZelSet *ZEL_AVL_Create(const ZelSetDesc *desc, const ZelSetAllocator *alloc);
 ZELM_API void ZEL_AVL_Destroy(ZelSet *set);

@@ -6,23 +6,6 @@
 #include "platform/bounds.h"
 #include "zelm.h"
 
-static_assert(offsetof(ZelmLinkLocKey, osNodeId) == 0);
-static_assert(offsetof(ZelmLinkLocKey, serviceName) == 4);
-static_assert(sizeof(ZelmLinkLocKey) == ZELM_LINK_LOC_KEY_LEN);
-static_assert(offsetof(ZelmLinkLoc, node) == 0);
-static_assert(offsetof(ZelmLinkLoc, key) == 32);
-static_assert(offsetof(ZelmLinkLoc, chanHandle) == 104);
-static_assert(offsetof(ZelmLinkLoc, locIndex) == 112);
-static_assert(sizeof(ZelmLinkLoc) == 120);
-static_assert(offsetof(ZelmLinkSub, links) == 0);
-static_assert(offsetof(ZelmLinkSub, callback) == 16);
-static_assert(offsetof(ZelmLinkSub, userData) == 24);
-static_assert(sizeof(ZelmLinkSub) == 32);
-static_assert(offsetof(ZelmLinkCb, linkLocTree) == 0);
-static_assert(offsetof(ZelmLinkCb, svcHandle) == 8);
-static_assert(offsetof(ZelmLinkCb, subList) == 16);
-static_assert(sizeof(ZelmLinkCb) == 32);
-
 namespace {
 
 constexpr ZelSetDesc kLinkLocTreeDesc = {

@@ -10,22 +10,6 @@
 #include "core/zelm_log.h"
 #include "location/loc_internal.h"
 
-static_assert(sizeof(ZelmLocInstCfg) == 140);
-static_assert(offsetof(ZelmLocInstCfg, LocId) == 0);
-static_assert(offsetof(ZelmLocInstCfg, LocType) == 4);
-static_assert(offsetof(ZelmLocInstCfg, LocName) == 8);
-static_assert(offsetof(ZelmLocInstCfg, OsInst) == 40);
-static_assert(offsetof(ZelmLocInstCfg, LocGrp) == 44);
-static_assert(offsetof(ZelmLocInstCfg, LocParam1) == 48);
-static_assert(offsetof(ZelmLocInstCfg, Lrid) == 52);
-static_assert(offsetof(ZelmLocInstCfg, LocParam2) == 56);
-static_assert(offsetof(ZelmLocInstCfg, LocParam3) == 60);
-static_assert(offsetof(ZelmLocInstCfg, LocParam4) == 64);
-static_assert(offsetof(ZelmLocInstCfg, LocParam5) == 68);
-static_assert(offsetof(ZelmLocInstCfg, LocParam6) == 72);
-static_assert(offsetof(ZelmLocInstCfg, imageName) == 76);
-static_assert(offsetof(ZelmLocInstCfg, LocExtName) == 108);
-
 namespace {
 
 constexpr char kServiceTag[] = ".service";

@@ -9,14 +9,6 @@
 #include "core/zelm_log.h"
 #include "location/loc_internal.h"
 
-static_assert(sizeof(ZelmLogicLocGrpCfg) == 24);
-static_assert(offsetof(ZelmLogicLocGrpCfg, locIndex) == 0);
-static_assert(offsetof(ZelmLogicLocGrpCfg, logicId) == 4);
-static_assert(offsetof(ZelmLogicLocGrpCfg, faultPolicy) == 8);
-static_assert(offsetof(ZelmLogicLocGrpCfg, grpParam1) == 12);
-static_assert(offsetof(ZelmLogicLocGrpCfg, grpParam2) == 16);
-static_assert(offsetof(ZelmLogicLocGrpCfg, grpParam3) == 20);
-
 extern "C" {
 
 /*

@@ -3,22 +3,6 @@
 
 #include "location/loc_internal.h"
 
-static_assert(offsetof(locationInst, node) == 0);
-static_assert(offsetof(locationInst, osNodeId) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(locationInst, instCfg) == offsetof(locationInst, osNodeId) + 4u);
-static_assert(offsetof(locationInst, publishState) == offsetof(locationInst, instCfg) + sizeof(ZelmLocInstCfg));
-static_assert(offsetof(osNodeInst, node) == 0);
-static_assert(offsetof(osNodeInst, osNodeId) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(osNodeInst, chanHandle) == offsetof(osNodeInst, osNodeId) + 8u);
-static_assert(offsetof(osNodeInst, publishFault) == offsetof(osNodeInst, chanHandle) + 8u);
-static_assert(offsetof(LogicLocGrp, node) == 0);
-static_assert(offsetof(LogicLocGrp, grpCfg) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(locationCb, locationInstTree) == 0);
-static_assert(offsetof(locationCb, logicGrpInstTree) == 8);
-static_assert(offsetof(locationCb, osNodeTree) == 16);
-static_assert(offsetof(locationCb, smoothTimer) == 24);
-static_assert(sizeof(locationCb) == 32);
-
 namespace {
 
 // Records are zero-filled by the sets' default hooks: only the key is set on insertion.
