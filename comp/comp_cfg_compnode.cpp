@@ -67,17 +67,17 @@ ZELM_API uint32_t ZELM_COMP_UpdateCompNodeByCfg(ZelmCompCb *cb, const ZelmCompNo
     }
     if (cfg->compClass == 0) {
         ZELM_LOG_INFO("zelm comp, add compNode by cfg ignore. compType (%u) compTypeName (%s) compClass(%s)",
-                      cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), kNotQofClass);
+                      cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, kNotQofClass);
         return ZELM_OK;
     }
     if (ZELM_COMP_SetCompNodeCfg(cb, cfg->compType, cfg) != ZELM_OK) {
         ZELM_LOG_ERROR("zelm comp, add compNode by cfg failed. compType (%u) compTypeName (%s) compFileName(%s)",
-                       cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), ZELM_COMP_TEXT(cfg->compFileName));
+                       cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, ZelmLogTextOf(cfg->compFileName).text);
         return ZELM_ERR;
     }
     ZELM_COMP_CompNodePublish(cb, cfg->compType, ZELM_COMP_OP_ADD);
     ZELM_LOG_INFO("zelm comp, add compNode by cfg ok. compType (%u) compTypeName (%s) compFileName(%s)",
-                  cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), ZELM_COMP_TEXT(cfg->compFileName));
+                  cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, ZelmLogTextOf(cfg->compFileName).text);
     return ZELM_OK;
 }
 
@@ -92,11 +92,11 @@ ZELM_API uint32_t ZELM_COMP_DelCompNodeByCfg(ZelmCompCb *cb, const ZelmCompNodeC
     }
     if (cfg->compClass == 0) {
         ZELM_LOG_INFO("zelm comp, del compNode by cfg ignore. compType (%u) compTypeName (%s) compClass(%s)",
-                      cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), kNotQofClass);
+                      cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, kNotQofClass);
         return ZELM_OK;
     }
     ZELM_COMP_CompNodePublish(cb, cfg->compType, ZELM_COMP_OP_DEL);
-    ZEL_SET_Delete(cb->compNodeTree, &cfg->compType, sizeof(cfg->compType));
+    ZelSetDeleteU32(cb->compNodeTree, cfg->compType);
     return ZELM_OK;
 }
 
@@ -131,7 +131,7 @@ ZELM_API void ZELM_COMP_CompPublishByCompType(ZelmCompCb *cb, ZelmCompLocation *
         }
         ZELM_LOG_INFO("zelm compNode publish opertype %u. locIndex %u, cid %u, compInstName %s, compType %u.",
                       opType, location->locIndex, component->cfg.compInst,
-                      ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compType);
+                      ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compType);
         ZelmCompTryPublishComponent(cb, location, opType, component);
     }
 }

@@ -47,7 +47,7 @@ ZELM_API uint32_t ZELM_ComponentProc(const ZelmCompInstCfg *cfg, uint16_t opCode
     }
     if (cfg->cfgStatus >= 0) {
         ZELM_LOG_INFO("zelm comp, comp proc by instcfg ignore. compInstName %s(%u) locIndex %u cfgStatus %#x",
-                      ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex,
+                      ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex,
                       static_cast<uint32_t>(cfg->cfgStatus));
         return ZELM_OK;
     }
@@ -76,13 +76,13 @@ ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
     ZelmCompLocation *location = ZelmCompTryAddLocation(cb, cfg->locIndex);
     if (location == nullptr) {
         ZELM_LOG_ERROR("zelm comp, add comp by instcfg failed. compInstName %s(%u) locIndex %u",
-                       ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                       ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_ERR;
     }
     ZelmComponent *component = ZelmLocationTryAddComp(location, cfg->compInst);
     if (component == nullptr) {
         ZELM_LOG_ERROR("zelm comp, add comp inst to location failed. compInstName %s(%u) locIndex %u",
-                       ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                       ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_ERR;
     }
     if (ZelmCopyRecord(&component->cfg, *cfg) != ZELM_OK) {
@@ -91,7 +91,7 @@ ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
     component->state = ZELM_COMP_STATE_CFG;
     ZelmCompTryPublishComponent(cb, location, ZELM_COMP_OP_ADD, component);
     ZELM_LOG_INFO("zelm comp, add comp inst to location ok. compInstName %s(%u) locIndex %u",
-                  ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                  ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
     return ZELM_OK;
 }
 
@@ -104,22 +104,20 @@ ZELM_API uint32_t ZELM_COMP_DelComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
     if (cb == nullptr || cfg == nullptr) {
         return ZELM_OK;
     }
-    auto *location =
-        static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &cfg->locIndex, sizeof(cfg->locIndex)));
+    ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, cfg->locIndex);
     if (location == nullptr) {
         ZELM_LOG_INFO("zelm comp, delete comp by instcfg Not find location. compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                      ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_OK;
     }
-    auto *component =
-        static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &cfg->compInst, sizeof(cfg->compInst)));
+    ZelmComponent *component = ZelSetFindU32<ZelmComponent>(location->componentTree, cfg->compInst);
     if (component == nullptr) {
         ZELM_LOG_INFO("zelm comp, delete comp by instcfg Not find component. compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                      ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_OK;
     }
     ZelmCompTryPublishComponent(cb, location, ZELM_COMP_OP_DEL, component);
-    ZEL_SET_Delete(location->componentTree, &cfg->compInst, sizeof(cfg->compInst));
+    ZelSetDeleteU32(location->componentTree, cfg->compInst);
     return ZELM_OK;
 }
 
@@ -131,7 +129,7 @@ ZELM_API void ZELM_ComponentDeleteByLoc(uint32_t locIndex)
         ZELM_LOG_ERROR("ZELM delete component by locIndex get compCb failed.");
         return;
     }
-    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)));
+    ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, locIndex);
     if (location != nullptr) {
         ZelmCompTrySmoothComponent(cb, location, ZELM_COMP_OP_DEL);
         ZelmCompTryDestroyLocation(cb, locIndex);

@@ -10,28 +10,13 @@
 #include "core/zelm_log.h"
 #include "core/zelm_record.h"
 
-/* ---- descriptors --------------------------------------------------------------------- */
+namespace {
 
-const ZelSetAllocator g_zelmCompAlloc = {ZELM_Malloc, ZELM_Free};
+// A location's components; the key compInst is the first field of the configuration part.
+constexpr ZelSetDesc kComponentDesc =
+    ZelSetDescU32<ZelmComponent>(offsetof(ZelmComponent, cfg) + offsetof(ZelmCompInstCfg, compInst));
 
-const ZelSetDesc g_zelmCompLocationDesc = {
-    offsetof(ZelmCompLocation, locIndex), offsetof(ZelmCompLocation, node), sizeof(uint32_t),
-    sizeof(ZelmCompLocation),             ZEL_AVL_Uint32Compare,            ZelmCompLocationTreeInit,
-    ZelmCompLocationTreeFini,
-};
-
-const ZelSetDesc g_zelmCompNodeDesc = {
-    offsetof(ZelmCompNode, cfg), offsetof(ZelmCompNode, node), sizeof(uint32_t), sizeof(ZelmCompNode),
-    ZEL_AVL_Uint32Compare,       nullptr,                      nullptr,
-};
-
-/* The compInst key is the first field of the configuration part. */
-static const ZelSetDesc s_componentDesc = {
-    offsetof(ZelmComponent, cfg), offsetof(ZelmComponent, node), sizeof(uint32_t), sizeof(ZelmComponent),
-    ZEL_AVL_Uint32Compare,        nullptr,                       nullptr,
-};
-
-/* ---- operations ------------------------------------------------------------------------ */
+}  // namespace
 
 extern "C" {
 
@@ -51,7 +36,7 @@ ZELM_API uint32_t ZELM_COMP_GetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, Ze
     }
     ZelmCompNode *node = nullptr;
     if (cb != nullptr) {
-        node = static_cast<ZelmCompNode *>(ZEL_SET_Find(cb->compNodeTree, &compType, sizeof(compType)));
+        node = ZelSetFindU32<ZelmCompNode>(cb->compNodeTree, compType);
     }
     ZELM_LOG_INFO("zelm get compNode from compNodeTree compType %u is %s.", compType,
                   (node != nullptr) ? "success" : "failed");
@@ -105,13 +90,13 @@ ZELM_API void ZelmCompTryDestroyLocation(ZelmCompCb *cb, uint32_t locIndex)
     if (cb == nullptr) {
         return;
     }
-    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)));
+    const ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, locIndex);
     if (location == nullptr) {
         return;
     }
     // A flagged location takes its flag with it; the timer runs on until a success stops it.
     ZelmPeerFlagGone(&g_zelmCompFlaggedLocations, location);
-    ZEL_SET_Delete(cb->locationTree, &locIndex, sizeof(locIndex));
+    ZelSetDeleteU32(cb->locationTree, locIndex);
     ZELM_LOG_INFO("zelm destroy location locIndex %u", locIndex);
 }
 
@@ -134,7 +119,7 @@ ZELM_API uint32_t ZelmCompLocationTreeInit(void *entry, uint32_t size)
     }
     auto *location = static_cast<ZelmCompLocation *>(entry);
     (void)memset_s(location, size, 0, size);
-    location->componentTree = ZEL_AVL_Create(&s_componentDesc, &g_zelmCompAlloc);
+    location->componentTree = ZEL_AVL_Create(&kComponentDesc, &kZelmSetAllocator);
     if (location->componentTree == nullptr) {
         ZELM_LOG_ERROR("zelm comp, location tree create failed");
         return ZELM_ERR;

@@ -2,6 +2,16 @@
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
 
+namespace {
+
+// Records start zero-filled; a location's hooks make and destroy its set of components.
+constexpr ZelSetDesc kCompLocationDesc = ZelSetDescU32<ZelmCompLocation>(
+    offsetof(ZelmCompLocation, locIndex), ZelmCompLocationTreeInit, ZelmCompLocationTreeFini);
+constexpr ZelSetDesc kCompNodeDesc =
+    ZelSetDescU32<ZelmCompNode>(offsetof(ZelmCompNode, cfg) + offsetof(ZelmCompNodeCfg, compType));
+
+}  // namespace
+
 extern "C" {
 
 /*
@@ -30,9 +40,9 @@ ZELM_API void *ZELM_COMP_Init(void)
         ZELM_Free(cb);
         return nullptr;
     }
-    cb->locationTree = ZEL_AVL_Create(&g_zelmCompLocationDesc, &g_zelmCompAlloc);
+    cb->locationTree = ZEL_AVL_Create(&kCompLocationDesc, &kZelmSetAllocator);
     if (cb->locationTree != nullptr) {
-        cb->compNodeTree = ZEL_AVL_Create(&g_zelmCompNodeDesc, &g_zelmCompAlloc);
+        cb->compNodeTree = ZEL_AVL_Create(&kCompNodeDesc, &kZelmSetAllocator);
     }
     if (cb->locationTree == nullptr || cb->compNodeTree == nullptr) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. create location tree or comp tree error.");

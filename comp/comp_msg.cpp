@@ -65,7 +65,7 @@ ZELM_API uint32_t ZelmSetZelComponentMsg(const ZelmCompInstCfg *comp, const Zelm
     }
     if (DupTexts(comp, compNode, msg) != ZELM_OK) {
         ZELM_LOG_ERROR("zelm set ZelComponent msg failed, strdup comp %s msg name error.",
-                       ZELM_COMP_TEXT(comp->compInstName));
+                       ZelmLogTextOf(comp->compInstName).text);
         FreeTexts(msg);
         return ZELM_ERR;
     }

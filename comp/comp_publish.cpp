@@ -26,23 +26,23 @@ ZELM_API void ZelmCompTryPublishComponent(ZelmCompCb *cb, ZelmCompLocation *loca
     }
     if (location->chanHandle == 0) {
         ZELM_LOG_INFO("zelm comp, publish comp not ok. location chanHdl is NULL. compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst, location->locIndex);
+                      ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst, location->locIndex);
         return;
     }
     ZelmCompNodeCfg compNode;
     if (ZELM_COMP_GetCompNodeCfg(cb, component->cfg.compType, &compNode) != ZELM_OK) {
         ZELM_LOG_INFO("zelm publish comp not ok. get compNode not success. compType %u compInst %s(%u) locIndex %u",
-                      component->cfg.compType, ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst,
+                      component->cfg.compType, ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst,
                       location->locIndex);
         return;
     }
     const ZelmCompPublishList list = {&component->cfg, &compNode, 1u, 0u};
     if (ZelmCompPublishComponent(cb, location, opType, &list) != ZELM_OK) {
         ZELM_LOG_ERROR("zelm publish comp not ok.compInstName %s(%u) locIndex %u",
-                       ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst, location->locIndex);
+                       ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst, location->locIndex);
     } else {
         ZELM_LOG_INFO("zelm try to publish comp finished.compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst, location->locIndex);
+                      ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst, location->locIndex);
     }
 }
 
@@ -144,8 +144,8 @@ ZELM_API void ZelmCompPublishUpdationDone(ZelmCompCb *cb, ZelCompPublishReqMsg *
     if (cb == nullptr || req == nullptr || req->compList == nullptr || req->compNum == 0) {
         return;
     }
-    uint32_t locIndex = req->compList[0].locIndex;
-    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)));
+    const uint32_t locIndex = req->compList[0].locIndex;
+    ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, locIndex);
     if (location == nullptr) {
         ZELM_LOG_ERROR("zelm comp, publish component cbk fail, publish update find location(locidx = %u) error",
                        locIndex);
@@ -159,9 +159,7 @@ ZELM_API void ZelmCompPublishUpdationDone(ZelmCompCb *cb, ZelCompPublishReqMsg *
         ZelmCompPublishFaultSloved(cb, location);
     }
     for (uint32_t i = 0; i < req->compNum; ++i) {
-        uint32_t compInst = req->compList[i].compInst;
-        auto *component =
-            static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &compInst, sizeof(compInst)));
+        ZelmComponent *component = ZelSetFindU32<ZelmComponent>(location->componentTree, req->compList[i].compInst);
         if (component != nullptr) {
             ZelmCompSetState(component, state);
         }

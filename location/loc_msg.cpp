@@ -36,7 +36,7 @@ ZELM_API uint32_t ZelmSetZelLocationInstMsg(const ZelmLocInstCfg *cfg, ZelLocati
     }
     if (msg->LocName == nullptr || msg->imageName == nullptr || msg->LocExtName == nullptr) {
         ZELM_LOG_ERROR("zelm set location inst msg failed, strdup %s msg name error.",
-                       ZelmLocTextOf(cfg->LocName).text);
+                       ZelmLogTextOf(cfg->LocName).text);
         return ZELM_ERR;
     }
     msg->LocId = cfg->LocId;

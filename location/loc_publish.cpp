@@ -30,7 +30,7 @@ ZELM_API void ZelmTryPublishLocationInst(locationCb *cb, uint32_t opType, locati
     if (ZELM_INFRA_IsCanPublish() == 0) {
         return;
     }
-    const ZelmLocLogText locName = ZelmLocTextOf(inst->instCfg.LocName);
+    const auto locName = ZelmLogTextOf(inst->instCfg.LocName);
     osNodeInst *osNode = ZelmLocTryFindOsNode(cb, inst->osNodeId);
     if (osNode == nullptr || osNode->chanHandle == 0) {
         ZELM_LOG_INFO("zelm publish location inst not ok.locName %s(osnode:%u) locIndex %u", locName.text,

@@ -121,7 +121,7 @@ ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *os
         if (inst->osNodeId == osNode->osNodeId) {
             ZELM_LOG_INFO("zelm osNodeId(%u) try to publish smooth locationInst : locName %s, locIndex %u, "
                           "locType %u.",
-                          osNode->osNodeId, ZelmLocTextOf(inst->instCfg.LocName).text, inst->instCfg.LocId,
+                          osNode->osNodeId, ZelmLogTextOf(inst->instCfg.LocName).text, inst->instCfg.LocId,
                           inst->instCfg.LocType);
             logicGrps[k] = ZelmLocGroupOf(cb, inst->instCfg.LocId);
             locInsts[k] = inst->instCfg;
