@@ -10,6 +10,20 @@ constexpr ZelSetDesc kCompLocationDesc = ZelSetDescU32<ZelmCompLocation>(
 constexpr ZelSetDesc kCompNodeDesc =
     ZelSetDescU32<ZelmCompNode>(offsetof(ZelmCompNode, cfg) + offsetof(ZelmCompNodeCfg, compType));
 
+// Releases what a start made once subscribed, and the block; returns the start's null result.
+// The location-link subscription stays: the LINK module offers no way to withdraw it, and no
+// event can reach it before the library subscribes to location status, after every module started.
+void *DiscardBlock(ZelmCompCb *cb)
+{
+    if (cb->smoothTimer != nullptr) {
+        (void)QOF_TimerDestroy(cb->smoothTimer);
+    }
+    ZEL_AVL_Destroy(cb->locationTree);
+    ZEL_AVL_Destroy(cb->compNodeTree);
+    ZELM_Free(cb);
+    return nullptr;
+}
+
 }  // namespace
 
 extern "C" {
@@ -29,7 +43,6 @@ ZELM_API void *ZELM_COMP_Init(void)
     }
     (void)memset_s(cb, sizeof(*cb), 0, sizeof(*cb));
     g_zelmCompFlaggedLocations.num = 0;
-
     if (ZELM_LINK_SubLocationLink(ZelmCompSubLocationLink, cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. sub location link error.");
         ZELM_Free(cb);
@@ -37,8 +50,7 @@ ZELM_API void *ZELM_COMP_Init(void)
     }
     if (ZelmCompInitSmoothTimer(cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. init smooth timer error.");
-        ZELM_Free(cb);
-        return nullptr;
+        return DiscardBlock(cb);
     }
     cb->locationTree = ZEL_AVL_Create(&kCompLocationDesc, &kZelmSetAllocator);
     if (cb->locationTree != nullptr) {
@@ -46,11 +58,7 @@ ZELM_API void *ZELM_COMP_Init(void)
     }
     if (cb->locationTree == nullptr || cb->compNodeTree == nullptr) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. create location tree or comp tree error.");
-        (void)QOF_TimerDestroy(cb->smoothTimer);
-        ZEL_AVL_Destroy(cb->locationTree);
-        ZEL_AVL_Destroy(cb->compNodeTree);
-        ZELM_Free(cb);
-        return nullptr;
+        return DiscardBlock(cb);
     }
     ZELM_LOG_INFO("[ZELM] comp init ok.");
     return cb;
