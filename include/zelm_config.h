@@ -134,12 +134,14 @@ ZELM_LAYOUT_ASSERT(offsetof(ZelmCompNodeCfg, compFileName) == 40);
 ZELM_LAYOUT_ASSERT(offsetof(ZelmCompNodeCfg, compExtName) == 104);
 ZELM_LAYOUT_ASSERT(sizeof(ZelmCompNodeCfg) == 172);
 
-/* Registers the four classes with the configuration server; last step of ZELM_Init. */
+/* 0 with the table copied and the four classes registered; 0xFFFFFFFF: copy released, earlier classes stay. */
 ZELM_API uint32_t ZELM_RegisterMsgTable(struct ZelmLocalData *data);
-/* The one handler registered for all four classes; userData is the library's ZelmLocalData. */
+/* The one handler of the four classes (`userData` the library's record): 0 once the atoms were taken through. */
 ZELM_API uint32_t ZelmProcTuvTableMsg(void *userData, QOF_Msg *msg, QOF_RecordCtx *recordCtx);
+/* Hands one atom to its class's handler and records the code; 0xFFFFFFFF stops the message. */
 ZELM_API uint32_t ZelmProTuvCfgAtom(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
                                     struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+/* Adds the atom's op-info area (and for a non-zero code an info item); 0xFFFFFFFF when the reply refuses. */
 ZELM_API uint32_t ZelmProcAddOpInfoArea(QOF_Msg **replyRef, QOF_Atom *atom, uint32_t code);
 
 ZELM_EXTERN_C_END

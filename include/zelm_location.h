@@ -145,66 +145,108 @@ ZELM_LAYOUT_ASSERT(sizeof(ZelmLocPublishList) == 24);
 typedef QOF_RpcCbPair ZelmLocRpcCbInfo;
 typedef QOF_RpcResult ZelmLocRpcResult;
 
-/* ---- instance trees ------------------------------------------------------------ */
+/* ---- instance trees ------------------------------------------------------------
+ * Records are the module's: a pointer returned here stays valid until its record is removed or the module stops. */
 
+/* The location of `locIndex`, found or new (zero but its key); null when the insert failed. */
 ZELM_API locationInst *ZelmTryAddLocationInst(locationCb *cb, uint32_t locIndex);
+/* The location of `locIndex`, or null. */
 ZELM_API locationInst *ZelmTryFindLocationInst(locationCb *cb, uint32_t locIndex);
+/* Removes the location of `locIndex`; nothing when absent. Publishes and logs nothing. */
 ZELM_API void ZelmTryDestroyLocationInst(locationCb *cb, uint32_t locIndex);
+/* The logic group of `locIndex`, found or new (zero but its key); null when the insert failed. */
 ZELM_API LogicLocGrp *ZelmTryAddLogicGrpInst(locationCb *cb, uint32_t locIndex);
+/* The logic group of `locIndex`, or null. */
 ZELM_API LogicLocGrp *ZelmTryFindLogicGrpInst(locationCb *cb, uint32_t locIndex);
+/* Removes the logic group of `locIndex`; nothing when absent. */
 ZELM_API void ZelmTryDestroyLogicGrpInst(locationCb *cb, uint32_t locIndex);
+/* The OS node's record, found or new (no channel, no flag); null when the insert failed. */
 ZELM_API osNodeInst *ZelmLocTryAddOsNode(locationCb *cb, uint32_t osNodeId);
+/* The OS node's record, or null. */
 ZELM_API osNodeInst *ZelmLocTryFindOsNode(locationCb *cb, uint32_t osNodeId);
+/* Removes the OS node's record, and its flag; nothing when absent. Its locations stay. */
 ZELM_API void ZelmLocTryDestroyOsnode(locationCb *cb, uint32_t osNodeId);
+/* 0 with the three trees made; 0xFFFFFFFF with those made destroyed again (their slots keep their values). */
 ZELM_API uint32_t ZELM_LOCATION_InitTree(locationCb *cb);
 
-/* ---- messages -------------------------------------------------------------------- */
+/* ---- messages --------------------------------------------------------------------
+ * The entries' texts are strdup copies, released with ZelmFreeZelLocationMsg or with the whole request. */
 
+/* 0 with the entry's configuration part filled; 0xFFFFFFFF when a text copy fails, those made left to the caller. */
 ZELM_API uint32_t ZelmSetZelLocationInstMsg(const ZelmLocInstCfg *cfg, ZelLocationMsg *msg);
+/* Copies the group's five carried values into the entry; cannot fail. */
 ZELM_API void ZelmSetZelLogicGrpInstMsg(const ZelmLogicLocGrpCfg *grp, ZelLocationMsg *msg);
+/* Releases the entry's texts and clears them; the entry stays the caller's. */
 ZELM_API void ZelmFreeZelLocationMsg(ZelLocationMsg *msg);
+/* Releases every entry's texts and the entry list; the 16-byte request stays the caller's, unchanged. */
 ZELM_API void ZelmLocInstDeepFreePublishReqMsg(ZelLocPublishReqMsg *req);
 
-/* ---- publication ------------------------------------------------------------------ */
+/* ---- publication ------------------------------------------------------------------
+ * A request is the publisher's until the call is accepted, then the pending call's; the completion releases it. */
 
+/* Sends one location with `opType` while the HA role allows it; an info line when its OS node has no channel. */
 ZELM_API void ZelmTryPublishLocationInst(locationCb *cb, uint32_t opType, locationInst *inst);
+/* 0 when one request of the list was issued; 0xFFFFFFFF when it could not be built (no flag) or was refused. */
 ZELM_API uint32_t ZelmLocPublishLocationInst(locationCb *cb, osNodeInst *osNode, uint32_t opType,
                                              const ZelmLocPublishList *list);
+/* 0 when the call was accepted; 0xFFFFFFFF when refused: the request's list released, the OS node flagged. */
 ZELM_API uint32_t ZelmLocationSendMsgReliably(locationCb *cb, osNodeInst *osNode, ZelLocPublishReqMsg *req);
+/* Completion of "KorbLocSubscribe": records the answer and releases the request; a stale control block is ignored. */
 ZELM_API void ZelmLocPublishLocationInstCbk(ZelmLocRpcResult result, void *inMsg, void *outMsg, void *userData);
+/* Applies a result (0 success) to the OS node and its listed locations still stored; nothing without the OS node. */
 ZELM_API void ZelmLocationPublishUpdationDone(locationCb *cb, ZelLocPublishReqMsg *req, uint32_t failed);
+/* Flags the OS node and starts the smooth timer, also when it runs. */
 ZELM_API void ZelmLocationPublishFaultAccess(locationCb *cb, osNodeInst *osNode);
+/* Clears the OS node's flag; stops the smooth timer when no OS node is left flagged. */
 ZELM_API void ZelmLocationPublishFaultSloved(locationCb *cb, osNodeInst *osNode);
 
 /* ---- OS-node link and smoothing ---------------------------------------------------- */
 
+/* Link report: up stores the agent's handle and, with the HA role, smooths the node; down forgets it. Returns 0. */
 ZELM_API uint32_t ZelmLocSubOsNodeLink(uint32_t osid, const uint32_t *position, uint32_t linkState,
                                        void *userData);
+/* Sends all locations of the OS node in one request with opType 2; an info line when none can go. */
 ZELM_API void ZelmLocTrySmoothOsnodeInst(locationCb *cb, osNodeInst *osNode);
+/* Copies the node's locations and their groups into the arrays, in key order; returns how many. */
 ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *osNode,
                                                   ZelmLocInstCfg *locInsts, ZelmLogicLocGrpCfg *logicGrps);
+/* Timer tick: republishes every flagged OS node; returns 0. */
 ZELM_API uint32_t ZelmLocSmoothTimerCbk(QOF_Timer *timer, void *reserved, void *userData);
+/* 0 with the stopped smooth timer stored in `cb`; 0xFFFFFFFF when its attributes or the timer could not be made. */
 ZELM_API uint32_t ZelmLocInitSmoothTimer(locationCb *cb);
 
 /* ---- lifecycle ------------------------------------------------------------------------ */
 
+/* The module's new control block, the registry's until ZELM_LOCATION_FInit; null on failure. */
 ZELM_API void *ZELM_LOCATION_Init(void);
+/* Releases the timer, every record and the block; null is ignored. Nothing is sent to the agents. */
 ZELM_API void ZELM_LOCATION_FInit(void *cb);
 
-/* ---- configuration handlers ------------------------------------------------------------ */
+/* ---- configuration handlers ------------------------------------------------------------
+ * The records belong to the configuration server; the handlers copy what they keep. */
 
+/* Handler of class 0x4D30A02B: 0xFFFFFFFF when the atom cannot be read, else ZELM_LocationProc's result. */
 ZELM_API uint32_t ZELM_ProcTuvLocation(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
                                        struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+/* Codes 0 and 1 store, 2 deletes; 0xFFFFFFFF without module or when the store failed. */
 ZELM_API uint32_t ZELM_LocationProc(const ZelmLocInstCfg *cfg, uint16_t opCode);
+/* Stores and publishes a location whose image is a service image; any other is ignored with 0. */
 ZELM_API uint32_t ZelmProcTuvCreateLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
+/* Withdraws a location whose image is a service image; any other is ignored with 0. */
 ZELM_API uint32_t ZelmProcTuvDeleteLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
+/* Stores the location (state 0) and publishes it; 0xFFFFFFFF only when it could not be stored. */
 ZELM_API uint32_t ZelmProcCreateLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
+/* Forgets the location, withdrawing it and its components first once published; always 0. */
 ZELM_API uint32_t ZelmProcDeleteLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
 
+/* Handler of class 0x4D30A031: 0xFFFFFFFF when the atom cannot be read, else ZELM_LocLogicGrpProc's result. */
 ZELM_API uint32_t ZELM_ProcTuvLocLogicGrp(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
                                           struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+/* Codes 0 and 1 store, 2 deletes; 0xFFFFFFFF without module or when the store failed. */
 ZELM_API uint32_t ZELM_LocLogicGrpProc(const ZelmLogicLocGrpCfg *cfg, uint16_t opCode);
+/* Stores the group and republishes its location; 0xFFFFFFFF only when it could not be stored. */
 ZELM_API uint32_t ZelmProcTuvCreateLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb);
+/* Forgets the group, withdrawing its location's components and the location first; always 0. */
 ZELM_API uint32_t ZelmProcTuvDeleteLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb);
 
 ZELM_EXTERN_C_END
