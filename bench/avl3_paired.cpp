@@ -222,12 +222,9 @@ void Paired(benchmark::State &state, Op op, size_t n)
 }
 
 const int kRegistered = [] {
-    const std::pair<const char *, Op> ops[] = {{"insert", Op::Insert},
-                                               {"find_hit", Op::FindHit},
-                                               {"find_miss", Op::FindMiss},
-                                               {"delete", Op::Delete},
-                                               {"walk", Op::Walk},
-                                               {"grow_insert", Op::GrowInsert},
+    const std::pair<const char *, Op> ops[] = {{"insert", Op::Insert},      {"find_hit", Op::FindHit},
+                                               {"find_miss", Op::FindMiss}, {"delete", Op::Delete},
+                                               {"walk", Op::Walk},          {"grow_insert", Op::GrowInsert},
                                                {"grow_find", Op::GrowFind}};
     for (size_t n : {size_t{1000}, size_t{100000}, size_t{1000000}}) {
         for (const auto &[name, op] : ops) {
@@ -241,4 +238,4 @@ const int kRegistered = [] {
     return 0;
 }();
 
-} // namespace
+}  // namespace

@@ -44,14 +44,14 @@ ZELM_API uint32_t ZELM_CompNodeProc(const ZelmCompNodeCfg *cfg, uint16_t opCode)
         return ZELM_ERR;
     }
     switch (opCode) {
-        case ZELM_CFG_OP_ADD:
-        case ZELM_CFG_OP_MOD:
-            return ZELM_COMP_UpdateCompNodeByCfg(cb, cfg);
-        case ZELM_CFG_OP_DEL:
-            (void)ZELM_COMP_DelCompNodeByCfg(cb, cfg);
-            return ZELM_OK;
-        default:
-            return ZELM_OK;
+    case ZELM_CFG_OP_ADD:
+    case ZELM_CFG_OP_MOD:
+        return ZELM_COMP_UpdateCompNodeByCfg(cb, cfg);
+    case ZELM_CFG_OP_DEL:
+        (void)ZELM_COMP_DelCompNodeByCfg(cb, cfg);
+        return ZELM_OK;
+    default:
+        return ZELM_OK;
     }
 }
 
@@ -76,8 +76,8 @@ ZELM_API uint32_t ZELM_COMP_UpdateCompNodeByCfg(ZelmCompCb *cb, const ZelmCompNo
         return ZELM_ERR;
     }
     ZELM_COMP_CompNodePublish(cb, cfg->compType, ZELM_COMP_OP_ADD);
-    ZELM_LOG_INFO("zelm comp, add compNode by cfg ok. compType (%u) compTypeName (%s) compFileName(%s)",
-                  cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, ZelmLogTextOf(cfg->compFileName).text);
+    ZELM_LOG_INFO("zelm comp, add compNode by cfg ok. compType (%u) compTypeName (%s) compFileName(%s)", cfg->compType,
+                  ZelmLogTextOf(cfg->compTypeName).text, ZelmLogTextOf(cfg->compFileName).text);
     return ZELM_OK;
 }
 
@@ -129,9 +129,9 @@ ZELM_API void ZELM_COMP_CompPublishByCompType(ZelmCompCb *cb, ZelmCompLocation *
         if (component->cfg.compType != compType) {
             continue;
         }
-        ZELM_LOG_INFO("zelm compNode publish opertype %u. locIndex %u, cid %u, compInstName %s, compType %u.",
-                      opType, location->locIndex, component->cfg.compInst,
-                      ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compType);
+        ZELM_LOG_INFO("zelm compNode publish opertype %u. locIndex %u, cid %u, compInstName %s, compType %u.", opType,
+                      location->locIndex, component->cfg.compInst, ZelmLogTextOf(component->cfg.compInstName).text,
+                      component->cfg.compType);
         ZelmCompTryPublishComponent(cb, location, opType, component);
     }
 }

@@ -52,13 +52,13 @@ ZELM_API uint32_t ZELM_ComponentProc(const ZelmCompInstCfg *cfg, uint16_t opCode
         return ZELM_OK;
     }
     switch (opCode) {
-        case ZELM_CFG_OP_ADD:
-        case ZELM_CFG_OP_MOD:
-            return ZELM_COMP_AddComponentByInstCfg(cb, cfg);
-        case ZELM_CFG_OP_DEL:
-            return ZELM_COMP_DelComponentByInstCfg(cb, cfg);
-        default:
-            return ZELM_OK;
+    case ZELM_CFG_OP_ADD:
+    case ZELM_CFG_OP_MOD:
+        return ZELM_COMP_AddComponentByInstCfg(cb, cfg);
+    case ZELM_CFG_OP_DEL:
+        return ZELM_COMP_DelComponentByInstCfg(cb, cfg);
+    default:
+        return ZELM_OK;
     }
 }
 

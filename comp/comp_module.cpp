@@ -5,8 +5,9 @@
 namespace {
 
 // Records start zero-filled; a location's hooks make and destroy its set of components.
-constexpr ZelSetDesc kCompLocationDesc = ZelSetDescU32<ZelmCompLocation>(
-    offsetof(ZelmCompLocation, locIndex), ZelmCompLocationTreeInit, ZelmCompLocationTreeFini);
+constexpr ZelSetDesc kCompLocationDesc =
+    ZelSetDescU32<ZelmCompLocation>(offsetof(ZelmCompLocation, locIndex), ZelmCompLocationTreeInit,
+                                    ZelmCompLocationTreeFini);
 constexpr ZelSetDesc kCompNodeDesc =
     ZelSetDescU32<ZelmCompNode>(offsetof(ZelmCompNode, cfg) + offsetof(ZelmCompNodeCfg, compType));
 

@@ -72,8 +72,8 @@ ZELM_API uint32_t ZelmCompPublishComponent(ZelmCompCb *cb, ZelmCompLocation *loc
         }
     }
     const uint32_t ret = ZelmCompSendMsgReliably(cb, location, &req);
-    ZELM_LOG_INFO("zelm publish location's index %u opType %u component num %u to sdk %s.", location->locIndex,
-                  opType, list->compNum, (ret == ZELM_OK) ? "success" : "failed");
+    ZELM_LOG_INFO("zelm publish location's index %u opType %u component num %u to sdk %s.", location->locIndex, opType,
+                  list->compNum, (ret == ZELM_OK) ? "success" : "failed");
     return ret;
 }
 
@@ -91,8 +91,7 @@ ZELM_API uint32_t ZelmCompSendMsgReliably(ZelmCompCb *cb, ZelmCompLocation *loca
     const uint32_t ret = QOF_ConnRpcCall(location->chanHandle, kCompSubscribeMethod, req,
                                          static_cast<uint32_t>(sizeof(*req)), &pair, 0u);
     if (ret != 0) {
-        ZELM_LOG_ERROR("zelm comp, publish component to location(locIndex %u) fail, ret = %u", location->locIndex,
-                       ret);
+        ZELM_LOG_ERROR("zelm comp, publish component to location(locIndex %u) fail, ret = %u", location->locIndex, ret);
         ZelmCompDeepFreePublishReqMsg(req);
         ZelmCompPublishFaultAccess(cb, location);
         return ZELM_ERR;

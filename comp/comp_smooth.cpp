@@ -146,8 +146,8 @@ ZELM_API uint32_t ZelmCompInitSmoothTimer(ZelmCompCb *cb)
     const QOF_TimerCbPair pair = {ZelmCompSmoothTimerCbk, cb};
     uint32_t ret = QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_CALLBACK, &pair, static_cast<uint32_t>(sizeof(pair)));
     ret |= QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_MODE, &kSmoothTimerMode, static_cast<uint32_t>(sizeof(uint32_t)));
-    ret |= QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_INTERVAL, &kSmoothTimerInterval,
-                            static_cast<uint32_t>(sizeof(uint32_t)));
+    ret |=
+        QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_INTERVAL, &kSmoothTimerInterval, static_cast<uint32_t>(sizeof(uint32_t)));
     ret |= QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_NAME, kSmoothTimerName,
                             static_cast<uint32_t>(sizeof(kSmoothTimerName) - 1));
     if (ret != 0) {

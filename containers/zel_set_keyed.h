@@ -22,9 +22,12 @@ constexpr ZelSetDesc ZelSetDescU32(size_t keyOffset, ZelSetInitHook initHook = n
                                    ZelSetFiniHook finiHook = nullptr)
 {
     return ZelSetDesc{
-        static_cast<uint32_t>(keyOffset),       static_cast<uint32_t>(offsetof(Entry, node)),
-        static_cast<uint32_t>(sizeof(uint32_t)), static_cast<uint32_t>(sizeof(Entry)),
-        ZEL_AVL_Uint32Compare,                  initHook,
+        static_cast<uint32_t>(keyOffset),
+        static_cast<uint32_t>(offsetof(Entry, node)),
+        static_cast<uint32_t>(sizeof(uint32_t)),
+        static_cast<uint32_t>(sizeof(Entry)),
+        ZEL_AVL_Uint32Compare,
+        initHook,
         finiHook,
     };
 }

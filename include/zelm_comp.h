@@ -216,8 +216,8 @@ ZELM_API void ZELM_COMP_FInit(void *cb);
  * The records belong to the configuration server; the handlers copy what they keep. */
 
 /* Handler of class 0x4D30A02D: 0xFFFFFFFF when the atom cannot be read, else ZELM_ComponentProc's result. */
-ZELM_API uint32_t ZELM_ProcTuvComponent(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
-                                        struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+ZELM_API uint32_t ZELM_ProcTuvComponent(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef, struct ZelmLocalData *data,
+                                        QOF_RecordCtx *recordCtx);
 /* Acts when bit 31 of cfgStatus is set: 0 and 1 store, 2 deletes; 0xFFFFFFFF without module or when a store failed. */
 ZELM_API uint32_t ZELM_ComponentProc(const ZelmCompInstCfg *cfg, uint16_t opCode);
 /* Stores the record with state 0 and publishes it; 0xFFFFFFFF when it could not be stored. */
@@ -228,8 +228,8 @@ ZELM_API uint32_t ZELM_COMP_DelComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
 ZELM_API void ZELM_ComponentDeleteByLoc(uint32_t locIndex);
 
 /* Handler of class 0x5D32B983: 0xFFFFFFFF when the atom cannot be read, else ZELM_CompNodeProc's result. */
-ZELM_API uint32_t ZELM_ProcTuvCompNode(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
-                                       struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+ZELM_API uint32_t ZELM_ProcTuvCompNode(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef, struct ZelmLocalData *data,
+                                       QOF_RecordCtx *recordCtx);
 /* Codes 0 and 1 store, 2 deletes; 0xFFFFFFFF without module or when the store failed. */
 ZELM_API uint32_t ZELM_CompNodeProc(const ZelmCompNodeCfg *cfg, uint16_t opCode);
 /* Stores a type of non-zero class and publishes its components everywhere; 0xFFFFFFFF when it could not be stored. */

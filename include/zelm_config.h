@@ -23,8 +23,8 @@ ZELM_EXTERN_C_BEGIN
 struct ZelmLocalData;
 
 /* A table handler: called once per atom of its class; its result is recorded for the atom. */
-typedef uint32_t (*ZelmTableHandler)(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
-                                     struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+typedef uint32_t (*ZelmTableHandler)(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef, struct ZelmLocalData *data,
+                                     QOF_RecordCtx *recordCtx);
 
 typedef struct ZelmMsgTableEntry {
     uint32_t regArg;
@@ -139,8 +139,8 @@ ZELM_API uint32_t ZELM_RegisterMsgTable(struct ZelmLocalData *data);
 /* The one handler of the four classes (`userData` the library's record): 0 once the atoms were taken through. */
 ZELM_API uint32_t ZelmProcTuvTableMsg(void *userData, QOF_Msg *msg, QOF_RecordCtx *recordCtx);
 /* Hands one atom to its class's handler and records the code; 0xFFFFFFFF stops the message. */
-ZELM_API uint32_t ZelmProTuvCfgAtom(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
-                                    struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+ZELM_API uint32_t ZelmProTuvCfgAtom(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef, struct ZelmLocalData *data,
+                                    QOF_RecordCtx *recordCtx);
 /* Adds the atom's op-info area (and for a non-zero code an info item); 0xFFFFFFFF when the reply refuses. */
 ZELM_API uint32_t ZelmProcAddOpInfoArea(QOF_Msg **replyRef, QOF_Atom *atom, uint32_t code);
 

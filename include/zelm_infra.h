@@ -28,9 +28,8 @@ ZELM_API void ZELM_INFRA_DestroySubOsNodeStatus(void);
 ZELM_API uint32_t ZELM_INFRA_SubLocationStatus(KORM_LocationStatusCallback callback, void *userData);
 ZELM_API void ZELM_INFRA_DestroySubLocationStatus(void);
 /* The service's own answer, forwarded unchanged. */
-ZELM_API uint32_t ZELM_INFRA_GetLoctionStatus(KORM_LocalData *kormData, uint32_t osNodeId,
-                                              const char *serviceName, uint32_t *locIndex,
-                                              uint32_t *available);
+ZELM_API uint32_t ZELM_INFRA_GetLoctionStatus(KORM_LocalData *kormData, uint32_t osNodeId, const char *serviceName,
+                                              uint32_t *locIndex, uint32_t *available);
 
 ZELM_EXTERN_C_END
 

@@ -86,8 +86,7 @@ ZELM_API void ZELM_LINK_SubLocationStatus(uint32_t osNodeId, const char *service
 /* 0 with `callback` subscribed (again: new user data, same place); 0xFFFFFFFF before start or without memory. */
 ZELM_API uint32_t ZELM_LINK_SubLocationLink(ZelmLocationLinkCallback callback, void *userData);
 /* Records the location under the latest server handle, adding its entry when needed, and announces its index. */
-ZELM_API void ZelmLinkLocationAvailable(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName,
-                                        uint32_t locIndex);
+ZELM_API void ZelmLinkLocationAvailable(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName, uint32_t locIndex);
 /* Announces `locIndex` for the entry, withdrawing (handle 0) the index it announced before when that differs. */
 ZELM_API void ZelmLinkDealLocLinkAvailable(ZelmLinkCb *cb, ZelmLinkLoc *entry, uint32_t locIndex);
 /* Delivers the event to every subscriber, in subscription order; an invalid index reaches nobody. */

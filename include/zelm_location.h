@@ -41,7 +41,7 @@ ZELM_LAYOUT_ASSERT(sizeof(locationCb) == 32);
 
 typedef struct locationInst {
     AXO_AVL3_NODE node;
-    uint32_t osNodeId; /* OsInst AND 0xFFFFFF */
+    uint32_t osNodeId;      /* OsInst AND 0xFFFFFF */
     ZelmLocInstCfg instCfg; /* instCfg.LocId is the key */
     uint32_t publishState;
 } locationInst;
@@ -203,13 +203,12 @@ ZELM_API void ZelmLocationPublishFaultSloved(locationCb *cb, osNodeInst *osNode)
 /* ---- OS-node link and smoothing ---------------------------------------------------- */
 
 /* Link report: up stores the agent's handle and, with the HA role, smooths the node; down forgets it. Returns 0. */
-ZELM_API uint32_t ZelmLocSubOsNodeLink(uint32_t osid, const uint32_t *position, uint32_t linkState,
-                                       void *userData);
+ZELM_API uint32_t ZelmLocSubOsNodeLink(uint32_t osid, const uint32_t *position, uint32_t linkState, void *userData);
 /* Sends all locations of the OS node in one request with opType 2; an info line when none can go. */
 ZELM_API void ZelmLocTrySmoothOsnodeInst(locationCb *cb, osNodeInst *osNode);
 /* Copies the node's locations and their groups into the arrays, in key order; returns how many. */
-ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *osNode,
-                                                  ZelmLocInstCfg *locInsts, ZelmLogicLocGrpCfg *logicGrps);
+ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *osNode, ZelmLocInstCfg *locInsts,
+                                                  ZelmLogicLocGrpCfg *logicGrps);
 /* Timer tick: republishes every flagged OS node; returns 0. */
 ZELM_API uint32_t ZelmLocSmoothTimerCbk(QOF_Timer *timer, void *reserved, void *userData);
 /* 0 with the stopped smooth timer stored in `cb`; 0xFFFFFFFF when its attributes or the timer could not be made. */
@@ -226,8 +225,8 @@ ZELM_API void ZELM_LOCATION_FInit(void *cb);
  * The records belong to the configuration server; the handlers copy what they keep. */
 
 /* Handler of class 0x4D30A02B: 0xFFFFFFFF when the atom cannot be read, else ZELM_LocationProc's result. */
-ZELM_API uint32_t ZELM_ProcTuvLocation(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
-                                       struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+ZELM_API uint32_t ZELM_ProcTuvLocation(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef, struct ZelmLocalData *data,
+                                       QOF_RecordCtx *recordCtx);
 /* Codes 0 and 1 store, 2 deletes; 0xFFFFFFFF without module or when the store failed. */
 ZELM_API uint32_t ZELM_LocationProc(const ZelmLocInstCfg *cfg, uint16_t opCode);
 /* Stores and publishes a location whose image is a service image; any other is ignored with 0. */
@@ -240,8 +239,8 @@ ZELM_API uint32_t ZelmProcCreateLocation(const ZelmLocInstCfg *cfg, locationCb *
 ZELM_API uint32_t ZelmProcDeleteLocation(const ZelmLocInstCfg *cfg, locationCb *cb);
 
 /* Handler of class 0x4D30A031: 0xFFFFFFFF when the atom cannot be read, else ZELM_LocLogicGrpProc's result. */
-ZELM_API uint32_t ZELM_ProcTuvLocLogicGrp(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef,
-                                          struct ZelmLocalData *data, QOF_RecordCtx *recordCtx);
+ZELM_API uint32_t ZELM_ProcTuvLocLogicGrp(QOF_Msg *msg, QOF_Atom *atom, QOF_Msg **replyRef, struct ZelmLocalData *data,
+                                          QOF_RecordCtx *recordCtx);
 /* Codes 0 and 1 store, 2 deletes; 0xFFFFFFFF without module or when the store failed. */
 ZELM_API uint32_t ZELM_LocLogicGrpProc(const ZelmLogicLocGrpCfg *cfg, uint16_t opCode);
 /* Stores the group and republishes its location; 0xFFFFFFFF only when it could not be stored. */

@@ -107,14 +107,15 @@ ZELM_API uint32_t ZelmProcTuvDeleteLocation(const ZelmLocInstCfg *cfg, locationC
 ZELM_API uint32_t ZelmProcCreateLocation(const ZelmLocInstCfg *cfg, locationCb *cb)
 {
     const auto locName = ZelmLogTextOf(cfg->LocName);
-    ZELM_LOG_INFO("[Zelm]Try Create location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
-                  "imageName(%s) Lrid(%u).",
-                  cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text,
-                  ZelmLogTextOf(cfg->imageName).text, cfg->Lrid);
+    ZELM_LOG_INFO(
+        "[Zelm]Try Create location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
+        "imageName(%s) Lrid(%u).",
+        cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text, ZelmLogTextOf(cfg->imageName).text,
+        cfg->Lrid);
     locationInst *inst = ZelmTryAddLocationInst(cb, cfg->LocId);
     if (inst == nullptr) {
-        ZELM_LOG_ERROR("zelm location, add inst by instcfg failed. locInstName %s(osnode %u) locIndex %u",
-                       locName.text, cfg->OsInst, cfg->LocId);
+        ZELM_LOG_ERROR("zelm location, add inst by instcfg failed. locInstName %s(osnode %u) locIndex %u", locName.text,
+                       cfg->OsInst, cfg->LocId);
         return ZELM_ERR;
     }
     inst->osNodeId = cfg->OsInst & ZELM_LOC_OSNODE_MASK;
@@ -134,14 +135,15 @@ ZELM_API uint32_t ZelmProcCreateLocation(const ZelmLocInstCfg *cfg, locationCb *
 ZELM_API uint32_t ZelmProcDeleteLocation(const ZelmLocInstCfg *cfg, locationCb *cb)
 {
     const auto locName = ZelmLogTextOf(cfg->LocName);
-    ZELM_LOG_INFO("[Zelm]Try delete location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
-                  "imageName(%s) Lrid(%u).",
-                  cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text,
-                  ZelmLogTextOf(cfg->imageName).text, cfg->Lrid);
+    ZELM_LOG_INFO(
+        "[Zelm]Try delete location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
+        "imageName(%s) Lrid(%u).",
+        cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text, ZelmLogTextOf(cfg->imageName).text,
+        cfg->Lrid);
     locationInst *inst = ZelmTryFindLocationInst(cb, cfg->LocId);
     if (inst == nullptr) {
-        ZELM_LOG_INFO("zelm location, not find inst by instcfg. locInstName %s(osnode %u) locIndex %u",
-                      locName.text, cfg->OsInst, cfg->LocId);
+        ZELM_LOG_INFO("zelm location, not find inst by instcfg. locInstName %s(osnode %u) locIndex %u", locName.text,
+                      cfg->OsInst, cfg->LocId);
         return ZELM_OK;
     }
     if (inst->publishState != ZELM_LOC_STATE_CFG) {

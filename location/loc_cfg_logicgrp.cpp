@@ -61,8 +61,8 @@ ZELM_API uint32_t ZELM_LocLogicGrpProc(const ZelmLogicLocGrpCfg *cfg, uint16_t o
  */
 ZELM_API uint32_t ZelmProcTuvCreateLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb)
 {
-    ZELM_LOG_INFO("[Zelm]Try Create LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex,
-                  cfg->logicId, cfg->faultPolicy);
+    ZELM_LOG_INFO("[Zelm]Try Create LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex, cfg->logicId,
+                  cfg->faultPolicy);
     LogicLocGrp *grp = ZelmTryAddLogicGrpInst(cb, cfg->locIndex);
     if (grp == nullptr) {
         ZELM_LOG_ERROR("zelm LogicLocGrp, add inst by instcfg failed. locIndex %u (logicId %u) faultPolicy %u",
@@ -85,8 +85,8 @@ ZELM_API uint32_t ZelmProcTuvCreateLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, lo
  */
 ZELM_API uint32_t ZelmProcTuvDeleteLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb)
 {
-    ZELM_LOG_INFO("[Zelm]Try delete LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex,
-                  cfg->logicId, cfg->faultPolicy);
+    ZELM_LOG_INFO("[Zelm]Try delete LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex, cfg->logicId,
+                  cfg->faultPolicy);
     if (ZelmTryFindLogicGrpInst(cb, cfg->locIndex) == nullptr) {
         ZELM_LOG_INFO("zelm LogicLocGrp, not find inst by instcfg. locIndex %u (logicId %u) faultPolicy %u",
                       cfg->locIndex, cfg->logicId, cfg->faultPolicy);

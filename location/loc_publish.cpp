@@ -87,8 +87,8 @@ ZELM_API uint32_t ZelmLocPublishLocationInst(locationCb *cb, osNodeInst *osNode,
 ZELM_API uint32_t ZelmLocationSendMsgReliably(locationCb *cb, osNodeInst *osNode, ZelLocPublishReqMsg *req)
 {
     const ZelmLocRpcCbInfo cbInfo = {ZelmLocPublishLocationInstCbk, cb};
-    const uint32_t ret = QOF_ConnRpcCall(osNode->chanHandle, kLocSubscribeMethod, req,
-                                         static_cast<uint32_t>(sizeof(*req)), &cbInfo, 0u);
+    const uint32_t ret =
+        QOF_ConnRpcCall(osNode->chanHandle, kLocSubscribeMethod, req, static_cast<uint32_t>(sizeof(*req)), &cbInfo, 0u);
     if (ret != 0) {
         ZelmLocInstDeepFreePublishReqMsg(req);
         ZELM_LOG_ERROR("[ZELM]publish location inst to osnode(id %u) not ok, ret = %u", osNode->osNodeId, ret);
