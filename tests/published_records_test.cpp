@@ -18,7 +18,10 @@ namespace {
 size_t g_failCopyOfSize = 0;
 
 // Makes the next memcpy_s whose destination holds `destSize` bytes fail, once.
-void FailNextCopyOfSize(size_t destSize) { g_failCopyOfSize = destSize; }
+void FailNextCopyOfSize(size_t destSize)
+{
+    g_failCopyOfSize = destSize;
+}
 
 using MemcpySFn = int (*)(void *, size_t, const void *, size_t);
 
@@ -39,7 +42,10 @@ extern "C" int memcpy_s(void *dest, size_t destsz, const void *src, size_t count
 
 namespace {
 
-ZelmCompCb *Comp() { return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP)); }
+ZelmCompCb *Comp()
+{
+    return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
+}
 
 // The keys of a set's entries, in walk order.
 std::vector<uint32_t> KeysOf(ZelSet *set)
@@ -124,7 +130,10 @@ TEST_F(PublishedRecordsTest, RefusedUpdateLeavesTheStoredRecordInItsPlace)
 
 // ---- flagged peers ---------------------------------------------------------------------------
 
-locationCb *Loc() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
+locationCb *Loc()
+{
+    return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
+}
 
 // The peers of one module (OS nodes, comp locations), driven through the module's exported operations.
 struct PeerModule {
