@@ -27,10 +27,10 @@ struct ZelmFlaggedPeers {
 template <typename Peer>
 inline uint32_t ZelmCountFlaggedPeers(ZelSet *peers)
 {
-    uint32_t num = 0;
     if (peers == nullptr) {
-        return num;
+        return 0;
     }
+    uint32_t num = 0;
     for (Peer *peer = ZelSetFirst<Peer>(peers); peer != nullptr; peer = ZelSetNext(peers, peer)) {
         num += (peer->publishFault != 0) ? 1u : 0u;
     }
