@@ -27,8 +27,14 @@ void SetItems(benchmark::State &state, size_t n)
 }
 
 // The order of pass `pass`, and the n queries of pass `pass` out of the long query sequence.
-const std::vector<uint32_t> &OrderOf(const Workload &w, size_t pass) { return w.orders[pass % w.orders.size()]; }
-size_t QueryStart(size_t n, size_t pass) { return (pass * n) % kQueries; }
+const std::vector<uint32_t> &OrderOf(const Workload &w, size_t pass)
+{
+    return w.orders[pass % w.orders.size()];
+}
+size_t QueryStart(size_t n, size_t pass)
+{
+    return (pass * n) % kQueries;
+}
 
 // ---- AXO AVL3 ---------------------------------------------------------------------
 
@@ -358,4 +364,4 @@ const int kRegistered = [] {
     return 0;
 }();
 
-} // namespace
+}  // namespace

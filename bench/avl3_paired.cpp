@@ -6,7 +6,11 @@
 // times each pass with the thread's CPU clock and keeps the ratio of the pair;
 // the result is the median of the rounds, with the quartiles for the spread.
 // Inserts and deletes work on a tree that keeps (nearly) its full size: a
-// round takes a batch out and puts it back, timing one half.
+// round takes a batch out and puts it back, timing one half. The grow series
+// build each tree from empty instead, as a configuration load does: entries
+// are linked in the order they lie in memory (the order a host allocates
+// them), their keys in a random order drawn afresh for every round;
+// grow_insert times that build, grow_find lookups in the tree just built.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -23,7 +27,7 @@ namespace {
 
 using namespace avl3_bench;
 
-enum class Op { Insert, FindHit, FindMiss, Delete, Walk };
+enum class Op { Insert, FindHit, FindMiss, Delete, Walk, GrowInsert, GrowFind };
 
 double ThreadCpuNs()
 {
@@ -53,6 +57,10 @@ public:
     // Checks what it finds.
     double Pass(Op op, bool axo, size_t round, size_t count)
     {
+        if (op == Op::GrowInsert || op == Op::GrowFind) {
+            const double t = Grow(axo, round);
+            return (op == Op::GrowInsert) ? t : Pass(Op::FindHit, axo, round, count);
+        }
         const size_t n = w_.keys.size();
         const size_t queryFrom = (round * count) % kQueries;
         const size_t orderFrom = (round * count) % n;
@@ -105,6 +113,8 @@ public:
             }
         case Op::Insert:
         case Op::Delete:
+        case Op::GrowInsert:
+        case Op::GrowFind:
             break;
         }
         // A batch goes out and comes back; one of the two halves is timed.
@@ -143,6 +153,38 @@ public:
     bool Sound() { return ok_ && AxoSound(&axoTree_, w_.keys.size()); }
 
 private:
+    // Empties one tree, gives its entries the keys of round `round`, and links them all in array
+    // order; returns the CPU nanoseconds of the linking.
+    double Grow(bool axo, size_t round)
+    {
+        const std::vector<uint32_t> &order = w_.orders[round % w_.orders.size()];
+        size_t linked = 0;
+        double t0 = 0.0;
+        if (axo) {
+            axoTree_ = AXO_AVL3_TREE{};
+            for (size_t i = 0; i < axo_.size(); ++i) {
+                axo_[i].node = AXO_AVL3_NODE{nullptr, nullptr, nullptr, -1, -1};
+                axo_[i].key = w_.keys[order[i]];
+            }
+            t0 = ThreadCpuNs();
+            for (AxoEntry &e : axo_) {
+                linked += AXO_AVL3_Insert_Or_Find(&axoTree_, &e.node, &kAxoInfo) == nullptr;
+            }
+        } else {
+            boostTree_.clear();
+            for (size_t i = 0; i < boost_.size(); ++i) {
+                boost_[i].key = w_.keys[order[i]];
+            }
+            t0 = ThreadCpuNs();
+            for (BoostEntry &e : boost_) {
+                linked += boostTree_.insert(e).second;
+            }
+        }
+        const double t = ThreadCpuNs() - t0;
+        ok_ = ok_ && linked == w_.keys.size();
+        return t;
+    }
+
     const Workload &w_;
     std::vector<AxoEntry> axo_;
     std::vector<BoostEntry> boost_;
@@ -154,7 +196,7 @@ private:
 void Paired(benchmark::State &state, Op op, size_t n)
 {
     Pair pair(n);
-    const size_t batch = (op == Op::Walk) ? n : std::min<size_t>(n, 100000);
+    const size_t batch = (op == Op::Walk || op == Op::GrowInsert) ? n : std::min<size_t>(n, 100000);
     std::vector<double> axoNs, boostNs, ratios;
     size_t round = 0;
     for (auto _ : state) {
@@ -180,11 +222,10 @@ void Paired(benchmark::State &state, Op op, size_t n)
 }
 
 const int kRegistered = [] {
-    const std::pair<const char *, Op> ops[] = {{"insert", Op::Insert},
-                                               {"find_hit", Op::FindHit},
-                                               {"find_miss", Op::FindMiss},
-                                               {"delete", Op::Delete},
-                                               {"walk", Op::Walk}};
+    const std::pair<const char *, Op> ops[] = {{"insert", Op::Insert},      {"find_hit", Op::FindHit},
+                                               {"find_miss", Op::FindMiss}, {"delete", Op::Delete},
+                                               {"walk", Op::Walk},          {"grow_insert", Op::GrowInsert},
+                                               {"grow_find", Op::GrowFind}};
     for (size_t n : {size_t{1000}, size_t{100000}, size_t{1000000}}) {
         for (const auto &[name, op] : ops) {
             const std::string full = std::string("avl3_paired/") + name + "/axo_vs_boost/" + std::to_string(n);
@@ -197,4 +238,4 @@ const int kRegistered = [] {
     return 0;
 }();
 
-} // namespace
+}  // namespace

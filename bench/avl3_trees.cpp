@@ -97,4 +97,4 @@ bool AxoSound(AXO_AVL3_TREE *tree, size_t n)
     return seen == n;
 }
 
-} // namespace avl3_bench
+}  // namespace avl3_bench

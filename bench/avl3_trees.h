@@ -43,10 +43,10 @@ extern const AXO_AVL3_TREE_INFO kAxoInfo;
 // Query and order sequences are long and varied enough that a branch predictor
 // cannot learn them across passes, which a 1000-key pass repeated would allow.
 struct Workload {
-    std::vector<uint32_t> keys;                // key of entry i: even, distinct, in a random order
-    std::vector<uint32_t> hits;                // stored keys drawn at random, kQueries of them
-    std::vector<uint32_t> misses;              // absent (odd) keys drawn at random, kQueries of them
-    std::vector<std::vector<uint32_t>> orders; // random orders of the entry indices
+    std::vector<uint32_t> keys;                 // key of entry i: even, distinct, in a random order
+    std::vector<uint32_t> hits;                 // stored keys drawn at random, kQueries of them
+    std::vector<uint32_t> misses;               // absent (odd) keys drawn at random, kQueries of them
+    std::vector<std::vector<uint32_t>> orders;  // random orders of the entry indices
 };
 constexpr size_t kQueries = size_t{1} << 20;
 const Workload &GetWorkload(size_t n);
@@ -61,6 +61,6 @@ void BoostBuild(BoostTree &tree, std::vector<BoostEntry> &entries);
 // True when a walk meets n keys, each once, in ascending order.
 bool AxoSound(AXO_AVL3_TREE *tree, size_t n);
 
-} // namespace avl3_bench
+}  // namespace avl3_bench
 
 #endif

@@ -20,10 +20,10 @@ namespace {
 
 using namespace zelm_bench;
 
-constexpr size_t kBatch = 100;         // atoms per timed message
-constexpr uint32_t kPerLocation = 100; // components per location
-constexpr uint32_t kCompType = 1000;   // a type with no compNode record: not 3 nor 207
-constexpr uint32_t kOsInst = 0x010203; // an OS node that never links
+constexpr size_t kBatch = 100;          // atoms per timed message
+constexpr uint32_t kPerLocation = 100;  // components per location
+constexpr uint32_t kCompType = 1000;    // a type with no compNode record: not 3 nor 207
+constexpr uint32_t kOsInst = 0x010203;  // an OS node that never links
 
 void SetItems(benchmark::State &state)
 {
@@ -106,11 +106,11 @@ void ComponentTypeUpdateAmongComponents(benchmark::State &state, Sink sink, uint
     if (!StartLibrary(state, sink)) {
         return;
     }
-    constexpr uint32_t kOtherType = kCompType + 1; // configured, with one component
+    constexpr uint32_t kOtherType = kCompType + 1;  // configured, with one component
     const uint32_t locations = n / kPerLocation;
     const uint32_t osNodeId = STANDIN_KormAddOsNode(1, 5, 0, 1);
     for (uint32_t loc = 0; loc < locations; ++loc) {
-        AnnounceLocation(osNodeId, loc); // empty yet: nothing to smooth
+        AnnounceLocation(osNodeId, loc);  // empty yet: nothing to smooth
     }
     // kCompType has no compNode record: its components are stored and not published.
     std::vector<ZelmCompInstCfg> stored;
@@ -128,7 +128,7 @@ void ComponentTypeUpdateAmongComponents(benchmark::State &state, Sink sink, uint
         state.ResumeTiming();
         refused += DeliverMessage(msg);
         state.PauseTiming();
-        (void)STANDIN_RunFor(1); // the 100 single-component publications complete
+        (void)STANDIN_RunFor(1);  // the 100 single-component publications complete
         ClearRecorders();
         state.ResumeTiming();
     }
@@ -183,15 +183,15 @@ const int kRegistered = [] {
     for (const auto &[op, fn] : ops) {
         for (Sink sink : {Sink::Count, Sink::Text}) {
             for (uint32_t n : {1000u, 10000u, 100000u}) {
-                const std::string name =
-                    std::string("intake/") + op + "/" + SinkName(sink) + "/" + std::to_string(n);
+                const std::string name = std::string("intake/") + op + "/" + SinkName(sink) + "/" + std::to_string(n);
                 const Fn run = fn;
-                benchmark::RegisterBenchmark(name.c_str(), [run, sink, n](benchmark::State &s) { run(s, sink, n); })
-                    ->Unit(benchmark::kMicrosecond);
+                benchmark::RegisterBenchmark(name.c_str(), [run, sink, n](benchmark::State &s) {
+                    run(s, sink, n);
+                })->Unit(benchmark::kMicrosecond);
             }
         }
     }
     return 0;
 }();
 
-} // namespace
+}  // namespace

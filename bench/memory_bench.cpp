@@ -23,8 +23,8 @@ namespace {
 using namespace zelm_bench;
 
 constexpr uint32_t kCompType = 1000;
-constexpr uint32_t kOsInst = 0x010203;    // an OS node that never links
-constexpr double kHostHeaderBytes = 16.0; // the stand-in's header in front of each host block
+constexpr uint32_t kOsInst = 0x010203;     // an OS node that never links
+constexpr double kHostHeaderBytes = 16.0;  // the stand-in's header in front of each host block
 
 struct Footprint {
     size_t hostBytes;
@@ -111,12 +111,11 @@ const int kRegistered = [] {
         const std::string size = std::to_string(n);
         add(std::string("memory/component/100_per_location/") + size,
             [n](benchmark::State &s) { Components(s, n, 100); });
-        add(std::string("memory/component/1_per_location/") + size,
-            [n](benchmark::State &s) { Components(s, n, 1); });
+        add(std::string("memory/component/1_per_location/") + size, [n](benchmark::State &s) { Components(s, n, 1); });
         add(std::string("memory/location/host/") + size, [n](benchmark::State &s) { Locations(s, n); });
         add(std::string("memory/component_type/host/") + size, [n](benchmark::State &s) { ComponentTypes(s, n); });
     }
     return 0;
 }();
 
-} // namespace
+}  // namespace

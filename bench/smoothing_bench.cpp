@@ -41,7 +41,10 @@ void SetItems(benchmark::State &state, size_t items)
 }
 
 // Completes every pending call (agents answer after 1 ms).
-void CompleteAll() { (void)STANDIN_RunFor(1); }
+void CompleteAll()
+{
+    (void)STANDIN_RunFor(1);
+}
 
 void SetAgentResult(QOF_ConnHandle handle, uint32_t result)
 {
@@ -233,9 +236,9 @@ void StandinShare(benchmark::State &state, uint32_t n, bool components, bool tim
         if (!timeCompletion) {
             state.ResumeTiming();
         }
-        const uint32_t status =
-            components ? QOF_ConnRpcCall(agent, "KorbCompSubscribe", &compReq, sizeof(compReq), &pair, 0)
-                       : QOF_ConnRpcCall(agent, "KorbLocSubscribe", &locReq, sizeof(locReq), &pair, 0);
+        const uint32_t status = components
+                                    ? QOF_ConnRpcCall(agent, "KorbCompSubscribe", &compReq, sizeof(compReq), &pair, 0)
+                                    : QOF_ConnRpcCall(agent, "KorbLocSubscribe", &locReq, sizeof(locReq), &pair, 0);
         // Exactly one of the call and its completion is timed.
         if (timeCompletion) {
             state.ResumeTiming();
@@ -318,7 +321,7 @@ void CompCompletions(benchmark::State &state, uint32_t f)
     for (auto _ : state) {
         state.PauseTiming();
         FlagAllCompLocations();
-        refused += DeliverRecords(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_MOD, updates); // one request each
+        refused += DeliverRecords(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_MOD, updates);  // one request each
         const size_t pending = STANDIN_RpcPendingCount();
         state.ResumeTiming();
         CompleteAll();
@@ -429,7 +432,7 @@ void LocCompletions(benchmark::State &state, uint32_t f)
     for (auto _ : state) {
         state.PauseTiming();
         FlagAllOsNodes();
-        refused += DeliverRecords(ZELM_CLASS_LOCATION, ZELM_CFG_OP_MOD, updates); // one request each
+        refused += DeliverRecords(ZELM_CLASS_LOCATION, ZELM_CFG_OP_MOD, updates);  // one request each
         const size_t pending = STANDIN_RpcPendingCount();
         state.ResumeTiming();
         CompleteAll();
@@ -455,8 +458,10 @@ const int kRegistered = [] {
         const std::string size = std::to_string(n);
         add(std::string("smooth/node_linkup/e2e/") + size, [n](benchmark::State &s) { NodeSmoothing(s, n, false); });
         add(std::string("smooth/node_completion/e2e/") + size, [n](benchmark::State &s) { NodeSmoothing(s, n, true); });
-        add(std::string("smooth/location_linkup/e2e/") + size, [n](benchmark::State &s) { LocationSmoothing(s, n, false); });
-        add(std::string("smooth/location_completion/e2e/") + size, [n](benchmark::State &s) { LocationSmoothing(s, n, true); });
+        add(std::string("smooth/location_linkup/e2e/") + size,
+            [n](benchmark::State &s) { LocationSmoothing(s, n, false); });
+        add(std::string("smooth/location_completion/e2e/") + size,
+            [n](benchmark::State &s) { LocationSmoothing(s, n, true); });
         add(std::string("smooth/node_linkup/standin_share/") + size,
             [n](benchmark::State &s) { StandinShare(s, n, false, false); });
         add(std::string("smooth/node_completion/standin_share/") + size,
@@ -473,10 +478,11 @@ const int kRegistered = [] {
     for (uint32_t f : {1000u, 10000u}) {
         const std::string size = std::to_string(f);
         add(std::string("completion/comp_success/e2e/") + size, [f](benchmark::State &s) { CompCompletions(s, f); });
-        add(std::string("completion/comp_fault_solved/direct/") + size, [f](benchmark::State &s) { CompFaultSolvedDirect(s, f); });
+        add(std::string("completion/comp_fault_solved/direct/") + size,
+            [f](benchmark::State &s) { CompFaultSolvedDirect(s, f); });
         add(std::string("completion/loc_success/e2e/") + size, [f](benchmark::State &s) { LocCompletions(s, f); });
     }
     return 0;
 }();
 
-} // namespace
+}  // namespace

@@ -44,14 +44,14 @@ ZELM_API uint32_t ZELM_CompNodeProc(const ZelmCompNodeCfg *cfg, uint16_t opCode)
         return ZELM_ERR;
     }
     switch (opCode) {
-        case ZELM_CFG_OP_ADD:
-        case ZELM_CFG_OP_MOD:
-            return ZELM_COMP_UpdateCompNodeByCfg(cb, cfg);
-        case ZELM_CFG_OP_DEL:
-            (void)ZELM_COMP_DelCompNodeByCfg(cb, cfg);
-            return ZELM_OK;
-        default:
-            return ZELM_OK;
+    case ZELM_CFG_OP_ADD:
+    case ZELM_CFG_OP_MOD:
+        return ZELM_COMP_UpdateCompNodeByCfg(cb, cfg);
+    case ZELM_CFG_OP_DEL:
+        (void)ZELM_COMP_DelCompNodeByCfg(cb, cfg);
+        return ZELM_OK;
+    default:
+        return ZELM_OK;
     }
 }
 
@@ -67,17 +67,17 @@ ZELM_API uint32_t ZELM_COMP_UpdateCompNodeByCfg(ZelmCompCb *cb, const ZelmCompNo
     }
     if (cfg->compClass == 0) {
         ZELM_LOG_INFO("zelm comp, add compNode by cfg ignore. compType (%u) compTypeName (%s) compClass(%s)",
-                      cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), kNotQofClass);
+                      cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, kNotQofClass);
         return ZELM_OK;
     }
     if (ZELM_COMP_SetCompNodeCfg(cb, cfg->compType, cfg) != ZELM_OK) {
         ZELM_LOG_ERROR("zelm comp, add compNode by cfg failed. compType (%u) compTypeName (%s) compFileName(%s)",
-                       cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), ZELM_COMP_TEXT(cfg->compFileName));
+                       cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, ZelmLogTextOf(cfg->compFileName).text);
         return ZELM_ERR;
     }
     ZELM_COMP_CompNodePublish(cb, cfg->compType, ZELM_COMP_OP_ADD);
-    ZELM_LOG_INFO("zelm comp, add compNode by cfg ok. compType (%u) compTypeName (%s) compFileName(%s)",
-                  cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), ZELM_COMP_TEXT(cfg->compFileName));
+    ZELM_LOG_INFO("zelm comp, add compNode by cfg ok. compType (%u) compTypeName (%s) compFileName(%s)", cfg->compType,
+                  ZelmLogTextOf(cfg->compTypeName).text, ZelmLogTextOf(cfg->compFileName).text);
     return ZELM_OK;
 }
 
@@ -92,11 +92,11 @@ ZELM_API uint32_t ZELM_COMP_DelCompNodeByCfg(ZelmCompCb *cb, const ZelmCompNodeC
     }
     if (cfg->compClass == 0) {
         ZELM_LOG_INFO("zelm comp, del compNode by cfg ignore. compType (%u) compTypeName (%s) compClass(%s)",
-                      cfg->compType, ZELM_COMP_TEXT(cfg->compTypeName), kNotQofClass);
+                      cfg->compType, ZelmLogTextOf(cfg->compTypeName).text, kNotQofClass);
         return ZELM_OK;
     }
     ZELM_COMP_CompNodePublish(cb, cfg->compType, ZELM_COMP_OP_DEL);
-    ZEL_SET_Delete(cb->compNodeTree, &cfg->compType, sizeof(cfg->compType));
+    ZelSetDeleteU32(cb->compNodeTree, cfg->compType);
     return ZELM_OK;
 }
 
@@ -129,9 +129,9 @@ ZELM_API void ZELM_COMP_CompPublishByCompType(ZelmCompCb *cb, ZelmCompLocation *
         if (component->cfg.compType != compType) {
             continue;
         }
-        ZELM_LOG_INFO("zelm compNode publish opertype %u. locIndex %u, cid %u, compInstName %s, compType %u.",
-                      opType, location->locIndex, component->cfg.compInst,
-                      ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compType);
+        ZELM_LOG_INFO("zelm compNode publish opertype %u. locIndex %u, cid %u, compInstName %s, compType %u.", opType,
+                      location->locIndex, component->cfg.compInst, ZelmLogTextOf(component->cfg.compInstName).text,
+                      component->cfg.compType);
         ZelmCompTryPublishComponent(cb, location, opType, component);
     }
 }

@@ -5,6 +5,7 @@
  */
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 
 extern "C" {
 
@@ -46,25 +47,26 @@ ZELM_API uint32_t ZELM_ComponentProc(const ZelmCompInstCfg *cfg, uint16_t opCode
     }
     if (cfg->cfgStatus >= 0) {
         ZELM_LOG_INFO("zelm comp, comp proc by instcfg ignore. compInstName %s(%u) locIndex %u cfgStatus %#x",
-                      ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex,
+                      ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex,
                       static_cast<uint32_t>(cfg->cfgStatus));
         return ZELM_OK;
     }
     switch (opCode) {
-        case ZELM_CFG_OP_ADD:
-        case ZELM_CFG_OP_MOD:
-            return ZELM_COMP_AddComponentByInstCfg(cb, cfg);
-        case ZELM_CFG_OP_DEL:
-            return ZELM_COMP_DelComponentByInstCfg(cb, cfg);
-        default:
-            return ZELM_OK;
+    case ZELM_CFG_OP_ADD:
+    case ZELM_CFG_OP_MOD:
+        return ZELM_COMP_AddComponentByInstCfg(cb, cfg);
+    case ZELM_CFG_OP_DEL:
+        return ZELM_COMP_DelComponentByInstCfg(cb, cfg);
+    default:
+        return ZELM_OK;
     }
 }
 
 /*
  * Stores the record at its location (both made when missing) with state 0
  * and publishes it. 0xFFFFFFFF when the location or the component could not
- * be had; a location made by this call then stays, empty.
+ * be had, or the copy was refused: a location made by this call then stays,
+ * and a component already stored keeps its record and state.
  */
 ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmCompInstCfg *cfg)
 {
@@ -74,22 +76,22 @@ ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
     ZelmCompLocation *location = ZelmCompTryAddLocation(cb, cfg->locIndex);
     if (location == nullptr) {
         ZELM_LOG_ERROR("zelm comp, add comp by instcfg failed. compInstName %s(%u) locIndex %u",
-                       ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                       ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_ERR;
     }
     ZelmComponent *component = ZelmLocationTryAddComp(location, cfg->compInst);
     if (component == nullptr) {
         ZELM_LOG_ERROR("zelm comp, add comp inst to location failed. compInstName %s(%u) locIndex %u",
-                       ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                       ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_ERR;
     }
-    if (memcpy_s(&component->cfg, sizeof(component->cfg), cfg, sizeof(*cfg)) != 0) {
+    if (ZelmCopyRecord(&component->cfg, *cfg) != ZELM_OK) {
         return ZELM_ERR;
     }
     component->state = ZELM_COMP_STATE_CFG;
     ZelmCompTryPublishComponent(cb, location, ZELM_COMP_OP_ADD, component);
     ZELM_LOG_INFO("zelm comp, add comp inst to location ok. compInstName %s(%u) locIndex %u",
-                  ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                  ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
     return ZELM_OK;
 }
 
@@ -102,22 +104,20 @@ ZELM_API uint32_t ZELM_COMP_DelComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
     if (cb == nullptr || cfg == nullptr) {
         return ZELM_OK;
     }
-    auto *location =
-        static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &cfg->locIndex, sizeof(cfg->locIndex)));
+    ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, cfg->locIndex);
     if (location == nullptr) {
         ZELM_LOG_INFO("zelm comp, delete comp by instcfg Not find location. compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                      ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_OK;
     }
-    auto *component =
-        static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &cfg->compInst, sizeof(cfg->compInst)));
+    ZelmComponent *component = ZelSetFindU32<ZelmComponent>(location->componentTree, cfg->compInst);
     if (component == nullptr) {
         ZELM_LOG_INFO("zelm comp, delete comp by instcfg Not find component. compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(cfg->compInstName), cfg->compInst, cfg->locIndex);
+                      ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_OK;
     }
     ZelmCompTryPublishComponent(cb, location, ZELM_COMP_OP_DEL, component);
-    ZEL_SET_Delete(location->componentTree, &cfg->compInst, sizeof(cfg->compInst));
+    ZelSetDeleteU32(location->componentTree, cfg->compInst);
     return ZELM_OK;
 }
 
@@ -129,7 +129,7 @@ ZELM_API void ZELM_ComponentDeleteByLoc(uint32_t locIndex)
         ZELM_LOG_ERROR("ZELM delete component by locIndex get compCb failed.");
         return;
     }
-    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)));
+    ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, locIndex);
     if (location != nullptr) {
         ZelmCompTrySmoothComponent(cb, location, ZELM_COMP_OP_DEL);
         ZelmCompTryDestroyLocation(cb, locIndex);

@@ -8,69 +8,15 @@
 
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 
-/* ---- layouts ------------------------------------------------------------------------ */
+namespace {
 
-static_assert(sizeof(ZelmCompInstCfg) == 84);
-static_assert(offsetof(ZelmCompInstCfg, compInst) == 0);
-static_assert(offsetof(ZelmCompInstCfg, compType) == 4);
-static_assert(offsetof(ZelmCompInstCfg, compInstName) == 8);
-static_assert(sizeof(ZelmCompInstCfg::compInstName) == 32);
-static_assert(offsetof(ZelmCompInstCfg, attr1) == 40);
-static_assert(offsetof(ZelmCompInstCfg, cfgStatus) == 44);
-static_assert(offsetof(ZelmCompInstCfg, attr2) == 48);
-static_assert(offsetof(ZelmCompInstCfg, locIndex) == 52);
-static_assert(offsetof(ZelmCompInstCfg, attr3) == 56);
-static_assert(offsetof(ZelmCompInstCfg, attr4) == 60);
-static_assert(offsetof(ZelmCompInstCfg, attr5) == 64);
-static_assert(offsetof(ZelmCompInstCfg, attr6) == 68);
-static_assert(offsetof(ZelmCompInstCfg, attr7) == 72);
-static_assert(offsetof(ZelmCompInstCfg, attr8) == 76);
-static_assert(offsetof(ZelmCompInstCfg, attr9) == 80);
+// A location's components; the key compInst is the first field of the configuration part.
+constexpr ZelSetDesc kComponentDesc =
+    ZelSetDescU32<ZelmComponent>(offsetof(ZelmComponent, cfg) + offsetof(ZelmCompInstCfg, compInst));
 
-static_assert(sizeof(ZelmCompNodeCfg) == 172);
-static_assert(offsetof(ZelmCompNodeCfg, compType) == 0);
-static_assert(offsetof(ZelmCompNodeCfg, compTypeName) == 4);
-static_assert(sizeof(ZelmCompNodeCfg::compTypeName) == 32);
-static_assert(offsetof(ZelmCompNodeCfg, compClass) == 36);
-static_assert(offsetof(ZelmCompNodeCfg, compFileName) == 40);
-static_assert(sizeof(ZelmCompNodeCfg::compFileName) == 64);
-static_assert(offsetof(ZelmCompNodeCfg, compExtName) == 104);
-static_assert(sizeof(ZelmCompNodeCfg::compExtName) == 68);
-
-/* Every entry starts with its tree link; the key follows it. */
-static_assert(offsetof(ZelmCompLocation, node) == 0);
-static_assert(offsetof(ZelmCompLocation, locIndex) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(ZelmComponent, node) == 0);
-static_assert(offsetof(ZelmComponent, cfg) == sizeof(AXO_AVL3_NODE));
-static_assert(sizeof(ZelmComponent::cfg) == 84);
-static_assert(offsetof(ZelmComponent, state) == offsetof(ZelmComponent, cfg) + 84);
-static_assert(offsetof(ZelmCompNode, node) == 0);
-static_assert(offsetof(ZelmCompNode, cfg) == sizeof(AXO_AVL3_NODE));
-static_assert(sizeof(ZelmCompNode::cfg) == 172);
-
-/* ---- descriptors --------------------------------------------------------------------- */
-
-const ZelSetAllocator g_zelmCompAlloc = {ZELM_Malloc, ZELM_Free};
-
-const ZelSetDesc g_zelmCompLocationDesc = {
-    offsetof(ZelmCompLocation, locIndex), offsetof(ZelmCompLocation, node), sizeof(uint32_t),
-    sizeof(ZelmCompLocation),             ZEL_AVL_Uint32Compare,            ZelmCompLocationTreeInit,
-    ZelmCompLocationTreeFini,
-};
-
-const ZelSetDesc g_zelmCompNodeDesc = {
-    offsetof(ZelmCompNode, cfg), offsetof(ZelmCompNode, node), sizeof(uint32_t), sizeof(ZelmCompNode),
-    ZEL_AVL_Uint32Compare,       nullptr,                      nullptr,
-};
-
-/* The compInst key is the first field of the configuration part. */
-static const ZelSetDesc s_componentDesc = {
-    offsetof(ZelmComponent, cfg), offsetof(ZelmComponent, node), sizeof(uint32_t), sizeof(ZelmComponent),
-    ZEL_AVL_Uint32Compare,        nullptr,                       nullptr,
-};
-
-/* ---- operations ------------------------------------------------------------------------ */
+}  // namespace
 
 extern "C" {
 
@@ -90,22 +36,20 @@ ZELM_API uint32_t ZELM_COMP_GetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, Ze
     }
     ZelmCompNode *node = nullptr;
     if (cb != nullptr) {
-        node = static_cast<ZelmCompNode *>(ZEL_SET_Find(cb->compNodeTree, &compType, sizeof(compType)));
+        node = ZelSetFindU32<ZelmCompNode>(cb->compNodeTree, compType);
     }
     ZELM_LOG_INFO("zelm get compNode from compNodeTree compType %u is %s.", compType,
                   (node != nullptr) ? "success" : "failed");
     if (node == nullptr) {
         return ZELM_ERR;
     }
-    if (memcpy_s(out, sizeof(*out), &node->cfg, sizeof(node->cfg)) != 0) {
-        return ZELM_ERR;
-    }
-    return ZELM_OK;
+    return ZelmCopyRecord(out, node->cfg);
 }
 
 /*
  * Stores `cfg` whole under `compType`, replacing an existing record.
- * 0xFFFFFFFF when no entry could be had; nothing is stored then.
+ * 0xFFFFFFFF when no entry could be had or the copy was refused; an existing
+ * record is then left as it was.
  */
 ZELM_API uint32_t ZELM_COMP_SetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, const ZelmCompNodeCfg *cfg)
 {
@@ -118,10 +62,7 @@ ZELM_API uint32_t ZELM_COMP_SetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, co
     if (node == nullptr) {
         return ZELM_ERR;
     }
-    if (memcpy_s(&node->cfg, sizeof(node->cfg), cfg, sizeof(*cfg)) != 0) {
-        return ZELM_ERR;
-    }
-    return ZELM_OK;
+    return ZelmCopyRecord(&node->cfg, *cfg);
 }
 
 /* Logs the switch, also to the value already held, and stores it. Cannot fail. */
@@ -149,15 +90,13 @@ ZELM_API void ZelmCompTryDestroyLocation(ZelmCompCb *cb, uint32_t locIndex)
     if (cb == nullptr) {
         return;
     }
-    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)));
+    const ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, locIndex);
     if (location == nullptr) {
         return;
     }
     // A flagged location takes its flag with it; the timer runs on until a success stops it.
-    if (location->publishFault != 0) {
-        --cb->publishFaultNum;
-    }
-    ZEL_SET_Delete(cb->locationTree, &locIndex, sizeof(locIndex));
+    ZelmPeerFlagGone(&g_zelmCompFlaggedLocations, location);
+    ZelSetDeleteU32(cb->locationTree, locIndex);
     ZELM_LOG_INFO("zelm destroy location locIndex %u", locIndex);
 }
 
@@ -180,7 +119,7 @@ ZELM_API uint32_t ZelmCompLocationTreeInit(void *entry, uint32_t size)
     }
     auto *location = static_cast<ZelmCompLocation *>(entry);
     (void)memset_s(location, size, 0, size);
-    location->componentTree = ZEL_AVL_Create(&s_componentDesc, &g_zelmCompAlloc);
+    location->componentTree = ZEL_AVL_Create(&kComponentDesc, &kZelmSetAllocator);
     if (location->componentTree == nullptr) {
         ZELM_LOG_ERROR("zelm comp, location tree create failed");
         return ZELM_ERR;

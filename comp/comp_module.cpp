@@ -2,11 +2,30 @@
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
 
-static_assert(offsetof(ZelmCompCb, locationTree) == 0);
-static_assert(offsetof(ZelmCompCb, compNodeTree) == 8);
-static_assert(offsetof(ZelmCompCb, smoothTimer) == 16);
-static_assert(offsetof(ZelmCompCb, publishFaultNum) == 24);
-static_assert(sizeof(ZelmCompCb) == 32);
+namespace {
+
+// Records start zero-filled; a location's hooks make and destroy its set of components.
+constexpr ZelSetDesc kCompLocationDesc =
+    ZelSetDescU32<ZelmCompLocation>(offsetof(ZelmCompLocation, locIndex), ZelmCompLocationTreeInit,
+                                    ZelmCompLocationTreeFini);
+constexpr ZelSetDesc kCompNodeDesc =
+    ZelSetDescU32<ZelmCompNode>(offsetof(ZelmCompNode, cfg) + offsetof(ZelmCompNodeCfg, compType));
+
+// Releases what a start made once subscribed, and the block; returns the start's null result.
+// The location-link subscription stays: the LINK module offers no way to withdraw it, and no
+// event can reach it before the library subscribes to location status, after every module started.
+void *DiscardBlock(ZelmCompCb *cb)
+{
+    if (cb->smoothTimer != nullptr) {
+        (void)QOF_TimerDestroy(cb->smoothTimer);
+    }
+    ZEL_AVL_Destroy(cb->locationTree);
+    ZEL_AVL_Destroy(cb->compNodeTree);
+    ZELM_Free(cb);
+    return nullptr;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -24,7 +43,7 @@ ZELM_API void *ZELM_COMP_Init(void)
         return nullptr;
     }
     (void)memset_s(cb, sizeof(*cb), 0, sizeof(*cb));
-
+    g_zelmCompFlaggedLocations.num = 0;
     if (ZELM_LINK_SubLocationLink(ZelmCompSubLocationLink, cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. sub location link error.");
         ZELM_Free(cb);
@@ -32,20 +51,15 @@ ZELM_API void *ZELM_COMP_Init(void)
     }
     if (ZelmCompInitSmoothTimer(cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. init smooth timer error.");
-        ZELM_Free(cb);
-        return nullptr;
+        return DiscardBlock(cb);
     }
-    cb->locationTree = ZEL_AVL_Create(&g_zelmCompLocationDesc, &g_zelmCompAlloc);
+    cb->locationTree = ZEL_AVL_Create(&kCompLocationDesc, &kZelmSetAllocator);
     if (cb->locationTree != nullptr) {
-        cb->compNodeTree = ZEL_AVL_Create(&g_zelmCompNodeDesc, &g_zelmCompAlloc);
+        cb->compNodeTree = ZEL_AVL_Create(&kCompNodeDesc, &kZelmSetAllocator);
     }
     if (cb->locationTree == nullptr || cb->compNodeTree == nullptr) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. create location tree or comp tree error.");
-        (void)QOF_TimerDestroy(cb->smoothTimer);
-        ZEL_AVL_Destroy(cb->locationTree);
-        ZEL_AVL_Destroy(cb->compNodeTree);
-        ZELM_Free(cb);
-        return nullptr;
+        return DiscardBlock(cb);
     }
     ZELM_LOG_INFO("[ZELM] comp init ok.");
     return cb;

@@ -11,41 +11,6 @@
 #include "core/zelm_log.h"
 #include "core/zelm_text.h"
 
-static_assert(sizeof(ZelComponentMsg) == 96);
-static_assert(offsetof(ZelComponentMsg, compType) == 0);
-static_assert(offsetof(ZelComponentMsg, reserved1) == 4);
-static_assert(offsetof(ZelComponentMsg, compTypeName) == 8);
-static_assert(offsetof(ZelComponentMsg, compFileName) == 16);
-static_assert(offsetof(ZelComponentMsg, compExtName) == 24);
-static_assert(offsetof(ZelComponentMsg, compInstName) == 32);
-static_assert(offsetof(ZelComponentMsg, attr7) == 40);
-static_assert(offsetof(ZelComponentMsg, compClass) == 44);
-static_assert(offsetof(ZelComponentMsg, compInst) == 48);
-static_assert(offsetof(ZelComponentMsg, attr1) == 52);
-static_assert(offsetof(ZelComponentMsg, cfgStatus) == 56);
-static_assert(offsetof(ZelComponentMsg, attr2) == 60);
-static_assert(offsetof(ZelComponentMsg, locIndex) == 64);
-static_assert(offsetof(ZelComponentMsg, attr3) == 68);
-static_assert(offsetof(ZelComponentMsg, attr4) == 72);
-static_assert(offsetof(ZelComponentMsg, attr5) == 76);
-static_assert(offsetof(ZelComponentMsg, attr6) == 80);
-static_assert(offsetof(ZelComponentMsg, attr8) == 84);
-static_assert(offsetof(ZelComponentMsg, attr9) == 88);
-static_assert(offsetof(ZelComponentMsg, reserved2) == 92);
-
-static_assert(sizeof(ZelCompPublishReqMsg) == 24);
-static_assert(offsetof(ZelCompPublishReqMsg, locIndex) == 0);
-static_assert(offsetof(ZelCompPublishReqMsg, opType) == 4);
-static_assert(offsetof(ZelCompPublishReqMsg, compNum) == 8);
-static_assert(offsetof(ZelCompPublishReqMsg, reserved) == 12);
-static_assert(offsetof(ZelCompPublishReqMsg, compList) == 16);
-
-static_assert(sizeof(ZelmCompPublishList) == 24);
-static_assert(offsetof(ZelmCompPublishList, comps) == 0);
-static_assert(offsetof(ZelmCompPublishList, compNodes) == 8);
-static_assert(offsetof(ZelmCompPublishList, compNum) == 16);
-static_assert(offsetof(ZelmCompPublishList, reserved) == 20);
-
 namespace {
 
 void FreeText(char *&text)
@@ -100,7 +65,7 @@ ZELM_API uint32_t ZelmSetZelComponentMsg(const ZelmCompInstCfg *comp, const Zelm
     }
     if (DupTexts(comp, compNode, msg) != ZELM_OK) {
         ZELM_LOG_ERROR("zelm set ZelComponent msg failed, strdup comp %s msg name error.",
-                       ZELM_COMP_TEXT(comp->compInstName));
+                       ZelmLogTextOf(comp->compInstName).text);
         FreeTexts(msg);
         return ZELM_ERR;
     }

@@ -10,6 +10,8 @@
 
 static constexpr char kCompSubscribeMethod[] = "KorbCompSubscribe";
 
+ZelmFlaggedPeers g_zelmCompFlaggedLocations = {0u};
+
 extern "C" {
 
 /*
@@ -24,23 +26,23 @@ ZELM_API void ZelmCompTryPublishComponent(ZelmCompCb *cb, ZelmCompLocation *loca
     }
     if (location->chanHandle == 0) {
         ZELM_LOG_INFO("zelm comp, publish comp not ok. location chanHdl is NULL. compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst, location->locIndex);
+                      ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst, location->locIndex);
         return;
     }
     ZelmCompNodeCfg compNode;
     if (ZELM_COMP_GetCompNodeCfg(cb, component->cfg.compType, &compNode) != ZELM_OK) {
         ZELM_LOG_INFO("zelm publish comp not ok. get compNode not success. compType %u compInst %s(%u) locIndex %u",
-                      component->cfg.compType, ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst,
+                      component->cfg.compType, ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst,
                       location->locIndex);
         return;
     }
     const ZelmCompPublishList list = {&component->cfg, &compNode, 1u, 0u};
     if (ZelmCompPublishComponent(cb, location, opType, &list) != ZELM_OK) {
         ZELM_LOG_ERROR("zelm publish comp not ok.compInstName %s(%u) locIndex %u",
-                       ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst, location->locIndex);
+                       ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst, location->locIndex);
     } else {
         ZELM_LOG_INFO("zelm try to publish comp finished.compInstName %s(%u) locIndex %u",
-                      ZELM_COMP_TEXT(component->cfg.compInstName), component->cfg.compInst, location->locIndex);
+                      ZelmLogTextOf(component->cfg.compInstName).text, component->cfg.compInst, location->locIndex);
     }
 }
 
@@ -70,8 +72,8 @@ ZELM_API uint32_t ZelmCompPublishComponent(ZelmCompCb *cb, ZelmCompLocation *loc
         }
     }
     const uint32_t ret = ZelmCompSendMsgReliably(cb, location, &req);
-    ZELM_LOG_INFO("zelm publish location's index %u opType %u component num %u to sdk %s.", location->locIndex,
-                  opType, list->compNum, (ret == ZELM_OK) ? "success" : "failed");
+    ZELM_LOG_INFO("zelm publish location's index %u opType %u component num %u to sdk %s.", location->locIndex, opType,
+                  list->compNum, (ret == ZELM_OK) ? "success" : "failed");
     return ret;
 }
 
@@ -89,8 +91,7 @@ ZELM_API uint32_t ZelmCompSendMsgReliably(ZelmCompCb *cb, ZelmCompLocation *loca
     const uint32_t ret = QOF_ConnRpcCall(location->chanHandle, kCompSubscribeMethod, req,
                                          static_cast<uint32_t>(sizeof(*req)), &pair, 0u);
     if (ret != 0) {
-        ZELM_LOG_ERROR("zelm comp, publish component to location(locIndex %u) fail, ret = %u", location->locIndex,
-                       ret);
+        ZELM_LOG_ERROR("zelm comp, publish component to location(locIndex %u) fail, ret = %u", location->locIndex, ret);
         ZelmCompDeepFreePublishReqMsg(req);
         ZelmCompPublishFaultAccess(cb, location);
         return ZELM_ERR;
@@ -142,8 +143,8 @@ ZELM_API void ZelmCompPublishUpdationDone(ZelmCompCb *cb, ZelCompPublishReqMsg *
     if (cb == nullptr || req == nullptr || req->compList == nullptr || req->compNum == 0) {
         return;
     }
-    uint32_t locIndex = req->compList[0].locIndex;
-    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(cb->locationTree, &locIndex, sizeof(locIndex)));
+    const uint32_t locIndex = req->compList[0].locIndex;
+    ZelmCompLocation *location = ZelSetFindU32<ZelmCompLocation>(cb->locationTree, locIndex);
     if (location == nullptr) {
         ZELM_LOG_ERROR("zelm comp, publish component cbk fail, publish update find location(locidx = %u) error",
                        locIndex);
@@ -157,9 +158,7 @@ ZELM_API void ZelmCompPublishUpdationDone(ZelmCompCb *cb, ZelCompPublishReqMsg *
         ZelmCompPublishFaultSloved(cb, location);
     }
     for (uint32_t i = 0; i < req->compNum; ++i) {
-        uint32_t compInst = req->compList[i].compInst;
-        auto *component =
-            static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &compInst, sizeof(compInst)));
+        ZelmComponent *component = ZelSetFindU32<ZelmComponent>(location->componentTree, req->compList[i].compInst);
         if (component != nullptr) {
             ZelmCompSetState(component, state);
         }
@@ -172,11 +171,7 @@ ZELM_API void ZelmCompPublishFaultAccess(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
-    if (location->publishFault == 0) {
-        ++cb->publishFaultNum;
-    }
-    location->publishFault = 1u;
-    (void)QOF_TimerStart(cb->smoothTimer);
+    ZelmPeerFaultAccess(&g_zelmCompFlaggedLocations, location, cb->smoothTimer);
 }
 
 /* Clears the location's flag; stops the smooth timer when no location is flagged any more. */
@@ -185,13 +180,7 @@ ZELM_API void ZelmCompPublishFaultSloved(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
-    if (location->publishFault != 0) {
-        --cb->publishFaultNum;
-    }
-    location->publishFault = 0u;
-    if (cb->publishFaultNum == 0) {
-        (void)QOF_TimerStop(cb->smoothTimer);
-    }
+    ZelmPeerFaultSolved(&g_zelmCompFlaggedLocations, cb->locationTree, location, cb->smoothTimer);
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
  */
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 
 static constexpr char kSmoothTimerName[] = "ZelmCompSmooth";
 static constexpr uint32_t kSmoothTimerMode = 1u;
@@ -86,7 +87,7 @@ ZELM_API void ZelmCompTrySmoothComponent(ZelmCompCb *cb, ZelmCompLocation *locat
                           component->cfg.compType);
             continue;
         }
-        if (memcpy_s(&comps[realNum], sizeof(comps[realNum]), &component->cfg, sizeof(component->cfg)) != 0) {
+        if (ZelmCopyRecord(&comps[realNum], component->cfg) != ZELM_OK) {
             continue;
         }
         ++realNum;
@@ -113,13 +114,17 @@ ZELM_API uint32_t ZelmCompSmoothTimerCbk(QOF_Timer *timer, void *reserved, void 
     if (cb == nullptr) {
         return ZELM_OK;
     }
+    uint32_t flaggedNum = 0;
     for (auto *location = ZelSetFirst<ZelmCompLocation>(cb->locationTree); location != nullptr;
          location = ZelSetNext(cb->locationTree, location)) {
         if (location->publishFault != 0) {
+            ++flaggedNum;
             ZELM_LOG_INFO("zelm comp, try location smooth timer, locIndex %u", location->locIndex);
             ZelmCompTrySmoothComponent(cb, location, ZELM_COMP_OP_SMOOTH);
         }
     }
+    // The walk has seen every flag, also those a host set or cleared itself.
+    g_zelmCompFlaggedLocations.num = flaggedNum;
     return ZELM_OK;
 }
 
@@ -141,8 +146,8 @@ ZELM_API uint32_t ZelmCompInitSmoothTimer(ZelmCompCb *cb)
     const QOF_TimerCbPair pair = {ZelmCompSmoothTimerCbk, cb};
     uint32_t ret = QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_CALLBACK, &pair, static_cast<uint32_t>(sizeof(pair)));
     ret |= QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_MODE, &kSmoothTimerMode, static_cast<uint32_t>(sizeof(uint32_t)));
-    ret |= QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_INTERVAL, &kSmoothTimerInterval,
-                            static_cast<uint32_t>(sizeof(uint32_t)));
+    ret |=
+        QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_INTERVAL, &kSmoothTimerInterval, static_cast<uint32_t>(sizeof(uint32_t)));
     ret |= QOF_TimerSetAttr(attr, QOF_TIMER_ATTR_NAME, kSmoothTimerName,
                             static_cast<uint32_t>(sizeof(kSmoothTimerName) - 1));
     if (ret != 0) {

@@ -5,11 +5,6 @@
 #include "platform/bounds.h"
 #include "zelm.h"
 
-static_assert(offsetof(ZelmMsgTableEntry, regArg) == 0);
-static_assert(offsetof(ZelmMsgTableEntry, classId) == 4);
-static_assert(offsetof(ZelmMsgTableEntry, handler) == 8);
-static_assert(sizeof(ZelmMsgTableEntry) == 16);
-
 namespace {
 
 constexpr ZelmMsgTableEntry kZelmMsgTable[ZELM_MSG_TABLE_NUM] = {

@@ -10,22 +10,6 @@
 #include "platform/bounds.h"
 #include "zelm_set.h"
 
-static_assert(sizeof(AXO_AVL3_NODE) == 32);
-static_assert(sizeof(AXO_AVL3_TREE) == 24);
-static_assert(sizeof(AXO_AVL3_TREE_INFO) == 16);
-static_assert(offsetof(AXO_AVL3_TREE_INFO, keyOffset) == 8);
-static_assert(offsetof(AXO_AVL3_TREE_INFO, nodeOffset) == 10);
-static_assert(offsetof(ZelSet, tree) == 0);
-static_assert(offsetof(ZelSet, treeInfo) == 24);
-static_assert(offsetof(ZelSet, count) == 40);
-static_assert(offsetof(ZelSet, keyLen) == 44);
-static_assert(offsetof(ZelSet, entrySize) == 46);
-static_assert(offsetof(ZelSet, alloc) == 48);
-static_assert(offsetof(ZelSet, initHook) == 64);
-static_assert(offsetof(ZelSet, finiHook) == 72);
-static_assert(sizeof(ZelSet) == 80);
-static_assert(sizeof(ZelSetDesc) == 40);
-
 namespace {
 
 constexpr int16_t kUnlinkedHeight = -1;

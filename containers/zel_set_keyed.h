@@ -1,13 +1,43 @@
 /*
- * Private to libzelm: the find-or-insert and the key-order walk that every
- * owner of a set with a u32 key performs, written once.
+ * Private to libzelm: what every owner of a set with a u32 key does, written
+ * once. The set's descriptor, its typed lookup, find-or-insert and delete,
+ * and the key-order walk, for entries that start with their AVL3 node named
+ * `node`.
  */
 #ifndef ZELM_CONTAINERS_ZEL_SET_KEYED_H
 #define ZELM_CONTAINERS_ZEL_SET_KEYED_H
 
+#include <cstddef>
 #include <cstdint>
 
+#include "zelm_core.h"
 #include "zelm_set.h"
+
+/* Every set of the library takes its entries from the host. */
+inline constexpr ZelSetAllocator kZelmSetAllocator = {ZELM_Malloc, ZELM_Free};
+
+/* The descriptor of a set of Entry records whose u32 key lies at `keyOffset`; hooks are optional. */
+template <typename Entry>
+constexpr ZelSetDesc ZelSetDescU32(size_t keyOffset, ZelSetInitHook initHook = nullptr,
+                                   ZelSetFiniHook finiHook = nullptr)
+{
+    return ZelSetDesc{
+        static_cast<uint32_t>(keyOffset),
+        static_cast<uint32_t>(offsetof(Entry, node)),
+        static_cast<uint32_t>(sizeof(uint32_t)),
+        static_cast<uint32_t>(sizeof(Entry)),
+        ZEL_AVL_Uint32Compare,
+        initHook,
+        finiHook,
+    };
+}
+
+/* The entry of `key`, still the set's, or null. */
+template <typename Entry>
+inline Entry *ZelSetFindU32(ZelSet *set, uint32_t key)
+{
+    return static_cast<Entry *>(ZEL_SET_Find(set, &key, sizeof(key)));
+}
 
 /* The entry of `key`, or a new one (initialised by the set's init hook); null when the insert fails. */
 template <typename Entry>
@@ -20,7 +50,13 @@ inline Entry *ZelSetFindOrInsertU32(ZelSet *set, uint32_t key)
     return static_cast<Entry *>(entry);
 }
 
-/* Key-order walk of a set whose entries start with their AVL3 node named `node`. */
+/* Unlinks, finishes and releases the entry of `key`; nothing when there is none. */
+inline void ZelSetDeleteU32(ZelSet *set, uint32_t key)
+{
+    ZEL_SET_Delete(set, &key, sizeof(key));
+}
+
+/* Key-order walk; the caller takes the next entry before deleting the current one. */
 template <typename Entry>
 inline Entry *ZelSetFirst(ZelSet *set)
 {

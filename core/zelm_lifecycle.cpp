@@ -10,16 +10,6 @@
 #include "core/zelm_log.h"
 #include "zelm.h"
 
-static_assert(sizeof(ZelmModSlot) == 16);
-static_assert(offsetof(ZelmModSlot, cb) == 0);
-static_assert(offsetof(ZelmModSlot, initFn) == 8);
-static_assert(offsetof(ZelmLocalData, mallocFn) == 0);
-static_assert(offsetof(ZelmLocalData, freeFn) == 8);
-static_assert(offsetof(ZelmLocalData, mods) == 16);
-static_assert(offsetof(ZelmLocalData, msgTable) == 80);
-static_assert(offsetof(ZelmLocalData, msgTableNum) == 88);
-static_assert(sizeof(ZelmLocalData) == 96);
-
 namespace {
 
 // Indexed by module identifier. A null entry skips the module at start and stop.

@@ -28,12 +28,12 @@ inline void ZelmLogWrite(uint32_t level, const char *funcName, const char *diagF
 /* Never called: lets the compiler check each body's conversions against its arguments. */
 __attribute__((format(printf, 1, 2))) inline void ZelmLogFormatCheck(const char *, ...) {}
 
-#define ZELM_LOG_AT(level, body, ...)                                                             \
-    do {                                                                                          \
-        if (false) {                                                                              \
-            ZelmLogFormatCheck("[%#x]%s:" body, 0u, __func__ __VA_OPT__(, ) __VA_ARGS__);         \
-        }                                                                                         \
-        ZelmLogWrite(level, __func__, "[%#x]%s:" body __VA_OPT__(, ) __VA_ARGS__);                \
+#define ZELM_LOG_AT(level, body, ...)                                                     \
+    do {                                                                                  \
+        if (false) {                                                                      \
+            ZelmLogFormatCheck("[%#x]%s:" body, 0u, __func__ __VA_OPT__(, ) __VA_ARGS__); \
+        }                                                                                 \
+        ZelmLogWrite(level, __func__, "[%#x]%s:" body __VA_OPT__(, ) __VA_ARGS__);        \
     } while (0)
 
 /* ZELM_LOG_INFO("zelm link publish locIndex %u status, chan %#x.", index, chan) */

@@ -27,6 +27,9 @@ typedef struct ZelmModSlot {
     void *cb;
     ZelmModInitFn initFn;
 } ZelmModSlot;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmModSlot, cb) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmModSlot, initFn) == 8);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmModSlot) == 16);
 
 /* The library's one record, published in g_zelmLocalData; its field order is part of the interface. */
 typedef struct ZelmLocalData {
@@ -36,6 +39,12 @@ typedef struct ZelmLocalData {
     ZelmMsgTableEntry *msgTable;
     uint32_t msgTableNum;
 } ZelmLocalData;
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, mallocFn) == 0);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, freeFn) == 8);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, mods) == 16);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, msgTable) == 80);
+ZELM_LAYOUT_ASSERT(offsetof(ZelmLocalData, msgTableNum) == 88);
+ZELM_LAYOUT_ASSERT(sizeof(ZelmLocalData) == 96);
 
 /* Null while the library is stopped. */
 ZELM_API extern ZelmLocalData *g_zelmLocalData;
@@ -48,13 +57,17 @@ ZELM_API extern ZelmLocalData *g_zelmLocalData;
 ZELM_API uint32_t ZELM_Init(ZelmMallocFn mallocFn, ZelmFreeFn freeFn);
 /* Stops the library and releases everything it holds; does nothing when stopped. */
 ZELM_API void ZELM_FInit(void);
+/* 0 with the four modules started in order; 0xFFFFFFFF at the first that fails, those before it left running. */
 ZELM_API uint32_t ZelmInitMods(ZelmLocalData *data);
+/* Stops, in reverse order, every module whose slot holds a control block. */
 ZELM_API void ZelmFInitMods(ZelmLocalData *data);
-/* The control block of a module, or null (unknown module, library stopped). */
+/* The control block of a module, owned by the module, or null (unknown module, library stopped). */
 ZELM_API void *ZELM_GetModCb(uint32_t modId);
+/* The library's record, owned by the library, or null while stopped. */
 ZELM_API ZelmLocalData *ZELM_GetLocalData(void);
-/* The host's allocator; null for size 0 or while stopped. */
+/* A block from the host's allocator, the caller's until ZELM_Free; null for size 0, while stopped or without memory. */
 ZELM_API void *ZELM_Malloc(size_t size);
+/* Returns a block to the host; null is ignored, and so is any block while stopped. */
 ZELM_API void ZELM_Free(void *ptr);
 
 ZELM_EXTERN_C_END

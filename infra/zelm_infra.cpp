@@ -93,9 +93,8 @@ ZELM_API void ZELM_INFRA_DestroySubLocationStatus(void)
 }
 
 /* Forwarded unchanged; the service's result. */
-ZELM_API uint32_t ZELM_INFRA_GetLoctionStatus(KORM_LocalData *kormData, uint32_t osNodeId,
-                                              const char *serviceName, uint32_t *locIndex,
-                                              uint32_t *available)
+ZELM_API uint32_t ZELM_INFRA_GetLoctionStatus(KORM_LocalData *kormData, uint32_t osNodeId, const char *serviceName,
+                                              uint32_t *locIndex, uint32_t *available)
 {
     return KORM_GetLocationStatus(kormData, osNodeId, serviceName, locIndex, available);
 }

@@ -1,4 +1,4 @@
-// The LINK module's registry: available locations keyed by OS node and service name, and the module's start and stop.
+// The LINK module's registry: available locations keyed by OS node and service name.
 #include <cstddef>
 #include <cstring>
 
@@ -6,36 +6,7 @@
 #include "platform/bounds.h"
 #include "zelm.h"
 
-static_assert(offsetof(ZelmLinkLocKey, osNodeId) == 0);
-static_assert(offsetof(ZelmLinkLocKey, serviceName) == 4);
-static_assert(sizeof(ZelmLinkLocKey) == ZELM_LINK_LOC_KEY_LEN);
-static_assert(offsetof(ZelmLinkLoc, node) == 0);
-static_assert(offsetof(ZelmLinkLoc, key) == 32);
-static_assert(offsetof(ZelmLinkLoc, chanHandle) == 104);
-static_assert(offsetof(ZelmLinkLoc, locIndex) == 112);
-static_assert(sizeof(ZelmLinkLoc) == 120);
-static_assert(offsetof(ZelmLinkSub, links) == 0);
-static_assert(offsetof(ZelmLinkSub, callback) == 16);
-static_assert(offsetof(ZelmLinkSub, userData) == 24);
-static_assert(sizeof(ZelmLinkSub) == 32);
-static_assert(offsetof(ZelmLinkCb, linkLocTree) == 0);
-static_assert(offsetof(ZelmLinkCb, svcHandle) == 8);
-static_assert(offsetof(ZelmLinkCb, subList) == 16);
-static_assert(sizeof(ZelmLinkCb) == 32);
-
 namespace {
-
-constexpr ZelSetDesc kLinkLocTreeDesc = {
-    offsetof(ZelmLinkLoc, key),
-    offsetof(ZelmLinkLoc, node),
-    ZELM_LINK_LOC_KEY_LEN,
-    sizeof(ZelmLinkLoc),
-    ZELM_LINK_LocKey_Compare,
-    ZelmLinkLocationTreeInit,
-    nullptr,
-};
-
-constexpr ZelSetAllocator kLinkAlloc = {ZELM_Malloc, ZELM_Free};
 
 // A missing name is refused like one that does not fit; the log shows it as "(null)".
 const char *NameText(const char *serviceName)
@@ -130,49 +101,6 @@ ZELM_API void ZelmLinkDelLocation(ZelmLinkCb *cb, uint32_t osNodeId, const char 
         return;
     }
     ZEL_SET_Delete(cb->linkLocTree, &key, ZELM_LINK_LOC_KEY_LEN);
-}
-
-/* The new LINK control block, owned by the module until ZELM_LINK_FInit; null when memory is short. */
-ZELM_API void *ZELM_LINK_Init(void)
-{
-    ZelmLinkCb *cb = static_cast<ZelmLinkCb *>(ZELM_Malloc(sizeof(ZelmLinkCb)));
-    if (cb == nullptr) {
-        ZELM_LOG_ERROR("[ZELM]init link cb failed.");
-        return nullptr;
-    }
-    (void)memset_s(cb, sizeof(ZelmLinkCb), 0, sizeof(ZelmLinkCb));
-
-    cb->linkLocTree = ZEL_AVL_Create(&kLinkLocTreeDesc, &kLinkAlloc);
-    if (cb->linkLocTree == nullptr) {
-        ZELM_LOG_ERROR("[ZELM]init link failed. location tree create error");
-        ZELM_Free(cb);
-        return nullptr;
-    }
-    cb->subList.next = &cb->subList;
-    cb->subList.prev = &cb->subList;
-    ZELM_LOG_INFO("[ZELM]init link ok.");
-    return cb;
-}
-
-/* Releases every entry, every subscriber and the control block; null is ignored. */
-ZELM_API void ZELM_LINK_FInit(void *cb)
-{
-    ZelmLinkCb *linkCb = static_cast<ZelmLinkCb *>(cb);
-    if (linkCb == nullptr) {
-        return;
-    }
-    ZEL_AVL_Destroy(linkCb->linkLocTree);
-    linkCb->linkLocTree = nullptr;
-
-    ZelmListHead *head = &linkCb->subList;
-    while (head->next != head) {
-        ZelmListHead *first = head->next;
-        head->next = first->next;
-        first->next->prev = head;
-        ZELM_Free(reinterpret_cast<ZelmLinkSub *>(first));
-    }
-    ZELM_Free(linkCb);
-    ZELM_LOG_INFO("[ZELM]finit link ok.");
 }
 
 }  // extern "C"

@@ -96,8 +96,7 @@ ZELM_API uint32_t ZELM_LINK_SubLocationLink(ZelmLocationLinkCallback callback, v
 }
 
 /* Records (osNodeId, serviceName) as reachable through the latest server handle and announces its index. */
-ZELM_API void ZelmLinkLocationAvailable(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName,
-                                        uint32_t locIndex)
+ZELM_API void ZelmLinkLocationAvailable(ZelmLinkCb *cb, uint32_t osNodeId, const char *serviceName, uint32_t locIndex)
 {
     if (cb == nullptr) {
         return;

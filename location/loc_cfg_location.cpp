@@ -10,22 +10,6 @@
 #include "core/zelm_log.h"
 #include "location/loc_internal.h"
 
-static_assert(sizeof(ZelmLocInstCfg) == 140);
-static_assert(offsetof(ZelmLocInstCfg, LocId) == 0);
-static_assert(offsetof(ZelmLocInstCfg, LocType) == 4);
-static_assert(offsetof(ZelmLocInstCfg, LocName) == 8);
-static_assert(offsetof(ZelmLocInstCfg, OsInst) == 40);
-static_assert(offsetof(ZelmLocInstCfg, LocGrp) == 44);
-static_assert(offsetof(ZelmLocInstCfg, LocParam1) == 48);
-static_assert(offsetof(ZelmLocInstCfg, Lrid) == 52);
-static_assert(offsetof(ZelmLocInstCfg, LocParam2) == 56);
-static_assert(offsetof(ZelmLocInstCfg, LocParam3) == 60);
-static_assert(offsetof(ZelmLocInstCfg, LocParam4) == 64);
-static_assert(offsetof(ZelmLocInstCfg, LocParam5) == 68);
-static_assert(offsetof(ZelmLocInstCfg, LocParam6) == 72);
-static_assert(offsetof(ZelmLocInstCfg, imageName) == 76);
-static_assert(offsetof(ZelmLocInstCfg, LocExtName) == 108);
-
 namespace {
 
 constexpr char kServiceTag[] = ".service";
@@ -33,7 +17,7 @@ constexpr size_t kServiceTagLen = sizeof(kServiceTag) - 1u;
 
 // Only service images are deployed as locations. The search stops at the
 // field's NUL, or at its end when it holds none.
-bool IsServiceImage(const char (&image)[kZelmLocTextLen])
+bool IsServiceImage(const char (&image)[sizeof(ZelmLocInstCfg::imageName)])
 {
     const void *nul = memchr(image, '\0', sizeof(image));
     const size_t len = (nul != nullptr) ? static_cast<size_t>(static_cast<const char *>(nul) - image) : sizeof(image);
@@ -98,7 +82,7 @@ ZELM_API uint32_t ZelmProcTuvCreateLocation(const ZelmLocInstCfg *cfg, locationC
 {
     if (!IsServiceImage(cfg->imageName)) {
         ZELM_LOG_INFO("[Zelm]Ignore location create (id:%u), loc = %s, image = %s", cfg->LocId,
-                      ZelmLocTextOf(cfg->LocName).text, ZelmLocTextOf(cfg->imageName).text);
+                      ZelmLogTextOf(cfg->LocName).text, ZelmLogTextOf(cfg->imageName).text);
         return ZELM_OK;
     }
     return ZelmProcCreateLocation(cfg, cb);
@@ -109,7 +93,7 @@ ZELM_API uint32_t ZelmProcTuvDeleteLocation(const ZelmLocInstCfg *cfg, locationC
 {
     if (!IsServiceImage(cfg->imageName)) {
         ZELM_LOG_INFO("[Zelm]Ignore location delete (id:%u), loc = %s, image = %s", cfg->LocId,
-                      ZelmLocTextOf(cfg->LocName).text, ZelmLocTextOf(cfg->imageName).text);
+                      ZelmLogTextOf(cfg->LocName).text, ZelmLogTextOf(cfg->imageName).text);
         return ZELM_OK;
     }
     return ZelmProcDeleteLocation(cfg, cb);
@@ -122,15 +106,16 @@ ZELM_API uint32_t ZelmProcTuvDeleteLocation(const ZelmLocInstCfg *cfg, locationC
  */
 ZELM_API uint32_t ZelmProcCreateLocation(const ZelmLocInstCfg *cfg, locationCb *cb)
 {
-    const ZelmLocLogText locName = ZelmLocTextOf(cfg->LocName);
-    ZELM_LOG_INFO("[Zelm]Try Create location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
-                  "imageName(%s) Lrid(%u).",
-                  cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text,
-                  ZelmLocTextOf(cfg->imageName).text, cfg->Lrid);
+    const auto locName = ZelmLogTextOf(cfg->LocName);
+    ZELM_LOG_INFO(
+        "[Zelm]Try Create location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
+        "imageName(%s) Lrid(%u).",
+        cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text, ZelmLogTextOf(cfg->imageName).text,
+        cfg->Lrid);
     locationInst *inst = ZelmTryAddLocationInst(cb, cfg->LocId);
     if (inst == nullptr) {
-        ZELM_LOG_ERROR("zelm location, add inst by instcfg failed. locInstName %s(osnode %u) locIndex %u",
-                       locName.text, cfg->OsInst, cfg->LocId);
+        ZELM_LOG_ERROR("zelm location, add inst by instcfg failed. locInstName %s(osnode %u) locIndex %u", locName.text,
+                       cfg->OsInst, cfg->LocId);
         return ZELM_ERR;
     }
     inst->osNodeId = cfg->OsInst & ZELM_LOC_OSNODE_MASK;
@@ -149,15 +134,16 @@ ZELM_API uint32_t ZelmProcCreateLocation(const ZelmLocInstCfg *cfg, locationCb *
  */
 ZELM_API uint32_t ZelmProcDeleteLocation(const ZelmLocInstCfg *cfg, locationCb *cb)
 {
-    const ZelmLocLogText locName = ZelmLocTextOf(cfg->LocName);
-    ZELM_LOG_INFO("[Zelm]Try delete location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
-                  "imageName(%s) Lrid(%u).",
-                  cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text,
-                  ZelmLocTextOf(cfg->imageName).text, cfg->Lrid);
+    const auto locName = ZelmLogTextOf(cfg->LocName);
+    ZELM_LOG_INFO(
+        "[Zelm]Try delete location, OsInst(%#x) LocId(%u) LocGrp(%u)LocType(%u) LocName(%s) "
+        "imageName(%s) Lrid(%u).",
+        cfg->OsInst, cfg->LocId, cfg->LocGrp, cfg->LocType, locName.text, ZelmLogTextOf(cfg->imageName).text,
+        cfg->Lrid);
     locationInst *inst = ZelmTryFindLocationInst(cb, cfg->LocId);
     if (inst == nullptr) {
-        ZELM_LOG_INFO("zelm location, not find inst by instcfg. locInstName %s(osnode %u) locIndex %u",
-                      locName.text, cfg->OsInst, cfg->LocId);
+        ZELM_LOG_INFO("zelm location, not find inst by instcfg. locInstName %s(osnode %u) locIndex %u", locName.text,
+                      cfg->OsInst, cfg->LocId);
         return ZELM_OK;
     }
     if (inst->publishState != ZELM_LOC_STATE_CFG) {

@@ -9,14 +9,6 @@
 #include "core/zelm_log.h"
 #include "location/loc_internal.h"
 
-static_assert(sizeof(ZelmLogicLocGrpCfg) == 24);
-static_assert(offsetof(ZelmLogicLocGrpCfg, locIndex) == 0);
-static_assert(offsetof(ZelmLogicLocGrpCfg, logicId) == 4);
-static_assert(offsetof(ZelmLogicLocGrpCfg, faultPolicy) == 8);
-static_assert(offsetof(ZelmLogicLocGrpCfg, grpParam1) == 12);
-static_assert(offsetof(ZelmLogicLocGrpCfg, grpParam2) == 16);
-static_assert(offsetof(ZelmLogicLocGrpCfg, grpParam3) == 20);
-
 extern "C" {
 
 /*
@@ -69,8 +61,8 @@ ZELM_API uint32_t ZELM_LocLogicGrpProc(const ZelmLogicLocGrpCfg *cfg, uint16_t o
  */
 ZELM_API uint32_t ZelmProcTuvCreateLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb)
 {
-    ZELM_LOG_INFO("[Zelm]Try Create LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex,
-                  cfg->logicId, cfg->faultPolicy);
+    ZELM_LOG_INFO("[Zelm]Try Create LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex, cfg->logicId,
+                  cfg->faultPolicy);
     LogicLocGrp *grp = ZelmTryAddLogicGrpInst(cb, cfg->locIndex);
     if (grp == nullptr) {
         ZELM_LOG_ERROR("zelm LogicLocGrp, add inst by instcfg failed. locIndex %u (logicId %u) faultPolicy %u",
@@ -93,8 +85,8 @@ ZELM_API uint32_t ZelmProcTuvCreateLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, lo
  */
 ZELM_API uint32_t ZelmProcTuvDeleteLogicLocGrp(const ZelmLogicLocGrpCfg *cfg, locationCb *cb)
 {
-    ZELM_LOG_INFO("[Zelm]Try delete LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex,
-                  cfg->logicId, cfg->faultPolicy);
+    ZELM_LOG_INFO("[Zelm]Try delete LogicLocGrp, locIndex(%u) logicId(%u) faultPolicy(%u)", cfg->locIndex, cfg->logicId,
+                  cfg->faultPolicy);
     if (ZelmTryFindLogicGrpInst(cb, cfg->locIndex) == nullptr) {
         ZELM_LOG_INFO("zelm LogicLocGrp, not find inst by instcfg. locIndex %u (logicId %u) faultPolicy %u",
                       cfg->locIndex, cfg->logicId, cfg->faultPolicy);

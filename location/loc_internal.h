@@ -1,20 +1,17 @@
-/*
- * Private to the LOCATION module: the default logic group and log-safe copies
- * of the configuration's fixed-width texts. A text field is NUL-terminated
- * within its 32 bytes when the configuration is well formed; the log copies
- * stop at the field's end either way, so no line ever reads past a field.
- */
+/* Private to the LOCATION module: its flagged-OS-node count and the default logic group. */
 #ifndef ZELM_LOCATION_LOC_INTERNAL_H
 #define ZELM_LOCATION_LOC_INTERNAL_H
 
 #include <stdint.h>
 
 #include "containers/zel_set_keyed.h"
+#include "core/zelm_peer_fault.h"
+#include "core/zelm_text.h"
 #include "platform/bounds.h"
 #include "zelm.h"
 
-/* The key length of all three trees of the module. */
-inline constexpr uint32_t kZelmLocKeyLen = sizeof(uint32_t);
+/* The OS nodes whose publishFault is set; one module per process, so one count. */
+extern ZelmFlaggedPeers g_zelmLocFlaggedOsNodes;
 
 /* Stands in for the logic group of a location that has none. */
 inline constexpr ZelmLogicLocGrpCfg kZelmLocDefaultGrp = {0u, 0xFFFFFFFFu, 0u, 0u, 0u, 0u};
@@ -24,21 +21,6 @@ inline ZelmLogicLocGrpCfg ZelmLocGroupOf(locationCb *cb, uint32_t locIndex)
 {
     const LogicLocGrp *grp = ZelmTryFindLogicGrpInst(cb, locIndex);
     return (grp != nullptr) ? grp->grpCfg : kZelmLocDefaultGrp;
-}
-
-inline constexpr uint32_t kZelmLocTextLen = sizeof(ZelmLocInstCfg::LocName);
-
-/* A terminated copy of one 32-byte text field, for log lines. */
-struct ZelmLocLogText {
-    char text[kZelmLocTextLen + 1u];
-};
-
-inline ZelmLocLogText ZelmLocTextOf(const char (&field)[kZelmLocTextLen])
-{
-    ZelmLocLogText out;
-    (void)memcpy_s(out.text, sizeof(out.text), field, sizeof(field));
-    out.text[kZelmLocTextLen] = '\0';
-    return out;
 }
 
 #endif

@@ -4,11 +4,17 @@
 
 namespace {
 
-// A failed start must leave no OS-node report addressed to the block it releases.
-void DiscardBlock(locationCb *cb)
+// Releases what a start made once subscribed, and the block; returns the start's null result.
+// The trees release themselves when their creation fails. A failed start must leave no OS-node
+// report addressed to the block it releases.
+void *DiscardBlock(locationCb *cb)
 {
+    if (cb->smoothTimer != nullptr) {
+        (void)QOF_TimerDestroy(cb->smoothTimer);
+    }
     ZELM_INFRA_DestroySubOsNodeStatus();
     ZELM_Free(cb);
+    return nullptr;
 }
 
 }  // namespace
@@ -28,21 +34,19 @@ ZELM_API void *ZELM_LOCATION_Init(void)
         return nullptr;
     }
     (void)memset_s(cb, sizeof(*cb), 0, sizeof(*cb));
-    if (ZELM_INFRA_SubOsNodeStatus(ZelmLocSubOsNodeLink, cb) != 0) {
+    g_zelmLocFlaggedOsNodes.num = 0;
+    if (ZELM_INFRA_SubOsNodeStatus(ZelmLocSubOsNodeLink, cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] locationInst init failed. sub locationInst link error.");
         ZELM_Free(cb);
         return nullptr;
     }
     if (ZelmLocInitSmoothTimer(cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] locationInst init failed. init smooth timer error.");
-        DiscardBlock(cb);
-        return nullptr;
+        return DiscardBlock(cb);
     }
     if (ZELM_LOCATION_InitTree(cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] locationInst init tree failed.");
-        (void)QOF_TimerDestroy(cb->smoothTimer);
-        DiscardBlock(cb);
-        return nullptr;
+        return DiscardBlock(cb);
     }
     ZELM_LOG_INFO("[ZELM] locationInst init ok.");
     return cb;
@@ -52,9 +56,9 @@ ZELM_API void *ZELM_LOCATION_Init(void)
  * Releases the timer, every record and the block; null is ignored. The
  * caller has withdrawn the OS-node subscription; nothing is sent to the agents.
  */
-ZELM_API void ZELM_LOCATION_FInit(void *ctrl)
+ZELM_API void ZELM_LOCATION_FInit(void *cbArg)
 {
-    auto *cb = static_cast<locationCb *>(ctrl);
+    auto *cb = static_cast<locationCb *>(cbArg);
     if (cb == nullptr) {
         return;
     }

@@ -6,40 +6,6 @@
 #include "core/zelm_text.h"
 #include "location/loc_internal.h"
 
-static_assert(sizeof(ZelLocPublishReqMsg) == 16);
-static_assert(offsetof(ZelLocPublishReqMsg, opType) == 0);
-static_assert(offsetof(ZelLocPublishReqMsg, locNum) == 4);
-static_assert(offsetof(ZelLocPublishReqMsg, locationList) == 8);
-
-static_assert(sizeof(ZelLocationMsg) == 96);
-static_assert(offsetof(ZelLocationMsg, LocId) == 0);
-static_assert(offsetof(ZelLocationMsg, LocType) == 4);
-static_assert(offsetof(ZelLocationMsg, LocName) == 8);
-static_assert(offsetof(ZelLocationMsg, OsInst) == 16);
-static_assert(offsetof(ZelLocationMsg, LocGrp) == 20);
-static_assert(offsetof(ZelLocationMsg, LocParam1) == 24);
-static_assert(offsetof(ZelLocationMsg, Lrid) == 28);
-static_assert(offsetof(ZelLocationMsg, LocParam2) == 32);
-static_assert(offsetof(ZelLocationMsg, LocParam3) == 36);
-static_assert(offsetof(ZelLocationMsg, LocParam4) == 40);
-static_assert(offsetof(ZelLocationMsg, LocParam5) == 44);
-static_assert(offsetof(ZelLocationMsg, LocParam6) == 48);
-static_assert(offsetof(ZelLocationMsg, reserved1) == 52);
-static_assert(offsetof(ZelLocationMsg, imageName) == 56);
-static_assert(offsetof(ZelLocationMsg, LocExtName) == 64);
-static_assert(offsetof(ZelLocationMsg, logicId) == 72);
-static_assert(offsetof(ZelLocationMsg, faultPolicy) == 76);
-static_assert(offsetof(ZelLocationMsg, grpParam1) == 80);
-static_assert(offsetof(ZelLocationMsg, grpParam2) == 84);
-static_assert(offsetof(ZelLocationMsg, grpParam3) == 88);
-static_assert(offsetof(ZelLocationMsg, reserved2) == 92);
-
-static_assert(sizeof(ZelmLocPublishList) == 24);
-static_assert(offsetof(ZelmLocPublishList, locInsts) == 0);
-static_assert(offsetof(ZelmLocPublishList, logicGrps) == 8);
-static_assert(offsetof(ZelmLocPublishList, locNum) == 16);
-static_assert(offsetof(ZelmLocPublishList, reserved) == 20);
-
 namespace {
 
 void FreeText(char *&text)
@@ -70,7 +36,7 @@ ZELM_API uint32_t ZelmSetZelLocationInstMsg(const ZelmLocInstCfg *cfg, ZelLocati
     }
     if (msg->LocName == nullptr || msg->imageName == nullptr || msg->LocExtName == nullptr) {
         ZELM_LOG_ERROR("zelm set location inst msg failed, strdup %s msg name error.",
-                       ZelmLocTextOf(cfg->LocName).text);
+                       ZelmLogTextOf(cfg->LocName).text);
         return ZELM_ERR;
     }
     msg->LocId = cfg->LocId;

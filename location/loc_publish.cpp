@@ -16,6 +16,8 @@ constexpr const char kLocSubscribeMethod[] = "KorbLocSubscribe";
 
 }  // namespace
 
+ZelmFlaggedPeers g_zelmLocFlaggedOsNodes = {0u};
+
 extern "C" {
 
 /*
@@ -28,7 +30,7 @@ ZELM_API void ZelmTryPublishLocationInst(locationCb *cb, uint32_t opType, locati
     if (ZELM_INFRA_IsCanPublish() == 0) {
         return;
     }
-    const ZelmLocLogText locName = ZelmLocTextOf(inst->instCfg.LocName);
+    const auto locName = ZelmLogTextOf(inst->instCfg.LocName);
     osNodeInst *osNode = ZelmLocTryFindOsNode(cb, inst->osNodeId);
     if (osNode == nullptr || osNode->chanHandle == 0) {
         ZELM_LOG_INFO("zelm publish location inst not ok.locName %s(osnode:%u) locIndex %u", locName.text,
@@ -85,8 +87,8 @@ ZELM_API uint32_t ZelmLocPublishLocationInst(locationCb *cb, osNodeInst *osNode,
 ZELM_API uint32_t ZelmLocationSendMsgReliably(locationCb *cb, osNodeInst *osNode, ZelLocPublishReqMsg *req)
 {
     const ZelmLocRpcCbInfo cbInfo = {ZelmLocPublishLocationInstCbk, cb};
-    const uint32_t ret = QOF_ConnRpcCall(osNode->chanHandle, kLocSubscribeMethod, req,
-                                         static_cast<uint32_t>(sizeof(*req)), &cbInfo, 0u);
+    const uint32_t ret =
+        QOF_ConnRpcCall(osNode->chanHandle, kLocSubscribeMethod, req, static_cast<uint32_t>(sizeof(*req)), &cbInfo, 0u);
     if (ret != 0) {
         ZelmLocInstDeepFreePublishReqMsg(req);
         ZELM_LOG_ERROR("[ZELM]publish location inst to osnode(id %u) not ok, ret = %u", osNode->osNodeId, ret);
@@ -164,23 +166,13 @@ ZELM_API void ZelmLocationPublishUpdationDone(locationCb *cb, ZelLocPublishReqMs
 /* Flags the OS node for republication and starts the smooth timer (also when it runs). */
 ZELM_API void ZelmLocationPublishFaultAccess(locationCb *cb, osNodeInst *osNode)
 {
-    if (osNode->publishFault == 0) {
-        ++cb->publishFaultNum;
-    }
-    osNode->publishFault = 1u;
-    (void)QOF_TimerStart(cb->smoothTimer);
+    ZelmPeerFaultAccess(&g_zelmLocFlaggedOsNodes, osNode, cb->smoothTimer);
 }
 
 /* Clears the OS node's flag; stops the smooth timer when no OS node is left flagged. */
 ZELM_API void ZelmLocationPublishFaultSloved(locationCb *cb, osNodeInst *osNode)
 {
-    if (osNode->publishFault != 0) {
-        --cb->publishFaultNum;
-    }
-    osNode->publishFault = 0u;
-    if (cb->publishFaultNum == 0) {
-        (void)QOF_TimerStop(cb->smoothTimer);
-    }
+    ZelmPeerFaultSolved(&g_zelmLocFlaggedOsNodes, cb->osNodeTree, osNode, cb->smoothTimer);
 }
 
 }  // extern "C"

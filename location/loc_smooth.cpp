@@ -35,8 +35,7 @@ extern "C" {
  * the node is smoothed. Down: the record goes, the node's locations stay.
  * Always returns 0.
  */
-ZELM_API uint32_t ZelmLocSubOsNodeLink(uint32_t osid, const uint32_t *position, uint32_t linkState,
-                                       void *userData)
+ZELM_API uint32_t ZelmLocSubOsNodeLink(uint32_t osid, const uint32_t *position, uint32_t linkState, void *userData)
 {
     const uint32_t chassis = position[0];
     const uint32_t slot = position[1];
@@ -119,10 +118,11 @@ ZELM_API uint32_t ZelmLocTrySmoothSetLocationInst(locationCb *cb, osNodeInst *os
     uint32_t k = 0;
     for (auto *inst = ZelSetFirst<locationInst>(set); inst != nullptr; inst = ZelSetNext(set, inst)) {
         if (inst->osNodeId == osNode->osNodeId) {
-            ZELM_LOG_INFO("zelm osNodeId(%u) try to publish smooth locationInst : locName %s, locIndex %u, "
-                          "locType %u.",
-                          osNode->osNodeId, ZelmLocTextOf(inst->instCfg.LocName).text, inst->instCfg.LocId,
-                          inst->instCfg.LocType);
+            ZELM_LOG_INFO(
+                "zelm osNodeId(%u) try to publish smooth locationInst : locName %s, locIndex %u, "
+                "locType %u.",
+                osNode->osNodeId, ZelmLogTextOf(inst->instCfg.LocName).text, inst->instCfg.LocId,
+                inst->instCfg.LocType);
             logicGrps[k] = ZelmLocGroupOf(cb, inst->instCfg.LocId);
             locInsts[k] = inst->instCfg;
             ++k;
@@ -141,11 +141,15 @@ ZELM_API uint32_t ZelmLocSmoothTimerCbk(QOF_Timer *timer, void *reserved, void *
         return 0;
     }
     ZelSet *set = cb->osNodeTree;
+    uint32_t flaggedNum = 0;
     for (auto *osNode = ZelSetFirst<osNodeInst>(set); osNode != nullptr; osNode = ZelSetNext(set, osNode)) {
         if (osNode->publishFault != 0) {
+            ++flaggedNum;
             ZelmLocTrySmoothOsnodeInst(cb, osNode);
         }
     }
+    // The walk has seen every flag, also those a host set or cleared itself.
+    g_zelmLocFlaggedOsNodes.num = flaggedNum;
     return 0;
 }
 

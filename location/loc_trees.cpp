@@ -3,68 +3,14 @@
 
 #include "location/loc_internal.h"
 
-static_assert(offsetof(locationInst, node) == 0);
-static_assert(offsetof(locationInst, osNodeId) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(locationInst, instCfg) == offsetof(locationInst, osNodeId) + 4u);
-static_assert(offsetof(locationInst, publishState) == offsetof(locationInst, instCfg) + sizeof(ZelmLocInstCfg));
-static_assert(offsetof(osNodeInst, node) == 0);
-static_assert(offsetof(osNodeInst, osNodeId) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(osNodeInst, chanHandle) == offsetof(osNodeInst, osNodeId) + 8u);
-static_assert(offsetof(osNodeInst, publishFault) == offsetof(osNodeInst, chanHandle) + 8u);
-static_assert(offsetof(LogicLocGrp, node) == 0);
-static_assert(offsetof(LogicLocGrp, grpCfg) == sizeof(AXO_AVL3_NODE));
-static_assert(offsetof(locationCb, locationInstTree) == 0);
-static_assert(offsetof(locationCb, logicGrpInstTree) == 8);
-static_assert(offsetof(locationCb, osNodeTree) == 16);
-static_assert(offsetof(locationCb, smoothTimer) == 24);
-static_assert(offsetof(locationCb, publishFaultNum) == 32);
-static_assert(sizeof(locationCb) == 40);
-
 namespace {
 
 // Records are zero-filled by the sets' default hooks: only the key is set on insertion.
-constexpr ZelSetDesc kLocationInstDesc = {
-    static_cast<uint32_t>(offsetof(locationInst, instCfg) + offsetof(ZelmLocInstCfg, LocId)),
-    static_cast<uint32_t>(offsetof(locationInst, node)),
-    kZelmLocKeyLen,
-    static_cast<uint32_t>(sizeof(locationInst)),
-    ZEL_AVL_Uint32Compare,
-    nullptr,
-    nullptr,
-};
-
-constexpr ZelSetDesc kLogicGrpDesc = {
-    static_cast<uint32_t>(offsetof(LogicLocGrp, grpCfg) + offsetof(ZelmLogicLocGrpCfg, locIndex)),
-    static_cast<uint32_t>(offsetof(LogicLocGrp, node)),
-    kZelmLocKeyLen,
-    static_cast<uint32_t>(sizeof(LogicLocGrp)),
-    ZEL_AVL_Uint32Compare,
-    nullptr,
-    nullptr,
-};
-
-constexpr ZelSetDesc kOsNodeDesc = {
-    static_cast<uint32_t>(offsetof(osNodeInst, osNodeId)),
-    static_cast<uint32_t>(offsetof(osNodeInst, node)),
-    kZelmLocKeyLen,
-    static_cast<uint32_t>(sizeof(osNodeInst)),
-    ZEL_AVL_Uint32Compare,
-    nullptr,
-    nullptr,
-};
-
-constexpr ZelSetAllocator kLocAllocator = {ZELM_Malloc, ZELM_Free};
-
-template <typename Rec>
-Rec *FindRecord(ZelSet *set, uint32_t key)
-{
-    return static_cast<Rec *>(ZEL_SET_Find(set, &key, kZelmLocKeyLen));
-}
-
-void DestroyRecord(ZelSet *set, uint32_t key)
-{
-    ZEL_SET_Delete(set, &key, kZelmLocKeyLen);
-}
+constexpr ZelSetDesc kLocationInstDesc =
+    ZelSetDescU32<locationInst>(offsetof(locationInst, instCfg) + offsetof(ZelmLocInstCfg, LocId));
+constexpr ZelSetDesc kLogicGrpDesc =
+    ZelSetDescU32<LogicLocGrp>(offsetof(LogicLocGrp, grpCfg) + offsetof(ZelmLogicLocGrpCfg, locIndex));
+constexpr ZelSetDesc kOsNodeDesc = ZelSetDescU32<osNodeInst>(offsetof(osNodeInst, osNodeId));
 
 }  // namespace
 
@@ -79,13 +25,13 @@ ZELM_API locationInst *ZelmTryAddLocationInst(locationCb *cb, uint32_t locIndex)
 /* The record of locIndex, or null. */
 ZELM_API locationInst *ZelmTryFindLocationInst(locationCb *cb, uint32_t locIndex)
 {
-    return FindRecord<locationInst>(cb->locationInstTree, locIndex);
+    return ZelSetFindU32<locationInst>(cb->locationInstTree, locIndex);
 }
 
 /* Removes and frees the record of locIndex when there is one. */
 ZELM_API void ZelmTryDestroyLocationInst(locationCb *cb, uint32_t locIndex)
 {
-    DestroyRecord(cb->locationInstTree, locIndex);
+    ZelSetDeleteU32(cb->locationInstTree, locIndex);
 }
 
 /* The group of locIndex, inserted zero-filled when absent; null when the insertion fails. */
@@ -97,13 +43,13 @@ ZELM_API LogicLocGrp *ZelmTryAddLogicGrpInst(locationCb *cb, uint32_t locIndex)
 /* The group of locIndex, or null. */
 ZELM_API LogicLocGrp *ZelmTryFindLogicGrpInst(locationCb *cb, uint32_t locIndex)
 {
-    return FindRecord<LogicLocGrp>(cb->logicGrpInstTree, locIndex);
+    return ZelSetFindU32<LogicLocGrp>(cb->logicGrpInstTree, locIndex);
 }
 
 /* Removes and frees the group of locIndex when there is one. */
 ZELM_API void ZelmTryDestroyLogicGrpInst(locationCb *cb, uint32_t locIndex)
 {
-    DestroyRecord(cb->logicGrpInstTree, locIndex);
+    ZelSetDeleteU32(cb->logicGrpInstTree, locIndex);
 }
 
 /* The OS node's record, inserted zero-filled when absent; null when the insertion fails. */
@@ -115,7 +61,7 @@ ZELM_API osNodeInst *ZelmLocTryAddOsNode(locationCb *cb, uint32_t osNodeId)
 /* The OS node's record, or null. */
 ZELM_API osNodeInst *ZelmLocTryFindOsNode(locationCb *cb, uint32_t osNodeId)
 {
-    return FindRecord<osNodeInst>(cb->osNodeTree, osNodeId);
+    return ZelSetFindU32<osNodeInst>(cb->osNodeTree, osNodeId);
 }
 
 /* Removes and frees the OS node's record, and its fault flag with it, when there is one. */
@@ -123,10 +69,10 @@ ZELM_API void ZelmLocTryDestroyOsnode(locationCb *cb, uint32_t osNodeId)
 {
     // A flagged node takes its flag with it; the timer runs on until a success stops it.
     const osNodeInst *osNode = ZelmLocTryFindOsNode(cb, osNodeId);
-    if (osNode != nullptr && osNode->publishFault != 0) {
-        --cb->publishFaultNum;
+    if (osNode != nullptr) {
+        ZelmPeerFlagGone(&g_zelmLocFlaggedOsNodes, osNode);
     }
-    DestroyRecord(cb->osNodeTree, osNodeId);
+    ZelSetDeleteU32(cb->osNodeTree, osNodeId);
 }
 
 /*
@@ -136,11 +82,11 @@ ZELM_API void ZelmLocTryDestroyOsnode(locationCb *cb, uint32_t osNodeId)
  */
 ZELM_API uint32_t ZELM_LOCATION_InitTree(locationCb *cb)
 {
-    cb->locationInstTree = ZEL_AVL_Create(&kLocationInstDesc, &kLocAllocator);
+    cb->locationInstTree = ZEL_AVL_Create(&kLocationInstDesc, &kZelmSetAllocator);
     if (cb->locationInstTree != nullptr) {
-        cb->logicGrpInstTree = ZEL_AVL_Create(&kLogicGrpDesc, &kLocAllocator);
+        cb->logicGrpInstTree = ZEL_AVL_Create(&kLogicGrpDesc, &kZelmSetAllocator);
         if (cb->logicGrpInstTree != nullptr) {
-            cb->osNodeTree = ZEL_AVL_Create(&kOsNodeDesc, &kLocAllocator);
+            cb->osNodeTree = ZEL_AVL_Create(&kOsNodeDesc, &kZelmSetAllocator);
             if (cb->osNodeTree != nullptr) {
                 return ZELM_OK;
             }

@@ -21,9 +21,12 @@ void CopyText(char *dst, size_t size, const std::string &src)
     std::memcpy(dst, src.data(), std::min(size - 1, src.size()));
 }
 
-} // namespace
+}  // namespace
 
-const char *SinkName(Sink sink) { return sink == Sink::Count ? "count_sink" : "text_sink"; }
+const char *SinkName(Sink sink)
+{
+    return sink == Sink::Count ? "count_sink" : "text_sink";
+}
 
 bool StartLibrary(benchmark::State &state, Sink sink)
 {
@@ -72,7 +75,7 @@ ZelmCompInstCfg ComponentRecord(uint32_t locIndex, uint32_t compInst, uint32_t c
     cfg.compInst = compInst;
     cfg.compType = compType;
     CopyText(cfg.compInstName, sizeof(cfg.compInstName), "comp" + std::to_string(compInst));
-    cfg.cfgStatus = INT32_MIN; // bit 31: acted on
+    cfg.cfgStatus = INT32_MIN;  // bit 31: acted on
     cfg.locIndex = locIndex;
     return cfg;
 }
@@ -104,7 +107,7 @@ size_t DeliverMessage(STANDIN_Msg *msg)
     const size_t before = STANDIN_ReplyCount();
     uint32_t result = 0;
     if (STANDIN_MsgDeliverNow(msg, &result) != 0 || STANDIN_ReplyCount() != before + 1) {
-        return SIZE_MAX / 2; // no handler, or no reply: count it as refused wholesale
+        return SIZE_MAX / 2;  // no handler, or no reply: count it as refused wholesale
     }
     const STANDIN_Reply *reply = STANDIN_ReplyGet(before);
     size_t refused = 0;
@@ -121,7 +124,13 @@ void AnnounceLocation(uint32_t osNodeId, uint32_t locIndex)
     (void)STANDIN_RunDue();
 }
 
-ZelmCompCb *CompCb() { return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP)); }
-locationCb *LocationCb() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
+ZelmCompCb *CompCb()
+{
+    return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
+}
+locationCb *LocationCb()
+{
+    return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
+}
 
-} // namespace zelm_bench
+}  // namespace zelm_bench

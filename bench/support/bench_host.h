@@ -61,6 +61,6 @@ void AnnounceLocation(uint32_t osNodeId, uint32_t locIndex);
 ZelmCompCb *CompCb();
 locationCb *LocationCb();
 
-} // namespace zelm_bench
+}  // namespace zelm_bench
 
 #endif

@@ -56,9 +56,12 @@ std::string Fixed(double value, int digits)
     return text;
 }
 
-std::string Cost(double ns) { return Fixed(ns, ns < 100.0 ? 1 : 0); }
+std::string Cost(double ns)
+{
+    return Fixed(ns, ns < 100.0 ? 1 : 0);
+}
 
-} // namespace
+}  // namespace
 
 void SummaryReporter::ReportRuns(const std::vector<Run> &runs)
 {
@@ -72,8 +75,7 @@ void SummaryReporter::ReportRuns(const std::vector<Run> &runs)
             continue;
         }
         auto it = std::find_if(series_.begin(), series_.end(), [&](const Series &s) {
-            return s.family == parts[0] && s.op == parts[1] && s.impl == parts[2] &&
-                   s.size == std::stoll(parts[3]);
+            return s.family == parts[0] && s.op == parts[1] && s.impl == parts[2] && s.size == std::stoll(parts[3]);
         });
         if (it == series_.end()) {
             series_.push_back(Series{parts[0], parts[1], parts[2], std::stoll(parts[3]), {}, {}});
@@ -81,8 +83,7 @@ void SummaryReporter::ReportRuns(const std::vector<Run> &runs)
         }
         const auto items = run.counters.find(kItemsCounter);
         if (items != run.counters.end() && items->second.value > 0) {
-            it->nsPerItem.push_back(ToNanoseconds(run.GetAdjustedCPUTime(), run.time_unit) /
-                                    items->second.value);
+            it->nsPerItem.push_back(ToNanoseconds(run.GetAdjustedCPUTime(), run.time_unit) / items->second.value);
         }
         for (const auto &[name, counter] : run.counters) {
             if (name != kItemsCounter) {
@@ -168,8 +169,7 @@ std::string SummaryReporter::Render() const
                             }
                             const Series *s = find(op, impl, size);
                             out << ' '
-                                << ((s && base) ? Fixed(Median(s->nsPerItem) / Median(base->nsPerItem), 2) + "x"
-                                                : "-")
+                                << ((s && base) ? Fixed(Median(s->nsPerItem) / Median(base->nsPerItem), 2) + "x" : "-")
                                 << " |";
                         }
                     }
@@ -239,4 +239,4 @@ void SummaryReporter::Finalize()
     }
 }
 
-} // namespace zelm_bench
+}  // namespace zelm_bench

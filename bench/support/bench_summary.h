@@ -34,9 +34,9 @@ private:
     std::string Render() const;
 
     std::string copyPath_;
-    std::vector<Series> series_; // in the order the benchmarks ran
+    std::vector<Series> series_;  // in the order the benchmarks ran
 };
 
-} // namespace zelm_bench
+}  // namespace zelm_bench
 
 #endif
