@@ -73,7 +73,9 @@ std::string CompCfgText(const ZelmCompInstCfg &c)
     return os.str();
 }
 
-std::string LocEntryText(const STANDIN_LocEntry &e)
+}  // namespace
+
+std::string EntryText(const STANDIN_LocEntry &e)
 {
     std::ostringstream os;
     os << "id=" << e.LocId << " type=" << e.LocType << " name=" << e.LocName << " os=" << Hex(e.OsInst)
@@ -85,7 +87,7 @@ std::string LocEntryText(const STANDIN_LocEntry &e)
     return os.str();
 }
 
-std::string CompEntryText(const STANDIN_CompEntry &e)
+std::string EntryText(const STANDIN_CompEntry &e)
 {
     std::ostringstream os;
     os << "type=" << e.compType << " tname=" << e.compTypeName << " file=" << e.compFileName
@@ -95,8 +97,6 @@ std::string CompEntryText(const STANDIN_CompEntry &e)
        << "," << e.attr8 << "," << e.attr9 << " rsv=" << e.reserved1 << "," << e.reserved2 << " null=" << e.nullTexts;
     return os.str();
 }
-
-}  // namespace
 
 Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string *problems)
 {
@@ -180,13 +180,13 @@ std::string Describe(const Snapshot &s)
        << (s.compTimerRunning ? "running" : "stopped") << "\n";
     for (const auto &[h, locs] : s.agentLocs) {
         for (const auto &[id, e] : locs) {
-            os << "agent " << Hex(h) << " holds location " << LocEntryText(e) << "\n";
+            os << "agent " << Hex(h) << " holds location " << EntryText(e) << "\n";
         }
     }
     for (const auto &[h, comps] : s.agentComps) {
         for (const auto &[key, e] : comps) {
             os << "agent " << Hex(h) << " holds component " << key.first << "/" << key.second << " "
-               << CompEntryText(e) << "\n";
+               << EntryText(e) << "\n";
         }
     }
     return os.str();

@@ -68,6 +68,9 @@ struct Snapshot {
 Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string *problems);
 // One line per record, in key order.
 std::string Describe(const Snapshot &s);
+// Every field of a request entry as an agent decoded it.
+std::string EntryText(const STANDIN_LocEntry &e);
+std::string EntryText(const STANDIN_CompEntry &e);
 // The records a set holds in host blocks: every entry, and a set header inside each comp location.
 size_t StoredBlocks(const Snapshot &s);
 

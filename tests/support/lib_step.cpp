@@ -1,0 +1,133 @@
+// Running a step against the library on the stand-in, and printing it.
+#include "support/lib_step.h"
+
+
+namespace zt {
+namespace {
+
+constexpr uint64_t kAgentLatency = 1;      // the stand-in's agents answer one millisecond after a call
+constexpr uint64_t kSmoothInterval = 5000;  // both smooth timers
+
+template <typename Rec>
+std::string DeliverOne(uint32_t classId, uint16_t opCode, const Rec &rec)
+{
+    const size_t before = STANDIN_ReplyCount();
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, classId, opCode, 0, &rec, sizeof(rec));
+    uint32_t result = 0;
+    if (STANDIN_MsgDeliverNow(msg, &result) != 0) {
+        return "no handler registered";
+    }
+    const STANDIN_Reply *reply = STANDIN_ReplyGet(before);
+    if (result != 0 || STANDIN_ReplyCount() != before + 1 || reply->opInfoNum != 1 || reply->opInfos[0].code != 0 ||
+        reply->infoItemNum != 0 || reply->hasRetCode != 0) {
+        return "the atom was not answered as applied";
+    }
+    return "";
+}
+
+std::string SetAgent(uint32_t node, AgentMode mode, uint32_t value)
+{
+    const QOF_ConnHandle handle = STANDIN_KormServerHandle(node);
+    STANDIN_AgentScript script{};
+    if (mode == AgentMode::Fail) {
+        script.result = value;
+    } else if (mode == AgentMode::NoReply) {
+        script.noReplyNext = UINT32_MAX;
+    } else if (mode == AgentMode::Refuse) {
+        script.refuseNext = UINT32_MAX;
+        script.refuseStatus = value;
+    }
+    if (STANDIN_AgentSetScript(handle, &script) != 0 ||
+        STANDIN_AgentSetDown(handle, mode == AgentMode::Down ? 1 : 0) != 0) {
+        return "no agent on that node";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string RunStep(const Step &step)
+{
+    switch (step.kind) {
+    case StepKind::Location:
+        return DeliverOne(ZELM_CLASS_LOCATION, step.opCode, step.loc);
+    case StepKind::Group:
+        return DeliverOne(ZELM_CLASS_LOGIC_LOC_GRP, step.opCode, step.grp);
+    case StepKind::CompNode:
+        return DeliverOne(ZELM_CLASS_COMP_NODE, step.opCode, step.compNode);
+    case StepKind::Component:
+        return DeliverOne(ZELM_CLASS_COMPONENT, step.opCode, step.comp);
+    case StepKind::OsNodeLink:
+        if (STANDIN_KormRaiseOsNodeLink(step.node, step.on ? 1 : 0) != 0) {
+            return "unknown OS node";
+        }
+        STANDIN_RunDue();
+        return "";
+    case StepKind::LocationStatus:
+        STANDIN_KormRaiseLocationStatus(step.node, step.service.c_str(), step.index, step.on ? 1 : 0);
+        STANDIN_RunDue();
+        return "";
+    case StepKind::Agent:
+        return SetAgent(step.node, step.mode, step.value);
+    case StepKind::Settle:
+        STANDIN_RunFor(kAgentLatency);
+        return "";
+    case StepKind::Tick:
+        // Pending calls complete first (a failure may start a timer now), then every running
+        // timer ticks once, then the calls of the ticks complete.
+        STANDIN_RunFor(kAgentLatency);
+        STANDIN_RunFor(kSmoothInterval);
+        STANDIN_RunFor(kAgentLatency);
+        return "";
+    case StepKind::HaRole:
+        STANDIN_MirlSetHaRole(step.value);
+        return "";
+    }
+    return "unknown step";
+}
+
+std::ostream &operator<<(std::ostream &os, const Step &step)
+{
+    static const char *const kModes[] = {"accept", "fail", "no reply", "refuse", "down"};
+    os << std::hex;
+    switch (step.kind) {
+    case StepKind::Location:
+        os << "location op " << step.opCode << " id " << step.loc.LocId << " os " << step.loc.OsInst << " "
+           << TextOf(step.loc.LocName) << " " << TextOf(step.loc.imageName);
+        break;
+    case StepKind::Group:
+        os << "group op " << step.opCode << " index " << step.grp.locIndex << " logic " << step.grp.logicId;
+        break;
+    case StepKind::CompNode:
+        os << "compNode op " << step.opCode << " type " << step.compNode.compType << " class "
+           << step.compNode.compClass << " " << TextOf(step.compNode.compTypeName);
+        break;
+    case StepKind::Component:
+        os << "component op " << step.opCode << " at " << step.comp.locIndex << " inst " << step.comp.compInst
+           << " type " << step.comp.compType << " status " << static_cast<uint32_t>(step.comp.cfgStatus);
+        break;
+    case StepKind::OsNodeLink:
+        os << "OS node " << step.node << " link " << (step.on ? "up" : "down");
+        break;
+    case StepKind::LocationStatus:
+        os << "location status " << step.node << "/" << step.service << " index " << step.index
+           << (step.on ? " available" : " not available");
+        break;
+    case StepKind::Agent:
+        os << "agent of " << step.node << ": " << kModes[static_cast<int>(step.mode)] << " " << step.value;
+        break;
+    case StepKind::Settle:
+        os << "settle";
+        break;
+    case StepKind::Tick:
+        os << "tick";
+        break;
+    case StepKind::HaRole:
+        os << "HA role " << step.value;
+        break;
+    }
+    return os << std::dec;
+}
+
+}  // namespace zt
