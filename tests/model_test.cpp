@@ -40,19 +40,22 @@ Step ConfigStep(StepKind kind)
     s.opCode = *OpCodes();
     const uint32_t v = *rc::gen::inRange<uint32_t>(0, 4);
     const std::string tag = "v" + std::to_string(v);
+    // Now and then a name that fills its whole field, without a NUL.
+    const auto name = [&](const std::string &text, size_t width) {
+        return *rc::gen::weightedElement<std::string>({{5, text}, {1, std::string(width, text[0])}});
+    };
     switch (kind) {
     case StepKind::Location:
         s.loc.LocId = *LocIndexes();
         // The high byte of OsInst is not part of the OS node.
         s.loc.OsInst = *rc::gen::element(kNodeA, kNodeB, kNodeC, kNodeA | 0x01000000u);
-        s.loc.LocType = v;
-        s.loc.LocGrp = v + 10;
-        s.loc.LocParam1 = v * 3;
-        s.loc.Lrid = s.loc.LocId + 100;
-        s.loc.LocParam6 = 0xA0 + v;
-        zt::SetText(s.loc.LocName, "loc" + std::to_string(s.loc.LocId) + tag);
+        for (uint32_t *field : {&s.loc.LocType, &s.loc.LocGrp, &s.loc.LocParam1, &s.loc.Lrid, &s.loc.LocParam2,
+                                &s.loc.LocParam3, &s.loc.LocParam4, &s.loc.LocParam5, &s.loc.LocParam6}) {
+            *field = v * 0x100 + static_cast<uint32_t>(field - &s.loc.LocType);
+        }
+        zt::SetText(s.loc.LocName, name("loc" + std::to_string(s.loc.LocId) + tag, sizeof(s.loc.LocName)));
         zt::SetText(s.loc.imageName, *rc::gen::weightedElement<std::string>({{5, "app.service"}, {1, "app.bin"}}));
-        zt::SetText(s.loc.LocExtName, "ext" + tag);
+        zt::SetText(s.loc.LocExtName, name("ext" + tag, sizeof(s.loc.LocExtName)));
         break;
     case StepKind::Group:
         s.grp = {*LocIndexes(), *rc::gen::element<uint32_t>(10, 11), v, v + 1, 7, 0xFFFFFFFFu};
@@ -60,20 +63,22 @@ Step ConfigStep(StepKind kind)
     case StepKind::CompNode:
         s.compNode.compType = *CompTypes();
         s.compNode.compClass = *rc::gen::weightedElement<uint32_t>({{1, 0}, {4, 1}, {1, 2}});
-        zt::SetText(s.compNode.compTypeName, "type" + std::to_string(s.compNode.compType) + tag);
-        zt::SetText(s.compNode.compFileName, "file" + tag + ".bin");
-        zt::SetText(s.compNode.compExtName, "ext" + tag);
+        zt::SetText(s.compNode.compTypeName, name("type" + std::to_string(s.compNode.compType) + tag, 32));
+        zt::SetText(s.compNode.compFileName, name("file" + tag + ".bin", sizeof(s.compNode.compFileName)));
+        zt::SetText(s.compNode.compExtName, name("ext" + tag, sizeof(s.compNode.compExtName)));
         break;
     default:
         s.comp.locIndex = *LocIndexes();
         s.comp.compInst = *rc::gen::element<uint32_t>(1, 2);
         s.comp.compType = *CompTypes();
         s.comp.cfgStatus = *rc::gen::weightedElement<int32_t>({{6, INT32_MIN}, {1, -1}, {1, 0}, {1, INT32_MAX}});
-        s.comp.attr1 = v;
-        s.comp.attr7 = v + 70;
-        s.comp.attr9 = 0x90 + v;
-        zt::SetText(s.comp.compInstName, "comp" + std::to_string(s.comp.locIndex) + "." +
-                                             std::to_string(s.comp.compInst) + tag);
+        for (uint32_t *field : {&s.comp.attr1, &s.comp.attr2, &s.comp.attr3, &s.comp.attr4, &s.comp.attr5,
+                                &s.comp.attr6, &s.comp.attr7, &s.comp.attr8, &s.comp.attr9}) {
+            *field = v * 0x100 + static_cast<uint32_t>(field - &s.comp.attr1);
+        }
+        zt::SetText(s.comp.compInstName, name("comp" + std::to_string(s.comp.locIndex) + "." +
+                                                  std::to_string(s.comp.compInst) + tag,
+                                              sizeof(s.comp.compInstName)));
         break;
     }
     return s;

@@ -98,12 +98,16 @@ std::string EntryText(const STANDIN_CompEntry &e)
     return os.str();
 }
 
+locationCb *LocCb() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
+ZelmCompCb *CompCb() { return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP)); }
+ZelmLinkCb *LinkCb() { return static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK)); }
+
 Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string *problems)
 {
     Snapshot s;
-    auto *loc = static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
-    auto *comp = static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
-    auto *link = static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK));
+    locationCb *loc = LocCb();
+    ZelmCompCb *comp = CompCb();
+    ZelmLinkCb *link = LinkCb();
     if (loc != nullptr) {
         Walk<locationInst>(loc->locationInstTree, "locations", problems, [&](const locationInst &e) {
             s.locations[e.instCfg.LocId] = {e.osNodeId, e.instCfg, e.publishState};

@@ -63,6 +63,11 @@ struct Snapshot {
     std::map<QOF_ConnHandle, std::map<AgentCompKey, STANDIN_CompEntry>> agentComps;
 };
 
+// The modules' control blocks, null while the library is stopped.
+locationCb *LocCb();
+ZelmCompCb *CompCb();
+ZelmLinkCb *LinkCb();
+
 // The running library and the given agents as they are now. `problems` receives
 // anything found malformed on the way (unbalanced tree, count off); may be null.
 Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string *problems);

@@ -6,10 +6,6 @@
 
 namespace zt {
 
-locationCb *LocCb() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
-ZelmCompCb *CompCb() { return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP)); }
-ZelmLinkCb *LinkCb() { return static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK)); }
-
 ZelmLocInstCfg LocCfg(uint32_t locId, uint32_t osInst, const char *name, const char *image)
 {
     ZelmLocInstCfg cfg{};
@@ -118,14 +114,28 @@ std::vector<LogLine> Log(size_t from)
     return lines;
 }
 
-bool Logged(uint32_t level, const std::string &func, const std::string &body)
+bool Logged(uint32_t level, const std::string &func, const std::string &body, size_t from)
 {
-    for (const LogLine &l : Log()) {
+    for (const LogLine &l : Log(from)) {
         if (l.level == level && l.func == func && (body.empty() || l.body == body)) {
             return true;
         }
     }
     return false;
+}
+
+void ExpectLogTable(const std::vector<LogCase> &table)
+{
+    for (const LogCase &row : table) {
+        const size_t from = STANDIN_LogCount();
+        row.act();
+        bool found = false;
+        for (const LogLine &l : Log(from)) {
+            found = found || (l.level == row.level && l.func == row.func && l.body.find(row.text) != std::string::npos);
+        }
+        EXPECT_TRUE(found) << "no line from " << row.func << " at level " << row.level << " with \"" << row.text
+                           << "\"";
+    }
 }
 
 }  // namespace zt

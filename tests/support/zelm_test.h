@@ -5,19 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "support/lib_snapshot.h"
 #include "support/lib_step.h"
 #include "zelm.h"
 #include "zelm_standin.h"
 
 namespace zt {
-
-// The modules' control blocks, null while the library is stopped.
-locationCb *LocCb();
-ZelmCompCb *CompCb();
-ZelmLinkCb *LinkCb();
 
 // Configuration records with the fields the tests care about; the rest zero.
 ZelmLocInstCfg LocCfg(uint32_t locId, uint32_t osInst, const char *name = "loc", const char *image = "app.service");
@@ -57,8 +54,19 @@ struct LogLine {
     std::string body;
 };
 std::vector<LogLine> Log(size_t from = 0);
-// Whether a line with this level, function and body was written (an empty body: any body).
-bool Logged(uint32_t level, const std::string &func, const std::string &body = "");
+// Whether a line with this level, function and body (empty: any) was written since event number `from`.
+bool Logged(uint32_t level, const std::string &func, const std::string &body = "", size_t from = 0);
+
+// One row of a module's log table: what to do, and the line it must write: its level, its
+// function and a part of its body that tells it from the function's other lines.
+struct LogCase {
+    std::function<void()> act;
+    uint32_t level;
+    const char *func;
+    const char *text;
+};
+// Runs the rows in order; each must write its line while it runs.
+void ExpectLogTable(const std::vector<LogCase> &table);
 
 }  // namespace zt
 

@@ -1,0 +1,118 @@
+// The LINK module: the order of the location-link events its subscribers hear, its subscriptions, hooks and log lines.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/lorn.h"
+#include "support/zelm_test.h"
+
+namespace {
+
+constexpr uint32_t kErr = 0xFFFFFFFFu;
+
+// Every event a test subscriber heard, as "subscriber:index/handle".
+std::vector<std::string> g_heard;
+
+template <char Name>
+uint32_t Subscriber(uint32_t locIndex, uintptr_t chanHandle, void *userData)
+{
+    g_heard.push_back(std::string(1, Name) + ":" + std::to_string(locIndex) + "/" + std::to_string(chanHandle) +
+                      (userData != nullptr ? "" : "?"));
+    return kErr;  // ignored
+}
+
+class LinkTest : public ZelmTest {
+protected:
+    void SetUp() override
+    {
+        ZelmTest::SetUp();
+        g_heard.clear();
+        node_ = STANDIN_KormAddOsNode(1, 1, 0, 1);
+        h_ = std::to_string(STANDIN_KormServerHandle(node_));
+    }
+    void Report(const std::string &name, uint32_t index, bool available = true, uint32_t node = 0)
+    {
+        STANDIN_KormRaiseLocationStatus(node != 0 ? node : node_, name.c_str(), index, available ? 1 : 0);
+        STANDIN_RunDue();
+    }
+    uint32_t node_ = 0;
+    std::string h_;  // the agent's server handle, as the events carry it
+};
+
+TEST_F(LinkTest, SubscribersHearEveryAnnouncementInOrderAndAMovedIndexWithdrawnFirst)
+{
+    int data = 0;
+    ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, &data), 0u);
+    ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'b'>, &data), 0u);
+    Report("svc", 5);
+    Report("svc", 5);
+    Report("svc", 7);
+    Report("svc", 7, false);  // forgotten silently: no withdrawal now or later
+    Report("svc", 9);
+    Report("svc", 0xFFFFFFFFu);
+    Report("svc", 3, true, STANDIN_KormAddOsNode(1, 2, 0, 0));  // a node without agent
+    EXPECT_EQ(g_heard, (std::vector<std::string>{"a:5/" + h_, "b:5/" + h_, "a:5/" + h_, "b:5/" + h_, "a:5/0",
+                                                 "b:5/0", "a:7/" + h_, "b:7/" + h_, "a:9/" + h_, "b:9/" + h_}));
+    const uint32_t nine = 9;
+    EXPECT_NE(ZEL_SET_Find(zt::CompCb()->locationTree, &nine, 4), nullptr) << "the component module heard it too";
+}
+
+TEST_F(LinkTest, SubscribingAFunctionAgainOnlyReplacesItsUserDataAndNeedsTheModuleStarted)
+{
+    int first = 0;
+    int second = 0;
+    ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, &first), 0u);
+    ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, nullptr), 0u);
+    ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, &second), 0u);
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZELM_LINK_SubLocationLink", "[ZELM] sub location link exist."));
+    Report("svc", 4);
+    EXPECT_EQ(g_heard, (std::vector<std::string>{"a:4/" + h_}));
+    Stop();
+    EXPECT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'b'>, &first), kErr);
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZELM_LINK_SubLocationLink", "[ZELM] get linkCb failed."));
+}
+
+TEST_F(LinkTest, EntryHooksPrepareTheirEntryAndRefuseAnotherSize)
+{
+    ZelmLinkLoc link;
+    std::memset(&link, 0x5A, sizeof(link));
+    ASSERT_EQ(ZelmLinkLocationTreeInit(&link, sizeof(link)), 0u);
+    EXPECT_EQ(link.locIndex, 0xFFFFFFFFu);
+    EXPECT_EQ(link.chanHandle, 0u);
+    EXPECT_EQ(link.key.osNodeId, 0u);
+    EXPECT_EQ(ZelmLinkLocationTreeInit(&link, sizeof(link) - 4), kErr);
+    ZelmCompLocation comp{};
+    EXPECT_EQ(ZelmCompLocationTreeInit(&comp, sizeof(comp) + 8), kErr);
+    ZelmCompLocationTreeFini(&comp, sizeof(comp) + 8);
+    EXPECT_EQ(comp.componentTree, nullptr);
+    for (const char *hook : {"ZelmLinkLocationTreeInit", "ZelmCompLocationTreeInit", "ZelmCompLocationTreeFini"}) {
+        EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, hook)) << hook;
+    }
+}
+
+TEST_F(LinkTest, LogLines)
+{
+    const std::string longName(64, 'n');
+    zt::ExpectLogTable({
+        {[&] { Report("svc", 5); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "svcHandle 0x"},
+        {[&] { Report("svc", 5); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "available finished."},
+        {[&] { Report("new", 6); }, LORN_LEVEL_INFO, "ZelmLinkLocationAvailable", "Not find linkLoc, osNode 0x101"},
+        {[&] { Report("new", 6); }, LORN_LEVEL_INFO, "ZelmLinkLocationAvailable", "chanHandle 0x"},
+        {[&] { Report("new", 6); }, LORN_LEVEL_INFO, "ZelmLinkPubLocationLink", "publish locIndex 6 status"},
+        {[&] { Report("new", 6, false); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "Not available."},
+        {[&] { Report("new", 0xFFFFFFFFu); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "is invalid."},
+        {[&] { Report("x", 2, true, 0x777); }, LORN_LEVEL_ERROR, "ZELM_LINK_SubLocationStatus", "osNode 777 server"},
+        {[&] { ZELM_LINK_SubLocationStatus(node_, "svc", 2, 1, nullptr); }, LORN_LEVEL_ERROR,
+         "ZELM_LINK_SubLocationStatus", "get link mod error."},
+        {[&] { Report(longName, 3); }, LORN_LEVEL_ERROR, "ZelmLinkFindLocation", "too long."},
+        {[&] { Report(longName, 3); }, LORN_LEVEL_ERROR, "ZelmLinkAddLocation", "too long."},
+        {[&] { Report(longName, 3, false); }, LORN_LEVEL_ERROR, "ZelmLinkDelLocation", longName.c_str()},
+        {[&] {
+             (void)STANDIN_FailCall("STANDIN_HostMalloc", 1, 0);
+             Report("short", 3);
+         },
+         LORN_LEVEL_ERROR, "ZelmLinkLocationAvailable", "add failed, add link location error."},
+    });
+}
+
+}  // namespace
