@@ -179,19 +179,18 @@ TEST_F(HandlerTest, RefusesWhatItCannotReadOrHasNoModuleFor)
     const ZelmCompNodeCfg type = zt::CompNodeCfg(5);
     const struct {
         const char *handler;
-        uint32_t (*deliver)(const void *);
+        uint32_t classId;
         const void *record;
-    } handlers[] = {
-        {"ZELM_ProcTuvLocation", [](const void *r) { return zt::Loc(0, *static_cast<const ZelmLocInstCfg *>(r)); }, &loc},
-        {"ZELM_ProcTuvLocLogicGrp", [](const void *r) { return zt::Grp(0, *static_cast<const ZelmLogicLocGrpCfg *>(r)); }, &grp},
-        {"ZELM_ProcTuvComponent", [](const void *r) { return zt::Comp(0, *static_cast<const ZelmCompInstCfg *>(r)); }, &comp},
-        {"ZELM_ProcTuvCompNode", [](const void *r) { return zt::Type(0, *static_cast<const ZelmCompNodeCfg *>(r)); }, &type},
-    };
+        uint32_t len;
+    } handlers[] = {{"ZELM_ProcTuvLocation", ZELM_CLASS_LOCATION, &loc, sizeof(loc)},
+                    {"ZELM_ProcTuvLocLogicGrp", ZELM_CLASS_LOGIC_LOC_GRP, &grp, sizeof(grp)},
+                    {"ZELM_ProcTuvComponent", ZELM_CLASS_COMPONENT, &comp, sizeof(comp)},
+                    {"ZELM_ProcTuvCompNode", ZELM_CLASS_COMP_NODE, &type, sizeof(type)}};
     for (const auto &h : handlers) {
         for (const char *point : {"QOF_GetAtomOpCode", "QOF_GetRecData"}) {
             ASSERT_EQ(STANDIN_FailCall(point, 1, 1), 0);
             const size_t from = STANDIN_LogCount();
-            EXPECT_EQ(h.deliver(h.record), kErr) << h.handler << " " << point;
+            EXPECT_EQ(zt::AtomBytes(h.classId, 0, h.record, h.len), kErr) << h.handler << " " << point;
             const std::vector<zt::LogLine> lines = zt::Log(from);
             EXPECT_TRUE(!lines.empty() && lines.back().level == LORN_LEVEL_ERROR && lines.back().func == h.handler)
                 << h.handler << " " << point;

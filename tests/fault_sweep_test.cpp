@@ -26,55 +26,15 @@ using zt::StepKind;
 const uint32_t kNode1 = STANDIN_OsNodeId(1, 1, 0);
 const uint32_t kNode2 = STANDIN_OsNodeId(1, 2, 0);
 
-Step Config(const ZelmLocInstCfg &c, uint16_t op = ZELM_CFG_OP_ADD)
-{
-    Step s;
-    s.kind = StepKind::Location;
-    s.opCode = op;
-    s.loc = c;
-    return s;
-}
-Step Config(const ZelmLogicLocGrpCfg &c, uint16_t op = ZELM_CFG_OP_ADD)
-{
-    Step s;
-    s.kind = StepKind::Group;
-    s.opCode = op;
-    s.grp = c;
-    return s;
-}
-Step Config(const ZelmCompNodeCfg &c, uint16_t op = ZELM_CFG_OP_ADD)
-{
-    Step s;
-    s.kind = StepKind::CompNode;
-    s.opCode = op;
-    s.compNode = c;
-    return s;
-}
-Step Config(const ZelmCompInstCfg &c, uint16_t op = ZELM_CFG_OP_ADD)
-{
-    Step s;
-    s.kind = StepKind::Component;
-    s.opCode = op;
-    s.comp = c;
-    return s;
-}
+Step Config(const ZelmLocInstCfg &c, uint16_t op = 0) { return {.kind = StepKind::Location, .opCode = op, .loc = c}; }
+Step Config(const ZelmLogicLocGrpCfg &c, uint16_t op = 0) { return {.kind = StepKind::Group, .opCode = op, .grp = c}; }
+Step Config(const ZelmCompNodeCfg &c, uint16_t op = 0) { return {.kind = StepKind::CompNode, .opCode = op, .compNode = c}; }
+Step Config(const ZelmCompInstCfg &c, uint16_t op = 0) { return {.kind = StepKind::Component, .opCode = op, .comp = c}; }
 Step Event(StepKind kind, uint32_t node = 0, bool on = true, const char *service = "", uint32_t index = 0)
 {
-    Step s;
-    s.kind = kind;
-    s.node = node;
-    s.on = on;
-    s.service = service;
-    s.index = index;
-    return s;
+    return {.kind = kind, .node = node, .on = on, .service = service, .index = index};
 }
-Step AgentOf(uint32_t node, AgentMode mode)
-{
-    Step s = Event(StepKind::Agent, node);
-    s.mode = mode;
-    s.value = 5;
-    return s;
-}
+Step AgentOf(uint32_t node, AgentMode mode) { return {.kind = StepKind::Agent, .node = node, .mode = mode, .value = 5}; }
 
 // A text that fills its whole field, without a NUL, so that the copy goes through strndup.
 ZelmLocInstCfg Unterminated(ZelmLocInstCfg c)
@@ -99,9 +59,9 @@ std::vector<Step> LocationStory()
             settle, AgentOf(kNode1, AgentMode::Fail), Config(zt::LocCfg(13, kNode1, "d")), settle,
             AgentOf(kNode1, AgentMode::Accept), Event(StepKind::Tick), Event(StepKind::OsNodeLink, kNode2),
             settle, Event(StepKind::OsNodeLink, kNode1, false), Event(StepKind::OsNodeLink, kNode1), settle,
-            Config(zt::GrpCfg(10, 101), 1), Config(zt::GrpCfg(10, 101), ZELM_CFG_OP_DEL), settle,
-            Config(zt::LocCfg(11, kNode1, "b"), ZELM_CFG_OP_DEL), Config(zt::LocCfg(14, kNode1, "e", "app.bin")),
-            Config(zt::LocCfg(12, kNode2, "c"), ZELM_CFG_OP_DEL), settle};
+            Config(zt::GrpCfg(10, 101), 1), Config(zt::GrpCfg(10, 101), 2), settle,
+            Config(zt::LocCfg(11, kNode1, "b"), 2), Config(zt::LocCfg(14, kNode1, "e", "app.bin")),
+            Config(zt::LocCfg(12, kNode2, "c"), 2), settle};
 }
 
 // Components: compNodes, location-status reports, components with and without a link, an index
@@ -116,11 +76,11 @@ std::vector<Step> ComponentStory()
             Config(Unterminated(zt::CompNodeCfg(5)), 1), settle, AgentOf(kNode1, AgentMode::Fail),
             Config(zt::CompCfg(20, 3, 5)), settle, AgentOf(kNode1, AgentMode::Accept), Event(StepKind::Tick),
             Event(StepKind::LocationStatus, kNode1, true, "svcA", 22), settle, Config(zt::CompCfg(22, 1, 5)),
-            Config(zt::CompCfg(21, 1, 5), 1), Config(zt::CompCfg(21, 1, 5), ZELM_CFG_OP_DEL),
+            Config(zt::CompCfg(21, 1, 5), 1), Config(zt::CompCfg(21, 1, 5), 2),
             Config(zt::CompCfg(21, 3, 5)), Config(zt::CompCfg(22, 2, 5, "x", 1)), settle,
             // A published location of index 21 deleted: its components go first, in one request.
-            Config(zt::LocCfg(21, kNode1)), settle, Config(zt::LocCfg(21, kNode1), ZELM_CFG_OP_DEL), settle,
-            Config(zt::CompNodeCfg(5), ZELM_CFG_OP_DEL), Event(StepKind::LocationStatus, kNode1, false, "svcB", 21),
+            Config(zt::LocCfg(21, kNode1)), settle, Config(zt::LocCfg(21, kNode1), 2), settle,
+            Config(zt::CompNodeCfg(5), 2), Event(StepKind::LocationStatus, kNode1, false, "svcB", 21),
             settle};
 }
 

@@ -138,15 +138,6 @@ void Take(zt::World &world, zt::LibModel &model, const Step &step)
     }
 }
 
-Step Make(StepKind kind, uint32_t node, bool on = true)
-{
-    Step s;
-    s.kind = kind;
-    s.node = node;
-    s.on = on;
-    return s;
-}
-
 // Stops whatever a failed history left running, so that the next one starts clean.
 struct StopAtExit {
     ~StopAtExit()
@@ -166,32 +157,23 @@ RC_GTEST_PROP(ModelTest, LibraryFollowsTheModelThroughRandomHistories, ())
     zt::LibModel model;
     RC_ASSERT(world.Begin(model, kCluster));
     // Every OS node linked and two locations reachable, so that publication begins with the first records.
-    std::vector<Step> start = {Make(StepKind::OsNodeLink, kNodeA), Make(StepKind::OsNodeLink, kNodeB),
-                               Make(StepKind::OsNodeLink, kNodeC), Make(StepKind::LocationStatus, kNodeA),
-                               Make(StepKind::LocationStatus, kNodeB)};
-    start[3].service = "s1";
-    start[3].index = 1;
-    start[4].service = "s2";
-    start[4].index = 2;
-    for (const Step &step : start) {
+    const auto link = [](uint32_t node) { return Step{.kind = StepKind::OsNodeLink, .node = node, .on = true}; };
+    const auto available = [](uint32_t node, const char *service, uint32_t index) {
+        return Step{.kind = StepKind::LocationStatus, .node = node, .on = true, .service = service, .index = index};
+    };
+    for (const Step &step : {link(kNodeA), link(kNodeB), link(kNodeC), available(kNodeA, "s1", 1),
+                             available(kNodeB, "s2", 2)}) {
         Take(world, model, step);
     }
-
-    const auto history = *rc::gen::container<std::vector<Step>>(rc::gen::exec(&AnyStep));
-    for (const Step &step : history) {
+    for (const Step &step : *rc::gen::container<std::vector<Step>>(rc::gen::exec(&AnyStep))) {
         Take(world, model, step);
     }
-
     // Heal: every agent accepts, publishing is allowed, every link comes up; then two ticks.
-    std::vector<Step> heal = {Make(StepKind::Settle, 0), Make(StepKind::Agent, kNodeA), Make(StepKind::Agent, kNodeB)};
-    heal.push_back(Make(StepKind::HaRole, 0));
-    for (const uint32_t node : {kNodeA, kNodeB, kNodeC}) {
-        heal.push_back(Make(StepKind::OsNodeLink, node));
-        heal.push_back(Make(StepKind::Settle, 0));
-    }
-    heal.push_back(Make(StepKind::Tick, 0));
-    heal.push_back(Make(StepKind::Tick, 0));
-    for (const Step &step : heal) {
+    const Step settle = {.kind = StepKind::Settle};
+    const Step tick = {.kind = StepKind::Tick};
+    for (const Step &step : {settle, Step{.kind = StepKind::Agent, .node = kNodeA},
+                             Step{.kind = StepKind::Agent, .node = kNodeB}, Step{.kind = StepKind::HaRole},
+                             link(kNodeA), settle, link(kNodeB), settle, link(kNodeC), settle, tick, tick}) {
         Take(world, model, step);
     }
     // A flag may stay only where there is nothing to send.

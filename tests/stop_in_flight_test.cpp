@@ -133,20 +133,4 @@ TEST_F(StopInFlightTest, AResetFailsThePendingCallsThroughTheRunningLibraryFirst
     EXPECT_TRUE(g_live.empty());
 }
 
-TEST_F(StopInFlightTest, NoTickOrStatusReportReachesAStoppedLibrary)
-{
-    StartAndPublish();
-    zt::Answer(agent_, zt::AgentMode::Refuse, 3);
-    ASSERT_EQ(zt::Loc(0, zt::LocCfg(2, STANDIN_OsNodeId(0, 1, 0), "loc2")), 0u);
-    ASSERT_TRUE(zt::TimerRunning("ZelmLocSmooth"));
-    STANDIN_RpcFailPending(1);
-    ZELM_FInit();
-    const size_t logged = STANDIN_LogCount();
-    (void)STANDIN_KormRaiseOsNodeLink(STANDIN_OsNodeId(0, 1, 0), 0);
-    STANDIN_KormRaiseLocationStatus(STANDIN_OsNodeId(0, 1, 0), "svc", 3, 1);
-    STANDIN_RunFor(20000);
-    EXPECT_EQ(STANDIN_LogCount(), logged) << "the stopped library was entered";
-    EXPECT_TRUE(g_live.empty());
-}
-
 }  // namespace

@@ -76,6 +76,31 @@ STANDIN_CompEntry CompEntry(const ZelmCompInstCfg &c, const ZelmCompNodeCfg &n)
     return e;
 }
 
+// What an agent holds after answering a call: add and smooth upsert, delete removes; a failure changes nothing.
+template <typename Held, typename Entry, typename KeyOf>
+void Hold(Held &held, const ModelCall &call, const std::vector<Entry> &entries, KeyOf keyOf)
+{
+    for (const Entry &e : entries) {
+        if (call.failed) {
+            break;
+        }
+        call.opType == kOpDel ? (void)held.erase(keyOf(e)) : (void)(held[keyOf(e)] = e);
+    }
+}
+
+// The same rule in both modules: a failure flags the peer and starts the timer; a success clears the
+// flag and stops the timer when no peer is left flagged.
+template <typename Peers>
+void Settled(Peers &peers, typename Peers::iterator peer, bool failed, bool &timerRunning)
+{
+    peer->second.fault = failed ? 1 : 0;
+    bool anyFlagged = false;
+    for (const auto &[key, p] : peers) {
+        anyFlagged = anyFlagged || p.fault != 0;
+    }
+    timerRunning = failed || (timerRunning && anyFlagged);
+}
+
 }  // namespace
 
 void LibModel::Apply(const Step &step)
@@ -282,32 +307,12 @@ void LibModel::SendLocations(uint32_t osNodeId, uint32_t opType, const std::vect
 
 void LibModel::CompleteLocations(const ModelCall &call)
 {
-    if (!call.failed) {
-        auto &held = s_.agentLocs[call.handle];
-        for (const STANDIN_LocEntry &e : call.locs) {
-            if (call.opType == kOpDel) {
-                held.erase(e.LocId);
-            } else {
-                held[e.LocId] = e;
-            }
-        }
-    }
+    Hold(s_.agentLocs[call.handle], call, call.locs, [](const STANDIN_LocEntry &e) { return e.LocId; });
     const auto node = s_.osNodes.find(call.locs[0].OsInst & kOsNodeMask);
     if (node == s_.osNodes.end()) {
         return;
     }
-    node->second.fault = call.failed ? 1 : 0;
-    if (call.failed) {
-        s_.locTimerRunning = true;
-    } else {
-        bool anyFlagged = false;
-        for (const auto &[id, n] : s_.osNodes) {
-            anyFlagged = anyFlagged || n.fault != 0;
-        }
-        if (!anyFlagged) {
-            s_.locTimerRunning = false;
-        }
-    }
+    Settled(s_.osNodes, node, call.failed, s_.locTimerRunning);
     for (const STANDIN_LocEntry &e : call.locs) {
         const auto it = s_.locations.find(e.LocId);
         if (it != s_.locations.end()) {
@@ -454,32 +459,13 @@ void LibModel::SendComponents(uint32_t locIndex, uint32_t opType, const std::vec
 
 void LibModel::CompleteComponents(const ModelCall &call)
 {
-    if (!call.failed) {
-        auto &held = s_.agentComps[call.handle];
-        for (const STANDIN_CompEntry &e : call.comps) {
-            if (call.opType == kOpDel) {
-                held.erase({call.locIndex, e.compInst});
-            } else {
-                held[{call.locIndex, e.compInst}] = e;
-            }
-        }
-    }
+    Hold(s_.agentComps[call.handle], call, call.comps,
+         [&](const STANDIN_CompEntry &e) { return AgentCompKey{call.locIndex, e.compInst}; });
     const auto loc = s_.compLocations.find(call.comps[0].locIndex);
     if (loc == s_.compLocations.end()) {
         return;
     }
-    loc->second.fault = call.failed ? 1 : 0;
-    if (call.failed) {
-        s_.compTimerRunning = true;
-    } else {
-        bool anyFlagged = false;
-        for (const auto &[id, l] : s_.compLocations) {
-            anyFlagged = anyFlagged || l.fault != 0;
-        }
-        if (!anyFlagged) {
-            s_.compTimerRunning = false;
-        }
-    }
+    Settled(s_.compLocations, loc, call.failed, s_.compTimerRunning);
     for (const STANDIN_CompEntry &e : call.comps) {
         const auto comp = loc->second.comps.find(e.compInst);
         if (comp != loc->second.comps.end()) {
@@ -493,20 +479,14 @@ void LibModel::CompleteComponents(const ModelCall &call)
 void LibModel::Tick()
 {
     Settle();
-    const bool locTicks = s_.locTimerRunning;
-    const bool compTicks = s_.compTimerRunning;
-    if (locTicks) {
-        for (const auto &[id, node] : s_.osNodes) {
-            if (node.fault != 0) {
-                SmoothOsNode(id);
-            }
+    for (const auto &[id, node] : s_.osNodes) {
+        if (s_.locTimerRunning && node.fault != 0) {
+            SmoothOsNode(id);
         }
     }
-    if (compTicks) {
-        for (const auto &[locIndex, loc] : s_.compLocations) {
-            if (loc.fault != 0) {
-                SmoothCompLocation(locIndex, kOpSmooth);
-            }
+    for (const auto &[locIndex, loc] : s_.compLocations) {
+        if (s_.compTimerRunning && loc.fault != 0) {
+            SmoothCompLocation(locIndex, kOpSmooth);
         }
     }
     Settle();
@@ -514,11 +494,7 @@ void LibModel::Tick()
 
 void LibModel::Complete(const ModelCall &call)
 {
-    if (call.loc) {
-        CompleteLocations(call);
-    } else {
-        CompleteComponents(call);
-    }
+    call.loc ? CompleteLocations(call) : CompleteComponents(call);
 }
 
 void LibModel::Settle()

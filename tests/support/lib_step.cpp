@@ -89,45 +89,25 @@ std::string RunStep(const Step &step)
 
 std::ostream &operator<<(std::ostream &os, const Step &step)
 {
-    static const char *const kModes[] = {"accept", "fail", "no reply", "refuse", "down"};
-    os << std::hex;
+    static const char *const kKinds[] = {"location", "group", "compNode", "component", "OS-node link",
+                                         "location status", "agent", "settle", "tick", "HA role"};
+    os << kKinds[static_cast<int>(step.kind)] << std::hex;
     switch (step.kind) {
     case StepKind::Location:
-        os << "location op " << step.opCode << " id " << step.loc.LocId << " os " << step.loc.OsInst << " "
-           << TextOf(step.loc.LocName) << " " << TextOf(step.loc.imageName);
-        break;
+        return os << " op " << step.opCode << " id " << step.loc.LocId << " os " << step.loc.OsInst << " image "
+                  << TextOf(step.loc.imageName) << std::dec;
     case StepKind::Group:
-        os << "group op " << step.opCode << " index " << step.grp.locIndex << " logic " << step.grp.logicId;
-        break;
+        return os << " op " << step.opCode << " index " << step.grp.locIndex << std::dec;
     case StepKind::CompNode:
-        os << "compNode op " << step.opCode << " type " << step.compNode.compType << " class "
-           << step.compNode.compClass << " " << TextOf(step.compNode.compTypeName);
-        break;
+        return os << " op " << step.opCode << " type " << step.compNode.compType << " class "
+                  << step.compNode.compClass << std::dec;
     case StepKind::Component:
-        os << "component op " << step.opCode << " at " << step.comp.locIndex << " inst " << step.comp.compInst
-           << " type " << step.comp.compType << " status " << static_cast<uint32_t>(step.comp.cfgStatus);
-        break;
-    case StepKind::OsNodeLink:
-        os << "OS node " << step.node << " link " << (step.on ? "up" : "down");
-        break;
-    case StepKind::LocationStatus:
-        os << "location status " << step.node << "/" << step.service << " index " << step.index
-           << (step.on ? " available" : " not available");
-        break;
-    case StepKind::Agent:
-        os << "agent of " << step.node << ": " << kModes[static_cast<int>(step.mode)] << " " << step.value;
-        break;
-    case StepKind::Settle:
-        os << "settle";
-        break;
-    case StepKind::Tick:
-        os << "tick";
-        break;
-    case StepKind::HaRole:
-        os << "HA role " << step.value;
-        break;
+        return os << " op " << step.opCode << " at " << step.comp.locIndex << " inst " << step.comp.compInst
+                  << " type " << step.comp.compType << " status " << step.comp.cfgStatus << std::dec;
+    default:
+        return os << " node " << step.node << (step.on ? " up/on " : " down/off ") << step.service << " index "
+                  << step.index << " mode " << static_cast<int>(step.mode) << " value " << step.value << std::dec;
     }
-    return os << std::dec;
 }
 
 }  // namespace zt

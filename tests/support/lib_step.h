@@ -36,7 +36,7 @@ struct Step {
     ZelmCompInstCfg comp{};
     uint32_t node = 0;
     bool on = false;
-    std::string service;
+    std::string service{};
     uint32_t index = 0;
     AgentMode mode = AgentMode::Accept;
     uint32_t value = 0;  // Agent: the failing result (Fail) or the refusal status (Refuse); HaRole: the role
