@@ -101,8 +101,6 @@ const Damage kDamages[] = {
     {"keys out of order", [](AXO_AVL3_TREE &, std::vector<Entry> &e, Entry *) { e[3].key = 1000; }},
     {"broken parent link", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.root->left->parent = t.root->right; }},
     {"stale first", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.first = t.root; }},
-    {"stale last", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.last = t.root; }},
-    {"parent above the root", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *s) { t.root->parent = &s->node; }},
     {"imbalance with honest heights",
      [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *s) {
          // A chain of two under the largest leaf, every stored height true.

@@ -89,7 +89,7 @@ TEST_F(CompTest, EntriesWithoutTheirDataOrWhoseLocationCannotBeAddedAreRefused)
     ZelCompPublishReqMsg req{9, 0, 0, 0, nullptr};
     EXPECT_EQ(ZelmCompSendMsgReliably(zt::CompCb(), nullptr, &req), kErr);
     EXPECT_EQ(ZelmCompSmoothTimerCbk(nullptr, nullptr, zt::CompCb()), 0u);
-    EXPECT_EQ(ZelmLocSmoothTimerCbk(nullptr, nullptr, zt::LocCb()), 0u);
+    EXPECT_EQ(ZelmLocSmoothTimerCbk(nullptr, nullptr, nullptr), 0u);
     EXPECT_EQ(ZelmCompSubLocationLink(9, 1, nullptr), kErr);
     ASSERT_EQ(STANDIN_FailCall("STANDIN_HostMalloc", 1, 0), 0);
     EXPECT_EQ(ZelmCompSubLocationLink(9, 1, zt::CompCb()), kErr);
@@ -122,68 +122,106 @@ TEST_F(CompTest, LogLines)
 {
     QOF_ConnHandle agent = 0;
     uint32_t five = 5;
+    const uint32_t I = LORN_LEVEL_INFO;
+    const uint32_t E = LORN_LEVEL_ERROR;
     const auto add = [](uint32_t locIndex, uint32_t inst, uint32_t type, const char *name) {
         zt::Comp(0, zt::CompCfg(locIndex, inst, type, name));
     };
+    const auto type = [](uint16_t op, uint32_t compClass) { zt::Type(op, zt::CompNodeCfg(10, "t", compClass)); };
     zt::ExpectLogTable({
-        {[&] { zt::Type(0, zt::CompNodeCfg(10, "t10")); }, LORN_LEVEL_INFO, "ZELM_COMP_SetCompNodeCfg",
-         "compType 10 is success."},
-        {[&] { zt::Type(0, zt::CompNodeCfg(10, "t10")); }, LORN_LEVEL_INFO, "ZELM_COMP_UpdateCompNodeByCfg",
-         "add compNode by cfg ok. compType (10) compTypeName (t10) compFileName(comp.bin)"},
-        {[&] { zt::Type(0, zt::CompNodeCfg(10, "t0", 0)); }, LORN_LEVEL_INFO, "ZELM_COMP_UpdateCompNodeByCfg",
-         "add compNode by cfg ignore. compType (10) compTypeName (t0) compClass(Not QOF)"},
-        {[&] { zt::Type(2, zt::CompNodeCfg(10, "t0", 0)); }, LORN_LEVEL_INFO, "ZELM_COMP_DelCompNodeByCfg",
-         "del compNode by cfg ignore. compType (10) compTypeName (t0) compClass(Not QOF)"},
-        {[&] { zt::Comp(0, zt::CompCfg(6, 1, 10, "c", 0)); }, LORN_LEVEL_INFO, "ZELM_ComponentProc",
-         "ignore. compInstName c(1) locIndex 6 cfgStatus 0"},
-        {[&] { add(6, 1, 10, "c"); }, LORN_LEVEL_INFO, "ZelmCompTryPublishComponent",
-         "chanHdl is NULL. compInstName c(1) locIndex 6"},
-        {[&] { add(6, 1, 10, "c"); }, LORN_LEVEL_INFO, "ZELM_COMP_AddComponentByInstCfg",
-         "add comp inst to location ok. compInstName c(1) locIndex 6"},
-        {[&] { zt::Comp(2, zt::CompCfg(7, 1, 10, "c")); }, LORN_LEVEL_INFO, "ZELM_COMP_DelComponentByInstCfg",
-         "Not find location. compInstName c(1) locIndex 7"},
-        {[&] { zt::Comp(2, zt::CompCfg(6, 2, 10, "d")); }, LORN_LEVEL_INFO, "ZELM_COMP_DelComponentByInstCfg",
-         "Not find component. compInstName d(2) locIndex 6"},
-        {[&] { agent = zt::Announce(5); }, LORN_LEVEL_INFO, "ZelmCompTrySmoothComponent", "has no comp."},
-        {[&] { zt::Announce(5); }, LORN_LEVEL_INFO, "ZelmCompSubLocationLink", "sub location(locIndex 5) link ok."},
-        {[&] { add(5, 1, 11, "e"); }, LORN_LEVEL_INFO, "ZelmCompTryPublishComponent",
-         "get compNode not success. compType 11 compInst e(1) locIndex 5"},
-        {[&] { add(5, 1, 11, "e"); }, LORN_LEVEL_INFO, "ZELM_COMP_GetCompNodeCfg", "compType 11 is failed."},
-        {[&] { add(5, 2, 10, "f"); }, LORN_LEVEL_INFO, "ZelmCompSendMsgReliably", "location(locIndex 5) ok."},
-        {[&] { add(5, 2, 10, "f"); }, LORN_LEVEL_INFO, "ZelmCompTryPublishComponent",
-         "finished.compInstName f(2) locIndex 5"},
-        {[&] { zt::Settle(); }, LORN_LEVEL_INFO, "ZelmCompPublishComponentCbk", "success:1 errno:0"},
-        {[&] { add(5, 2, 10, "f"); zt::Settle(); }, LORN_LEVEL_INFO, "ZelmCompSetState", "state switch : 0->1"},
-        {[&] { zt::Announce(5); }, LORN_LEVEL_INFO, "ZelmCompTrySmoothComponent", "has 2 component."},
-        {[&] { zt::Announce(5); }, LORN_LEVEL_INFO, "ZelmCompTrySmoothComponent", "(compType 11) not ready."},
-        {[&] { zt::Announce(5); }, LORN_LEVEL_INFO, "ZelmCompTrySmoothComponent", "batchNum 2, realNum 1."},
-        {[&] { zt::Settle(); zt::Type(0, zt::CompNodeCfg(10)); }, LORN_LEVEL_INFO, "ZELM_COMP_CompPublishByCompType",
-         "opertype 0. locIndex 5, cid 2, compInstName f, compType 10."},
-        {[&] { zt::Type(0, zt::CompNodeCfg(10)); }, LORN_LEVEL_INFO, "ZELM_COMP_CompNodePublish",
-         "opType 0. location 6 is Not register."},
-        {[&] { zt::Settle(); zt::Answer(agent, zt::AgentMode::Refuse, 3); add(5, 3, 10, "g"); }, LORN_LEVEL_ERROR,
+        {[&] { type(0, 1); }, I, "ZELM_COMP_SetCompNodeCfg", "compType 10 is success."},
+        {[&] { type(0, 1); }, I, "ZELM_COMP_UpdateCompNodeByCfg", "cfg ok. compType (10) compTypeName (t)"},
+        {[&] { type(0, 0); }, I, "ZELM_COMP_UpdateCompNodeByCfg", "ignore. compType (10) compTypeName (t) compClass"},
+        {[&] { type(2, 0); }, I, "ZELM_COMP_DelCompNodeByCfg", "ignore. compType (10) compTypeName (t) compClass"},
+        {[&] { zt::Comp(0, zt::CompCfg(6, 1, 10, "c", 0)); }, I, "ZELM_ComponentProc", "c(1) locIndex 6 cfgStatus 0"},
+        {[&] { add(6, 1, 10, "c"); }, I, "ZelmCompTryPublishComponent", "chanHdl is NULL. compInstName c(1)"},
+        {[&] { add(6, 1, 10, "c"); }, I, "ZELM_COMP_AddComponentByInstCfg", "location ok. compInstName c(1)"},
+        {[&] { zt::Comp(2, zt::CompCfg(7, 1, 10, "c")); }, I, "ZELM_COMP_DelComponentByInstCfg", "location. comp"},
+        {[&] { zt::Comp(2, zt::CompCfg(6, 2, 10, "d")); }, I, "ZELM_COMP_DelComponentByInstCfg", "component. comp"},
+        {[&] { agent = zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "has no comp."},
+        {[&] { zt::Announce(5); }, I, "ZelmCompSubLocationLink", "sub location(locIndex 5) link ok."},
+        {[&] { add(5, 1, 11, "e"); }, I, "ZelmCompTryPublishComponent", "compType 11 compInst e(1) locIndex 5"},
+        {[&] { add(5, 1, 11, "e"); }, I, "ZELM_COMP_GetCompNodeCfg", "compType 11 is failed."},
+        {[&] { add(5, 2, 10, "f"); }, I, "ZelmCompSendMsgReliably", "location(locIndex 5) ok."},
+        {[&] { add(5, 2, 10, "f"); }, I, "ZelmCompTryPublishComponent", "finished.compInstName f(2) locIndex 5"},
+        {[&] { zt::Settle(); }, I, "ZelmCompPublishComponentCbk", "success:1 errno:0"},
+        {[&] { add(5, 2, 10, "f"); zt::Settle(); }, I, "ZelmCompSetState", "state switch : 0->1"},
+        {[&] { zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "has 2 component."},
+        {[&] { zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "(compType 11) not ready."},
+        {[&] { zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "batchNum 2, realNum 1."},
+        {[&] { zt::Settle(); type(0, 1); }, I, "ZELM_COMP_CompPublishByCompType", "5, cid 2, compInstName f, compType 10"},
+        {[&] { type(0, 1); }, I, "ZELM_COMP_CompNodePublish", "opType 0. location 6 is Not register."},
+        {[&] { zt::Settle(); zt::Answer(agent, zt::AgentMode::Refuse, 3); add(5, 3, 10, "g"); }, E,
          "ZelmCompSendMsgReliably", "location(locIndex 5) fail, ret = 3"},
-        {[&] { add(5, 3, 10, "g"); }, LORN_LEVEL_ERROR, "ZelmCompTryPublishComponent",
-         "not ok.compInstName g(3) locIndex 5"},
-        {[&] { add(5, 3, 10, "g"); }, LORN_LEVEL_INFO, "ZelmCompPublishComponent", "sdk failed."},
-        {[&] { zt::Answer(agent, zt::AgentMode::Accept); zt::Tick(); }, LORN_LEVEL_INFO, "ZelmCompSmoothTimerCbk",
-         "smooth timer, locIndex 5"},
-        {[&] { zt::Answer(agent, zt::AgentMode::NoReply); add(5, 3, 10, "g"); zt::Settle(); }, LORN_LEVEL_ERROR,
+        {[&] { add(5, 3, 10, "g"); }, E, "ZelmCompTryPublishComponent", "not ok.compInstName g(3) locIndex 5"},
+        {[&] { add(5, 3, 10, "g"); }, I, "ZelmCompPublishComponent", "sdk failed."},
+        {[&] { zt::Answer(agent, zt::AgentMode::Accept); zt::Tick(); }, I, "ZelmCompSmoothTimerCbk", "locIndex 5"},
+        {[&] { zt::Answer(agent, zt::AgentMode::NoReply); add(5, 3, 10, "g"); zt::Settle(); }, E,
          "ZelmCompPublishComponentCbk", "outMsg is null, success:1 errno:0"},
-        {[&] { zt::Answer(agent, zt::AgentMode::Fail); add(5, 3, 10, "g"); zt::Settle(); }, LORN_LEVEL_INFO,
-         "ZelmCompSetState", "0->2"},
+        {[&] { zt::Answer(agent, zt::AgentMode::Fail); add(5, 3, 10, "g"); zt::Settle(); }, I, "ZelmCompSetState", "0->2"},
         {[&] { zt::Answer(agent, zt::AgentMode::Accept); add(5, 3, 10, "g"); ZELM_ComponentDeleteByLoc(5); zt::Settle(); },
-         LORN_LEVEL_ERROR, "ZelmCompPublishUpdationDone", "find location(locidx = 5) error"},
-        {[&] { ZELM_ComponentDeleteByLoc(6); }, LORN_LEVEL_INFO, "ZelmCompTrySmoothComponent",
-         "location(locIndex 6) chanHandle is NULL."},
-        {[&] { add(6, 1, 10, "c"); ZELM_ComponentDeleteByLoc(6); }, LORN_LEVEL_INFO, "ZelmCompTryDestroyLocation",
-         "locIndex 6"},
-        {[&] { ZELM_ComponentDeleteByLoc(6); }, LORN_LEVEL_INFO, "ZELM_ComponentDeleteByLoc", "locIndex 6 finished."},
-        {[&] { ZelmCompPublishComponentCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::CompCb()); },
-         LORN_LEVEL_ERROR, "ZelmCompPublishComponentCbk", "inmsg is null, success:0 errno:7"},
-        {[&] { ZelmCompSubLocationLink(9, 0, zt::CompCb()); }, LORN_LEVEL_INFO, "ZelmCompSubLocationLink",
-         "sub location(locIndex 9) link, locIndex is change, del location tree."},
+         E, "ZelmCompPublishUpdationDone", "find location(locidx = 5) error"},
+        {[&] { ZELM_ComponentDeleteByLoc(6); }, I, "ZelmCompTrySmoothComponent", "(locIndex 6) chanHandle is NULL."},
+        {[&] { add(6, 1, 10, "c"); ZELM_ComponentDeleteByLoc(6); }, I, "ZelmCompTryDestroyLocation", "locIndex 6"},
+        {[&] { ZELM_ComponentDeleteByLoc(6); }, I, "ZELM_ComponentDeleteByLoc", "locIndex 6 finished."},
+        {[&] { ZelmCompPublishComponentCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::CompCb()); }, E,
+         "ZelmCompPublishComponentCbk", "inmsg is null, success:0 errno:7"},
+        {[&] { ZelmCompSubLocationLink(9, 0, zt::CompCb()); }, I, "ZelmCompSubLocationLink", "(locIndex 9) link, locIndex"},
     });
+}
+
+// Operations given nothing to act on refuse or ignore it, and send and keep nothing.
+TEST_F(CompTest, OperationsGivenNothingToActOnSendAndKeepNothing)
+{
+    ZelmCompCb *cb = zt::CompCb();
+    const ZelmCompNodeCfg node = zt::CompNodeCfg(1);
+    const ZelmCompInstCfg comp = zt::CompCfg(1, 1, 1);
+    ZelmCompNodeCfg out{};
+    ZelmCompLocation location{};
+    ZelmComponent component{};
+    ZelComponentMsg msg{};
+    const ZelmCompPublishList list = {nullptr, nullptr, 0, 0};
+    ZelCompPublishReqMsg req = {1, 0, 3, 0, nullptr};
+    const size_t blocks = STANDIN_HostLiveBlocks();
+    for (const uint32_t refused : {ZELM_COMP_UpdateCompNodeByCfg(nullptr, &node), ZELM_COMP_UpdateCompNodeByCfg(cb, nullptr),
+                                   ZELM_COMP_AddComponentByInstCfg(nullptr, &comp),
+                                   ZELM_COMP_AddComponentByInstCfg(cb, nullptr), ZELM_COMP_GetCompNodeCfg(cb, 1, nullptr),
+                                   ZELM_COMP_GetCompNodeCfg(nullptr, 1, &out), ZELM_COMP_SetCompNodeCfg(nullptr, 1, &node),
+                                   ZELM_COMP_SetCompNodeCfg(cb, 1, nullptr), ZelmSetZelComponentMsg(nullptr, &node, &msg),
+                                   ZelmSetZelComponentMsg(&comp, nullptr, &msg), ZelmSetZelComponentMsg(&comp, &node, nullptr),
+                                   ZelmSetZelCompNameMsg(nullptr, &node, &msg), ZelmSetZelCompNameMsg(&comp, nullptr, &msg),
+                                   ZelmSetZelCompNameMsg(&comp, &node, nullptr), ZelmCompPublishComponent(cb, nullptr, 0, &list),
+                                   ZelmCompPublishComponent(cb, &location, 0, nullptr),
+                                   ZelmCompSendMsgReliably(cb, &location, nullptr), ZelmCompInitSmoothTimer(nullptr)}) {
+        EXPECT_EQ(refused, kErr);
+    }
+    EXPECT_EQ(ZELM_COMP_DelCompNodeByCfg(nullptr, &node) | ZELM_COMP_DelCompNodeByCfg(cb, nullptr) |
+                  ZELM_COMP_DelComponentByInstCfg(nullptr, &comp) | ZELM_COMP_DelComponentByInstCfg(cb, nullptr),
+              0u);
+    EXPECT_EQ(ZelmCompTryAddLocation(nullptr, 1), nullptr);
+    EXPECT_EQ(ZelmLocationTryAddComp(nullptr, 1), nullptr);
+    ZELM_COMP_CompNodePublish(nullptr, 1, 0);
+    ZELM_COMP_CompPublishByCompType(cb, nullptr, 1, 0);
+    ZelmCompSetState(nullptr, 1);
+    ZelmCompTryDestroyLocation(nullptr, 1);
+    ZelmFreeZelComponentMsg(nullptr);
+    ZelmCompDeepFreePublishReqMsg(nullptr);
+    ZelmCompDeepFreePublishReqMsg(&req);  // no list: nothing to release
+    ZelmCompTryPublishComponent(cb, nullptr, 0, &component);
+    ZelmCompTryPublishComponent(cb, &location, 0, nullptr);
+    ZelmCompPublishComponentCbk(QOF_RpcResult{1, 0}, &req, nullptr, nullptr);
+    ZelmCompPublishUpdationDone(nullptr, &req, 0);
+    ZelmCompPublishUpdationDone(cb, nullptr, 0);
+    ZelmCompPublishUpdationDone(cb, &req, 0);
+    ZelmCompPublishFaultAccess(nullptr, &location);
+    ZelmCompPublishFaultAccess(cb, nullptr);
+    ZelmCompPublishFaultSloved(nullptr, &location);
+    ZelmCompPublishFaultSloved(cb, nullptr);
+    ZelmCompTrySmoothComponent(cb, nullptr, 2);
+    ZELM_COMP_FInit(nullptr);
+    EXPECT_EQ(location.publishFault, 0u);
+    EXPECT_EQ(STANDIN_RpcCallCount(), 0u);
+    EXPECT_EQ(STANDIN_HostLiveBlocks(), blocks);
 }
 
 }  // namespace

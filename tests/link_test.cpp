@@ -93,26 +93,45 @@ TEST_F(LinkTest, EntryHooksPrepareTheirEntryAndRefuseAnotherSize)
 TEST_F(LinkTest, LogLines)
 {
     const std::string longName(64, 'n');
+    const uint32_t I = LORN_LEVEL_INFO;
+    const uint32_t E = LORN_LEVEL_ERROR;
     zt::ExpectLogTable({
-        {[&] { Report("svc", 5); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "svcHandle 0x"},
-        {[&] { Report("svc", 5); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "available finished."},
-        {[&] { Report("new", 6); }, LORN_LEVEL_INFO, "ZelmLinkLocationAvailable", "Not find linkLoc, osNode 0x101"},
-        {[&] { Report("new", 6); }, LORN_LEVEL_INFO, "ZelmLinkLocationAvailable", "chanHandle 0x"},
-        {[&] { Report("new", 6); }, LORN_LEVEL_INFO, "ZelmLinkPubLocationLink", "publish locIndex 6 status"},
-        {[&] { Report("new", 6, false); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "Not available."},
-        {[&] { Report("new", 0xFFFFFFFFu); }, LORN_LEVEL_INFO, "ZELM_LINK_SubLocationStatus", "is invalid."},
-        {[&] { Report("x", 2, true, 0x777); }, LORN_LEVEL_ERROR, "ZELM_LINK_SubLocationStatus", "osNode 777 server"},
+        {[&] { Report("svc", 5); }, I, "ZELM_LINK_SubLocationStatus", "svcHandle 0x"},
+        {[&] { Report("svc", 5); }, I, "ZELM_LINK_SubLocationStatus", "available finished."},
+        {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "Not find linkLoc, osNode 0x101"},
+        {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "chanHandle 0x"},
+        {[&] { Report("new", 6); }, I, "ZelmLinkPubLocationLink", "publish locIndex 6 status"},
+        {[&] { Report("new", 6, false); }, I, "ZELM_LINK_SubLocationStatus", "Not available."},
+        {[&] { Report("new", 0xFFFFFFFFu); }, I, "ZELM_LINK_SubLocationStatus", "is invalid."},
+        {[&] { Report("x", 2, true, 0x777); }, E, "ZELM_LINK_SubLocationStatus", "osNode 777 server"},
         {[&] { ZELM_LINK_SubLocationStatus(node_, "svc", 2, 1, nullptr); }, LORN_LEVEL_ERROR,
          "ZELM_LINK_SubLocationStatus", "get link mod error."},
-        {[&] { Report(longName, 3); }, LORN_LEVEL_ERROR, "ZelmLinkFindLocation", "too long."},
-        {[&] { Report(longName, 3); }, LORN_LEVEL_ERROR, "ZelmLinkAddLocation", "too long."},
-        {[&] { Report(longName, 3, false); }, LORN_LEVEL_ERROR, "ZelmLinkDelLocation", longName.c_str()},
+        {[&] { Report(longName, 3); }, E, "ZelmLinkFindLocation", "too long."},
+        {[&] { Report(longName, 3); }, E, "ZelmLinkAddLocation", "too long."},
+        {[&] { Report(longName, 3, false); }, E, "ZelmLinkDelLocation", longName.c_str()},
         {[&] {
              (void)STANDIN_FailCall("STANDIN_HostMalloc", 1, 0);
              Report("short", 3);
          },
-         LORN_LEVEL_ERROR, "ZelmLinkLocationAvailable", "add failed, add link location error."},
+         E, "ZelmLinkLocationAvailable", "add failed, add link location error."},
     });
+}
+
+// Operations given nothing to act on refuse or ignore it, and keep nothing.
+TEST_F(LinkTest, OperationsGivenNothingToActOnKeepNothing)
+{
+    ZelmLinkLoc entry{};
+    EXPECT_EQ(ZelmLinkFindLocation(nullptr, 1, "svc"), nullptr);
+    EXPECT_EQ(ZelmLinkAddLocation(nullptr, 1, "svc"), nullptr);
+    EXPECT_EQ(ZelmLinkAddLocation(zt::LinkCb(), 1, nullptr), nullptr);
+    ZelmLinkDelLocation(nullptr, 1, "svc");
+    ZelmLinkLocationAvailable(nullptr, 1, "svc", 4);
+    ZelmLinkDealLocLinkAvailable(nullptr, &entry, 4);
+    ZelmLinkDealLocLinkAvailable(zt::LinkCb(), nullptr, 4);
+    ZelmLinkPubLocationLink(nullptr, 4, 0x10);
+    ZELM_LINK_FInit(nullptr);
+    EXPECT_EQ(ZEL_SET_Count(zt::LinkCb()->linkLocTree), 0u);
+    EXPECT_TRUE(g_heard.empty());
 }
 
 }  // namespace

@@ -74,81 +74,80 @@ TEST_F(LocationTest, ImageFilterLooksOnlyWithinTheImageField)
     EXPECT_EQ(ZelmTryFindLocationInst(zt::LocCb(), 1), nullptr);
 }
 
-TEST_F(LocationTest, NodeOfFiveHundredLocationsIsSmoothedInOneRequestInAscendingOrder)
-{
-    // Slot 300 carries into the chassis byte: the node is (1 << 8) + 300.
-    const uint32_t big = STANDIN_KormAddOsNode(1, 300, 0, 1);
-    ASSERT_EQ(big, (1u << 8) + 300);
-    for (uint32_t i = 500; i > 0; --i) {
-        ASSERT_EQ(zt::Loc(0, zt::LocCfg(i * 7, big)), 0u);
-    }
-    Link(big);
-    const auto calls = zt::Calls(STANDIN_RPC_LOC);
-    ASSERT_EQ(calls.size(), 1u);
-    ASSERT_EQ(calls[0]->entryNum, 500u);
-    EXPECT_EQ(calls[0]->opType, ZELM_LOC_OP_SMOOTH);
-    for (uint32_t i = 0; i < 500; ++i) {
-        EXPECT_EQ(calls[0]->locEntries[i].LocId, (i + 1) * 7);
-    }
-}
-
 TEST_F(LocationTest, LogLines)
 {
     const uint32_t bare = STANDIN_KormAddOsNode(1, 3, 0, 0);
     const uint32_t position[3] = {1, 2, 3};  // chassis, slot, cpu
     const QOF_ConnHandle agent = STANDIN_KormServerHandle(node_);
     uint32_t five = 5;
+    const uint32_t I = LORN_LEVEL_INFO;
+    const uint32_t E = LORN_LEVEL_ERROR;
+    const auto add = [&](uint32_t id, const char *image = "a.service") { zt::Loc(0, zt::LocCfg(id, node_, "n", image)); };
+    const auto del = [&](uint32_t id, const char *image = "a.service") { zt::Loc(2, zt::LocCfg(id, node_, "n", image)); };
     zt::ExpectLogTable({
-        {[&] { Link(node_); }, LORN_LEVEL_INFO, "ZelmLocSubOsNodeLink", "sub osid 0x101(chassis 1,slot 1, cpu 0, ab 1)."},
-        {[&] { Link(node_); }, LORN_LEVEL_INFO, "ZelmLocTrySmoothOsnodeInst", "locationInstTree has no instance."},
-        {[&] { Link(node_); }, LORN_LEVEL_INFO, "ZelmLocSubOsNodeLink", "sub osNodeId(0x101) link ok."},
-        {[&] { zt::Loc(0, zt::LocCfg(1, node_, "one")); }, LORN_LEVEL_INFO, "ZelmProcCreateLocation",
-         "Try Create location, OsInst(0x101) LocId(1)"},
-        {[&] { zt::Loc(0, zt::LocCfg(1, node_, "one")); }, LORN_LEVEL_INFO, "ZelmProcCreateLocation",
-         "(locIndex:1,osnode:257) one create success."},
-        {[&] { zt::Loc(0, zt::LocCfg(1, node_)); }, LORN_LEVEL_INFO, "ZelmTryPublishLocationInst", "finished."},
-        {[&] { zt::Loc(0, zt::LocCfg(1, node_)); }, LORN_LEVEL_INFO, "ZelmLocationSendMsgReliably", "(id 257) ok."},
-        {[&] { zt::Loc(0, zt::LocCfg(1, node_)); }, LORN_LEVEL_INFO, "ZelmLocPublishLocationInst", "korb success."},
-        {[&] { zt::Settle(); }, LORN_LEVEL_INFO, "ZelmLocPublishLocationInstCbk", "success:1 errno:0"},
-        {[&] { zt::Loc(0, zt::LocCfg(2, bare)); }, LORN_LEVEL_INFO, "ZelmTryPublishLocationInst", "not ok.locName"},
-        {[&] { Link(bare); }, LORN_LEVEL_INFO, "ZelmLocTrySmoothOsnodeInst", "chanHandle is NULL."},
-        {[&] { Link(STANDIN_KormAddOsNode(1, 4, 0, 1)); }, LORN_LEVEL_INFO, "ZelmLocTrySmoothOsnodeInst",
-         "has no location data."},
-        {[&] { Link(node_); }, LORN_LEVEL_INFO, "ZelmLocTrySmoothSetLocationInst", "locIndex 1, locType 0."},
-        {[&] { Link(node_); }, LORN_LEVEL_INFO, "ZelmLocTrySmoothOsnodeInst", "batchNum 2, realNum 1."},
-        {[&] { zt::Loc(0, zt::LocCfg(3, node_, "f", "app.bin")); }, LORN_LEVEL_INFO, "ZelmProcTuvCreateLocation",
-         "Ignore location create (id:3)"},
-        {[&] { zt::Loc(2, zt::LocCfg(1, node_, "f", "app.bin")); }, LORN_LEVEL_INFO, "ZelmProcTuvDeleteLocation",
-         "Ignore location delete (id:1)"},
-        {[&] { zt::Loc(2, zt::LocCfg(9, node_)); }, LORN_LEVEL_INFO, "ZelmProcDeleteLocation", "not find inst"},
-        {[&] { zt::Grp(0, zt::GrpCfg(1, 7, 2)); }, LORN_LEVEL_INFO, "ZelmProcTuvCreateLogicLocGrp",
-         "locIndex(1) logicId(7) faultPolicy(2)"},
-        {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); }, LORN_LEVEL_INFO, "ZelmProcTuvCreateLogicLocGrp",
-         "create logic group ok. logicId 7, logindex 1"},
-        {[&] { zt::Grp(2, zt::GrpCfg(1, 8, 3)); }, LORN_LEVEL_INFO, "ZelmProcTuvDeleteLogicLocGrp",
-         "locIndex(1) logicId(8) faultPolicy(3)"},
-        {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); zt::Grp(2, zt::GrpCfg(1, 8)); }, LORN_LEVEL_INFO,
-         "ZelmProcTuvDeleteLogicLocGrp", "delete logic group ok. logicId 8, logindex 1"},
-        {[&] { zt::Grp(2, zt::GrpCfg(4, 8)); }, LORN_LEVEL_INFO, "ZelmProcTuvDeleteLogicLocGrp", "not find inst"},
-        {[&] { zt::Settle(); zt::Loc(2, zt::LocCfg(1, node_, "one")); }, LORN_LEVEL_INFO, "ZelmProcDeleteLocation",
-         "Try delete location, OsInst(0x101) LocId(1)"},
-        {[&] { zt::Loc(0, zt::LocCfg(1, node_)); zt::Settle(); zt::Loc(2, zt::LocCfg(1, node_, "one")); },
-         LORN_LEVEL_INFO, "ZelmProcDeleteLocation", "(locIndex:1,osnode:257) one delete success."},
-        {[&] { zt::Answer(agent, zt::AgentMode::Refuse, 3); zt::Loc(0, zt::LocCfg(5, node_)); },
-         LORN_LEVEL_ERROR, "ZelmLocationSendMsgReliably", "(id 257) not ok, ret = 3"},
-        {[&] { zt::Loc(0, zt::LocCfg(5, node_)); }, LORN_LEVEL_ERROR, "ZelmTryPublishLocationInst", "not ok."},
-        {[&] { zt::Loc(0, zt::LocCfg(5, node_)); }, LORN_LEVEL_INFO, "ZelmLocPublishLocationInst", "korb failed."},
-        {[&] { zt::Answer(agent, zt::AgentMode::NoReply); zt::Loc(0, zt::LocCfg(5, node_)); zt::Settle(); },
-         LORN_LEVEL_ERROR, "ZelmLocPublishLocationInstCbk", "outMsg is null"},
-        {[&] { zt::Loc(0, zt::LocCfg(5, node_)); Link(node_, false); zt::Settle(); }, LORN_LEVEL_ERROR,
-         "ZelmLocationPublishUpdationDone", "find osNodeInst(osNodeId = 257, osInstance = 257)"},
-        {[&] { Link(node_, false); }, LORN_LEVEL_INFO, "ZelmLocSubOsNodeLink", "link, del osnode tree."},
-        {[&] { ZelmLocPublishLocationInstCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::LocCb()); }, LORN_LEVEL_ERROR,
+        {[&] { Link(node_); }, I, "ZelmLocSubOsNodeLink", "sub osid 0x101(chassis 1,slot 1, cpu 0, ab 1)."},
+        {[&] { Link(node_); }, I, "ZelmLocTrySmoothOsnodeInst", "locationInstTree has no instance."},
+        {[&] { Link(node_); }, I, "ZelmLocSubOsNodeLink", "sub osNodeId(0x101) link ok."},
+        {[&] { add(1); }, I, "ZelmProcCreateLocation", "Try Create location, OsInst(0x101) LocId(1)"},
+        {[&] { add(1); }, I, "ZelmProcCreateLocation", "(locIndex:1,osnode:257) n create success."},
+        {[&] { add(1); }, I, "ZelmTryPublishLocationInst", "finished."},
+        {[&] { add(1); }, I, "ZelmLocationSendMsgReliably", "(id 257) ok."},
+        {[&] { add(1); }, I, "ZelmLocPublishLocationInst", "korb success."},
+        {[&] { zt::Settle(); }, I, "ZelmLocPublishLocationInstCbk", "success:1 errno:0"},
+        {[&] { zt::Loc(0, zt::LocCfg(2, bare)); }, I, "ZelmTryPublishLocationInst", "not ok.locName"},
+        {[&] { Link(bare); }, I, "ZelmLocTrySmoothOsnodeInst", "chanHandle is NULL."},
+        {[&] { Link(STANDIN_KormAddOsNode(1, 4, 0, 1)); }, I, "ZelmLocTrySmoothOsnodeInst", "has no location data."},
+        {[&] { Link(node_); }, I, "ZelmLocTrySmoothSetLocationInst", "locIndex 1, locType 0."},
+        {[&] { Link(node_); }, I, "ZelmLocTrySmoothOsnodeInst", "batchNum 2, realNum 1."},
+        {[&] { add(3, "app.bin"); }, I, "ZelmProcTuvCreateLocation", "Ignore location create (id:3)"},
+        {[&] { del(1, "app.bin"); }, I, "ZelmProcTuvDeleteLocation", "Ignore location delete (id:1)"},
+        {[&] { del(9); }, I, "ZelmProcDeleteLocation", "not find inst"},
+        {[&] { zt::Grp(0, zt::GrpCfg(1, 7, 2)); }, I, "ZelmProcTuvCreateLogicLocGrp", "(1) logicId(7) faultPolicy(2)"},
+        {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); }, I, "ZelmProcTuvCreateLogicLocGrp", "ok. logicId 7, logindex 1"},
+        {[&] { zt::Grp(2, zt::GrpCfg(1, 8, 3)); }, I, "ZelmProcTuvDeleteLogicLocGrp", "(1) logicId(8) faultPolicy(3)"},
+        {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); zt::Grp(2, zt::GrpCfg(1, 8)); }, I, "ZelmProcTuvDeleteLogicLocGrp",
+         "ok. logicId 8, logindex 1"},
+        {[&] { zt::Grp(2, zt::GrpCfg(4, 8)); }, I, "ZelmProcTuvDeleteLogicLocGrp", "not find inst"},
+        {[&] { zt::Settle(); del(1); }, I, "ZelmProcDeleteLocation", "Try delete location, OsInst(0x101) LocId(1)"},
+        {[&] { add(1); zt::Settle(); del(1); }, I, "ZelmProcDeleteLocation", "(locIndex:1,osnode:257) n delete"},
+        {[&] { zt::Answer(agent, zt::AgentMode::Refuse, 3); add(5); }, E, "ZelmLocationSendMsgReliably", "ret = 3"},
+        {[&] { add(5); }, E, "ZelmTryPublishLocationInst", "not ok."},
+        {[&] { add(5); }, I, "ZelmLocPublishLocationInst", "korb failed."},
+        {[&] { zt::Answer(agent, zt::AgentMode::NoReply); add(5); zt::Settle(); }, E, "ZelmLocPublishLocationInstCbk",
+         "outMsg is null"},
+        {[&] { add(5); Link(node_, false); zt::Settle(); }, E, "ZelmLocationPublishUpdationDone",
+         "(osNodeId = 257, osInstance = 257)"},
+        {[&] { Link(node_, false); }, I, "ZelmLocSubOsNodeLink", "link, del osnode tree."},
+        {[&] { ZelmLocPublishLocationInstCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::LocCb()); }, E,
          "ZelmLocPublishLocationInstCbk", "inmsg is null, success:0 errno:7"},
-        {[&] { ZelmLocSubOsNodeLink(0x30102, position, 1, nullptr); }, LORN_LEVEL_ERROR, "ZelmLocSubOsNodeLink",
-         "osNodeId 196866) link, usrdata is NULL."},
+        {[&] { ZelmLocSubOsNodeLink(0x30102, position, 1, nullptr); }, E, "ZelmLocSubOsNodeLink", "196866) link"},
     });
     EXPECT_EQ(ZelmLocTryFindOsNode(zt::LocCb(), 196866), nullptr);
+}
+
+// Operations given nothing to act on refuse or ignore it, and send and keep nothing.
+TEST_F(LocationTest, OperationsGivenNothingToActOnSendAndKeepNothing)
+{
+    ZelLocationMsg one{};
+    ZelLocPublishReqMsg withoutList = {ZELM_LOC_OP_ADD, 2, nullptr};
+    ZelLocPublishReqMsg withoutEntries = {ZELM_LOC_OP_ADD, 0, &one};
+    locationCb starting{};  // a block whose trees do not exist yet, as while the module starts
+    osNodeInst node{};
+    const uint32_t position[3] = {1, 2, 0};
+    const size_t blocks = STANDIN_HostLiveBlocks();
+    ZelmFreeZelLocationMsg(nullptr);
+    ZelmLocInstDeepFreePublishReqMsg(nullptr);
+    ZelmLocInstDeepFreePublishReqMsg(&withoutList);
+    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutList, 0);
+    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutEntries, 0);
+    ZelmLocPublishLocationInstCbk(QOF_RpcResult{1, 0}, &withoutList, nullptr, nullptr);
+    EXPECT_EQ(ZelmLocSubOsNodeLink(0x102, position, 1, &starting), 0u);
+    EXPECT_EQ(ZelmLocSmoothTimerCbk(nullptr, nullptr, &starting), 0u);
+    EXPECT_EQ(ZelmLocTrySmoothSetLocationInst(&starting, &node, nullptr, nullptr), 0u);
+    ZELM_LOCATION_FInit(nullptr);
+    EXPECT_EQ(withoutList.locNum, 2u);
+    EXPECT_EQ(STANDIN_RpcCallCount(), 0u);
+    EXPECT_EQ(STANDIN_HostLiveBlocks(), blocks);
 }
 
 }  // namespace

@@ -26,26 +26,18 @@ std::string DeliverOne(uint32_t classId, uint16_t opCode, const Rec &rec)
     return "";
 }
 
-std::string SetAgent(uint32_t node, AgentMode mode, uint32_t value)
-{
-    const QOF_ConnHandle handle = STANDIN_KormServerHandle(node);
-    STANDIN_AgentScript script{};
-    if (mode == AgentMode::Fail) {
-        script.result = value;
-    } else if (mode == AgentMode::NoReply) {
-        script.noReplyNext = UINT32_MAX;
-    } else if (mode == AgentMode::Refuse) {
-        script.refuseNext = UINT32_MAX;
-        script.refuseStatus = value;
-    }
-    if (STANDIN_AgentSetScript(handle, &script) != 0 ||
-        STANDIN_AgentSetDown(handle, mode == AgentMode::Down ? 1 : 0) != 0) {
-        return "no agent on that node";
-    }
-    return "";
-}
-
 }  // namespace
+
+bool SetAgent(QOF_ConnHandle handle, AgentMode mode, uint32_t value)
+{
+    STANDIN_AgentScript script{};
+    script.result = mode == AgentMode::Fail ? value : 0;
+    script.noReplyNext = mode == AgentMode::NoReply ? UINT32_MAX : 0;
+    script.refuseNext = mode == AgentMode::Refuse ? UINT32_MAX : 0;
+    script.refuseStatus = value;
+    return STANDIN_AgentSetScript(handle, &script) == 0 &&
+           STANDIN_AgentSetDown(handle, mode == AgentMode::Down ? 1 : 0) == 0;
+}
 
 std::string RunStep(const Step &step)
 {
@@ -69,7 +61,7 @@ std::string RunStep(const Step &step)
         STANDIN_RunDue();
         return "";
     case StepKind::Agent:
-        return SetAgent(step.node, step.mode, step.value);
+        return SetAgent(STANDIN_KormServerHandle(step.node), step.mode, step.value) ? "" : "no agent on that node";
     case StepKind::Settle:
         STANDIN_RunFor(kAgentLatency);
         return "";

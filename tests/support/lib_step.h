@@ -44,6 +44,9 @@ struct Step {
 
 std::ostream &operator<<(std::ostream &os, const Step &step);
 
+// Makes the agent behind a handle answer by a mode; false when there is no such agent.
+bool SetAgent(QOF_ConnHandle handle, AgentMode mode, uint32_t value);
+
 // Delivers the step to the library through the stand-in and runs the loop steps it causes.
 // Returns what went wrong on the way ("" when nothing did): a configuration atom must be
 // answered with one op-info area of code 0, a link report must reach a declared node.

@@ -2,32 +2,20 @@
 #include "support/lib_world.h"
 
 #include <algorithm>
-#include <set>
 #include <sstream>
 
 namespace zt {
 namespace {
 
-std::string Diff(const std::string &lib, const std::string &model)
+// The lines of one text that the other lacks, each after a label.
+std::string Missing(const std::string &text, const std::string &other, const char *label)
 {
-    auto lines = [](const std::string &text) {
-        std::multiset<std::string> out;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) {
-            out.insert(line);
-        }
-        return out;
-    };
-    const auto a = lines(lib);
-    const auto b = lines(model);
-    std::string diff;
-    for (const std::string &l : a) {
-        diff += b.count(l) == 0 ? "  library only: " + l + "\n" : "";
+    std::string out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out += ("\n" + other).find("\n" + line + "\n") == std::string::npos ? label + line + "\n" : "";
     }
-    for (const std::string &l : b) {
-        diff += a.count(l) == 0 ? "  model only:   " + l + "\n" : "";
-    }
-    return diff;
+    return out;
 }
 
 // What an agent received in one request, as text; the model's calls and the recorded ones compare as such.
@@ -147,7 +135,8 @@ std::string World::Mismatch(const LibModel &model) const
     const std::string libText = Describe(lib);
     const std::string modelText = Describe(model.Expected());
     if (libText != modelText) {
-        return "library and model differ:\n" + Diff(libText, modelText) + "library:\n" + libText;
+        return "library and model differ:\n" + Missing(libText, modelText, "  library only: ") +
+               Missing(modelText, libText, "  model only:   ") + "library:\n" + libText;
     }
     if (STANDIN_RpcPendingCount() != model.Pending()) {
         return std::to_string(STANDIN_RpcPendingCount()) + " calls pending, the model has " +

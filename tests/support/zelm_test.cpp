@@ -74,17 +74,6 @@ QOF_ConnHandle Announce(uint32_t locIndex, uint32_t slot)
     return STANDIN_KormServerHandle(node);
 }
 
-void Answer(QOF_ConnHandle handle, AgentMode mode, uint32_t value)
-{
-    STANDIN_AgentScript script{};
-    script.result = mode == AgentMode::Fail ? value : 0;
-    script.noReplyNext = mode == AgentMode::NoReply ? UINT32_MAX : 0;
-    script.refuseNext = mode == AgentMode::Refuse ? UINT32_MAX : 0;
-    script.refuseStatus = value;
-    EXPECT_EQ(STANDIN_AgentSetScript(handle, &script), 0);
-    EXPECT_EQ(STANDIN_AgentSetDown(handle, mode == AgentMode::Down ? 1 : 0), 0);
-}
-
 std::vector<const STANDIN_RpcCall *> Calls(STANDIN_RpcKind kind, size_t from)
 {
     std::vector<const STANDIN_RpcCall *> calls;

@@ -41,7 +41,10 @@ void Tick();
 // Declares OS node (0, slot, 0) with an agent, links it up, and reports location "svc<index>" available on it.
 QOF_ConnHandle Announce(uint32_t locIndex, uint32_t slot = 1);
 // Makes the agent behind a handle answer as given (a step's agent modes).
-void Answer(QOF_ConnHandle handle, AgentMode mode, uint32_t value = 5);
+inline void Answer(QOF_ConnHandle handle, AgentMode mode, uint32_t value = 5)
+{
+    EXPECT_TRUE(SetAgent(handle, mode, value));
+}
 
 // RPC calls of one kind made since call number `from`, in call order.
 std::vector<const STANDIN_RpcCall *> Calls(STANDIN_RpcKind kind, size_t from = 0);
