@@ -75,18 +75,18 @@ protected:
     {
         EXPECT_EQ(STANDIN_MsgAliveCount(), 0u) << "every reply is released";
         if (STANDIN_ReplyCount() != 1) {
-            return "replies: " + std::to_string(STANDIN_ReplyCount());
+            return std::string("replies: ") + std::to_string(STANDIN_ReplyCount());
         }
         const STANDIN_Reply *r = STANDIN_ReplyGet(0);
         std::string s = r->createKind == 3 && r->handedBack != 0 ? "" : "badly made ";
         for (size_t i = 0; i < r->opInfoNum; ++i) {
-            s += std::to_string(r->opInfos[i].opCode) + "/" + std::to_string(r->opInfos[i].code) + "/" +
+            s += std::to_string(r->opInfos[i].opCode) + std::string("/") + std::to_string(r->opInfos[i].code) + "/" +
                  std::to_string(r->opInfos[i].seq) + " ";
         }
         for (size_t i = 0; i < r->infoItemNum; ++i) {
-            s += "item " + std::to_string(r->infoItems[i]) + " ";
+            s += std::string("item ") + std::to_string(r->infoItems[i]) + " ";
         }
-        return s + (r->hasRetCode != 0 ? "ret " + std::to_string(r->retCode) : "no ret");
+        return s + (r->hasRetCode != 0 ? std::string("ret ") + std::to_string(r->retCode) : "no ret");
     }
 
     ZelmLocalData saved_{};

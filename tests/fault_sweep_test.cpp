@@ -166,7 +166,7 @@ Outcome RunStory(const Story &story, const std::string &point, Mode mode, uint64
             }
         }
         if (reply->hasRetCode != 0 || reply->infoItemNum != failed) {
-            run.badReply = "reply " + std::to_string(i) + " has a return code or an info item too many or few";
+            run.badReply = std::string("reply ") + std::to_string(i) + " has a return code or an info item too many or few";
         }
         for (size_t j = 0; j < reply->infoItemNum; ++j) {
             run.badReply = reply->infoItems[j] != 0xFFFFFFFFu ? "an info item is not 0xFFFFFFFF" : run.badReply;

@@ -47,7 +47,7 @@ const std::vector<StartFailure> kStartFailures = {
 TEST_F(LifecycleTest, EveryFailingStepFailsTheStartReportedOnItsWayUpAndTheStopReleasesWhatStarted)
 {
     for (const StartFailure &f : kStartFailures) {
-        const std::string what = std::string(f.point) + " #" + std::to_string(f.nth);
+        const std::string what = std::string(f.point) + std::string(" #") + std::to_string(f.nth);
         STANDIN_Reset();
         ASSERT_EQ(STANDIN_FailCall(f.point, f.nth, 0), 0) << what;
         EXPECT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), kErr) << what;

@@ -16,7 +16,7 @@ std::vector<std::string> g_heard;
 template <char Name>
 uint32_t Subscriber(uint32_t locIndex, uintptr_t chanHandle, void *userData)
 {
-    g_heard.push_back(std::string(1, Name) + ":" + std::to_string(locIndex) + "/" + std::to_string(chanHandle) +
+    g_heard.push_back(std::string(1, Name) + std::string(":") + std::to_string(locIndex) + std::string("/") + std::to_string(chanHandle) +
                       (userData != nullptr ? "" : "?"));
     return kErr;  // ignored
 }

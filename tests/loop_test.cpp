@@ -10,7 +10,11 @@ namespace {
 
 std::vector<std::string> g_ran;  // "name@time" per step run
 
-void Record(void *name) { g_ran.push_back(static_cast<const char *>(name) + ("@" + std::to_string(STANDIN_Now()))); }
+void Record(void *name)
+{
+    std::string entry = static_cast<const char *>(name);
+    g_ran.push_back(entry.append("@").append(std::to_string(STANDIN_Now())));
+}
 
 void PostMore(void *)
 {

@@ -39,7 +39,7 @@ Step ConfigStep(StepKind kind)
     s.kind = kind;
     s.opCode = *OpCodes();
     const uint32_t v = *rc::gen::inRange<uint32_t>(0, 4);
-    const std::string tag = "v" + std::to_string(v);
+    const std::string tag = std::string("v") + std::to_string(v);
     // Now and then a name that fills its whole field, without a NUL.
     const auto name = [&](const std::string &text, size_t width) {
         return *rc::gen::weightedElement<std::string>({{5, text}, {1, std::string(width, text[0])}});
@@ -53,7 +53,7 @@ Step ConfigStep(StepKind kind)
                                 &s.loc.LocParam3, &s.loc.LocParam4, &s.loc.LocParam5, &s.loc.LocParam6}) {
             *field = v * 0x100 + static_cast<uint32_t>(field - &s.loc.LocType);
         }
-        zt::SetText(s.loc.LocName, name("loc" + std::to_string(s.loc.LocId) + tag, sizeof(s.loc.LocName)));
+        zt::SetText(s.loc.LocName, name(std::string("loc") + std::to_string(s.loc.LocId) + tag, sizeof(s.loc.LocName)));
         zt::SetText(s.loc.imageName, *rc::gen::weightedElement<std::string>({{5, "app.service"}, {1, "app.bin"}}));
         zt::SetText(s.loc.LocExtName, name("ext" + tag, sizeof(s.loc.LocExtName)));
         break;
@@ -63,7 +63,7 @@ Step ConfigStep(StepKind kind)
     case StepKind::CompNode:
         s.compNode.compType = *CompTypes();
         s.compNode.compClass = *rc::gen::weightedElement<uint32_t>({{1, 0}, {4, 1}, {1, 2}});
-        zt::SetText(s.compNode.compTypeName, name("type" + std::to_string(s.compNode.compType) + tag, 32));
+        zt::SetText(s.compNode.compTypeName, name(std::string("type") + std::to_string(s.compNode.compType) + tag, 32));
         zt::SetText(s.compNode.compFileName, name("file" + tag + ".bin", sizeof(s.compNode.compFileName)));
         zt::SetText(s.compNode.compExtName, name("ext" + tag, sizeof(s.compNode.compExtName)));
         break;
@@ -76,7 +76,7 @@ Step ConfigStep(StepKind kind)
                                 &s.comp.attr6, &s.comp.attr7, &s.comp.attr8, &s.comp.attr9}) {
             *field = v * 0x100 + static_cast<uint32_t>(field - &s.comp.attr1);
         }
-        zt::SetText(s.comp.compInstName, name("comp" + std::to_string(s.comp.locIndex) + "." +
+        zt::SetText(s.comp.compInstName, name(std::string("comp") + std::to_string(s.comp.locIndex) + "." +
                                                   std::to_string(s.comp.compInst) + tag,
                                               sizeof(s.comp.compInstName)));
         break;

@@ -31,7 +31,7 @@ void Walk(ZelSet *set, const char *what, std::string *problems, Visit visit)
         ++n;
     }
     if (n != ZEL_SET_Count(set) && problems != nullptr) {
-        *problems += std::string(what) + ": count " + std::to_string(ZEL_SET_Count(set)) + ", walked " +
+        *problems += std::string(what) + std::string(": count ") + std::to_string(ZEL_SET_Count(set)) + ", walked " +
                      std::to_string(n) + "\n";
     }
 }

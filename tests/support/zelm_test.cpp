@@ -69,7 +69,7 @@ QOF_ConnHandle Announce(uint32_t locIndex, uint32_t slot)
 {
     const uint32_t node = STANDIN_KormAddOsNode(0, slot, 0, 1);
     EXPECT_EQ(STANDIN_KormRaiseOsNodeLink(node, 1), 0);
-    STANDIN_KormRaiseLocationStatus(node, ("svc" + std::to_string(locIndex)).c_str(), locIndex, 1);
+    STANDIN_KormRaiseLocationStatus(node, (std::string("svc") + std::to_string(locIndex)).c_str(), locIndex, 1);
     STANDIN_RunDue();
     return STANDIN_KormServerHandle(node);
 }
