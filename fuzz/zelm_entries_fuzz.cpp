@@ -1,36 +1,227 @@
-// libFuzzer target: an input is a sequence of entries into a started library on the stand-in.
+// libFuzzer target: an input is a sequence of entries into the library on the stand-in, checked against the model.
 //
-// Each input starts from a reset stand-in with a four-node cluster and a
-// started library, runs its operations (entries_format.h) one at a time with
-// the checks of entries_world.cpp between them, then fails the pending calls,
-// stops the library and traps unless every host block, timer, reply and
-// subscription is gone. Set ZELM_FUZZ_TRACE=1 to see the operations decoded.
-#include <cstdlib>
-#include <cstring>
-
+// Each input starts from a reset stand-in with a small cluster and a started
+// library. Its operations are the steps of the model-based test with fields of
+// any value (tests/support), checked by the same tail after every one, and
+// entries the model does not follow: failures injected at any failure point,
+// messages of many atoms with raw records of any class and length, agents that
+// answer late or by script, clock jumps, stops and starts, callbacks without
+// their data. After the first of those the model is given up for the rest of
+// the input; the trees must stay sound throughout, and the end (pending calls
+// failed, library stopped) must leave nothing behind. A broken rule aborts
+// with its description, which libFuzzer records as a crash.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "entries_ops.h"
-#include "entries_world.h"
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+#include "support/lib_world.h"
+
+namespace {
+
+constexpr uint32_t kMaxOps = 200;
+const std::vector<zt::NodeDecl> kCluster = {{1, 1, 0, true}, {1, 2, 0, true}, {1, 3, 0, false}, {2, 1, 1, true}};
+
+[[noreturn]] void Broken(const std::string &rule)
 {
-    (void)argc;
-    (void)argv;
-    const char *trace = std::getenv("ZELM_FUZZ_TRACE");
-    zf::g_trace = trace != nullptr && std::strcmp(trace, "0") != 0;
-    return 0;
+    std::fprintf(stderr, "broken: %s\n", rule.c_str());
+    std::abort();
 }
+
+class Input {
+public:
+    Input(const uint8_t *data, size_t size) : in_(data, size) {}
+    bool More() { return in_.remaining_bytes() > 0; }
+    uint32_t Pick(uint32_t max) { return in_.ConsumeIntegralInRange<uint32_t>(0, max); }
+    // Small values most of the time, any value now and then.
+    uint32_t Word() { return Pick(3) == 0 ? Pick(UINT32_MAX) : Pick(7); }
+    std::string Text(size_t max)
+    {
+        std::string s = in_.ConsumeBytesAsString(Pick(static_cast<uint32_t>(max)));
+        for (char &c : s) {
+            c = (c == '\0') ? 'x' : c;
+        }
+        return s;
+    }
+    template <size_t N>
+    void Fill(char (&field)[N])
+    {
+        zt::SetText(field, Pick(3) == 0 ? Text(N) : (Pick(1) != 0 ? "app.service" : "t"));
+    }
+    std::vector<uint8_t> Bytes(size_t max) { return in_.ConsumeBytes<uint8_t>(Pick(static_cast<uint32_t>(max))); }
+
+private:
+    FuzzedDataProvider in_;
+};
+
+// A node of the cluster (one with an agent when asked), or now and then any OS node identifier.
+uint32_t NodeOf(Input &in, bool withAgent = false, bool any = true)
+{
+    const zt::NodeDecl &n = withAgent ? kCluster[in.Pick(1) * 3] : kCluster[in.Pick(3)];
+    return (!any || in.Pick(7) != 0) ? STANDIN_OsNodeId(n.chassis, n.slot, n.cpu) : in.Pick(0xFFFFFF);
+}
+
+// A step of the model with fields of any value.
+zt::Step ModelStep(Input &in)
+{
+    zt::Step s;
+    s.kind = static_cast<zt::StepKind>(in.Pick(static_cast<uint32_t>(zt::StepKind::HaRole)));
+    s.opCode = static_cast<uint16_t>(in.Pick(3) == 0 ? in.Word() : in.Pick(2));
+    switch (s.kind) {
+    case zt::StepKind::Location:
+        s.loc.LocId = in.Word();
+        s.loc.OsInst = NodeOf(in) | (in.Pick(3) == 0 ? in.Word() << 24 : 0);
+        for (uint32_t *field : {&s.loc.LocType, &s.loc.LocGrp, &s.loc.Lrid, &s.loc.LocParam1, &s.loc.LocParam6}) {
+            *field = in.Word();
+        }
+        in.Fill(s.loc.LocName);
+        in.Fill(s.loc.imageName);
+        in.Fill(s.loc.LocExtName);
+        break;
+    case zt::StepKind::Group:
+        s.grp = {in.Word(), in.Word(), in.Word(), in.Word(), in.Word(), in.Word()};
+        break;
+    case zt::StepKind::CompNode:
+        s.compNode.compType = in.Pick(1) != 0 ? in.Word() : 207;
+        s.compNode.compClass = in.Word();
+        in.Fill(s.compNode.compTypeName);
+        in.Fill(s.compNode.compFileName);
+        in.Fill(s.compNode.compExtName);
+        break;
+    case zt::StepKind::Component:
+        s.comp.locIndex = in.Word();
+        s.comp.compInst = in.Word();
+        s.comp.compType = in.Pick(1) != 0 ? in.Word() : 3;
+        s.comp.cfgStatus = static_cast<int32_t>(in.Pick(1) != 0 ? 0x80000000u | in.Word() : in.Word());
+        s.comp.attr1 = in.Word();
+        s.comp.attr9 = in.Word();
+        in.Fill(s.comp.compInstName);
+        break;
+    case zt::StepKind::OsNodeLink:
+    case zt::StepKind::LocationStatus:
+    case zt::StepKind::Agent:
+        s.node = NodeOf(in, s.kind == zt::StepKind::Agent, s.kind == zt::StepKind::LocationStatus);
+        s.on = in.Pick(3) != 0;
+        s.service = in.Pick(3) == 0 ? in.Text(80) : std::string(1, static_cast<char>('a' + in.Pick(2)));
+        s.index = in.Pick(7) == 0 ? 0xFFFFFFFFu : in.Word();
+        s.mode = static_cast<zt::AgentMode>(in.Pick(4));
+        s.value = in.Pick(1) + 1 + (in.Pick(3) == 0 ? in.Word() : 0);
+        break;
+    case zt::StepKind::HaRole:
+        s.value = in.Pick(1) != 0 ? 0 : in.Word();
+        break;
+    default:
+        break;
+    }
+    return s;
+}
+
+// Failure points a run may arm: all but the bounded functions (see the fault sweep).
+std::vector<std::string> InjectablePoints()
+{
+    std::vector<std::string> points;
+    for (size_t i = 0; STANDIN_FailPoint(i) != nullptr; ++i) {
+        const std::string point = STANDIN_FailPoint(i);
+        if (point != "memcpy_s" && point != "memset_s") {
+            points.push_back(point);
+        }
+    }
+    return points;
+}
+
+// One entry the model does not follow.
+void OddEntry(Input &in)
+{
+    static const std::vector<std::string> points = InjectablePoints();
+    static const uint32_t kClasses[] = {ZELM_CLASS_LOCATION, ZELM_CLASS_LOGIC_LOC_GRP, ZELM_CLASS_COMPONENT,
+                                        ZELM_CLASS_COMP_NODE};
+    switch (in.Pick(6)) {
+    case 0: {
+        const char *point = points[in.Pick(static_cast<uint32_t>(points.size() - 1))].c_str();
+        const uint64_t nth = in.Pick(15) + 1;
+        (void)(in.Pick(1) != 0 ? STANDIN_FailCall(point, nth, in.Word()) : STANDIN_FailFrom(point, nth, in.Word()));
+        break;
+    }
+    case 1: {  // a message of several atoms, of any class, with raw records of any length
+        STANDIN_Msg *msg = STANDIN_MsgNew();
+        STANDIN_MsgSetClass(msg, kClasses[in.Pick(3)]);
+        for (uint32_t n = in.Pick(5); n > 0; --n) {
+            const std::vector<uint8_t> record = in.Bytes(200);
+            STANDIN_MsgAddAtom(msg, in.Pick(4) != 0 ? kClasses[in.Pick(3)] : in.Word(),
+                               static_cast<uint16_t>(in.Pick(3)), static_cast<uint16_t>(in.Word()),
+                               record.data(), static_cast<uint32_t>(record.size()));
+        }
+        (void)STANDIN_MsgDeliverNow(msg, nullptr);
+        break;
+    }
+    case 2: {  // an agent that answers late, or by a script that runs out
+        STANDIN_AgentScript script{in.Pick(2), in.Word(), in.Pick(2), in.Word(), in.Pick(2), in.Pick(12000), in.Word()};
+        (void)STANDIN_AgentSetScript(STANDIN_KormServerHandle(NodeOf(in, true, false)), &script);
+        break;
+    }
+    case 3:
+        STANDIN_RunFor(in.Pick(20000));
+        break;
+    case 4:
+        STANDIN_RpcFailPending(in.Word());
+        if (in.Pick(1) != 0) {
+            ZELM_FInit();
+        }
+        (void)ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree);
+        break;
+    case 5: {  // callbacks without their data
+        const uint32_t position[3] = {in.Word(), in.Word(), in.Word()};
+        ZelmLocPublishLocationInstCbk(QOF_RpcResult{0, 1}, nullptr, nullptr, zt::LocCb());
+        ZelmCompPublishComponentCbk(QOF_RpcResult{0, 1}, nullptr, nullptr, zt::CompCb());
+        (void)ZelmLocSmoothTimerCbk(nullptr, nullptr, nullptr);
+        (void)ZelmCompSmoothTimerCbk(nullptr, nullptr, nullptr);
+        (void)ZelmLocSubOsNodeLink(in.Word(), position, in.Word(), nullptr);
+        (void)ZelmCompSubLocationLink(in.Word(), in.Word(), nullptr);
+        ZELM_LINK_SubLocationStatus(in.Word(), "svc", in.Word(), 1, nullptr);
+        break;
+    }
+    default:
+        (void)ZELM_Init(STANDIN_HostMalloc, in.Pick(1) != 0 ? STANDIN_HostFree : nullptr);
+        break;
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FuzzedDataProvider in(data, size);
-    zf::World world;
-    zf::WorldBegin(world);
-    for (uint32_t op = 0; op < zf::kMaxOps && in.remaining_bytes() > 0; ++op) {
-        zf::RunOneOp(world, in);
-        zf::WorldCheck(world);
+    Input in(data, size);
+    zt::World world;
+    zt::LibModel model;
+    bool followed = world.Begin(model, kCluster);
+    for (uint32_t op = 0; op < kMaxOps && in.More(); ++op) {
+        if (in.Pick(7) != 0) {
+            const zt::Step step = ModelStep(in);
+            const std::string trouble = zt::RunStep(step);
+            if (followed && trouble.empty()) {
+                model.Apply(step);
+                const std::string mismatch = world.Mismatch(model);
+                if (!mismatch.empty()) {
+                    Broken(mismatch);
+                }
+            }
+            followed = followed && trouble.empty();
+        } else {
+            OddEntry(in);
+            followed = false;
+        }
+        std::string problems;
+        (void)zt::LibrarySnapshot({}, &problems);
+        if (!problems.empty()) {
+            Broken("malformed sets:\n" + problems);
+        }
     }
-    zf::WorldEnd(world);
+    STANDIN_FailClear(nullptr);
+    const std::string left = world.End();
+    if (!left.empty()) {
+        Broken("left behind after ZELM_FInit: " + left);
+    }
     return 0;
 }

@@ -131,15 +131,13 @@ auto *Nth(Map &map, size_t index)
     return index < map.size() ? &std::next(map.begin(), static_cast<std::ptrdiff_t>(index))->second : nullptr;
 }
 
+} // namespace
+
 void ResetAgents()
 {
     g_agents.clear();
     g_nextHandle = kHandleBase + 1;
 }
-
-ResetRegistration g_agentsReset{10, &ResetAgents};
-
-} // namespace
 
 QOF_ConnHandle AgentCreate()
 {

@@ -1,12 +1,16 @@
-// Failure injection and call counting for the platform functions, by function name.
+// Failure injection and call counting: one table for every call a host or test can make fail.
 //
-// Every platform function of the stand-in asks FailHit on entry: the call is
-// counted, and an armed failure (n-th call from arming, or always) makes it
-// fail with its status. Functions that return nothing cannot report a failure;
-// they are counted but cannot be armed.
-#include <cstring>
+// Every platform function of the stand-in, the bounded copy functions, the
+// text copies and the host allocator ask Failing() on entry: the call is
+// counted, and an armed failure (the n-th call from arming once, or every call
+// from the n-th on) makes it fail with its status. Functions that return
+// nothing, and the withdrawals and destroys whose result a user may ignore,
+// are counted but cannot be armed: a platform that keeps calling a stopped
+// user's callbacks breaks its own contract.
+#include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "standin_internal.h"
 #include "standin_services.h"
@@ -20,24 +24,32 @@ constexpr uint32_t kDefaultStatus = 0xFFFFFFFFu;
 struct FailState {
     bool canFail = true;
     uint64_t calls = 0;
-    bool always = false;
-    uint32_t alwaysStatus = 0;
-    std::multimap<uint64_t, uint32_t> armed; // absolute call number -> status
+    uint64_t from = 0;  // first failing call number of a run that lasts; 0 = none
+    uint32_t fromStatus = 0;
+    std::multimap<uint64_t, uint32_t> once;  // absolute call number -> status
 };
 
-struct NameDef {
+struct FailPoint {
     const char *name;
     bool canFail;
 };
 
-constexpr NameDef kNames[] = {
+// In the order a sweep walks them: the host's allocator, the text copies, the
+// bounded functions, then the platform services.
+constexpr FailPoint kPoints[] = {
+    {"STANDIN_HostMalloc", true},
+    {"strdup", true},
+    {"strndup", true},
+    {"memcpy_s", true},
+    {"memset_s", true},
+    {"strcpy_s", true},
     {"QOF_TimerCreateAttr", true},
     {"QOF_TimerSetAttr", true},
     {"QOF_TimerDestroyAttr", false},
     {"QOF_TimerCreate", true},
     {"QOF_TimerStart", true},
     {"QOF_TimerStop", true},
-    {"QOF_TimerDestroy", true},
+    {"QOF_TimerDestroy", false},
     {"QOF_UloServerSetClassidMsgHandler", true},
     {"QOF_CreateMsg", true},
     {"QOF_GetBlockNum", true},
@@ -55,20 +67,22 @@ constexpr NameDef kNames[] = {
     {"KORM_GetLocalData", true},
     {"KORM_FindKorbCb", true},
     {"KORM_SubOsNodeStatusIntf", true},
-    {"KORM_DestroySubOsNodeStatusIntf", true},
+    {"KORM_DestroySubOsNodeStatusIntf", false},
     {"KORM_SubLocationStatus", true},
-    {"KORM_DestroySubLocationStatus", true},
+    {"KORM_DestroySubLocationStatus", false},
     {"KORM_GetLocationStatus", true},
     {"MIRL_GetCompHaRole", true},
 };
 
-// Built on first use, so that other parts may register names from their static initialisers.
-std::map<std::string, FailState> &States()
+// Looked up by string_view, so that counting a call allocates nothing.
+using StateMap = std::map<std::string, FailState, std::less<>>;
+
+StateMap &States()
 {
-    static std::map<std::string, FailState> states = [] {
-        std::map<std::string, FailState> s;
-        for (const NameDef &def : kNames) {
-            s[def.name].canFail = def.canFail;
+    static StateMap states = [] {
+        StateMap s;
+        for (const FailPoint &point : kPoints) {
+            s[point.name].canFail = point.canFail;
         }
         return s;
     }();
@@ -80,88 +94,90 @@ FailState *Find(const char *function)
     if (function == nullptr) {
         return nullptr;
     }
-    auto it = States().find(function);
+    auto it = States().find(std::string_view(function));
     return it == States().end() ? nullptr : &it->second;
 }
+
+FailState *Armable(const char *function, uint64_t nth)
+{
+    FailState *st = Find(function);
+    return (st != nullptr && st->canFail && nth != 0) ? st : nullptr;
+}
+
+void Disarm(FailState &st)
+{
+    st.from = 0;
+    st.fromStatus = 0;
+    st.once.clear();
+}
+
+}  // namespace
 
 void ResetFailures()
 {
     for (auto &[name, st] : States()) {
         st.calls = 0;
-        st.always = false;
-        st.alwaysStatus = 0;
-        st.armed.clear();
+        Disarm(st);
     }
 }
 
-ResetRegistration g_failReset{5, &ResetFailures};
-
-} // namespace
-
-bool FailHit(const char *function, uint32_t *status)
+uint32_t Failing(const char *function)
 {
-    FailState *st = Find(function);
+    // Callers pass their own __func__ or a literal: a cache by address keeps the bounded
+    // functions, called on every record copy, clear of string compares.
+    struct CacheSlot {
+        const char *name;
+        FailState *state;
+    };
+    static CacheSlot cache[64];
+    CacheSlot &slot = cache[(reinterpret_cast<uintptr_t>(function) >> 3) % 64];
+    if (slot.name != function) {
+        slot = {function, Find(function)};
+    }
+    FailState *st = slot.state;
     if (st == nullptr) {
-        return false;
+        return 0;
     }
     ++st->calls;
-    auto it = st->armed.find(st->calls);
-    if (it != st->armed.end()) {
-        *status = it->second;
-        st->armed.erase(it);
-        return true;
+    auto it = st->once.find(st->calls);
+    if (it != st->once.end()) {
+        const uint32_t status = it->second;
+        st->once.erase(it);
+        return status;
     }
-    if (st->always) {
-        *status = st->alwaysStatus;
-        return true;
-    }
-    return false;
+    return (st->from != 0 && st->calls >= st->from) ? st->fromStatus : 0;
 }
 
-void FailRegisterName(const char *function)
-{
-    if (function != nullptr) {
-        (void)States()[function];
-    }
-}
-
-} // namespace standin
+}  // namespace standin
 
 // A status of 0 would read as success: it stands for 0xFFFFFFFF.
 extern "C" int STANDIN_FailCall(const char *function, uint64_t nth, uint32_t status)
 {
-    standin::FailState *st = standin::Find(function);
-    if (st == nullptr || !st->canFail || nth == 0) {
+    standin::FailState *st = standin::Armable(function, nth);
+    if (st == nullptr) {
         return 1;
     }
-    st->armed.emplace(st->calls + nth, status != 0 ? status : standin::kDefaultStatus);
+    st->once.emplace(st->calls + nth, status != 0 ? status : standin::kDefaultStatus);
     return 0;
 }
 
-extern "C" int STANDIN_FailAlways(const char *function, uint32_t status)
+extern "C" int STANDIN_FailFrom(const char *function, uint64_t nth, uint32_t status)
 {
-    standin::FailState *st = standin::Find(function);
-    if (st == nullptr || !st->canFail) {
+    standin::FailState *st = standin::Armable(function, nth);
+    if (st == nullptr) {
         return 1;
     }
-    st->always = true;
-    st->alwaysStatus = status != 0 ? status : standin::kDefaultStatus;
+    st->from = st->calls + nth;
+    st->fromStatus = status != 0 ? status : standin::kDefaultStatus;
     return 0;
 }
 
 extern "C" void STANDIN_FailClear(const char *function)
 {
-    if (function == nullptr) {
-        for (auto &[name, st] : standin::States()) {
-            st.always = false;
-            st.armed.clear();
+    for (auto &[name, st] : standin::States()) {
+        if (function == nullptr || name == function) {
+            standin::Disarm(st);
         }
-        return;
-    }
-    standin::FailState *st = standin::Find(function);
-    if (st != nullptr) {
-        st->always = false;
-        st->armed.clear();
     }
 }
 
@@ -169,4 +185,15 @@ extern "C" uint64_t STANDIN_CallCount(const char *function)
 {
     const standin::FailState *st = standin::Find(function);
     return st == nullptr ? 0 : st->calls;
+}
+
+extern "C" const char *STANDIN_FailPoint(size_t index)
+{
+    size_t armable = 0;
+    for (const standin::FailPoint &point : standin::kPoints) {
+        if (point.canFail && armable++ == index) {
+            return point.name;
+        }
+    }
+    return nullptr;
 }

@@ -5,13 +5,15 @@
 // free of a foreign or already freed pointer is caught at once.
 //
 // Reset keeps the live blocks and bytes: they describe memory that is still
-// out there, and a block handed out before a reset may be freed after it.
-// Attempts, failure settings and the peak (back to the live bytes) restart.
+// out there, and a block handed out before a reset may be freed after it. The
+// peak restarts from the live bytes; attempts and failures are counted and
+// armed in the failure-injection table.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "standin_internal.h"
+#include "standin_services.h"
 #include "zelm_standin.h"
 
 namespace {
@@ -29,35 +31,17 @@ struct HostAllocState {
     size_t liveBlocks = 0;
     size_t liveBytes = 0;
     size_t peakBytes = 0;
-    uint64_t attempts = 0;
-    uint64_t failAt = 0;   // attempt number that fails once; 0 = none
-    uint64_t failFrom = 0; // first attempt number of the failing run; 0 = none
 };
 
 HostAllocState g_alloc;
 
-bool ShouldFail(uint64_t attempt)
-{
-    return (g_alloc.failAt != 0 && attempt == g_alloc.failAt) ||
-           (g_alloc.failFrom != 0 && attempt >= g_alloc.failFrom);
-}
-
-void ResetHostAlloc()
-{
-    g_alloc.attempts = 0;
-    g_alloc.failAt = 0;
-    g_alloc.failFrom = 0;
-    g_alloc.peakBytes = g_alloc.liveBytes;
-}
-
-standin::ResetRegistration g_hostAllocReset{100, &ResetHostAlloc};
-
 }  // namespace
+
+void standin::ResetHostAlloc() { g_alloc.peakBytes = g_alloc.liveBytes; }
 
 extern "C" void *STANDIN_HostMalloc(size_t size)
 {
-    const uint64_t attempt = ++g_alloc.attempts;
-    if (ShouldFail(attempt) || size > SIZE_MAX - sizeof(BlockHeader)) {
+    if (standin::Failing(__func__) != 0 || size > SIZE_MAX - sizeof(BlockHeader)) {
         return nullptr;
     }
     auto *header = static_cast<BlockHeader *>(std::malloc(sizeof(BlockHeader) + size));
@@ -93,16 +77,3 @@ extern "C" void STANDIN_HostFree(void *ptr)
 extern "C" size_t STANDIN_HostLiveBlocks(void) { return g_alloc.liveBlocks; }
 extern "C" size_t STANDIN_HostLiveBytes(void) { return g_alloc.liveBytes; }
 extern "C" size_t STANDIN_HostPeakBytes(void) { return g_alloc.peakBytes; }
-extern "C" uint64_t STANDIN_HostAllocCount(void) { return g_alloc.attempts; }
-
-extern "C" void STANDIN_HostFailNth(uint64_t n)
-{
-    g_alloc.failAt = (n == 0) ? 0 : g_alloc.attempts + n;
-}
-
-extern "C" void STANDIN_HostFailFrom(uint64_t n)
-{
-    g_alloc.failFrom = (n == 0) ? 0 : g_alloc.attempts + n;
-}
-
-extern "C" void STANDIN_HostResetCounters(void) { ResetHostAlloc(); }

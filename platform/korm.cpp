@@ -91,6 +91,8 @@ void Post(std::unique_ptr<Report> r)
     raw->step = LoopPostAt(ClockNow(), &DeliverReport, raw);
 }
 
+} // namespace
+
 void ResetKorm()
 {
     for (Report *r : g_reports) {
@@ -103,28 +105,20 @@ void ResetKorm()
     g_locSub = {};
     g_locStatus.clear();
 }
-
-ResetRegistration g_kormReset{20, &ResetKorm};
-
-} // namespace
 } // namespace standin
 
-using standin::FailHit;
 using standin::Ours;
 
 extern "C" KORM_LocalData *KORM_GetLocalData(void)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return nullptr;
-    }
+    STANDIN_FAIL_POINT(nullptr);
     return &standin::g_data.pub;
 }
 
 extern "C" KORM_KorbCb *KORM_FindKorbCb(uint32_t osNodeId, KORM_LocalData *kormData)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status) || !Ours(kormData)) {
+    STANDIN_FAIL_POINT(nullptr);
+    if (!Ours(kormData)) {
         return nullptr;
     }
     auto it = standin::g_nodes.find(osNodeId);
@@ -137,10 +131,7 @@ extern "C" KORM_KorbCb *KORM_FindKorbCb(uint32_t osNodeId, KORM_LocalData *kormD
 extern "C" uint32_t KORM_SubOsNodeStatusIntf(KORM_LocalData *kormData, KORM_OsNodeStatusCallback callback,
                                              void *userData)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!Ours(kormData) || callback == nullptr) {
         return standin::kRefused;
     }
@@ -150,10 +141,7 @@ extern "C" uint32_t KORM_SubOsNodeStatusIntf(KORM_LocalData *kormData, KORM_OsNo
 
 extern "C" uint32_t KORM_DestroySubOsNodeStatusIntf(KORM_LocalData *kormData)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!Ours(kormData)) {
         return standin::kRefused;
     }
@@ -164,10 +152,7 @@ extern "C" uint32_t KORM_DestroySubOsNodeStatusIntf(KORM_LocalData *kormData)
 extern "C" uint32_t KORM_SubLocationStatus(KORM_LocalData *kormData, KORM_LocationStatusCallback callback,
                                            void *userData)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!Ours(kormData) || callback == nullptr) {
         return standin::kRefused;
     }
@@ -177,10 +162,7 @@ extern "C" uint32_t KORM_SubLocationStatus(KORM_LocalData *kormData, KORM_Locati
 
 extern "C" uint32_t KORM_DestroySubLocationStatus(KORM_LocalData *kormData)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!Ours(kormData)) {
         return standin::kRefused;
     }
@@ -192,10 +174,7 @@ extern "C" uint32_t KORM_DestroySubLocationStatus(KORM_LocalData *kormData)
 extern "C" uint32_t KORM_GetLocationStatus(KORM_LocalData *kormData, uint32_t osNodeId, const char *serviceName,
                                            uint32_t *locIndex, uint32_t *available)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!Ours(kormData) || serviceName == nullptr) {
         return standin::kRefused;
     }

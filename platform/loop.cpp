@@ -44,6 +44,8 @@ bool RunOne(uint64_t limit)
     return true;
 }
 
+} // namespace
+
 // Host steps are dropped with the rest; parts that own step arguments cancel theirs first.
 void ResetLoop()
 {
@@ -52,10 +54,6 @@ void ResetLoop()
     g_nextId = 1;
     g_running = false;
 }
-
-ResetRegistration g_loopReset{90, &ResetLoop};
-
-} // namespace
 
 StepId LoopPostAt(uint64_t atMs, STANDIN_StepFn fn, void *arg)
 {

@@ -210,7 +210,9 @@ void Dispatch(const STANDIN_LogEvent &head, const char *fmt, const PrefixArg *ar
     }
 }
 
-void ResetLorn()
+}  // namespace
+
+void standin::ResetLorn()
 {
     g_lorn.sink = STANDIN_LOG_RECORD;
     g_lorn.stream = nullptr;
@@ -219,10 +221,6 @@ void ResetLorn()
     g_lorn.records.clear();
     g_lorn.total = 0;
 }
-
-standin::ResetRegistration g_lornReset{110, &ResetLorn};
-
-}  // namespace
 
 extern "C" uint32_t LORN_LogWrite(uint32_t level, uint32_t code, uint32_t reserved, const char *fmt,
                                   const char *funcName, ...)

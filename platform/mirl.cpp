@@ -10,18 +10,15 @@ namespace {
 
 uint32_t g_haRole = 0;
 
-ResetRegistration g_mirlReset{25, [] { g_haRole = 0; }};
-
 } // namespace
+
+void ResetMirl() { g_haRole = 0; }
 } // namespace standin
 
 // Given anything but the service's local data, the role reads 0xFFFFFFFF, which forbids publication.
 extern "C" uint32_t MIRL_GetCompHaRole(KORM_LocalData *kormData)
 {
-    uint32_t status = 0;
-    if (standin::FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (kormData != STANDIN_KormLocalData()) {
         return 0xFFFFFFFFu;
     }

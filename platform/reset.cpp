@@ -1,31 +1,23 @@
-// STANDIN_Reset: runs every part's reset hook, in the parts' own order.
-#include <algorithm>
-#include <utility>
-#include <vector>
-
+// STANDIN_Reset: every part of the stand-in back to its initial state, in one fixed order.
 #include "standin_internal.h"
 #include "zelm_standin.h"
 
-namespace standin {
+namespace {
 
-static std::vector<std::pair<int, ResetHook>> &ResetHooks()
-{
-    static std::vector<std::pair<int, ResetHook>> hooks;
-    return hooks;
-}
+// Pending RPC calls go first: failing them hands their requests back to their
+// owners while timers, registrations and the loop still exist. The clock goes
+// back to 0 last, after everything that was scheduled on it is gone.
+constexpr void (*kResetOrder[])() = {
+    standin::ResetRpc,   standin::ResetAgents, standin::ResetFailures, standin::ResetKorm,
+    standin::ResetMirl,  standin::ResetServer, standin::ResetTimers,   standin::ResetLoop,
+    standin::ResetHostAlloc, standin::ResetLorn, standin::ResetClock,
+};
 
-void RegisterReset(int order, ResetHook hook)
-{
-    ResetHooks().emplace_back(order, hook);
-    std::stable_sort(ResetHooks().begin(), ResetHooks().end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-}
-
-}  // namespace standin
+}  // namespace
 
 extern "C" void STANDIN_Reset(void)
 {
-    for (const auto &[order, hook] : standin::ResetHooks()) {
-        hook();
+    for (void (*reset)() : kResetOrder) {
+        reset();
     }
 }

@@ -114,6 +114,8 @@ void FailPending(QOF_RpcResult result, Match match)
     }
 }
 
+} // namespace
+
 void ResetRpc()
 {
     FailPending(QOF_RpcResult{0, 1}, [](const Pending &) { return true; });
@@ -127,10 +129,6 @@ void ResetRpc()
     g_observer = nullptr;
     g_observerArg = nullptr;
 }
-
-ResetRegistration g_rpcReset{0, &ResetRpc};
-
-} // namespace
 
 void RpcFailPendingOn(QOF_ConnHandle handle, QOF_RpcResult result)
 {
@@ -160,9 +158,9 @@ extern "C" uint32_t QOF_ConnRpcCall(QOF_ConnHandle handle, const char *method, c
     call.compEntries = rec->comps.empty() ? nullptr : rec->comps.data();
     g_calls.push_back(rec);
 
-    uint32_t status = 0;
     AgentAnswer answer{};
-    if (!FailHit("QOF_ConnRpcCall", &status)) {
+    uint32_t status = Failing(__func__);
+    if (status == 0) {
         const bool valid = method != nullptr && completion != nullptr && completion->completion != nullptr &&
                            (req != nullptr || reqLen == 0);
         status = valid ? AgentAccept(handle, &answer) : kRefused;

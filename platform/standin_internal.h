@@ -6,16 +6,19 @@
 
 namespace standin {
 
-// Each part of the stand-in registers how it returns to its initial state.
-// STANDIN_Reset runs the hooks in ascending `order`; parts that hold pending
-// work on others' behalf (RPC calls) reset first.
-using ResetHook = void (*)();
-void RegisterReset(int order, ResetHook hook);
-
-// Registers a reset hook at load time: `static standin::ResetRegistration r{10, &MyReset};`
-struct ResetRegistration {
-    ResetRegistration(int order, ResetHook hook) { RegisterReset(order, hook); }
-};
+// How each part of the stand-in returns to its initial state; STANDIN_Reset
+// calls them in one fixed order (reset.cpp).
+void ResetRpc();
+void ResetAgents();
+void ResetFailures();
+void ResetKorm();
+void ResetMirl();
+void ResetServer();
+void ResetTimers();
+void ResetLoop();
+void ResetHostAlloc();
+void ResetLorn();
+void ResetClock();
 
 // The virtual clock, in milliseconds. Only the event loop moves it.
 uint64_t ClockNow();

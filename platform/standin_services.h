@@ -18,11 +18,19 @@ StepId LoopPostAt(uint64_t atMs, STANDIN_StepFn fn, void *arg);
 bool LoopCancel(StepId id);
 
 // ---- failure injection ----
-// Counts one call of the named platform function and tells whether it must fail;
-// `status` receives the status to return then. Names not in the table always pass.
-bool FailHit(const char *function, uint32_t *status);
-// Adds a function name that other parts of the stand-in check with FailHit.
-void FailRegisterName(const char *function);
+// Counts one call of the named function and returns the status it must fail with, 0 to go
+// ahead. Names not in the table always go ahead.
+uint32_t Failing(const char *function);
+
+// The first line of every platform function that can be made to fail: returns `failed` when a
+// failure is armed for this call; `failed` may name `failStatus`, the armed status.
+#define STANDIN_FAIL_POINT(failed)                                            \
+    do {                                                                      \
+        const uint32_t failStatus = ::standin::Failing(__func__);             \
+        if (failStatus != 0) {                                                \
+            return failed;                                                    \
+        }                                                                     \
+    } while (0)
 
 // ---- node agents (agents.cpp) ----
 // How an agent answers one accepted call, fixed when the call is made.

@@ -82,6 +82,8 @@ void Tick(void *arg)
     }
 }
 
+} // namespace
+
 void ResetTimers()
 {
     for (const auto &t : g_timers) {
@@ -97,20 +99,12 @@ void ResetTimers()
     g_attrs.clear();
     g_events.clear();
 }
-
-ResetRegistration g_timerReset{40, &ResetTimers};
-
-} // namespace
 } // namespace standin
 
-using standin::FailHit;
 
 extern "C" QOF_TimerAttr *QOF_TimerCreateAttr(void)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return nullptr;
-    }
+    STANDIN_FAIL_POINT(nullptr);
     auto *attr = new QOF_TimerAttr;
     standin::g_attrs.insert(attr);
     return attr;
@@ -118,10 +112,7 @@ extern "C" QOF_TimerAttr *QOF_TimerCreateAttr(void)
 
 extern "C" uint32_t QOF_TimerSetAttr(QOF_TimerAttr *attr, uint32_t id, const void *value, uint32_t len)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (attr == nullptr || standin::g_attrs.count(attr) == 0 || value == nullptr) {
         return standin::kRefused;
     }
@@ -157,8 +148,7 @@ extern "C" uint32_t QOF_TimerSetAttr(QOF_TimerAttr *attr, uint32_t id, const voi
 
 extern "C" void QOF_TimerDestroyAttr(QOF_TimerAttr *attr)
 {
-    uint32_t status = 0;
-    (void)FailHit(__func__, &status);
+    (void)standin::Failing(__func__);  // counted; a release cannot fail
     if (standin::g_attrs.erase(attr) != 0) {
         delete attr;
     }
@@ -166,10 +156,7 @@ extern "C" void QOF_TimerDestroyAttr(QOF_TimerAttr *attr)
 
 extern "C" QOF_Timer *QOF_TimerCreate(uintptr_t thHandle, QOF_TimerAttr *attr)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return nullptr;
-    }
+    STANDIN_FAIL_POINT(nullptr);
     if (thHandle == 0 || attr == nullptr || standin::g_attrs.count(attr) == 0 || !attr->hasCallback) {
         return nullptr;
     }
@@ -194,10 +181,7 @@ extern "C" QOF_Timer *QOF_TimerCreate(uintptr_t thHandle, QOF_TimerAttr *attr)
 
 extern "C" uint32_t QOF_TimerStart(QOF_Timer *timer)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     QOF_Timer *t = standin::Known(timer);
     if (t == nullptr || t->info.alive == 0) {
         return standin::kRefused;
@@ -213,10 +197,7 @@ extern "C" uint32_t QOF_TimerStart(QOF_Timer *timer)
 
 extern "C" uint32_t QOF_TimerStop(QOF_Timer *timer)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     QOF_Timer *t = standin::Known(timer);
     if (t == nullptr || t->info.alive == 0) {
         return standin::kRefused;
@@ -233,10 +214,7 @@ extern "C" uint32_t QOF_TimerStop(QOF_Timer *timer)
 
 extern "C" uint32_t QOF_TimerDestroy(QOF_Timer *timer)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     QOF_Timer *t = standin::Known(timer);
     if (t == nullptr || t->info.alive == 0) {
         return standin::kRefused;

@@ -159,6 +159,8 @@ void DeliverPosted(void *arg)
     (void)Deliver(m, nullptr);
 }
 
+} // namespace
+
 void ResetServer()
 {
     for (STANDIN_Msg *m : g_posted) {
@@ -174,22 +176,14 @@ void ResetServer()
     g_replies.clear();
     g_badFrees = 0;
 }
-
-ResetRegistration g_serverReset{30, &ResetServer};
-
-} // namespace
 } // namespace standin
 
-using standin::FailHit;
 
 // A null handler withdraws the class's registration.
 extern "C" uint32_t QOF_UloServerSetClassidMsgHandler(uint32_t classId, uint32_t regArg, QOF_UloMsgHandler handler,
                                                       void *userData)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (handler == nullptr) {
         standin::g_handlers.erase(classId);
         return 0;
@@ -200,10 +194,7 @@ extern "C" uint32_t QOF_UloServerSetClassidMsgHandler(uint32_t classId, uint32_t
 
 extern "C" uint32_t QOF_CreateMsg(QOF_Msg *msg, uint32_t kind, QOF_Msg **reply)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!standin::LiveTable(msg) || reply == nullptr) {
         return standin::kRefused;
     }
@@ -218,8 +209,8 @@ extern "C" uint32_t QOF_CreateMsg(QOF_Msg *msg, uint32_t kind, QOF_Msg **reply)
 // An injected failure reads as a message without atoms.
 extern "C" uint16_t QOF_GetBlockNum(QOF_Msg *msg)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status) || !standin::LiveTable(msg)) {
+    STANDIN_FAIL_POINT(0);
+    if (!standin::LiveTable(msg)) {
         return 0;
     }
     return static_cast<uint16_t>(msg->atoms.size() > UINT16_MAX ? UINT16_MAX : msg->atoms.size());
@@ -227,10 +218,7 @@ extern "C" uint16_t QOF_GetBlockNum(QOF_Msg *msg)
 
 extern "C" uint32_t QOF_GetNextAtom(QOF_Msg *msg, QOF_Atom **atom)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!standin::LiveTable(msg) || atom == nullptr || msg->cursor >= msg->atoms.size()) {
         return standin::kRefused;
     }
@@ -240,10 +228,7 @@ extern "C" uint32_t QOF_GetNextAtom(QOF_Msg *msg, QOF_Atom **atom)
 
 extern "C" uint32_t QOF_GetClassId(QOF_Atom *atom, uint32_t *classId)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!standin::LiveAtom(atom) || classId == nullptr) {
         return standin::kRefused;
     }
@@ -253,10 +238,7 @@ extern "C" uint32_t QOF_GetClassId(QOF_Atom *atom, uint32_t *classId)
 
 extern "C" uint32_t QOF_GetAtomOpCode(QOF_Atom *atom, uint16_t *opCode)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!standin::LiveAtom(atom) || opCode == nullptr) {
         return standin::kRefused;
     }
@@ -266,10 +248,7 @@ extern "C" uint32_t QOF_GetAtomOpCode(QOF_Atom *atom, uint16_t *opCode)
 
 extern "C" uint32_t QOF_GetAtomSeq(QOF_Atom *atom, uint16_t *seq)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!standin::LiveAtom(atom) || seq == nullptr) {
         return standin::kRefused;
     }
@@ -279,10 +258,7 @@ extern "C" uint32_t QOF_GetAtomSeq(QOF_Atom *atom, uint16_t *seq)
 
 extern "C" uint32_t QOF_GetRecData(QOF_Atom *atom, void **rec)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (!standin::LiveAtom(atom) || rec == nullptr) {
         return standin::kRefused;
     }
@@ -292,10 +268,7 @@ extern "C" uint32_t QOF_GetRecData(QOF_Atom *atom, void **rec)
 
 extern "C" uint32_t QOF_AddOpInfoArea(QOF_Msg **reply, uint16_t opCode, uint32_t code, uint16_t seq)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     QOF_Msg *r = standin::LiveReply(reply);
     if (r == nullptr) {
         return standin::kRefused;
@@ -306,10 +279,7 @@ extern "C" uint32_t QOF_AddOpInfoArea(QOF_Msg **reply, uint16_t opCode, uint32_t
 
 extern "C" uint32_t QOF_AddInfoItem(QOF_Msg **reply, uint32_t code)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     QOF_Msg *r = standin::LiveReply(reply);
     if (r == nullptr) {
         return standin::kRefused;
@@ -321,10 +291,7 @@ extern "C" uint32_t QOF_AddInfoItem(QOF_Msg **reply, uint32_t code)
 // A second return code replaces the first.
 extern "C" uint32_t QOF_AddRetCode(QOF_Msg **reply, uint32_t retCode)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     QOF_Msg *r = standin::LiveReply(reply);
     if (r == nullptr) {
         return standin::kRefused;
@@ -337,10 +304,7 @@ extern "C" uint32_t QOF_AddRetCode(QOF_Msg **reply, uint32_t retCode)
 // Records what the reply holds now; the reply stays the caller's, to be released with QOF_FreeMsg.
 extern "C" uint32_t QOF_UloServerAddRecord(QOF_RecordCtx *recordCtx, QOF_Msg *reply)
 {
-    uint32_t status = 0;
-    if (FailHit(__func__, &status)) {
-        return status;
-    }
+    STANDIN_FAIL_POINT(failStatus);
     if (standin::g_liveCtxs.count(recordCtx) == 0 || standin::g_liveReplies.count(reply) == 0) {
         return standin::kRefused;
     }
@@ -364,8 +328,7 @@ extern "C" uint32_t QOF_UloServerAddRecord(QOF_RecordCtx *recordCtx, QOF_Msg *re
 // Releases a reply; anything else (a table message, a released reply) is counted and left alone.
 extern "C" void QOF_FreeMsg(QOF_Msg *msg)
 {
-    uint32_t status = 0;
-    (void)FailHit(__func__, &status);
+    (void)standin::Failing(__func__);  // counted; a release cannot fail
     if (msg == nullptr) {
         return;
     }

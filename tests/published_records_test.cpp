@@ -1,13 +1,7 @@
 // Records a host can reach: stored records survive a refused copy, and flags set or cleared by the
 // host never make the smooth timers stop while a peer is flagged, nor run on for good when none is.
-//
-// The bounded copy memcpy_s is interposed here, as in coverage_gaps_test.cpp: the test executable's
-// definition takes the place of the platform's for libzelm.so, so that one copy of a given
-// destination size can be refused the way the platform refuses one (non-zero, destination zero-filled).
-#include <dlfcn.h>
-
-#include <cstddef>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,37 +9,7 @@
 
 namespace {
 
-size_t g_failCopyOfSize = 0;
-
-// Makes the next memcpy_s whose destination holds `destSize` bytes fail, once.
-void FailNextCopyOfSize(size_t destSize)
-{
-    g_failCopyOfSize = destSize;
-}
-
-using MemcpySFn = int (*)(void *, size_t, const void *, size_t);
-
-}  // namespace
-
-extern "C" int memcpy_s(void *dest, size_t destsz, const void *src, size_t count)
-{
-    static const auto real = reinterpret_cast<MemcpySFn>(dlsym(RTLD_NEXT, "memcpy_s"));
-    if (g_failCopyOfSize != 0 && destsz == g_failCopyOfSize) {
-        g_failCopyOfSize = 0;
-        if (dest != nullptr) {
-            std::memset(dest, 0, destsz);
-        }
-        return 1;
-    }
-    return real(dest, destsz, src, count);
-}
-
-namespace {
-
-ZelmCompCb *Comp()
-{
-    return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
-}
+ZelmCompCb *Comp() { return zt::CompCb(); }
 
 // The keys of a set's entries, in walk order.
 std::vector<uint32_t> KeysOf(ZelSet *set)
@@ -62,78 +26,79 @@ std::vector<uint32_t> KeysOf(ZelSet *set)
 }
 
 // Every key of the set is found where the walk met it, and the tree itself is sound.
-void ExpectFindable(ZelSet *set, const std::vector<uint32_t> &keys)
+void ExpectFindable(ZelSet *set, const std::vector<uint32_t> &keys, const std::string &when)
 {
     char why[128] = "";
-    EXPECT_EQ(STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, why, sizeof(why)), 0) << why;
-    EXPECT_EQ(KeysOf(set), keys);
+    EXPECT_EQ(STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, why, sizeof(why)), 0) << why << when;
+    EXPECT_EQ(KeysOf(set), keys) << when;
     for (uint32_t key : keys) {
-        EXPECT_NE(ZEL_SET_Find(set, &key, sizeof(key)), nullptr) << "key " << key;
+        EXPECT_NE(ZEL_SET_Find(set, &key, sizeof(key)), nullptr) << "key " << key << when;
     }
 }
 
-class PublishedRecordsTest : public ZelmTest {
-protected:
-    void SetUp() override
-    {
-        ZelmTest::SetUp();
-        FailNextCopyOfSize(0);
-    }
-    void TearDown() override
-    {
-        FailNextCopyOfSize(0);
-        ZelmTest::TearDown();
-    }
-};
+using PublishedRecordsTest = ZelmTest;
 
-// A refused copy zero-fills its destination; were that the stored record, its key would become 0
-// while the record sits in its tree, out of order and no longer found under its own key.
-TEST_F(PublishedRecordsTest, RefusedUpdateLeavesTheStoredRecordInItsPlace)
+// A refused copy zero-fills its destination; were that a stored record, its key would become 0
+// while the record sits in its tree, out of order and no longer found under its own key. Each
+// bounded copy an update makes is refused in turn: the stored records keep their places, and each
+// is either the old record or the new one, whole.
+TEST_F(PublishedRecordsTest, RefusedCopyLeavesEveryStoredRecordInItsPlace)
 {
     for (uint32_t n : {1u, 2u, 3u}) {
-        zt::Deliver(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_ADD, zt::CompCfg(5, n, 10 * n, "before"));
-        zt::Deliver(ZELM_CLASS_COMP_NODE, ZELM_CFG_OP_ADD, zt::CompNodeCfg(10 * n, "before"));
+        zt::Comp(ZELM_CFG_OP_ADD, zt::CompCfg(5, n, 10 * n, "before"));
+        zt::Type(ZELM_CFG_OP_ADD, zt::CompNodeCfg(10 * n, "before"));
     }
     const uint32_t locIndex = 5;
     auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(Comp()->locationTree, &locIndex, 4));
     ASSERT_NE(location, nullptr);
-    uint32_t compInst = 2;
-    auto *component = static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &compInst, 4));
-    ASSERT_NE(component, nullptr);
-    component->state = ZELM_COMP_STATE_PUBLISHED;
-
-    FailNextCopyOfSize(sizeof(ZelmCompInstCfg));
-    zt::Deliver(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_MOD, zt::CompCfg(5, 2, 99, "after"));
-    FailNextCopyOfSize(sizeof(ZelmCompNodeCfg));
-    zt::Deliver(ZELM_CLASS_COMP_NODE, ZELM_CFG_OP_MOD, zt::CompNodeCfg(20, "after", 7));
-    ASSERT_EQ(g_failCopyOfSize, 0u) << "no copy was refused";
-
-    ExpectFindable(location->componentTree, {1, 2, 3});
-    EXPECT_EQ(component->cfg.compInst, 2u);
-    EXPECT_EQ(component->cfg.compType, 20u);
-    EXPECT_STREQ(component->cfg.compInstName, "before");
-    EXPECT_EQ(component->state, ZELM_COMP_STATE_PUBLISHED);
-
-    ExpectFindable(Comp()->compNodeTree, {10, 20, 30});
-    ZelmCompNodeCfg stored{};
-    ASSERT_EQ(ZELM_COMP_GetCompNodeCfg(Comp(), 20, &stored), 0u);
-    EXPECT_STREQ(stored.compTypeName, "before");
-    EXPECT_EQ(stored.compClass, 1u);
+    const std::function<void()> updates[] = {
+        [] { zt::Comp(ZELM_CFG_OP_MOD, zt::CompCfg(5, 2, 99, "after")); },
+        [] { zt::Type(ZELM_CFG_OP_MOD, zt::CompNodeCfg(20, "after", 7)); },
+    };
+    int refusals = 0;
+    for (const auto &update : updates) {
+        for (uint64_t nth = 1;; ++nth) {
+            const uint64_t before = STANDIN_CallCount("memcpy_s");
+            ASSERT_EQ(STANDIN_FailCall("memcpy_s", nth, 0), 0);
+            update();
+            const bool refused = STANDIN_CallCount("memcpy_s") - before >= nth;
+            STANDIN_FailClear("memcpy_s");
+            const std::string when = " (copy " + std::to_string(nth) + " refused)";
+            ExpectFindable(location->componentTree, {1, 2, 3}, when);
+            ExpectFindable(Comp()->compNodeTree, {10, 20, 30}, when);
+            uint32_t compInst = 2;
+            const auto *component = static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &compInst, 4));
+            ASSERT_NE(component, nullptr);
+            const std::string name = component->cfg.compInstName;
+            EXPECT_TRUE((name == "before" && component->cfg.compType == 20) ||
+                        (name == "after" && component->cfg.compType == 99))
+                << name << " of type " << component->cfg.compType << when;
+            ZelmCompNodeCfg stored{};
+            ASSERT_EQ(ZELM_COMP_GetCompNodeCfg(Comp(), 20, &stored), 0u);
+            const std::string typeName = stored.compTypeName;
+            EXPECT_TRUE((typeName == "before" && stored.compClass == 1) ||
+                        (typeName == "after" && stored.compClass == 7))
+                << typeName << " of class " << stored.compClass << when;
+            if (!refused) {
+                break;
+            }
+            ++refusals;
+        }
+    }
+    EXPECT_GE(refusals, 2) << "each update copies its record at least once";
 
     // A refused copy out leaves the caller's record as it was.
     ZelmCompNodeCfg out = zt::CompNodeCfg(77, "caller's");
-    FailNextCopyOfSize(sizeof(ZelmCompNodeCfg));
+    ASSERT_EQ(STANDIN_FailCall("memcpy_s", 1, 0), 0);
     EXPECT_EQ(ZELM_COMP_GetCompNodeCfg(Comp(), 30, &out), 0xFFFFFFFFu);
+    STANDIN_FailClear("memcpy_s");
     EXPECT_EQ(out.compType, 77u);
     EXPECT_STREQ(out.compTypeName, "caller's");
 }
 
 // ---- flagged peers ---------------------------------------------------------------------------
 
-locationCb *Loc()
-{
-    return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
-}
+locationCb *Loc() { return zt::LocCb(); }
 
 // The peers of one module (OS nodes, comp locations), driven through the module's exported operations.
 struct PeerModule {
@@ -169,7 +134,7 @@ const PeerModule kCompLocations = {
 class FlaggedPeersTest : public ZelmTest, public ::testing::WithParamInterface<const PeerModule *> {
 protected:
     const PeerModule &M() const { return *GetParam(); }
-    bool TimerRunning() const { return STANDIN_TimerFind(M().timerName)->running != 0; }
+    bool TimerRunning() const { return zt::TimerRunning(M().timerName); }
 };
 
 constexpr uint32_t kA = 1;

@@ -64,18 +64,32 @@ uint64_t STANDIN_NextStepTime(void);
 
 /* ==== Host allocator ========================================================= */
 
-/* An allocator pair with the shape of ZelmMallocFn / ZelmFreeFn that counts what it hands out. */
+/*
+ * An allocator pair with the shape of ZelmMallocFn / ZelmFreeFn that counts
+ * what it hands out. Its allocations fail through the failure-injection table
+ * under the name "STANDIN_HostMalloc"; STANDIN_CallCount of that name counts
+ * the attempts since reset. Reset keeps the live blocks: they are memory that
+ * is still out there.
+ */
 void *STANDIN_HostMalloc(size_t size);
 void STANDIN_HostFree(void *ptr);
 size_t STANDIN_HostLiveBlocks(void);
 size_t STANDIN_HostLiveBytes(void);
 size_t STANDIN_HostPeakBytes(void);
-uint64_t STANDIN_HostAllocCount(void);   /* allocations attempted since the last reset */
-/* Fails the n-th allocation from now (1 = the next one); 0 cancels. */
-void STANDIN_HostFailNth(uint64_t n);
-/* Fails every allocation from the n-th from now on; 0 cancels. */
-void STANDIN_HostFailFrom(uint64_t n);
-void STANDIN_HostResetCounters(void);
+
+/* ==== Text copies =============================================================== */
+
+/*
+ * A host that links the text-copy shim (the zelm_platform_text_shim object
+ * library) gets its strdup and strndup from here, for every shared object of
+ * the process: the copies can be made to fail through the failure-injection
+ * table ("strdup", "strndup"), and the stand-in knows which are still alive
+ * until free releases them. Reset keeps the live copies.
+ */
+char *STANDIN_TextDup(const char *text, size_t len, const char *function);
+/* Forgets a live copy about to be released; anything else is ignored. */
+void STANDIN_TextForget(const void *ptr);
+size_t STANDIN_TextCopiesLive(void);
 
 /* ==== LORN: log sinks and recorder ============================================= */
 
@@ -127,20 +141,24 @@ int STANDIN_AVL3_Check(const AXO_AVL3_TREE *tree, const AXO_AVL3_TREE_INFO *tree
 /* ==== Failure injection ========================================================= */
 
 /*
- * Makes the n-th call from now (1 = the next) of the named platform function
- * fail: a status function returns `status` (non-zero), a pointer function
- * returns null. Names are the functions' own, e.g. "QOF_TimerCreate",
- * "KORM_SubLocationStatus", "QOF_GetNextAtom", "KORM_GetLocalData".
- * Returns 0, or non-zero for an unknown name. Several may be armed at once.
- * QOF_GetBlockNum fails by returning 0 atoms. The releases QOF_FreeMsg and
- * QOF_TimerDestroyAttr are counted but have no failure to report: arming them returns non-zero.
+ * One table for every call that can be made to fail, named by the function's
+ * own name: the host allocator ("STANDIN_HostMalloc"), the text copies
+ * ("strdup", "strndup"), the bounded functions ("memcpy_s", "memset_s",
+ * "strcpy_s") and the platform services ("QOF_TimerCreate",
+ * "KORM_SubLocationStatus", ...). A failing status function returns `status`
+ * (0 stands for 0xFFFFFFFF), a pointer function null, QOF_GetBlockNum 0 atoms;
+ * a failing bounded function leaves its destination as a refusal does.
+ * Releases, withdrawals and destroys are counted but cannot be armed.
  */
+/* Fails the n-th call from now (1 = the next), once. 0, or non-zero for a name that cannot fail. */
 int STANDIN_FailCall(const char *function, uint64_t nth, uint32_t status);
-/* Makes every call of the named function fail until cleared. */
-int STANDIN_FailAlways(const char *function, uint32_t status);
+/* Fails every call from the n-th from now on, until cleared. */
+int STANDIN_FailFrom(const char *function, uint64_t nth, uint32_t status);
 void STANDIN_FailClear(const char *function); /* null clears all */
-/* How often the named platform function was called since reset. */
+/* How often the named function was called since reset. */
 uint64_t STANDIN_CallCount(const char *function);
+/* The index-th name that can be armed, or null past the last. */
+const char *STANDIN_FailPoint(size_t index);
 
 /* ==== QOF timers ================================================================== */
 

@@ -12,20 +12,18 @@ constexpr uint32_t kOpAdd = 0;
 constexpr uint32_t kOpDel = 1;
 constexpr uint32_t kOpSmooth = 2;
 
-template <size_t N>
-std::string Field(const char (&text)[N])
-{
-    return std::string(text, strnlen(text, N));
-}
+constexpr size_t kServiceNameMax = 63;  // a link key holds the name and its NUL in 64 bytes
 
 template <size_t N>
 void CopyText(char (&dst)[256], const char (&src)[N])
 {
-    const std::string text = Field(src);
+    const std::string text = TextOf(src);
     std::memcpy(dst, text.c_str(), text.size() + 1);
 }
 
-bool IsServiceImage(const ZelmLocInstCfg &cfg) { return Field(cfg.imageName).find(".service") != std::string::npos; }
+bool IsServiceImage(const ZelmLocInstCfg &cfg) { return TextOf(cfg.imageName).find(".service") != std::string::npos; }
+
+bool Refuses(AgentMode mode) { return mode == AgentMode::Refuse || mode == AgentMode::Down; }
 
 bool IsStore(uint16_t opCode) { return opCode == 0 || opCode == 1; }
 
@@ -78,7 +76,77 @@ STANDIN_CompEntry CompEntry(const ZelmCompInstCfg &c, const ZelmCompNodeCfg &n)
     return e;
 }
 
+// What an agent holds after answering a call: add and smooth upsert, delete removes; a failure changes nothing.
+template <typename Held, typename Entry, typename KeyOf>
+void Hold(Held &held, const ModelCall &call, const std::vector<Entry> &entries, KeyOf keyOf)
+{
+    for (const Entry &e : entries) {
+        if (call.failed) {
+            break;
+        }
+        call.opType == kOpDel ? (void)held.erase(keyOf(e)) : (void)(held[keyOf(e)] = e);
+    }
+}
+
+// The same rule in both modules: a failure flags the peer and starts the timer; a success clears the
+// flag and stops the timer when no peer is left flagged.
+template <typename Peers>
+void Settled(Peers &peers, typename Peers::iterator peer, bool failed, bool &timerRunning)
+{
+    peer->second.fault = failed ? 1 : 0;
+    bool anyFlagged = false;
+    for (const auto &[key, p] : peers) {
+        anyFlagged = anyFlagged || p.fault != 0;
+    }
+    timerRunning = failed || (timerRunning && anyFlagged);
+}
+
 }  // namespace
+
+void LibModel::Apply(const Step &step)
+{
+    switch (step.kind) {
+    case StepKind::Location:
+        Location(step.opCode, step.loc);
+        break;
+    case StepKind::Group:
+        Group(step.opCode, step.grp);
+        break;
+    case StepKind::CompNode:
+        CompNode(step.opCode, step.compNode);
+        break;
+    case StepKind::Component:
+        Component(step.opCode, step.comp);
+        break;
+    case StepKind::OsNodeLink:
+        OsNodeLink(step.node, step.on);
+        break;
+    case StepKind::LocationStatus:
+        LocationStatus(step.node, step.service, step.index, step.on);
+        break;
+    case StepKind::Agent:
+        Agent(HandleOf(step.node), step.mode);
+        break;
+    case StepKind::Settle:
+        Settle();
+        break;
+    case StepKind::Tick:
+        Tick();
+        break;
+    case StepKind::HaRole:
+        haRole_ = step.value;
+        break;
+    }
+}
+
+size_t LibModel::PendingTexts() const
+{
+    size_t n = 0;
+    for (const ModelCall &call : pending_) {
+        n += 3 * call.locs.size() + 4 * call.comps.size();
+    }
+    return n;
+}
 
 void LibModel::AddNode(uint32_t osNodeId, QOF_ConnHandle handle)
 {
@@ -185,8 +253,7 @@ void LibModel::OsNodeLink(uint32_t osNodeId, bool up)
         s_.osNodes.erase(osNodeId);
         return;
     }
-    const auto node = nodes_.find(osNodeId);
-    s_.osNodes[osNodeId].chan = (node != nodes_.end()) ? node->second : 0;
+    s_.osNodes[osNodeId].chan = HandleOf(osNodeId);
     if (haRole_ == 0) {
         SmoothOsNode(osNodeId);
     }
@@ -225,46 +292,27 @@ void LibModel::SendLocations(uint32_t osNodeId, uint32_t opType, const std::vect
 {
     SnapOsNode &node = s_.osNodes.at(osNodeId);
     const AgentMode mode = ModeOf(node.chan);
-    if (mode == AgentMode::Refuse) {
+    ModelCall call{true, node.chan, opType, 0, {}, {}, mode != AgentMode::Accept};
+    for (uint32_t id : locIndexes) {
+        call.locs.push_back(LocEntry(s_.locations.at(id).cfg, GroupOf(id)));
+    }
+    sent_.push_back(call);
+    if (Refuses(mode)) {
         node.fault = 1;
         s_.locTimerRunning = true;
         return;
     }
-    Call call{true, node.chan, opType, 0, {}, {}, mode != AgentMode::Accept};
-    for (uint32_t id : locIndexes) {
-        call.locs.push_back(LocEntry(s_.locations.at(id).cfg, GroupOf(id)));
-    }
     pending_.push_back(std::move(call));
 }
 
-void LibModel::CompleteLocations(const Call &call)
+void LibModel::CompleteLocations(const ModelCall &call)
 {
-    if (!call.failed) {
-        auto &held = s_.agentLocs[call.handle];
-        for (const STANDIN_LocEntry &e : call.locs) {
-            if (call.opType == kOpDel) {
-                held.erase(e.LocId);
-            } else {
-                held[e.LocId] = e;
-            }
-        }
-    }
+    Hold(s_.agentLocs[call.handle], call, call.locs, [](const STANDIN_LocEntry &e) { return e.LocId; });
     const auto node = s_.osNodes.find(call.locs[0].OsInst & kOsNodeMask);
     if (node == s_.osNodes.end()) {
         return;
     }
-    node->second.fault = call.failed ? 1 : 0;
-    if (call.failed) {
-        s_.locTimerRunning = true;
-    } else {
-        bool anyFlagged = false;
-        for (const auto &[id, n] : s_.osNodes) {
-            anyFlagged = anyFlagged || n.fault != 0;
-        }
-        if (!anyFlagged) {
-            s_.locTimerRunning = false;
-        }
-    }
+    Settled(s_.osNodes, node, call.failed, s_.locTimerRunning);
     for (const STANDIN_LocEntry &e : call.locs) {
         const auto it = s_.locations.find(e.LocId);
         if (it != s_.locations.end()) {
@@ -327,9 +375,8 @@ void LibModel::LocationStatus(uint32_t osNodeId, const std::string &service, uin
     if (locIndex == kInvalidIndex) {
         return;
     }
-    const auto node = nodes_.find(osNodeId);
-    s_.linkSvcHandle = (node != nodes_.end()) ? node->second : 0;
-    if (s_.linkSvcHandle == 0) {
+    s_.linkSvcHandle = HandleOf(osNodeId);
+    if (s_.linkSvcHandle == 0 || service.size() > kServiceNameMax) {
         return;
     }
     auto [it, added] = s_.links.try_emplace(key, SnapLink{0, kInvalidIndex});
@@ -394,49 +441,31 @@ void LibModel::SendComponents(uint32_t locIndex, uint32_t opType, const std::vec
 {
     SnapCompLocation &loc = s_.compLocations.at(locIndex);
     const AgentMode mode = ModeOf(loc.chan);
-    if (mode == AgentMode::Refuse) {
-        loc.fault = 1;
-        s_.compTimerRunning = true;
-        return;
-    }
-    Call call{false, loc.chan, opType, locIndex, {}, {}, mode != AgentMode::Accept};
+    ModelCall call{false, loc.chan, opType, locIndex, {}, {}, mode != AgentMode::Accept};
     for (uint32_t inst : compInsts) {
         const ZelmCompInstCfg &cfg = loc.comps.at(inst).cfg;
         ZelmCompNodeCfg node;
         (void)CompNodeOf(cfg.compType, &node);
         call.comps.push_back(CompEntry(cfg, node));
     }
+    sent_.push_back(call);
+    if (Refuses(mode)) {
+        loc.fault = 1;
+        s_.compTimerRunning = true;
+        return;
+    }
     pending_.push_back(std::move(call));
 }
 
-void LibModel::CompleteComponents(const Call &call)
+void LibModel::CompleteComponents(const ModelCall &call)
 {
-    if (!call.failed) {
-        auto &held = s_.agentComps[call.handle];
-        for (const STANDIN_CompEntry &e : call.comps) {
-            if (call.opType == kOpDel) {
-                held.erase({call.locIndex, e.compInst});
-            } else {
-                held[{call.locIndex, e.compInst}] = e;
-            }
-        }
-    }
+    Hold(s_.agentComps[call.handle], call, call.comps,
+         [&](const STANDIN_CompEntry &e) { return AgentCompKey{call.locIndex, e.compInst}; });
     const auto loc = s_.compLocations.find(call.comps[0].locIndex);
     if (loc == s_.compLocations.end()) {
         return;
     }
-    loc->second.fault = call.failed ? 1 : 0;
-    if (call.failed) {
-        s_.compTimerRunning = true;
-    } else {
-        bool anyFlagged = false;
-        for (const auto &[id, l] : s_.compLocations) {
-            anyFlagged = anyFlagged || l.fault != 0;
-        }
-        if (!anyFlagged) {
-            s_.compTimerRunning = false;
-        }
-    }
+    Settled(s_.compLocations, loc, call.failed, s_.compTimerRunning);
     for (const STANDIN_CompEntry &e : call.comps) {
         const auto comp = loc->second.comps.find(e.compInst);
         if (comp != loc->second.comps.end()) {
@@ -450,52 +479,47 @@ void LibModel::CompleteComponents(const Call &call)
 void LibModel::Tick()
 {
     Settle();
-    const bool locTicks = s_.locTimerRunning;
-    const bool compTicks = s_.compTimerRunning;
-    if (locTicks) {
-        for (const auto &[id, node] : s_.osNodes) {
-            if (node.fault != 0) {
-                SmoothOsNode(id);
-            }
+    for (const auto &[id, node] : s_.osNodes) {
+        if (s_.locTimerRunning && node.fault != 0) {
+            SmoothOsNode(id);
         }
     }
-    if (compTicks) {
-        for (const auto &[locIndex, loc] : s_.compLocations) {
-            if (loc.fault != 0) {
-                SmoothCompLocation(locIndex, kOpSmooth);
-            }
+    for (const auto &[locIndex, loc] : s_.compLocations) {
+        if (s_.compTimerRunning && loc.fault != 0) {
+            SmoothCompLocation(locIndex, kOpSmooth);
         }
     }
     Settle();
 }
 
-void LibModel::Complete(const Call &call)
+void LibModel::Complete(const ModelCall &call)
 {
-    if (call.loc) {
-        CompleteLocations(call);
-    } else {
-        CompleteComponents(call);
-    }
+    call.loc ? CompleteLocations(call) : CompleteComponents(call);
 }
 
 void LibModel::Settle()
 {
-    const std::vector<Call> calls = std::move(pending_);
+    const std::vector<ModelCall> calls = std::move(pending_);
     pending_.clear();
-    for (const Call &call : calls) {
+    for (const ModelCall &call : calls) {
         Complete(call);
     }
 }
 
-void LibModel::FailPendingOn(QOF_ConnHandle handle)
+// An agent going down fails its pending calls at once, in call order.
+void LibModel::Agent(QOF_ConnHandle handle, AgentMode mode)
 {
-    std::vector<Call> kept;
-    std::vector<Call> failed;
-    for (Call &call : pending_) {
+    modes_[handle] = mode;
+    if (mode != AgentMode::Down) {
+        return;
+    }
+    std::vector<ModelCall> kept;
+    std::vector<ModelCall> failed;
+    for (ModelCall &call : pending_) {
         (call.handle == handle ? failed : kept).push_back(std::move(call));
     }
     pending_ = std::move(kept);
-    for (Call &call : failed) {
+    for (ModelCall &call : failed) {
         call.failed = true;
         Complete(call);
     }

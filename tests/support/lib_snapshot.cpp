@@ -5,6 +5,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "support/lib_step.h"
+
 namespace zt {
 namespace {
 
@@ -29,7 +31,7 @@ void Walk(ZelSet *set, const char *what, std::string *problems, Visit visit)
         ++n;
     }
     if (n != ZEL_SET_Count(set) && problems != nullptr) {
-        *problems += std::string(what) + ": count " + std::to_string(ZEL_SET_Count(set)) + ", walked " +
+        *problems += std::string(what) + std::string(": count ") + std::to_string(ZEL_SET_Count(set)) + ", walked " +
                      std::to_string(n) + "\n";
     }
 }
@@ -40,12 +42,6 @@ bool Running(const char *timerName)
     return info != nullptr && info->alive != 0 && info->running != 0;
 }
 
-template <size_t N>
-std::string Field(const char (&text)[N])
-{
-    return std::string(text, strnlen(text, N));
-}
-
 std::string Hex(uint64_t v)
 {
     char buf[24];
@@ -53,57 +49,54 @@ std::string Hex(uint64_t v)
     return buf;
 }
 
-std::string LocCfgText(const ZelmLocInstCfg &c)
+// A record's bytes as they lie, in hex: records are copied verbatim, so they compare as such.
+std::string Raw(const void *record, size_t size)
 {
-    std::ostringstream os;
-    os << "id=" << c.LocId << " type=" << c.LocType << " name=" << Field(c.LocName) << " os=" << Hex(c.OsInst)
-       << " grp=" << c.LocGrp << " p1=" << c.LocParam1 << " lrid=" << c.Lrid << " p2-6=" << c.LocParam2 << ","
-       << c.LocParam3 << "," << c.LocParam4 << "," << c.LocParam5 << "," << c.LocParam6
-       << " image=" << Field(c.imageName) << " ext=" << Field(c.LocExtName);
-    return os.str();
+    std::string out;
+    char byte[3];
+    for (size_t i = 0; i < size; ++i) {
+        std::snprintf(byte, sizeof(byte), "%02x", static_cast<const uint8_t *>(record)[i]);
+        out += byte;
+    }
+    return out;
 }
 
-std::string CompCfgText(const ZelmCompInstCfg &c)
+// The leading u32 fields of an entry the agent decoded, then its texts.
+std::string Words(const uint32_t *words, size_t n, std::initializer_list<const char *> texts, uint32_t nullTexts)
 {
     std::ostringstream os;
-    os << "inst=" << c.compInst << " type=" << c.compType << " name=" << Field(c.compInstName)
-       << " status=" << Hex(static_cast<uint32_t>(c.cfgStatus)) << " loc=" << c.locIndex << " attrs=" << c.attr1
-       << "," << c.attr2 << "," << c.attr3 << "," << c.attr4 << "," << c.attr5 << "," << c.attr6 << "," << c.attr7
-       << "," << c.attr8 << "," << c.attr9;
-    return os.str();
-}
-
-std::string LocEntryText(const STANDIN_LocEntry &e)
-{
-    std::ostringstream os;
-    os << "id=" << e.LocId << " type=" << e.LocType << " name=" << e.LocName << " os=" << Hex(e.OsInst)
-       << " grp=" << e.LocGrp << " p1=" << e.LocParam1 << " lrid=" << e.Lrid << " p2-6=" << e.LocParam2 << ","
-       << e.LocParam3 << "," << e.LocParam4 << "," << e.LocParam5 << "," << e.LocParam6 << " image=" << e.imageName
-       << " ext=" << e.LocExtName << " logic=" << Hex(e.logicId) << " policy=" << e.faultPolicy
-       << " gp=" << e.grpParam1 << "," << e.grpParam2 << "," << e.grpParam3 << " rsv=" << e.reserved1 << ","
-       << e.reserved2 << " null=" << e.nullTexts;
-    return os.str();
-}
-
-std::string CompEntryText(const STANDIN_CompEntry &e)
-{
-    std::ostringstream os;
-    os << "type=" << e.compType << " tname=" << e.compTypeName << " file=" << e.compFileName
-       << " ext=" << e.compExtName << " name=" << e.compInstName << " class=" << e.compClass
-       << " inst=" << e.compInst << " status=" << Hex(e.cfgStatus) << " loc=" << e.locIndex << " attrs=" << e.attr1
-       << "," << e.attr2 << "," << e.attr3 << "," << e.attr4 << "," << e.attr5 << "," << e.attr6 << "," << e.attr7
-       << "," << e.attr8 << "," << e.attr9 << " rsv=" << e.reserved1 << "," << e.reserved2 << " null=" << e.nullTexts;
+    for (size_t i = 0; i < n; ++i) {
+        os << (i == 0 ? "" : ",") << Hex(words[i]);
+    }
+    for (const char *text : texts) {
+        os << " '" << text << "'";
+    }
+    os << " null=" << nullTexts;
     return os.str();
 }
 
 }  // namespace
 
+std::string EntryText(const STANDIN_LocEntry &e)
+{
+    return Words(&e.LocId, 18, {e.LocName, e.imageName, e.LocExtName}, e.nullTexts);
+}
+
+std::string EntryText(const STANDIN_CompEntry &e)
+{
+    return Words(&e.compType, 16, {e.compTypeName, e.compFileName, e.compExtName, e.compInstName}, e.nullTexts);
+}
+
+locationCb *LocCb() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
+ZelmCompCb *CompCb() { return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP)); }
+ZelmLinkCb *LinkCb() { return static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK)); }
+
 Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string *problems)
 {
     Snapshot s;
-    auto *loc = static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
-    auto *comp = static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
-    auto *link = static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK));
+    locationCb *loc = LocCb();
+    ZelmCompCb *comp = CompCb();
+    ZelmLinkCb *link = LinkCb();
     if (loc != nullptr) {
         Walk<locationInst>(loc->locationInstTree, "locations", problems, [&](const locationInst &e) {
             s.locations[e.instCfg.LocId] = {e.osNodeId, e.instCfg, e.publishState};
@@ -126,7 +119,7 @@ Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string 
     }
     if (link != nullptr) {
         Walk<ZelmLinkLoc>(link->linkLocTree, "link locations", problems, [&](const ZelmLinkLoc &e) {
-            s.links[{e.key.osNodeId, Field(e.key.serviceName)}] = {e.chanHandle, e.locIndex};
+            s.links[{e.key.osNodeId, TextOf(e.key.serviceName)}] = {e.chanHandle, e.locIndex};
         });
         s.linkSvcHandle = link->svcHandle;
     }
@@ -152,11 +145,10 @@ std::string Describe(const Snapshot &s)
     std::ostringstream os;
     for (const auto &[id, l] : s.locations) {
         os << "location " << id << ": node " << Hex(l.osNodeId) << " state " << l.state << " | "
-           << LocCfgText(l.cfg) << "\n";
+           << Raw(&l.cfg, sizeof(l.cfg)) << "\n";
     }
     for (const auto &[id, g] : s.groups) {
-        os << "group " << id << ": " << g.locIndex << " " << Hex(g.logicId) << " " << g.faultPolicy << " "
-           << g.grpParam1 << " " << g.grpParam2 << " " << g.grpParam3 << "\n";
+        os << "group " << id << ": " << Raw(&g, sizeof(g)) << "\n";
     }
     for (const auto &[id, n] : s.osNodes) {
         os << "osNode " << Hex(id) << ": chan " << Hex(n.chan) << " fault " << n.fault << "\n";
@@ -164,12 +156,11 @@ std::string Describe(const Snapshot &s)
     for (const auto &[id, l] : s.compLocations) {
         os << "compLocation " << id << ": chan " << Hex(l.chan) << " fault " << l.fault << "\n";
         for (const auto &[inst, c] : l.comps) {
-            os << "  component " << inst << ": state " << c.state << " | " << CompCfgText(c.cfg) << "\n";
+            os << "  component " << inst << ": state " << c.state << " | " << Raw(&c.cfg, sizeof(c.cfg)) << "\n";
         }
     }
     for (const auto &[type, n] : s.compNodes) {
-        os << "compNode " << type << ": " << Field(n.compTypeName) << " class " << n.compClass << " "
-           << Field(n.compFileName) << " " << Field(n.compExtName) << "\n";
+        os << "compNode " << type << ": " << Raw(&n, sizeof(n)) << "\n";
     }
     for (const auto &[key, l] : s.links) {
         os << "link " << Hex(key.first) << "/" << key.second << ": chan " << Hex(l.chan) << " index " << Hex(l.locIndex)
@@ -180,13 +171,13 @@ std::string Describe(const Snapshot &s)
        << (s.compTimerRunning ? "running" : "stopped") << "\n";
     for (const auto &[h, locs] : s.agentLocs) {
         for (const auto &[id, e] : locs) {
-            os << "agent " << Hex(h) << " holds location " << LocEntryText(e) << "\n";
+            os << "agent " << Hex(h) << " holds location " << EntryText(e) << "\n";
         }
     }
     for (const auto &[h, comps] : s.agentComps) {
         for (const auto &[key, e] : comps) {
             os << "agent " << Hex(h) << " holds component " << key.first << "/" << key.second << " "
-               << CompEntryText(e) << "\n";
+               << EntryText(e) << "\n";
         }
     }
     return os.str();

@@ -63,11 +63,19 @@ struct Snapshot {
     std::map<QOF_ConnHandle, std::map<AgentCompKey, STANDIN_CompEntry>> agentComps;
 };
 
+// The modules' control blocks, null while the library is stopped.
+locationCb *LocCb();
+ZelmCompCb *CompCb();
+ZelmLinkCb *LinkCb();
+
 // The running library and the given agents as they are now. `problems` receives
 // anything found malformed on the way (unbalanced tree, count off); may be null.
 Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string *problems);
 // One line per record, in key order.
 std::string Describe(const Snapshot &s);
+// Every field of a request entry as an agent decoded it.
+std::string EntryText(const STANDIN_LocEntry &e);
+std::string EntryText(const STANDIN_CompEntry &e);
 // The records a set holds in host blocks: every entry, and a set header inside each comp location.
 size_t StoredBlocks(const Snapshot &s);
 

@@ -1,88 +1,25 @@
-// Shared fixture and helpers for the tests.
+// Shared fixtures and helpers of the example tests.
 #include "support/zelm_test.h"
 
-#include <cstring>
+#include "platform/lorn.h"
+#include "support/lib_world.h"
 
 namespace zt {
-
-std::vector<LogLine> PlainLog()
-{
-    std::vector<LogLine> lines;
-    for (size_t i = 0; i < STANDIN_LogCount(); ++i) {
-        const STANDIN_LogEvent *ev = STANDIN_LogGet(i);
-        if (ev->diagnostic == 0) {
-            lines.push_back({ev->level, ev->funcName, ev->body});
-        }
-    }
-    return lines;
-}
-
-size_t CountLog(const std::string &body, const char *func)
-{
-    size_t n = 0;
-    for (const LogLine &l : PlainLog()) {
-        if (l.body == body && (func == nullptr || l.func == func)) {
-            ++n;
-        }
-    }
-    return n;
-}
-
-bool HasLog(const std::string &body, uint32_t level, const char *func)
-{
-    for (const LogLine &l : PlainLog()) {
-        if (l.body == body && l.level == level && (func == nullptr || l.func == func)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-size_t FindLog(const std::string &body, size_t from)
-{
-    std::vector<LogLine> lines = PlainLog();
-    for (size_t i = from; i < lines.size(); ++i) {
-        if (lines[i].body == body) {
-            return i;
-        }
-    }
-    return SIZE_MAX;
-}
-
-uint32_t DeliverAtom(uint32_t classId, uint16_t opCode, const void *record, uint32_t len, uint16_t seq)
-{
-    STANDIN_Msg *msg = STANDIN_MsgNew();
-    STANDIN_MsgAddAtom(msg, classId, opCode, seq, record, len);
-    uint32_t result = 0xFFFFFFFFu;
-    EXPECT_EQ(STANDIN_MsgDeliverNow(msg, &result), 0u) << "no handler for class " << classId;
-    return result;
-}
-
-// Fills a fixed-width field; a text as long as the field leaves it without a NUL, as tests sometimes want.
-static void CopyText(char *dst, size_t size, const char *src)
-{
-    std::memset(dst, 0, size);
-    std::memcpy(dst, src, strnlen(src, size));
-}
 
 ZelmLocInstCfg LocCfg(uint32_t locId, uint32_t osInst, const char *name, const char *image)
 {
     ZelmLocInstCfg cfg{};
     cfg.LocId = locId;
     cfg.OsInst = osInst;
-    CopyText(cfg.LocName, sizeof(cfg.LocName), name);
-    CopyText(cfg.imageName, sizeof(cfg.imageName), image);
-    CopyText(cfg.LocExtName, sizeof(cfg.LocExtName), "ext");
+    SetText(cfg.LocName, name);
+    SetText(cfg.imageName, image);
+    SetText(cfg.LocExtName, "ext");
     return cfg;
 }
 
 ZelmLogicLocGrpCfg GrpCfg(uint32_t locIndex, uint32_t logicId, uint32_t faultPolicy)
 {
-    ZelmLogicLocGrpCfg cfg{};
-    cfg.locIndex = locIndex;
-    cfg.logicId = logicId;
-    cfg.faultPolicy = faultPolicy;
-    return cfg;
+    return ZelmLogicLocGrpCfg{locIndex, logicId, faultPolicy, 0, 0, 0};
 }
 
 ZelmCompInstCfg CompCfg(uint32_t locIndex, uint32_t compInst, uint32_t compType, const char *name, int32_t cfgStatus)
@@ -92,20 +29,102 @@ ZelmCompInstCfg CompCfg(uint32_t locIndex, uint32_t compInst, uint32_t compType,
     cfg.compInst = compInst;
     cfg.compType = compType;
     cfg.cfgStatus = cfgStatus;
-    CopyText(cfg.compInstName, sizeof(cfg.compInstName), name);
+    SetText(cfg.compInstName, name);
     return cfg;
 }
 
-ZelmCompNodeCfg CompNodeCfg(uint32_t compType, const char *typeName, uint32_t compClass, const char *fileName,
-                            const char *extName)
+ZelmCompNodeCfg CompNodeCfg(uint32_t compType, const char *typeName, uint32_t compClass)
 {
     ZelmCompNodeCfg cfg{};
     cfg.compType = compType;
     cfg.compClass = compClass;
-    CopyText(cfg.compTypeName, sizeof(cfg.compTypeName), typeName);
-    CopyText(cfg.compFileName, sizeof(cfg.compFileName), fileName);
-    CopyText(cfg.compExtName, sizeof(cfg.compExtName), extName);
+    SetText(cfg.compTypeName, typeName);
+    SetText(cfg.compFileName, "comp.bin");
+    SetText(cfg.compExtName, "ext");
     return cfg;
+}
+
+uint32_t AtomBytes(uint32_t classId, uint16_t opCode, const void *record, uint32_t len)
+{
+    const size_t before = STANDIN_ReplyCount();
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, classId, opCode, 0, record, len);
+    EXPECT_EQ(STANDIN_MsgDeliverNow(msg, nullptr), 0u) << "no handler for class " << std::hex << classId;
+    if (STANDIN_ReplyCount() != before + 1 || STANDIN_ReplyGet(before)->opInfoNum != 1) {
+        ADD_FAILURE() << "no reply with one op-info area";
+        return 0xDEADu;
+    }
+    return STANDIN_ReplyGet(before)->opInfos[0].code;
+}
+
+void Settle() { STANDIN_RunFor(10); }
+
+void Tick()
+{
+    STANDIN_RunFor(5000);
+    Settle();
+}
+
+QOF_ConnHandle Announce(uint32_t locIndex, uint32_t slot)
+{
+    const uint32_t node = STANDIN_KormAddOsNode(0, slot, 0, 1);
+    EXPECT_EQ(STANDIN_KormRaiseOsNodeLink(node, 1), 0);
+    STANDIN_KormRaiseLocationStatus(node, (std::string("svc") + std::to_string(locIndex)).c_str(), locIndex, 1);
+    STANDIN_RunDue();
+    return STANDIN_KormServerHandle(node);
+}
+
+std::vector<const STANDIN_RpcCall *> Calls(STANDIN_RpcKind kind, size_t from)
+{
+    std::vector<const STANDIN_RpcCall *> calls;
+    for (size_t i = from; i < STANDIN_RpcCallCount(); ++i) {
+        if (STANDIN_RpcCallGet(i)->kind == kind) {
+            calls.push_back(STANDIN_RpcCallGet(i));
+        }
+    }
+    return calls;
+}
+
+bool TimerRunning(const char *name)
+{
+    const STANDIN_TimerInfo *info = STANDIN_TimerFind(name);
+    return info != nullptr && info->alive != 0 && info->running != 0;
+}
+
+std::vector<LogLine> Log(size_t from)
+{
+    std::vector<LogLine> lines;
+    for (size_t i = from; i < STANDIN_LogCount(); ++i) {
+        const STANDIN_LogEvent *ev = STANDIN_LogGet(i);
+        if (ev->diagnostic == 0) {
+            lines.push_back({ev->level, ev->funcName, ev->body});
+        }
+    }
+    return lines;
+}
+
+bool Logged(uint32_t level, const std::string &func, const std::string &body, size_t from)
+{
+    for (const LogLine &l : Log(from)) {
+        if (l.level == level && l.func == func && (body.empty() || l.body == body)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ExpectLogTable(const std::vector<LogCase> &table)
+{
+    for (const LogCase &row : table) {
+        const size_t from = STANDIN_LogCount();
+        row.act();
+        bool found = false;
+        for (const LogLine &l : Log(from)) {
+            found = found || (l.level == row.level && l.func == row.func && l.body.find(row.text) != std::string::npos);
+        }
+        EXPECT_TRUE(found) << "no line from " << row.func << " at level " << row.level << " with \"" << row.text
+                           << "\"";
+    }
 }
 
 }  // namespace zt
@@ -113,24 +132,23 @@ ZelmCompNodeCfg CompNodeCfg(uint32_t compType, const char *typeName, uint32_t co
 void ZelmTest::SetUp()
 {
     STANDIN_Reset();
-    ASSERT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), 0u);
-    started_ = true;
+    hostBefore_ = STANDIN_HostLiveBlocks();
+    textsBefore_ = STANDIN_TextCopiesLive();
+    if (startLibrary_) {
+        ASSERT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), 0u);
+    }
 }
 
-void ZelmTest::StopLibrary()
+void ZelmTest::Stop()
 {
-    if (!started_) {
-        return;
-    }
-    started_ = false;
+    STANDIN_FailClear(nullptr);
     STANDIN_RpcFailPending(1);
     ZELM_FInit();
-    EXPECT_EQ(ZELM_GetLocalData(), nullptr);
-    EXPECT_EQ(STANDIN_HostLiveBlocks(), 0u) << "host blocks left after ZELM_FInit";
+    EXPECT_EQ(zt::LeftBehind(hostBefore_, textsBefore_), "") << "left behind after ZELM_FInit";
 }
 
 void ZelmTest::TearDown()
 {
-    StopLibrary();
+    Stop();
     STANDIN_Reset();
 }

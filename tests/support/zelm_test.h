@@ -1,66 +1,97 @@
-// Shared fixture and helpers for the tests: a started library on a freshly reset stand-in.
+// Shared fixtures and helpers of the example tests: a library on a freshly reset stand-in, and ways to drive it.
 #ifndef ZELM_TESTS_SUPPORT_ZELM_TEST_H
 #define ZELM_TESTS_SUPPORT_ZELM_TEST_H
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "support/lib_snapshot.h"
+#include "support/lib_step.h"
 #include "zelm.h"
 #include "zelm_standin.h"
 
 namespace zt {
 
-// Plain-log events (LORN_LogWrite calls) as the recorder holds them.
+// Configuration records with the fields the tests care about; the rest zero.
+ZelmLocInstCfg LocCfg(uint32_t locId, uint32_t osInst, const char *name = "loc", const char *image = "app.service");
+ZelmLogicLocGrpCfg GrpCfg(uint32_t locIndex, uint32_t logicId, uint32_t faultPolicy = 0);
+ZelmCompInstCfg CompCfg(uint32_t locIndex, uint32_t compInst, uint32_t compType, const char *name = "comp",
+                        int32_t cfgStatus = INT32_MIN);
+ZelmCompNodeCfg CompNodeCfg(uint32_t compType, const char *typeName = "type", uint32_t compClass = 1);
+
+// Delivers one atom at once and returns the code its reply recorded (0xDEAD when there was no such reply).
+uint32_t AtomBytes(uint32_t classId, uint16_t opCode, const void *record, uint32_t len);
+template <typename Rec>
+uint32_t Atom(uint32_t classId, uint16_t opCode, const Rec &rec)
+{
+    return AtomBytes(classId, opCode, &rec, sizeof(rec));
+}
+inline uint32_t Loc(uint16_t op, const ZelmLocInstCfg &c) { return Atom(ZELM_CLASS_LOCATION, op, c); }
+inline uint32_t Grp(uint16_t op, const ZelmLogicLocGrpCfg &c) { return Atom(ZELM_CLASS_LOGIC_LOC_GRP, op, c); }
+inline uint32_t Comp(uint16_t op, const ZelmCompInstCfg &c) { return Atom(ZELM_CLASS_COMPONENT, op, c); }
+inline uint32_t Type(uint16_t op, const ZelmCompNodeCfg &c) { return Atom(ZELM_CLASS_COMP_NODE, op, c); }
+
+// Lets the agents answer every call made so far; a tick is one smooth interval, then the answers.
+void Settle();
+void Tick();
+// Declares OS node (0, slot, 0) with an agent, links it up, and reports location "svc<index>" available on it.
+QOF_ConnHandle Announce(uint32_t locIndex, uint32_t slot = 1);
+// Makes the agent behind a handle answer as given (a step's agent modes).
+inline void Answer(QOF_ConnHandle handle, AgentMode mode, uint32_t value = 5)
+{
+    EXPECT_TRUE(SetAgent(handle, mode, value));
+}
+
+// RPC calls of one kind made since call number `from`, in call order.
+std::vector<const STANDIN_RpcCall *> Calls(STANDIN_RpcKind kind, size_t from = 0);
+bool TimerRunning(const char *name);
+
+// Plain-log lines (LORN_LogWrite) since event number `from` of the recorder.
 struct LogLine {
     uint32_t level;
     std::string func;
     std::string body;
 };
-std::vector<LogLine> PlainLog();
-// Number of plain-log events whose body equals `body` (and, when given, whose function is `func`).
-size_t CountLog(const std::string &body, const char *func = nullptr);
-bool HasLog(const std::string &body, uint32_t level, const char *func = nullptr);
-// Index of the first plain-log event with this body at or after `from`, or SIZE_MAX.
-size_t FindLog(const std::string &body, size_t from = 0);
+std::vector<LogLine> Log(size_t from = 0);
+// Whether a line with this level, function and body (empty: any) was written since event number `from`.
+bool Logged(uint32_t level, const std::string &func, const std::string &body = "", size_t from = 0);
 
-// Builds a one-atom message and delivers it at once; returns the handler's result.
-uint32_t DeliverAtom(uint32_t classId, uint16_t opCode, const void *record, uint32_t len, uint16_t seq = 0);
-template <typename Rec>
-uint32_t Deliver(uint32_t classId, uint16_t opCode, const Rec &rec, uint16_t seq = 0)
-{
-    return DeliverAtom(classId, opCode, &rec, sizeof(rec), seq);
-}
-
-// Configuration records with the fields the tests care about; the rest zero.
-ZelmLocInstCfg LocCfg(uint32_t locId, uint32_t osInst, const char *name, const char *image = "app.service");
-ZelmLogicLocGrpCfg GrpCfg(uint32_t locIndex, uint32_t logicId, uint32_t faultPolicy = 0);
-ZelmCompInstCfg CompCfg(uint32_t locIndex, uint32_t compInst, uint32_t compType, const char *name,
-                        int32_t cfgStatus = INT32_MIN);
-ZelmCompNodeCfg CompNodeCfg(uint32_t compType, const char *typeName, uint32_t compClass = 1,
-                            const char *fileName = "comp.bin", const char *extName = "ext");
+// One row of a module's log table: what to do, and the line it must write: its level, its
+// function and a part of its body that tells it from the function's other lines.
+struct LogCase {
+    std::function<void()> act;
+    uint32_t level;
+    const char *func;
+    const char *text;
+};
+// Runs the rows in order; each must write its line while it runs.
+void ExpectLogTable(const std::vector<LogCase> &table);
 
 }  // namespace zt
 
-// A library started on a reset stand-in with the counting host allocator.
-// TearDown completes pending calls with failure, stops the library and checks
-// that no host block is left.
+// A library started on a reset stand-in with the counting host allocator. TearDown stops it as a
+// host must (pending calls failed first) and checks that nothing is left behind.
 class ZelmTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Stops the library (completing pending calls first) and checks for leaks; TearDown then does nothing more.
-    void StopLibrary();
-    bool started_ = false;
+    // Stops the library now, checking for leftovers; TearDown then does nothing more.
+    void Stop();
+    bool startLibrary_ = true;
+
+private:
+    size_t hostBefore_ = 0;
+    size_t textsBefore_ = 0;
 };
 
-// A reset stand-in without the library started (for lifecycle tests).
-class StandinTest : public ::testing::Test {
+// The same stand-in with the library left stopped: the test starts it.
+class StoppedTest : public ZelmTest {
 protected:
-    void SetUp() override { STANDIN_Reset(); }
-    void TearDown() override { STANDIN_Reset(); }
+    StoppedTest() { startLibrary_ = false; }
 };
 
 #endif

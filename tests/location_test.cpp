@@ -1,0 +1,153 @@
+// The LOCATION module where the model does not reach: failures on its way to the agents, odd inputs, its log lines.
+#include <string>
+#include <vector>
+
+#include "platform/lorn.h"
+#include "support/zelm_test.h"
+
+namespace {
+
+constexpr uint32_t kErr = 0xFFFFFFFFu;
+
+class LocationTest : public ZelmTest {
+protected:
+    void SetUp() override
+    {
+        ZelmTest::SetUp();
+        node_ = STANDIN_KormAddOsNode(1, 1, 0, 1);
+    }
+    static void Link(uint32_t node, bool up = true)
+    {
+        ASSERT_EQ(STANDIN_KormRaiseOsNodeLink(node, up ? 1 : 0), 0);
+        STANDIN_RunDue();
+    }
+    static size_t Sent() { return zt::Calls(STANDIN_RPC_LOC).size(); }
+    uint32_t node_ = 0;
+};
+
+// A store that cannot be made fails its atom; a request that cannot be built is not sent; both are reported.
+TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
+{
+    struct Case {
+        const char *point;
+        uint64_t nth;
+        std::function<uint32_t()> act;  // returns the atom's code
+        uint32_t code;
+        std::vector<const char *> reporters;
+    };
+    const std::vector<Case> cases = {
+        {"STANDIN_HostMalloc", 1, [&] { return zt::Loc(0, zt::LocCfg(1, node_)); }, kErr, {"ZelmProcCreateLocation"}},
+        {"STANDIN_HostMalloc", 1, [&] { return zt::Grp(0, zt::GrpCfg(1, 7)); }, kErr, {"ZelmProcTuvCreateLogicLocGrp"}},
+        {"STANDIN_HostMalloc", 2, [&] { return zt::Loc(0, zt::LocCfg(2, node_)); }, 0,
+         {"ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},  // the request's list
+        {"strdup", 2, [&] { return zt::Loc(0, zt::LocCfg(3, node_)); }, 0,
+         {"ZelmSetZelLocationInstMsg", "ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},
+        {"strdup", 3, [&] { return zt::Loc(0, zt::LocCfg(4, node_)); }, 0, {"ZelmSetZelLocationInstMsg"}},
+        {"STANDIN_HostMalloc", 1, [&] { Link(node_); return 0u; }, 0, {"ZelmLocTrySmoothOsnodeInst"}},  // buffer
+        {"STANDIN_HostMalloc", 2, [&] { Link(node_); return 0u; }, 0, {"ZelmLocTrySmoothOsnodeInst"}},  // its list
+        {"STANDIN_HostMalloc", 1, [&] { Link(STANDIN_KormAddOsNode(1, 2, 0, 1)); return 0u; }, 0,
+         {"ZelmLocSubOsNodeLink"}},
+    };
+    Link(node_);
+    for (const Case &c : cases) {
+        const size_t sent = Sent();
+        const size_t from = STANDIN_LogCount();
+        ASSERT_EQ(STANDIN_FailCall(c.point, c.nth, 0), 0);
+        EXPECT_EQ(c.act(), c.code) << c.reporters[0];
+        STANDIN_FailClear(nullptr);
+        EXPECT_EQ(Sent(), sent) << c.reporters[0];
+        for (const char *func : c.reporters) {
+            EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, func, "", from)) << func;
+        }
+    }
+    EXPECT_EQ(ZelmLocTryFindOsNode(zt::LocCb(), STANDIN_OsNodeId(1, 2, 0)), nullptr);
+    EXPECT_EQ(ZelmTryFindLocationInst(zt::LocCb(), 1), nullptr);
+    EXPECT_NE(ZelmTryFindLocationInst(zt::LocCb(), 4), nullptr) << "stored although its publication failed";
+}
+
+TEST_F(LocationTest, ImageFilterLooksOnlyWithinTheImageField)
+{
+    ZelmLocInstCfg cfg = zt::LocCfg(1, node_, "loc", "");
+    zt::SetText(cfg.imageName, std::string(32, 'i'));  // no NUL: the text runs on into LocExtName
+    zt::SetText(cfg.LocExtName, ".service");
+    EXPECT_EQ(zt::Loc(0, cfg), 0u);
+    EXPECT_EQ(ZelmTryFindLocationInst(zt::LocCb(), 1), nullptr);
+}
+
+TEST_F(LocationTest, LogLines)
+{
+    const uint32_t bare = STANDIN_KormAddOsNode(1, 3, 0, 0);
+    const uint32_t position[3] = {1, 2, 3};  // chassis, slot, cpu
+    const QOF_ConnHandle agent = STANDIN_KormServerHandle(node_);
+    uint32_t five = 5;
+    const uint32_t I = LORN_LEVEL_INFO;
+    const uint32_t E = LORN_LEVEL_ERROR;
+    const auto add = [&](uint32_t id, const char *image = "a.service") { zt::Loc(0, zt::LocCfg(id, node_, "n", image)); };
+    const auto del = [&](uint32_t id, const char *image = "a.service") { zt::Loc(2, zt::LocCfg(id, node_, "n", image)); };
+    zt::ExpectLogTable({
+        {[&] { Link(node_); }, I, "ZelmLocSubOsNodeLink", "sub osid 0x101(chassis 1,slot 1, cpu 0, ab 1)."},
+        {[&] { Link(node_); }, I, "ZelmLocTrySmoothOsnodeInst", "locationInstTree has no instance."},
+        {[&] { Link(node_); }, I, "ZelmLocSubOsNodeLink", "sub osNodeId(0x101) link ok."},
+        {[&] { add(1); }, I, "ZelmProcCreateLocation", "Try Create location, OsInst(0x101) LocId(1)"},
+        {[&] { add(1); }, I, "ZelmProcCreateLocation", "(locIndex:1,osnode:257) n create success."},
+        {[&] { add(1); }, I, "ZelmTryPublishLocationInst", "finished."},
+        {[&] { add(1); }, I, "ZelmLocationSendMsgReliably", "(id 257) ok."},
+        {[&] { add(1); }, I, "ZelmLocPublishLocationInst", "korb success."},
+        {[&] { zt::Settle(); }, I, "ZelmLocPublishLocationInstCbk", "success:1 errno:0"},
+        {[&] { zt::Loc(0, zt::LocCfg(2, bare)); }, I, "ZelmTryPublishLocationInst", "not ok.locName"},
+        {[&] { Link(bare); }, I, "ZelmLocTrySmoothOsnodeInst", "chanHandle is NULL."},
+        {[&] { Link(STANDIN_KormAddOsNode(1, 4, 0, 1)); }, I, "ZelmLocTrySmoothOsnodeInst", "has no location data."},
+        {[&] { Link(node_); }, I, "ZelmLocTrySmoothSetLocationInst", "locIndex 1, locType 0."},
+        {[&] { Link(node_); }, I, "ZelmLocTrySmoothOsnodeInst", "batchNum 2, realNum 1."},
+        {[&] { add(3, "app.bin"); }, I, "ZelmProcTuvCreateLocation", "Ignore location create (id:3)"},
+        {[&] { del(1, "app.bin"); }, I, "ZelmProcTuvDeleteLocation", "Ignore location delete (id:1)"},
+        {[&] { del(9); }, I, "ZelmProcDeleteLocation", "not find inst"},
+        {[&] { zt::Grp(0, zt::GrpCfg(1, 7, 2)); }, I, "ZelmProcTuvCreateLogicLocGrp", "(1) logicId(7) faultPolicy(2)"},
+        {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); }, I, "ZelmProcTuvCreateLogicLocGrp", "ok. logicId 7, logindex 1"},
+        {[&] { zt::Grp(2, zt::GrpCfg(1, 8, 3)); }, I, "ZelmProcTuvDeleteLogicLocGrp", "(1) logicId(8) faultPolicy(3)"},
+        {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); zt::Grp(2, zt::GrpCfg(1, 8)); }, I, "ZelmProcTuvDeleteLogicLocGrp",
+         "ok. logicId 8, logindex 1"},
+        {[&] { zt::Grp(2, zt::GrpCfg(4, 8)); }, I, "ZelmProcTuvDeleteLogicLocGrp", "not find inst"},
+        {[&] { zt::Settle(); del(1); }, I, "ZelmProcDeleteLocation", "Try delete location, OsInst(0x101) LocId(1)"},
+        {[&] { add(1); zt::Settle(); del(1); }, I, "ZelmProcDeleteLocation", "(locIndex:1,osnode:257) n delete"},
+        {[&] { zt::Answer(agent, zt::AgentMode::Refuse, 3); add(5); }, E, "ZelmLocationSendMsgReliably", "ret = 3"},
+        {[&] { add(5); }, E, "ZelmTryPublishLocationInst", "not ok."},
+        {[&] { add(5); }, I, "ZelmLocPublishLocationInst", "korb failed."},
+        {[&] { zt::Answer(agent, zt::AgentMode::NoReply); add(5); zt::Settle(); }, E, "ZelmLocPublishLocationInstCbk",
+         "outMsg is null"},
+        {[&] { add(5); Link(node_, false); zt::Settle(); }, E, "ZelmLocationPublishUpdationDone",
+         "(osNodeId = 257, osInstance = 257)"},
+        {[&] { Link(node_, false); }, I, "ZelmLocSubOsNodeLink", "link, del osnode tree."},
+        {[&] { ZelmLocPublishLocationInstCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::LocCb()); }, E,
+         "ZelmLocPublishLocationInstCbk", "inmsg is null, success:0 errno:7"},
+        {[&] { ZelmLocSubOsNodeLink(0x30102, position, 1, nullptr); }, E, "ZelmLocSubOsNodeLink", "196866) link"},
+    });
+    EXPECT_EQ(ZelmLocTryFindOsNode(zt::LocCb(), 196866), nullptr);
+}
+
+// Operations given nothing to act on refuse or ignore it, and send and keep nothing.
+TEST_F(LocationTest, OperationsGivenNothingToActOnSendAndKeepNothing)
+{
+    ZelLocationMsg one{};
+    ZelLocPublishReqMsg withoutList = {ZELM_LOC_OP_ADD, 2, nullptr};
+    ZelLocPublishReqMsg withoutEntries = {ZELM_LOC_OP_ADD, 0, &one};
+    locationCb starting{};  // a block whose trees do not exist yet, as while the module starts
+    osNodeInst node{};
+    const uint32_t position[3] = {1, 2, 0};
+    const size_t blocks = STANDIN_HostLiveBlocks();
+    ZelmFreeZelLocationMsg(nullptr);
+    ZelmLocInstDeepFreePublishReqMsg(nullptr);
+    ZelmLocInstDeepFreePublishReqMsg(&withoutList);
+    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutList, 0);
+    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutEntries, 0);
+    ZelmLocPublishLocationInstCbk(QOF_RpcResult{1, 0}, &withoutList, nullptr, nullptr);
+    EXPECT_EQ(ZelmLocSubOsNodeLink(0x102, position, 1, &starting), 0u);
+    EXPECT_EQ(ZelmLocSmoothTimerCbk(nullptr, nullptr, &starting), 0u);
+    EXPECT_EQ(ZelmLocTrySmoothSetLocationInst(&starting, &node, nullptr, nullptr), 0u);
+    ZELM_LOCATION_FInit(nullptr);
+    EXPECT_EQ(withoutList.locNum, 2u);
+    EXPECT_EQ(STANDIN_RpcCallCount(), 0u);
+    EXPECT_EQ(STANDIN_HostLiveBlocks(), blocks);
+}
+
+}  // namespace
