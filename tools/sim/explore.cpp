@@ -146,7 +146,7 @@ private:
     ExploreReport report_;
     std::vector<Ms> times_;
     std::map<size_t, ReasonFinding> reasons_;  // by ReasonKey::Index
-    std::map<Defect, std::pair<DefectFinding, RunOutcome>> defects_;
+    std::map<Defect, DefectFinding> defects_;
     size_t done_ = 0;
     std::string lost_;
     std::string timing_;
@@ -172,8 +172,7 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
 {
     ++done_;
     auto note = [&](Defect d, const std::string &detail) {
-        auto [it, fresh] = defects_.try_emplace(d, DefectFinding{d, 0, run, detail, {}, {}}, outcome);
-        DefectFinding &f = it->second.first;
+        DefectFinding &f = defects_.try_emplace(d, DefectFinding{d, 0, run, detail, {}, {}}).first->second;
         ++f.runs;
         if (run < f.firstRun) {
             f.firstRun = run;
@@ -199,9 +198,9 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
     }
     ++report_.notConverged;
     for (const ReasonKey key : outcome.Reasons()) {
-        auto [it, fresh] = reasons_.try_emplace(key.Index(), ReasonFinding{key, 0, run, {}, {}});
-        ++it->second.runs;
-        it->second.firstRun = std::min(it->second.firstRun, run);
+        ReasonFinding &f = reasons_.try_emplace(key.Index(), ReasonFinding{key, 0, run, {}, {}}).first->second;
+        ++f.runs;
+        f.firstRun = std::min(f.firstRun, run);
     }
 }
 
@@ -217,8 +216,8 @@ void Explorer::Findings()
     std::stable_sort(report_.reasons.begin(), report_.reasons.end(),
                      [](const ReasonFinding &a, const ReasonFinding &b) { return a.runs > b.runs; });
     for (auto &[defect, found] : defects_) {
-        found.first.firstRunFaults = FaultsOf(found.first.firstRun);
-        report_.defects.push_back(found.first);
+        found.firstRunFaults = FaultsOf(found.firstRun);
+        report_.defects.push_back(found);
     }
 }
 

@@ -33,7 +33,11 @@ struct RunOutcome {
     uint64_t reasonBits[2] = {};
 
     void Add(ReasonKey key) { reasonBits[key.Index() / 64] |= uint64_t{1} << (key.Index() % 64); }
-    bool Shows(ReasonKey key) const { return Status::Completed == status && (reasonBits[key.Index() / 64] >> (key.Index() % 64) & 1) != 0; }
+    // Whether it completed with drift of this kind and reason.
+    bool Shows(ReasonKey key) const
+    {
+        return status == Status::Completed && (reasonBits[key.Index() / 64] >> (key.Index() % 64) & 1) != 0;
+    }
     // Every reason it shows, in the order of ReasonKey::Index.
     std::vector<ReasonKey> Reasons() const;
 };
