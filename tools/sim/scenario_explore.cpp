@@ -136,6 +136,9 @@ ExploreBudget ParseExplore(const YamlReader &r, const YAML::Node &block, const S
             r.Fail(n, "longest must be at least 1 ms");
         }
     }
+    if (b.agents.empty() && std::all_of(b.kinds.begin(), b.kinds.end(), NeedsNode)) {
+        r.Fail(block, "nothing to explore: no node has an agent, and every fault kind given needs one (haFlip does not)");
+    }
     return b;
 }
 
