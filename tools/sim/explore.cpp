@@ -14,12 +14,11 @@
 
 #include "budget.h"
 #include "explore_report.h"
+#include "explore_reproducer.h"
 #include "explore_shrink.h"
 #include "outputs.h"
 #include "printable.h"
-#include "report_paint.h"
 #include "progress.h"
-#include "scenario_write.h"
 
 namespace zsim {
 
@@ -31,7 +30,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kExitOk = 0;
 constexpr int kExitDrift = 1;
 constexpr int kExitLost = 2;
-constexpr size_t kMaxReproducerName = 70;  // of the scenario's name, in a reproducer's name
 
 double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
@@ -99,18 +97,6 @@ void PrepareOut(const ExploreOptions &o)
         throw UsageError(named + ": cannot make the folder: " + std::strerror(errno));
     }
 }
-
-// The scenario's name, cut at a character boundary, for a name of its own.
-std::string ShortName(const std::string &name)
-{
-    size_t n = std::min(name.size(), kMaxReproducerName);
-    while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) {
-        --n;
-    }
-    return name.substr(0, n);
-}
-
-std::string KeyName(ReasonKey key) { return std::string(KindName(key.kind)) + "-" + ReasonCode(key.reason); }
 
 class Explorer {
 public:
@@ -234,32 +220,15 @@ std::string Explorer::Write(const std::string &name, const std::string &text)
 
 void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
 {
-    const std::string name = KeyName(f.key);
+    const std::string name = ReproducerName(f.key);
     Trial shrunk = Shrink(TrialOf(f.firstRun), f.key, pool_, [&] {
         Tick([&] {
             return "explore: shrinking " + name + " (" + std::to_string(nth + 1) + " of " +
                    std::to_string(report_.reasons.size()) + "), " + std::to_string(pool_.Started()) + " runs so far";
         });
     });
-    shrunk.scenario.name = ShortName(sc_.name) + ": " + KindName(f.key.kind) + " " + ReasonCode(f.key.reason);
-    shrunk.scenario.description.clear();
     Reproducer x;
-    x.events = shrunk.scenario.events.size();
-    std::vector<bool> kept(shrunk.faults.size() + 1);
-    for (const size_t k : shrunk.faultOf) {
-        kept[k] = true;
-    }
-    x.faults = static_cast<size_t>(std::count(kept.begin() + 1, kept.end(), true));
-    std::string text = "# zelm-sim explore reproducer: " + std::string(KindName(f.key.kind)) + " drift, reason " +
-                       ReasonCode(f.key.reason) + ":\n#   " + ReasonLabel(f.key.reason) + "\n# Found in run " +
-                       std::to_string(f.firstRun) + " of `zelm-sim explore --seed " + std::to_string(o_.seed) + "` on " +
-                       Printable(sc_.name) + " (" + Printable(sc_.source) + "), whose faults were:\n";
-    for (size_t i = 0; i < f.firstRunFaults.size(); ++i) {
-        text += "#   " + std::to_string(i + 1) + ". " + Printable(f.firstRunFaults[i]) + "\n";
-    }
-    text += "# Shrunk to " + Plural(x.events, "event", "events") + ", with " + Plural(x.faults, "fault", "faults") +
-            " of the run's. `zelm-sim --expect-converged " + name + ".yaml` exits with 1.\n\n" +
-            ScenarioYaml(shrunk.scenario, FaultNotes(shrunk));
+    const std::string text = ReproducerText(sc_, o_.seed, f, std::move(shrunk), x);
     x.file = Write(name + ".yaml", text);
     // Read back as any user would, and run once more: the file, not the shrinker's copy, must show it.
     try {
@@ -273,14 +242,8 @@ void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
 
 void Explorer::WriteDefectScenario(DefectFinding &d)
 {
-    const Trial t = TrialOf(d.firstRun);
     const std::string name = std::string(DefectName(d.defect)) + "-run-" + std::to_string(d.firstRun) + ".yaml";
-    std::string text = "# zelm-sim explore: run " + std::to_string(d.firstRun) + " of `zelm-sim explore --seed " +
-                       std::to_string(o_.seed) + "` on " + Printable(sc_.name) + " (" + Printable(sc_.source) + ") " +
-                       DefectName(d.defect) + ": " + d.detail + "\n\n";
-    Scenario sc = t.scenario;
-    sc.explore.reset();
-    d.file = Write(name, text + ScenarioYaml(sc, FaultNotes(t)));
+    d.file = Write(name, DefectText(sc_, o_.seed, d, TrialOf(d.firstRun)));
 }
 
 ExploreReport Explorer::Run()
