@@ -154,6 +154,7 @@ const BadExplore kBadExplores[] = {
     {"AgentlessNode", kBudget + "  agents: [b]\n", ":4:12"},
     {"WindowEndsBeforeItStarts", kBudget + "  window: {from: 5s, to: 1s}\n", ":4:26"},
     {"UnknownKey", kBudget + "  faultz: [down]\n", ":4:3"},
+    {"NothingToDraw", "nodes: [{name: a, agent: false}]\ntimeline: []\nexplore: {faults: [down]}\n", ":3:10"},
     {"RunsOutOfRange", "--runs 0", ""},
     {"JobsOutOfRange", "--jobs 0", ""},
     {"NegativeSeed", "--seed -1", ""},
