@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include "budget.h"
+#include "explore.h"
 #include "outputs.h"
 #include "printable.h"
 #include "progress.h"
@@ -180,6 +182,47 @@ int Run(const Options &o)
     return o.expectConverged && !result.report.converged ? kExitDrift : kExitOk;
 }
 
+// Decimal digits of an unsigned 64-bit number: no sign (which the conversion would wrap), nothing beyond 2^64 - 1.
+CLI::Validator Unsigned64()
+{
+    return CLI::Validator(
+        [](const std::string &s) {
+            errno = 0;
+            const bool digits = !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+            return digits && (std::strtoull(s.c_str(), nullptr, 10), errno == 0) ? std::string() : "give a number from 0 to 2^64 - 1";
+        },
+        "NUMBER");
+}
+
+int Explore(const Options &o, zsim::ExploreOptions x)
+{
+    x.scenarioPath = o.scenario;
+    x.json = o.json;
+    x.quiet = o.quiet;
+    x.expectConverged = o.expectConverged;
+    x.limits = Limits(o);
+    return zsim::Explore(Load(o), x);
+}
+
+CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
+{
+    CLI::App *cmd = app.add_subcommand("explore", "Run the scenario under many fault schedules drawn from a seed; report how "
+                                                  "often and how fast it converged, why it did not, and shrink each drift "
+                                                  "reason to a minimal scenario");
+    cmd->add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input; none: the built-in scenario");
+    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200)")->check(CLI::Range(uint64_t{1}, zsim::kMaxRuns));
+    cmd->add_option("--seed", x.seed, "Seed of the fault schedules (default 1): the same seed, the same report")
+        ->check(Unsigned64());
+    cmd->add_option("--jobs", x.jobs, "Runs at a time, each in a process of its own (default: one per core)")
+        ->check(CLI::Range(1u, zsim::kMaxJobs));
+    cmd->add_option("--out", x.out, "Write a minimal reproducer of each drift reason into DIR (a new or empty folder)");
+    cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
+    cmd->add_option("--memory-limit", o.memoryLimit, "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)");
+    cmd->add_flag("-q,--quiet", o.quiet, "No text report, no progress display and no timing");
+    cmd->add_flag("--expect-converged", o.expectConverged, "Exit with 1 when a run did not converge or showed a defect");
+    return cmd;
+}
+
 void AddOptions(CLI::App &app, Options &o)
 {
     app.add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input");
@@ -206,6 +249,8 @@ int main(int argc, char **argv)
                  "zelm-sim"};
     app.set_version_flag("--version", std::string("zelm-sim ") + ZELM_SIM_VERSION);
     AddOptions(app, o);
+    zsim::ExploreOptions explore;
+    const CLI::App *exploreCmd = AddExplore(app, o, explore);
     app.failure_message([](const CLI::App *, const CLI::Error &e) { return std::string("zelm-sim: ") + e.what() + " (see --help)\n"; });
     try {
         app.parse(argc, argv);
@@ -221,7 +266,7 @@ int main(int argc, char **argv)
             }
             return kExitOk;
         }
-        return Run(o);
+        return exploreCmd->parsed() ? Explore(o, explore) : Run(o);
     } catch (const zsim::ScenarioError &e) {
         std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
     } catch (const zsim::UsageError &e) {

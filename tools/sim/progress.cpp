@@ -24,12 +24,27 @@ void Progress::Update(const SimState &s, Ms now)
     eventsDone_ = s.eventsDone;
     events_ = s.scenario.events.size();
     requests_ = s.counters.locRequests + s.counters.compRequests;
+    if (Due()) {
+        Show(false);
+    }
+}
+
+void Progress::Update(const std::function<std::string()> &line)
+{
+    if (Due()) {
+        line_ = line();
+        Show(false);
+    }
+}
+
+bool Progress::Due()
+{
     const Clock::time_point t = Clock::now();
     if (t - start_ < kQuietStart || t - lastShown_ < (tty_ ? kTtyPeriod : kLogPeriod)) {
-        return;
+        return false;
     }
     lastShown_ = t;
-    Show(false);
+    return true;
 }
 
 void Progress::Finish()
@@ -39,12 +54,19 @@ void Progress::Finish()
     }
 }
 
+std::string Progress::StateLine() const
+{
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "virtual %s s, events %zu/%zu, requests %llu", FormatTime(now_).c_str(), eventsDone_,
+                  events_, static_cast<unsigned long long>(requests_));
+    return buf;
+}
+
 void Progress::Show(bool last)
 {
     const double wall = std::chrono::duration<double>(Clock::now() - start_).count();
-    std::fprintf(out_, "%szelm-sim: virtual %s s, events %zu/%zu, requests %llu, wall %.1f s%s", tty_ ? "\r\033[K" : "",
-                 FormatTime(now_).c_str(), eventsDone_, events_, static_cast<unsigned long long>(requests_), wall,
-                 tty_ && !last ? "" : "\n");
+    std::fprintf(out_, "%szelm-sim: %s, wall %.1f s%s", tty_ ? "\r\033[K" : "", line_.value_or(StateLine()).c_str(),
+                 wall, tty_ && !last ? "" : "\n");
     std::fflush(out_);
     shown_ = true;
 }

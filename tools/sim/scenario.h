@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "explore_budget.h"
 #include "zelm_config.h"
 
 namespace zsim {
@@ -97,6 +98,7 @@ struct Scenario {
     std::vector<NodeDecl> nodes;
     std::vector<Event> events;  // sorted by time, file order kept among equal times
     ReportOptions report;
+    std::optional<ExploreBudget> explore;  // the `explore:` section, defaults resolved
 };
 
 // What reading a scenario may take. A scenario is refused when the estimated memory of its run
@@ -104,6 +106,10 @@ struct Scenario {
 struct ReadLimits {
     uint64_t memoryBytes = uint64_t{4} << 30;
 };
+
+// An atom of this class as a scenario gives it when it leaves every field out: an add, the record's
+// fields 0 or empty but for the defaults that make the library act on it.
+Atom BlankAtom(CfgClass cls);
 
 // Parses a scenario from YAML text; `source` names it in error messages. Throws ScenarioError.
 Scenario ParseScenario(const std::string &text, const std::string &source, const ReadLimits &limits = {});

@@ -82,6 +82,20 @@ void StoreField(const YamlReader &r, const YAML::Node &v, const FieldDesc &f, co
 
 }  // namespace
 
+Atom BlankAtom(CfgClass cls)
+{
+    Atom atom;
+    atom.cls = cls;
+    atom.opCode = ZELM_CFG_OP_ADD;
+    if (cls == CfgClass::Component) {
+        atom.rec.comp.cfgStatus = static_cast<int32_t>(kDefaultCfgStatus);
+    }
+    if (cls == CfgClass::CompNode) {
+        atom.rec.node.compClass = kDefaultCompClass;
+    }
+    return atom;
+}
+
 Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes, uint16_t defaultSeq)
 {
     r.ExpectMap(node, "a configuration atom");
@@ -98,16 +112,9 @@ Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<No
     }
     r.CheckKeys(node, allowed, what.c_str());
 
-    Atom atom;
-    atom.cls = *cls;
+    Atom atom = BlankAtom(*cls);
     atom.opCode = node["opCode"] ? OpCode(r, node["opCode"]) : ZELM_CFG_OP_ADD;
     atom.seq = node["seq"] ? static_cast<uint16_t>(r.UInt(node["seq"], UINT16_MAX, "seq")) : defaultSeq;
-    if (*cls == CfgClass::Component) {
-        atom.rec.comp.cfgStatus = static_cast<int32_t>(kDefaultCfgStatus);
-    }
-    if (*cls == CfgClass::CompNode) {
-        atom.rec.node.compClass = kDefaultCompClass;
-    }
 
     for (const FieldDesc &f : FieldsOf(*cls)) {
         const YAML::Node v = node[f.name];

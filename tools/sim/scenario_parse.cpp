@@ -74,7 +74,8 @@ void ScenarioParser::ParseTop(const YAML::Node &root)
     if (!root.IsMap()) {
         r_.Fail(root, "a scenario must be a map with at least 'nodes' (or 'generate') and 'timeline', not " + Describe(root));
     }
-    r_.CheckKeys(root, {"name", "description", "haRole", "until", "settle", "nodes", "timeline", "generate", "report"},
+    r_.CheckKeys(root,
+                 {"name", "description", "haRole", "until", "settle", "nodes", "timeline", "generate", "report", "explore"},
                  "the scenario");
     sc_.source = r_.file();
     sc_.name = root["name"] ? r_.Name(root["name"], kMaxScenarioNameLength, "name") : sc_.source;
@@ -107,6 +108,11 @@ void ScenarioParser::ParseTop(const YAML::Node &root)
         }
     } else if (!root["generate"]) {
         r_.Fail(root, "the scenario needs 'timeline'");
+    }
+    if (root["explore"]) {
+        sc_.explore = ParseExplore(r_, root["explore"], sc_);
+        // The faults of a run are events too.
+        Charge(ScenarioSize{.events = 2.0 * sc_.explore->maxFaults}, YamlReader::MarkOf(root["explore"]));
     }
 }
 

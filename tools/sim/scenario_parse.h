@@ -18,6 +18,8 @@ size_t FindNode(const YamlReader &r, const YAML::Node &node, const std::vector<N
 Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes, uint16_t defaultSeq);
 // Expands a `generate:` block into nodes and events appended to `sc` (events unsorted), after charging the budget.
 void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc, MemoryBudget &budget);
+// Reads an `explore:` section; the scenario's nodes and timeline must be read before.
+ExploreBudget ParseExplore(const YamlReader &r, const YAML::Node &block, const Scenario &sc);
 
 }  // namespace zsim
 

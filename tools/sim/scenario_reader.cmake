@@ -8,6 +8,7 @@ add_library(zelm_sim_scenario STATIC
   ${CMAKE_CURRENT_LIST_DIR}/scenario_atoms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scenario_basics.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scenario_builtin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scenario_explore.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scenario_fields.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scenario_generate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scenario_load.cpp

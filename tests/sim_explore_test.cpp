@@ -1,0 +1,182 @@
+// zelm-sim explore end to end: the same seed gives the same report whatever the number of workers, the
+// drift of the built-in scenario is found and shrunk to a small scenario that reproduces it, a scenario that
+// always converges gives a spread and nothing to reproduce, and a bad budget or option is refused with its place.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+namespace {
+
+fs::path SourceRoot() { return fs::path(__FILE__).parent_path().parent_path(); }
+fs::path SimBinary() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "sim" / "zelm-sim"; }
+
+std::string Slurp(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// `text` with every `from` replaced by `to`.
+std::string Replaced(std::string text, const std::string &from, const std::string &to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class ExploreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("zelm-explore-test-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // Runs zelm-sim from the repository root with `args` (shell text, paths without spaces).
+    Result Run(const std::string &args)
+    {
+        const std::string cmd = "cd " + SourceRoot().string() + " && " + SimBinary().string() + " " + args + " >" +
+                                (dir_ / "stdout").string() + " 2>" + (dir_ / "stderr").string();
+        const int status = std::system(cmd.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
+    }
+
+    // Explores with `args` into the folder `out` of the test's folder; the JSON report.
+    Json Explore(const std::string &args, const std::string &out)
+    {
+        const fs::path json = dir_ / (out + ".json");
+        const Result r = Run("explore -q --out " + (dir_ / out).string() + " --json " + json.string() + " " + args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        return Json::parse(Slurp(json));
+    }
+
+    fs::path Write(const std::string &name, const std::string &text)
+    {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+        return dir_ / name;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(ExploreTest, SameSeedGivesTheSameReportAndReproducersWhateverTheJobs)
+{
+    const Json one = Explore("--runs 60 --seed 3 --jobs 1 examples/rollout.yaml", "one");
+    const Json two = Explore("--runs 60 --seed 3 --jobs 2 examples/rollout.yaml", "two");
+    EXPECT_EQ(Replaced(one.dump(1), (dir_ / "one").string(), "DIR"), Replaced(two.dump(1), (dir_ / "two").string(), "DIR"));
+    ASSERT_FALSE(fs::is_empty(dir_ / "one"));
+    for (const auto &file : fs::directory_iterator(dir_ / "one")) {
+        EXPECT_EQ(Slurp(file.path()), Slurp(dir_ / "two" / file.path().filename())) << file.path();
+    }
+    // The seed is what decides: another one draws other faults.
+    EXPECT_NE(Explore("--runs 60 --seed 4 examples/rollout.yaml", "other")["notConverged"], one["notConverged"]);
+}
+
+TEST_F(ExploreTest, BuiltinIndexMoveDriftIsShrunkToAHandfulOfEventsThatReproduceIt)
+{
+    const Json r = Explore("--runs 20", "out");
+    const Json &reasons = r["notConverged"]["byReason"];
+    const auto forgotten = std::find_if(reasons.begin(), reasons.end(), [](const Json &f) { return f["reasonCode"] == "forgotten"; });
+    ASSERT_NE(forgotten, reasons.end()) << reasons.dump(1);
+    EXPECT_EQ((*forgotten)["runs"], 20);
+    EXPECT_LE((*forgotten)["reproducer"]["events"], 8);
+    // Every reproducer is a scenario of its own that ends with its reason's drift.
+    for (const Json &f : reasons) {
+        const std::string file = f["reproducer"]["file"];
+        EXPECT_TRUE(f["reproducer"]["reproduced"]) << file;
+        EXPECT_EQ(Run("-q --expect-converged " + file).code, 1) << file;
+        const Result plain = Run("--json - " + file);
+        const Json drift = Json::parse(plain.out)["drift"]["byReason"];
+        EXPECT_TRUE(std::any_of(drift.begin(), drift.end(), [&](const Json &d) {
+            return d["kind"] == f["kind"] && d["reasonCode"] == f["reasonCode"];
+        })) << file << ": " << drift.dump(1);
+    }
+}
+
+TEST_F(ExploreTest, ScenarioThatAlwaysConvergesGivesASpreadAndNoReproducer)
+{
+    // Late answers and link flaps delay the publications, and the smooth timers bring them all through.
+    const fs::path file = Write("calm.yaml", "nodes: [{name: a, slot: 1}]\ntimeline:\n"
+                                             "  - {at: 0, link: {node: a, up: true}}\n"
+                                             "  - {at: 0, config: [{class: compNode, compType: 1, compTypeName: t},\n"
+                                             "      {class: location, LocId: 1, LocName: l1, OsInst: a, imageName: x.service}]}\n"
+                                             "  - {at: 0, locationStatus: {node: a, service: l1, index: 1}}\n"
+                                             "  - {at: 1s, config: {class: component, locIndex: 1, compInst: 1, compType: 1}}\n"
+                                             "explore: {faults: [lag, linkFlap], maxFaults: 2}\n");
+    const Json r = Explore("--runs 30 " + file.string(), "out");
+    EXPECT_EQ(r["converged"]["runs"], 30);
+    EXPECT_EQ(r["notConverged"]["runs"], 0);
+    EXPECT_TRUE(fs::is_empty(dir_ / "out"));
+    const Json &at = r["converged"]["convergedAt"];
+    EXPECT_LE(at["min"], at["p50"]);
+    EXPECT_LE(at["p50"], at["p95"]);
+    EXPECT_LE(at["p95"], at["p99"]);
+    EXPECT_LE(at["p99"], at["max"]);
+    EXPECT_LT(at["min"], at["max"]) << "faults that delay convergence spread it";
+    EXPECT_EQ(Run("explore -q --expect-converged --runs 5 " + file.string()).code, 0);
+}
+
+struct BadExplore {
+    const char *name;
+    std::string args;  // {file} is the scenario below
+    const char *where;  // ":line:col" in the scenario, or "" for an option
+};
+
+const std::string kBudget = "nodes: [{name: a}, {name: b, slot: 1, agent: false}]\ntimeline: [{at: 0, link: {node: a, up: true}}]\nexplore:\n";
+
+const BadExplore kBadExplores[] = {
+    {"UnknownFaultKind", kBudget + "  faults: [down, crash]\n", ":4:18"},
+    {"NoFaults", kBudget + "  maxFaults: 0\n", ":4:14"},
+    {"TooManyFaults", kBudget + "  maxFaults: 65\n", ":4:14"},
+    {"AgentlessNode", kBudget + "  agents: [b]\n", ":4:12"},
+    {"WindowEndsBeforeItStarts", kBudget + "  window: {from: 5s, to: 1s}\n", ":4:26"},
+    {"UnknownKey", kBudget + "  faultz: [down]\n", ":4:3"},
+    {"NothingToDraw", "nodes: [{name: a, agent: false}]\ntimeline: []\nexplore: {faults: [down]}\n", ":3:10"},
+    {"RunsOutOfRange", "--runs 0", ""},
+    {"JobsOutOfRange", "--jobs 0", ""},
+    {"NegativeSeed", "--seed -1", ""},
+};
+
+class ExploreBadTest : public ExploreTest, public ::testing::WithParamInterface<BadExplore> {};
+
+TEST_P(ExploreBadTest, IsRefusedWithItsPlaceAndNothingRuns)
+{
+    const BadExplore &bad = GetParam();
+    const bool scenario = bad.where[0] != '\0';
+    const fs::path file = scenario ? Write("bad.yaml", bad.args) : SourceRoot() / "examples" / "basic.yaml";
+    const Result r = Run("explore --out " + (dir_ / "out").string() + " " + (scenario ? "" : bad.args) + " " + file.string());
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    if (scenario) {
+        EXPECT_EQ(r.err.rfind("zelm-sim: " + file.string() + bad.where + ": ", 0), 0u) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Budgets, ExploreBadTest, ::testing::ValuesIn(kBadExplores),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+}  // namespace
