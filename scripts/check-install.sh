@@ -8,7 +8,7 @@ prefix=$(mktemp -d)
 work=$(mktemp -d)
 trap 'rm -rf "$prefix" "$work"' EXIT
 
-cmake --preset release -DZELM_BUILD_TESTS=OFF >/dev/null
+cmake --preset release >/dev/null
 cmake --build --preset release
 cmake --install build/release --prefix "$prefix" >/dev/null
 
