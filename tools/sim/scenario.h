@@ -134,6 +134,10 @@ uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu);
 // A number as "%#x" prints it ("0x80000000", "0").
 std::string Hex(uint32_t v);
 const char *ClassName(CfgClass cls);
+// An atom's key as reports name it: "LocId 4", "locIndex 2" (a logic group), "6/601" (index/compInst), "compType 10".
+std::string AtomKey(const Atom &a);
+// "add", "update", "delete", or "op" for an operation code that has no effect.
+const char *AtomOpName(uint16_t opCode);
 uint32_t ClassId(CfgClass cls);
 
 }  // namespace zsim

@@ -132,6 +132,29 @@ const char *ClassName(CfgClass cls)
     return "?";
 }
 
+std::string AtomKey(const Atom &a)
+{
+    switch (a.cls) {
+    case CfgClass::Location:
+        return "LocId " + std::to_string(a.rec.loc.LocId);
+    case CfgClass::LogicGroup:
+        return "locIndex " + std::to_string(a.rec.grp.locIndex);
+    case CfgClass::Component:
+        return std::to_string(a.rec.comp.locIndex) + "/" + std::to_string(a.rec.comp.compInst);
+    case CfgClass::CompNode:
+        return "compType " + std::to_string(a.rec.node.compType);
+    }
+    return "?";
+}
+
+const char *AtomOpName(uint16_t opCode)
+{
+    return opCode == ZELM_CFG_OP_ADD   ? "add"
+           : opCode == ZELM_CFG_OP_MOD ? "update"
+           : opCode == ZELM_CFG_OP_DEL ? "delete"
+                                       : "op";
+}
+
 uint32_t ClassId(CfgClass cls)
 {
     switch (cls) {
