@@ -185,6 +185,8 @@ void Observer::OnCompletion(const STANDIN_RpcCall &call)
         NodeState &n = state_.nodes[node];
         n.pending = n.pending > 0 ? n.pending - 1 : 0;
         n.failures += ok ? 0 : 1;
+        // A failed completion is what flags a peer that no refusal flagged before.
+        faults_.Touch(node, call.kind == STANDIN_RPC_COMP, call.locIndex);
     }
     RecordCompletion(call);
     if (call.opType == kOpDelete) {
