@@ -105,6 +105,9 @@ struct ReadLimits {
     uint64_t memoryBytes = uint64_t{4} << 30;
 };
 
+// What an agent event changes, as the trace says it: "refuse next 2, fail next 1, failure result 5".
+std::string AgentChangeText(const AgentChange &change);
+
 // Parses a scenario from YAML text; `source` names it in error messages. Throws ScenarioError.
 Scenario ParseScenario(const std::string &text, const std::string &source, const ReadLimits &limits = {});
 // Reads and parses a scenario file; "-" reads standard input. Throws ScenarioError (also for a path that

@@ -155,6 +155,27 @@ const char *AtomOpName(uint16_t opCode)
                                        : "op";
 }
 
+std::string AgentChangeText(const AgentChange &c)
+{
+    std::string s;
+    const auto note = [&s](const std::string &w) { s += (s.empty() ? "" : ", ") + w; };
+    const std::pair<const std::optional<uint32_t> &, const char *> counts[] = {
+        {c.refuse, "refuse next "}, {c.refuseStatus, "refusal status "}, {c.fail, "fail next "},
+        {c.failResult, "failure result "}, {c.noReply, "no reply to next "}, {c.result, "result "}};
+    for (const auto &[value, what] : counts) {
+        if (value) {
+            note(what + std::to_string(*value));
+        }
+    }
+    if (c.latency) {
+        note("latency " + std::to_string(*c.latency) + " ms");
+    }
+    if (c.down) {
+        note(*c.down ? "down" : "up");
+    }
+    return s;
+}
+
 uint32_t ClassId(CfgClass cls)
 {
     switch (cls) {
