@@ -118,7 +118,7 @@ std::optional<std::string> HistoryOverBudget(const Scenario &sc, std::optional<u
     if (bytes <= static_cast<double>(limitBytes)) {
         return std::nullopt;
     }
-    return OverBudget("the run and the history of its " + Count(requests, "request", "requests") + " at most", bytes, limitBytes);
+    return OverBudget("the run with a history of at most " + Count(requests, "request", "requests"), bytes, limitBytes);
 }
 
 }  // namespace zsim

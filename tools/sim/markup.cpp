@@ -49,6 +49,32 @@ std::string Num(double v)
     return std::string(buf) == "-0" ? "0" : buf;
 }
 
+PathData &PathData::Point(char command, double x, double y)
+{
+    d_ += command;
+    d_ += Num(x);
+    d_ += ' ';
+    d_ += Num(y);
+    return *this;
+}
+
+PathData &PathData::One(char command, double v)
+{
+    d_ += command;
+    d_ += Num(v);
+    return *this;
+}
+
+PathData &PathData::Poly(std::initializer_list<std::pair<double, double>> points, bool closed)
+{
+    bool first = true;
+    for (const auto &[x, y] : points) {
+        Point(first ? 'M' : 'L', x, y);
+        first = false;
+    }
+    return closed ? Z() : *this;
+}
+
 void Markup::Start(std::string_view tag, std::initializer_list<Attr> attrs)
 {
     out_ += '<';

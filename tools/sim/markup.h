@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zsim {
@@ -14,6 +15,28 @@ namespace zsim {
 std::string EscapeMarkup(std::string_view raw);
 // A coordinate or length with at most one decimal ("12", "12.5"): short, and exact enough on a screen.
 std::string Num(double v);
+
+// SVG path data, command by command: PathData().M(x, y).H(x1).Str().
+class PathData {
+public:
+    PathData &M(double x, double y) { return Point('M', x, y); }
+    PathData &L(double x, double y) { return Point('L', x, y); }
+    PathData &H(double x) { return One('H', x); }
+    PathData &V(double y) { return One('V', y); }
+    PathData &Z()
+    {
+        d_ += 'Z';
+        return *this;
+    }
+    // A line through the points, closed into a shape on request.
+    PathData &Poly(std::initializer_list<std::pair<double, double>> points, bool closed);
+    const std::string &Str() const { return d_; }
+
+private:
+    PathData &Point(char command, double x, double y);
+    PathData &One(char command, double v);
+    std::string d_;
+};
 
 struct Attr {
     std::string_view name;

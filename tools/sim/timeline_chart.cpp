@@ -26,13 +26,12 @@ void Axis(Markup &m, const Chart &c, double top, double bottom)
     for (const Ms t : ticks) {
         const std::string x = Num(c.scale.X(t));
         const std::string label = TickLabel(t, step);
-        m.Empty("path", {{"class", "grid"}, {"d", "M" + x + " " + Num(top) + "V" + Num(bottom)}});
+        m.Empty("path", {{"class", "grid"}, {"d", PathData().M(c.scale.X(t), top).V(bottom).Str()}});
         m.Element("text", {{"x", x}, {"y", Num(top - 8)}}, label);
         m.Element("text", {{"x", x}, {"y", Num(bottom + 16)}}, label);
     }
-    const std::string end = Num(kPlotRight);
-    m.Empty("path", {{"class", "end"}, {"d", "M" + end + " " + Num(top) + "V" + Num(bottom + 4)}});
-    m.Element("text", {{"class", "endlabel"}, {"x", end}, {"y", Num(bottom + 30)}}, "report at " + FormatTime(c.report.time) + " s");
+    m.Empty("path", {{"class", "end"}, {"d", PathData().M(kPlotRight, top).V(bottom + 4).Str()}});
+    m.Element("text", {{"class", "endlabel"}, {"x", Num(kPlotRight)}, {"y", Num(bottom + 30)}}, "report at " + FormatTime(c.report.time) + " s");
     m.Element("text", {{"class", "title"}, {"x", Num((kPlotLeft + kPlotRight) / 2)}, {"y", Num(bottom + 34)}}, "virtual time (s)");
     m.Close("g");
 }
@@ -77,7 +76,7 @@ void EventRows(Markup &m, const Chart &c, double lanesBottom)
     for (int r = 0; r < kEventRows; ++r) {
         const double mid = kEventsTop + kEventRowHeight * (r + 0.5);
         m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(mid + 4)}}, EventRowLabel(static_cast<EventRow>(r)));
-        m.Empty("path", {{"class", "evline"}, {"d", "M" + Num(kPlotLeft) + " " + Num(mid) + "H" + Num(kPlotRight)}});
+        m.Empty("path", {{"class", "evline"}, {"d", PathData().M(kPlotLeft, mid).H(kPlotRight).Str()}});
         const std::vector<Bin> bins = GatherBins(rows[r], c.scale, kBinPx);
         size_t fullest = 1;
         for (const Bin &b : bins) {
@@ -85,8 +84,7 @@ void EventRows(Markup &m, const Chart &c, double lanesBottom)
         }
         for (const Bin &b : bins) {
             if (static_cast<EventRow>(r) == EventRow::Cluster) {
-                const std::string x = Num(c.scale.X(b.from));
-                m.Empty("path", {{"class", "rule"}, {"d", "M" + x + " " + Num(mid) + "V" + Num(lanesBottom)}});
+                m.Empty("path", {{"class", "rule"}, {"d", PathData().M(c.scale.X(b.from), mid).V(lanesBottom).Str()}});
             }
             EventBin(m, c, b, mid, fullest);
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "timeline_chart.h"
 #include "timeline_events.h"
@@ -96,8 +97,8 @@ void DrawRequests(Markup &m, const Chart &c, const std::vector<Req> &reqs, const
             const double x = c.scale.X(q.r->at);
             OpenTipped(m, "req", RequestTip(c, q));
             if (q.r->doneAt && c.scale.X(*q.r->doneAt) - x >= kMarkRadius) {
-                m.Empty("path", {{"class", "lat"}, {"d", "M" + Num(x) + " " + Num(mid) + "H" + Num(c.scale.X(*q.r->doneAt)) +
-                                                             "M" + Num(c.scale.X(*q.r->doneAt)) + " " + Num(mid - 3) + "v6"}});
+                const double done = c.scale.X(*q.r->doneAt);
+                m.Empty("path", {{"class", "lat"}, {"d", PathData().M(x, mid).H(done).M(done, mid - 3).V(mid + 3).Str()}});
             }
             DrawMark(m, MarkOf(q.r->outcome), x, mid, kMarkRadius);
             m.Close("g");
@@ -147,8 +148,15 @@ void DrawTicks(Markup &m, const Chart &c, const std::vector<Req> &reqs, double m
             sent += list[i].second;
         }
         const auto &first = list[b.items.front()].first;
-        const std::string tip = b.items.size() == 1 ? first.second + " tick at " + FormatTime(first.first) + " s"
-                                                    : Plural(b.items.size(), "smooth timer tick", "smooth timer ticks") + ", " + Period(b.from, b.to);
+        std::set<std::string> timers;
+        for (const size_t i : b.items) {
+            timers.insert(list[i].first.second);
+        }
+        std::string tip;
+        for (const std::string &t : timers) {
+            tip += (tip.empty() ? "" : " and ") + t;
+        }
+        tip += (b.items.size() == 1 ? " tick" : " ticks") + (b.from == b.to ? " at " + FormatTime(b.from) + " s" : ", " + Period(b.from, b.to));
         OpenTipped(m, "tick", {tip + ": republished " + Plural(sent, "request", "requests") + " here"});
         DrawMark(m, MarkKind::TimerTick, b.items.size() == 1 ? c.scale.X(first.first) : b.x + b.width / 2, mid, 3.5);
         m.Close("g");
@@ -179,14 +187,14 @@ void DrawShare(Markup &m, const Chart &c, const std::vector<Span> &spans, size_t
         return;
     }
     const double bottom = top + height;
-    std::string d = "M" + Num(kPlotLeft) + " " + Num(bottom);
+    PathData d;
+    d.M(kPlotLeft, bottom);
     long count = 0;
     for (const auto &[x, change] : steps) {
         count += change;
-        d += "H" + Num(x) + "V" + Num(bottom - height * static_cast<double>(count) / static_cast<double>(total));
+        d.H(x).V(bottom - height * static_cast<double>(count) / static_cast<double>(total));
     }
-    d += "H" + Num(kPlotRight) + "V" + Num(bottom) + "Z";
-    m.Empty("path", {{"class", cls}, {"d", d}});
+    m.Empty("path", {{"class", cls}, {"d", d.H(kPlotRight).V(bottom).Z().Str()}});
 }
 
 void Label(Markup &m, double top, const std::string &name, const std::string &detail)
@@ -264,7 +272,7 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
     if (a.convergedAt) {
         const double x = c.scale.X(*a.convergedAt);
         OpenTipped(m, "conv", {d.name + " converged at " + FormatTime(*a.convergedAt) + " s: from then on it held what it should"});
-        m.Empty("path", {{"class", "conv"}, {"d", "M" + Num(x) + " " + Num(top + 2) + "V" + Num(top + kLaneHeight - 2)}});
+        m.Empty("path", {{"class", "conv"}, {"d", PathData().M(x, top + 2).V(top + kLaneHeight - 2).Str()}});
         m.Close("g");
     }
     Side(m, top, a.convergedAt.has_value(),

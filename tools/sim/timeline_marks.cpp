@@ -43,15 +43,6 @@ static_assert(std::size(kStyles) == static_cast<size_t>(MarkKind::NeverConverged
 
 const MarkStyle &StyleOf(MarkKind kind) { return kStyles[static_cast<int>(kind)]; }
 
-std::string Path(std::initializer_list<std::pair<double, double>> points, bool closed)
-{
-    std::string d;
-    for (const auto &[x, y] : points) {
-        d += (d.empty() ? "M" : "L") + Num(x) + " " + Num(y);
-    }
-    return closed ? d + "Z" : d;
-}
-
 }  // namespace
 
 MarkKind MarkOf(RequestOutcome outcome)
@@ -100,36 +91,38 @@ void DrawMark(Markup &m, MarkKind kind, double x, double y, double r)
         m.Empty("circle", {{"class", cls}, {"cx", Num(x)}, {"cy", Num(y)}, {"r", Num(r * 0.85)}});
         return;
     case Shape::Cross:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r, y - r}, {x + r, y + r}}, false) + Path({{x - r, y + r}, {x + r, y - r}}, false)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y - r}, {x + r, y + r}}, false).Poly({{x - r, y + r}, {x + r, y - r}}, false).Str()}});
         return;
     case Shape::TriangleDown:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r, y - r * 0.8}, {x + r, y - r * 0.8}, {x, y + r}}, true)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y - r * 0.8}, {x + r, y - r * 0.8}, {x, y + r}}, true).Str()}});
         return;
     case Shape::TriangleUp:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r, y + r * 0.8}, {x + r, y + r * 0.8}, {x, y - r}}, true)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y + r * 0.8}, {x + r, y + r * 0.8}, {x, y - r}}, true).Str()}});
         return;
     case Shape::Diamond:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x, y - r}, {x + r, y}, {x, y + r}, {x - r, y}}, true)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x, y - r}, {x + r, y}, {x, y + r}, {x - r, y}}, true).Str()}});
         return;
     case Shape::Square:
     case Shape::Stop:
         m.Empty("rect", {{"class", cls}, {"x", Num(x - r * 0.8)}, {"y", Num(y - r * 0.8)}, {"width", Num(r * 1.6)}, {"height", Num(r * 1.6)}});
         return;
     case Shape::SquareSlash:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r * 0.8, y - r * 0.8}, {x + r * 0.8, y - r * 0.8}, {x + r * 0.8, y + r * 0.8}, {x - r * 0.8, y + r * 0.8}}, true) +
-                                                    Path({{x - r * 0.8, y + r * 0.8}, {x + r * 0.8, y - r * 0.8}}, false)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData()
+                                                    .Poly({{x - r * 0.8, y - r * 0.8}, {x + r * 0.8, y - r * 0.8}, {x + r * 0.8, y + r * 0.8}, {x - r * 0.8, y + r * 0.8}}, true)
+                                                    .Poly({{x - r * 0.8, y + r * 0.8}, {x + r * 0.8, y - r * 0.8}}, false)
+                                                    .Str()}});
         return;
     case Shape::Hexagon:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r, y}, {x - r / 2, y - r}, {x + r / 2, y - r}, {x + r, y}, {x + r / 2, y + r}, {x - r / 2, y + r}}, true)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y}, {x - r / 2, y - r}, {x + r / 2, y - r}, {x + r, y}, {x + r / 2, y + r}, {x - r / 2, y + r}}, true).Str()}});
         return;
     case Shape::Play:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r * 0.8, y - r}, {x + r, y}, {x - r * 0.8, y + r}}, true)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r * 0.8, y - r}, {x + r, y}, {x - r * 0.8, y + r}}, true).Str()}});
         return;
     case Shape::Tick:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r * 0.7, y - r}, {x + r * 0.7, y - r}, {x, y}}, true) + Path({{x, y}, {x, y + r}}, false)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r * 0.7, y - r}, {x + r * 0.7, y - r}, {x, y}}, true).Poly({{x, y}, {x, y + r}}, false).Str()}});
         return;
     case Shape::Check:
-        m.Empty("path", {{"class", cls}, {"d", Path({{x - r, y}, {x - r * 0.3, y + r * 0.7}, {x + r, y - r}}, false)}});
+        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y}, {x - r * 0.3, y + r * 0.7}, {x + r, y - r}}, false).Str()}});
         return;
     }
 }
