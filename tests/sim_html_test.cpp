@@ -51,6 +51,8 @@ RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
     for (const Ms t : ticks) {
         RC_ASSERT(std::llround(std::stod(zsim::TickLabel(t, step)) * 1000) == static_cast<long long>(t));
     }
+    const std::string label = zsim::TickLabel(step, step);
+    RC_ASSERT(label.find('.') == std::string::npos || label.back() != '0');  // no more decimals than the step needs
 }
 
 TEST(SimHtmlTest, TimeMapsOntoTheAxisAndNeverPastItsEnds)
@@ -166,8 +168,8 @@ nodes:
   - {name: "<script>alert(1)</script>", chassis: 1, slot: 1}
   - {name: "a\"b' onmouseover='alert(2)", chassis: 1, slot: 2}
 timeline:
-  - {at: 0, link: {node: "<script>alert(1)</script>", up: true}}
-  - {at: 10ms, config: {class: location, LocId: 1, LocName: "<b>x</b>", OsInst: "<script>alert(1)</script>"}}
+  - {at: 0, config: {class: location, LocId: 1, LocName: "<b>x</b>", OsInst: "<script>alert(1)</script>"}}
+  - {at: 10ms, link: {node: "<script>alert(1)</script>", up: true}}
   - {at: 20ms, locationStatus: {node: "a\"b' onmouseover='alert(2)", service: "<i>s</i>", index: 1}}
 )yaml",
                                                   "names.yaml");
@@ -178,12 +180,26 @@ timeline:
     for (const char *tag : {"<script", "<img", "<b>", "<i>", "onmouseover='"}) {
         EXPECT_EQ(page.find(tag), std::string::npos) << tag;
     }
-    EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos) << "the name is shown, as text";
+    // Shown, as text: a node's name, a record's name and a service in the events' details.
+    for (const char *text : {"&lt;script&gt;alert(1)&lt;/script&gt;", "&lt;b&gt;x&lt;/b&gt;", "&lt;i&gt;s&lt;/i&gt;"}) {
+        EXPECT_NE(page.find(text), std::string::npos) << text;
+    }
     EXPECT_EQ(Count(page, "<g class=\"lane\""), 2u);
 }
 
-// A long, troubled run of a large cluster: every lane full of requests, fault periods and ticks.
-TEST(SimHtmlTest, ALongTroubledRunOfALargeClusterStaysASmallPage)
+// Drawn things and the number each stands for: 1 for a mark, its data-count for a density bar.
+size_t Drawn(const std::string &page, const std::string &cls)
+{
+    size_t n = Count(page, "<g class=\"" + cls + "\">");
+    const std::string dense = "<g class=\"" + cls + " dense\" data-count=\"";
+    for (size_t at = page.find(dense); at != std::string::npos; at = page.find(dense, at + 1)) {
+        n += std::stoul(page.substr(at + dense.size()));
+    }
+    return n;
+}
+
+// A long run of a large cluster, some nodes troubled in each way a node can be, every lane crowded.
+TEST(SimHtmlTest, ALargeLongRunFoldsQuietNodesDrawsEverythingOnceAndStaysSmall)
 {
     constexpr size_t kNodes = 60;
     constexpr Ms kEnd = 2 * zsim::kMaxTime;
@@ -191,34 +207,38 @@ TEST(SimHtmlTest, ALongTroubledRunOfALargeClusterStaysASmallPage)
     zsim::Report report;
     zsim::RunHistory history;
     report.time = kEnd;
+    size_t requests = 0;
     for (size_t n = 0; n < kNodes; ++n) {
         sc.nodes.push_back({"node-" + std::to_string(n), 1, static_cast<uint32_t>(n), 0, true, static_cast<uint32_t>(0x100 + n)});
         zsim::AgentReport agent;
         agent.node = sc.nodes.back().name;
-        agent.failures = 1;
-        agent.driftItems = n % 2;
-        agent.convergedAt = n % 2 == 0 ? std::optional<Ms>(kEnd / 2) : std::nullopt;
+        agent.failures = n % 6 == 0 ? 1 : 0;
+        agent.convergedAt = kEnd / 2;
         report.agents.push_back(agent);
         zsim::NodeHistory h;
-        for (Ms t = 0; t < kEnd; t += 5000 * 31) {
+        for (Ms t = n; t < kEnd; t += 5000 * 31) {
             const auto outcome = static_cast<zsim::RequestOutcome>(t / 5000 % 6);
             h.requests.push_back({t, t, t + 250, t % 2 == 0, 2, 7, 3, outcome, 2, "ZelmLocSmooth", SIZE_MAX});
-            h.faults.push_back({true, 7, {t, t + 2500}});
-            h.agentDown.push_back({t + 100, t + 200});
+            (n % 6 == 1 ? h.agentDown : h.linkUp).push_back({t + 100, t + 200});
+            if (n % 6 == 2) {
+                h.faults.push_back({true, 7, {t, t + 2500}});
+            }
         }
+        requests += h.requests.size();
         history.nodes.push_back(std::move(h));
     }
     for (Ms t = 0; t < kEnd; t += 60000) {
         zsim::Event ev;
         ev.at = t;
-        ev.kind = zsim::EventKind::Link;
-        ev.up = t % 120000 == 0;
+        ev.kind = t % 120000 == 0 ? zsim::EventKind::Link : zsim::EventKind::HaRole;
         sc.events.push_back(ev);
     }
     const std::string page = zsim::TimelinePage(sc, report, history);
     EXPECT_LT(page.size(), 5u << 20);
-    EXPECT_EQ(Count(page, "<g class=\"lane\""), zsim::kMaxLanes);
-    EXPECT_NE(page.find("data-nodes=\"" + std::to_string(kNodes - zsim::kMaxLanes) + "\""), std::string::npos);
+    EXPECT_EQ(Count(page, "<g class=\"lane\""), kNodes / 2) << "a lane for each troubled node";
+    EXPECT_NE(page.find("data-nodes=\"" + std::to_string(kNodes / 2) + "\""), std::string::npos) << "a band for the quiet";
+    EXPECT_EQ(Drawn(page, "req"), requests);
+    EXPECT_EQ(Drawn(page, "ev"), sc.events.size());
 }
 
 }  // namespace

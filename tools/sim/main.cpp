@@ -174,7 +174,7 @@ int Run(const Options &o)
         }
     }
     // The text report goes to standard output unless another output takes it.
-    const bool text = !o.quiet && o.json != "-" && o.log != "-" && o.trace != "-";
+    const bool text = !o.quiet && o.json != "-" && o.log != "-" && o.trace != "-" && o.html != "-";
     std::vector<std::unique_ptr<zsim::OutputFile>> files = OpenOutputs(o, text, run);
     zsim::Progress progress(stderr);
     if (!o.quiet) {

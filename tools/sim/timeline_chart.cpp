@@ -61,7 +61,7 @@ void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fulles
         tip.push_back("... and " + std::to_string(b.items.size() - kHeadlinesShown) + " more");
     }
     const double h = (kEventRowHeight - 4) * (0.35 + 0.65 * static_cast<double>(b.items.size()) / static_cast<double>(fullest));
-    OpenTipped(m, "ev dense", tip);
+    OpenDense(m, "ev dense", tip, b.items.size());
     m.Empty("rect", {{"class", "d-events"}, {"x", Num(b.x + 0.5)}, {"y", Num(mid - h / 2)}, {"width", Num(b.width - 1)}, {"height", Num(h)}});
     m.Close("g");
 }
