@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "markup.h"
@@ -27,7 +29,8 @@ size_t Count(const std::string &text, const std::string &what)
 
 RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
 {
-    const Ms end = *rc::gen::inRange<Ms>(0, 2 * zsim::kMaxTime + 1);
+    // Runs of every order of magnitude, from milliseconds to two days.
+    const Ms end = std::min(2 * zsim::kMaxTime, *rc::gen::inRange<Ms>(0, 2000) * *rc::gen::element<Ms>(1, 10, 100, 1000, 10000, 100000));
     const int maxTicks = *rc::gen::inRange(3, 30);  // a round step fits any run from three ticks on
     const std::vector<Ms> ticks = zsim::AxisTicks(end, maxTicks);
     RC_ASSERT(!ticks.empty());
@@ -180,6 +183,17 @@ timeline:
         EXPECT_NE(page.find(text), std::string::npos) << text;
     }
     EXPECT_EQ(Count(page, "<g class=\"lane\""), 2u);
+
+    // Below the chart, the drift and the counts as the text report has them.
+    FILE *text = std::tmpfile();
+    ASSERT_NE(text, nullptr);
+    zsim::WriteDriftAndCounts(run.report, text);
+    std::rewind(text);
+    char line[512];
+    while (std::fgets(line, sizeof line, text) != nullptr) {
+        EXPECT_NE(page.find(zsim::EscapeMarkup(std::string(line, std::strcspn(line, "\n")))), std::string::npos) << line;
+    }
+    std::fclose(text);
 }
 
 // Drawn things and the number each stands for: 1 for a mark, its data-count for a density bar.

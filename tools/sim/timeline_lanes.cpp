@@ -1,11 +1,8 @@
 // A node's lane and the band of folded nodes, from their rows, with their labels and how each one ended.
 #include <algorithm>
-#include <cmath>
-#include <map>
-#include <set>
+#include <cstdio>
 
 #include "timeline_chart.h"
-#include "timeline_events.h"
 #include "timeline_marks.h"
 
 namespace zsim {
