@@ -45,7 +45,7 @@ RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
     while (mantissa % 10 == 0) {
         mantissa /= 10;
     }
-    RC_ASSERT(mantissa == 1 || mantissa == 2 || mantissa == 5);
+    RC_ASSERT((mantissa == 1 || mantissa == 2 || mantissa == 5));
     for (size_t i = 1; i < ticks.size(); ++i) {
         RC_ASSERT(ticks[i] - ticks[i - 1] == step);
     }
@@ -55,7 +55,7 @@ RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
         RC_ASSERT(std::llround(std::stod(zsim::TickLabel(t, step)) * 1000) == static_cast<long long>(t));
     }
     const std::string label = zsim::TickLabel(step, step);
-    RC_ASSERT(label.find('.') == std::string::npos || label.back() != '0');  // no more decimals than the step needs
+    RC_ASSERT((label.find('.') == std::string::npos || label.back() != '0'));  // no more decimals than the step needs
 }
 
 RC_GTEST_PROP(SimHtmlTest, TimeMapsOntoTheAxisAndBinsKeepEveryPointInOrderWithinIt, ())
@@ -81,7 +81,7 @@ RC_GTEST_PROP(SimHtmlTest, TimeMapsOntoTheAxisAndBinsKeepEveryPointInOrderWithin
         RC_ASSERT(bin.x >= scale.left);
         RC_ASSERT(bin.width > 0);
         RC_ASSERT(bin.x + bin.width <= scale.left + scale.width + 1e-9);
-        RC_ASSERT(b == 0 || bins[b - 1].x < bin.x);
+        RC_ASSERT((b == 0 || bins[b - 1].x < bin.x));
         RC_ASSERT(bin.from == times[bin.items.front()]);
         RC_ASSERT(bin.to == times[bin.items.back()]);
         for (const size_t i : bin.items) {
@@ -137,14 +137,14 @@ RC_GTEST_PROP(SimHtmlTest, LanesShowTroubleFirstAndFoldOnlyLargeClusters, ())
             RC_ASSERT(!zsim::IsQuiet(nodes[n]));
         }
         for (const size_t n : plan.folded) {
-            RC_ASSERT(zsim::IsQuiet(nodes[n]) || plan.lanes.size() == zsim::kMaxLanes);
+            RC_ASSERT((zsim::IsQuiet(nodes[n]) || plan.lanes.size() == zsim::kMaxLanes));
         }
     }
     for (size_t i = 1; i < plan.lanes.size(); ++i) {
         const zsim::NodeTrouble &before = nodes[plan.lanes[i - 1]];
         const zsim::NodeTrouble &after = nodes[plan.lanes[i]];
-        RC_ASSERT(after.converged || !before.converged);
-        RC_ASSERT(!zsim::IsQuiet(before) || zsim::IsQuiet(after));
+        RC_ASSERT((after.converged || !before.converged));
+        RC_ASSERT((!zsim::IsQuiet(before) || zsim::IsQuiet(after)));
     }
 }
 
@@ -154,7 +154,7 @@ RC_GTEST_PROP(SimHtmlTest, EscapedTextCannotOpenATagOrEndAnAttribute, (const std
     RC_ASSERT(text.find_first_of("<>\"'") == std::string::npos);
     for (size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 1)) {
         const size_t end = text.find(';', at);
-        RC_ASSERT(end != std::string::npos && end - at <= 5);
+        RC_ASSERT((end != std::string::npos && end - at <= 5));
     }
 }
 
