@@ -70,6 +70,28 @@ TEST(SimModelTest, RunGivesTheReportAndEachNodesHistory)
     EXPECT_FALSE(run.report.agents[2].convergedAt) << "n3 keeps the components left at index 6";
 }
 
+TEST(SimModelTest, HistoryFlagsThePeerOfAFailedCompletionUntilARetrySucceeds)
+{
+    const zsim::Scenario sc = zsim::ParseScenario(R"(
+nodes: [{name: n1, chassis: 1, slot: 1}]
+timeline:
+  - {at: 0, link: {node: n1, up: true}}
+  - {at: 0, agent: {node: n1, noReply: 1}}
+  - {at: 100ms, config: {class: location, LocId: 1, LocName: a, OsInst: n1, imageName: a.service}}
+)",
+                                                  "silent.yaml");
+    zsim::RunOptions options;
+    options.history = true;
+    const zsim::NodeHistory n1 = zsim::RunScenario(sc, options).history.nodes[0];
+    ASSERT_EQ(n1.requests.size(), 2u);
+    EXPECT_EQ(n1.requests[0].outcome, RequestOutcome::NoReply);
+    EXPECT_EQ(n1.requests[1].outcome, RequestOutcome::Applied);
+    EXPECT_FALSE(n1.requests[1].timer.empty());
+    ASSERT_EQ(n1.faults.size(), 1u);
+    EXPECT_EQ(n1.faults[0].span.from, *n1.requests[0].doneAt);
+    EXPECT_EQ(n1.faults[0].span.to, n1.requests[1].doneAt);
+}
+
 TEST(SimModelTest, TimesReadAsWholeMillisecondsUpToADay)
 {
     const std::pair<const char *, zsim::TimeValue> cases[] = {

@@ -362,6 +362,8 @@ const BadCall kBadCalls[] = {
     {"JsonToAFullDisk", "-q --json /dev/full {dir}/mine.yaml"},
     {"LogToAFullDisk", "-q --log /dev/full {dir}/mine.yaml"},
     {"TraceToAFullDisk", "-q --trace /dev/full {dir}/mine.yaml"},
+    {"PageToAFullDisk", "-q --html /dev/full {dir}/mine.yaml"},
+    {"PageHistoryOverTheMemoryLimit", "-q --html {dir}/page.html --memory-limit 20M {dir}/mine.yaml"},
     {"ReportToAFullDisk", "{dir}/mine.yaml > /dev/full"},
     {"LogOverTheScenario", "--log {dir}/mine.yaml"},
     {"JsonOverTheScenario", "{dir}/mine.yaml --json {dir}/mine.yaml"},

@@ -27,6 +27,14 @@ constexpr double kMaxRequestEntries = 65536;
 constexpr double kYamlNodeBytes = 600;
 constexpr double kTextCopies = 2;
 
+// A request in the history, with its share of fault periods (measured: 96 bytes a request over 728,000
+// requests, docs/performance.md), and what the page takes per request while it is drawn.
+constexpr double kHistoryRequestBytes = 130;
+// The page's text, a few copies of it while it is put together; its layout bounds it near 4 MB.
+constexpr double kPageBytes = 16e6;
+// The smooth timers republish each flagged peer once a tick.
+constexpr double kSmoothPeriodMs = 5000;
+
 std::string Count(double n, const char *one, const char *many)
 {
     char buf[64];
@@ -81,6 +89,38 @@ std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)
                           Count(size_.types, "component type", "component types") + ", " +
                           Count(size_.events, "event", "events") + " so far)",
                       bytes, limit_);
+}
+
+std::optional<std::string> HistoryOverBudget(const Scenario &sc, std::optional<uint64_t> untilMs, uint64_t limitBytes)
+{
+    ScenarioSize size;
+    size.nodes = static_cast<double>(sc.nodes.size());
+    size.events = static_cast<double>(sc.events.size());
+    double atoms = 0;
+    double indexes = 0;  // announced by location reports: each a peer of its own for the component timer
+    double starts = 0;
+    for (const Event &ev : sc.events) {
+        for (const Atom &a : ev.atoms) {
+            size.locations += a.cls == CfgClass::Location ? 1 : 0;
+            size.components += a.cls == CfgClass::Component ? 1 : 0;
+            size.types += a.cls == CfgClass::CompNode ? 1 : 0;
+            size.groups += a.cls == CfgClass::LogicGroup ? 1 : 0;
+        }
+        atoms += static_cast<double>(ev.atoms.size());
+        indexes += ev.kind == EventKind::LocationStatus ? 1 : 0;
+        starts += ev.kind == EventKind::LibraryStart || ev.kind == EventKind::LibraryRestart ? 1 : 0;
+    }
+    const Ms lastEvent = sc.events.empty() ? 0 : sc.events.back().at;
+    const Ms end = untilMs ? *untilMs : sc.until ? *sc.until : lastEvent + sc.settle;
+    // Each atom and event sends at most one request; every peer may be sent one at each smooth tick and at
+    // each library start (the replay).
+    const double peers = size.nodes + indexes;
+    const double requests = atoms + size.events + peers * (std::floor(static_cast<double>(end) / kSmoothPeriodMs) + 1 + starts);
+    const double bytes = RunBytes(size) + kPageBytes + requests * kHistoryRequestBytes;
+    if (bytes <= static_cast<double>(limitBytes)) {
+        return std::nullopt;
+    }
+    return OverBudget("the run with a history of at most " + Count(requests, "request", "requests"), bytes, limitBytes);
 }
 
 }  // namespace zsim

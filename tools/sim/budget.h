@@ -37,6 +37,13 @@ private:
     ScenarioSize size_;
 };
 
+struct Scenario;
+
+// With the run's history kept (for the timeline page): the message to refuse the scenario with when its run
+// and the history together may need more than the limit. `untilMs` is the report time the command line
+// gives, if any.
+std::optional<std::string> HistoryOverBudget(const Scenario &sc, std::optional<uint64_t> untilMs, uint64_t limitBytes);
+
 // The message for something that needs `bytes` where `limitBytes` are allowed; `what` says what it is.
 std::string OverBudget(const std::string &what, double bytes, uint64_t limitBytes);
 

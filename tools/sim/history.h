@@ -61,6 +61,9 @@ struct RunHistory {
     std::vector<NodeHistory> nodes;  // as Scenario::nodes
 };
 
+// A request's operation type as the trace names it: "add", "delete", "smooth".
+const char *RequestOpName(uint32_t opType);
+
 // Opens a span at `t` unless one is open; closes the open one at `t` when `on` is false.
 void MarkSpan(std::vector<Span> &spans, bool on, Ms t);
 

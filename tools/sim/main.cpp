@@ -22,6 +22,7 @@
 #include "progress.h"
 #include "runner.h"
 #include "scenario.h"
+#include "timeline_page.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ struct Options {
     std::string json;
     std::string log;
     std::string trace;
+    std::string html;
     std::string memoryLimit;
     bool quiet = false;
     bool expectConverged = false;
@@ -114,7 +116,8 @@ std::vector<std::unique_ptr<zsim::OutputFile>> OpenOutputs(const Options &o, boo
 {
     std::vector<zsim::OutputRequest> requests;
     for (const zsim::OutputRequest &s : {zsim::OutputRequest{"--json", "JSON report", o.json}, zsim::OutputRequest{"--log", "log", o.log},
-                                      zsim::OutputRequest{"--trace", "trace", o.trace}}) {
+                                      zsim::OutputRequest{"--trace", "trace", o.trace},
+                                      zsim::OutputRequest{"--html", "HTML page", o.html}}) {
         if (!s.path.empty()) {
             requests.push_back(s);
         }
@@ -133,8 +136,10 @@ std::vector<std::unique_ptr<zsim::OutputFile>> OpenOutputs(const Options &o, boo
 }
 
 // Writes the reports and closes every output; what was lost, one line each.
-std::string WriteReports(const zsim::Report &report, bool text, std::vector<std::unique_ptr<zsim::OutputFile>> &files)
+std::string WriteReports(const zsim::Scenario &sc, const zsim::RunResult &run, bool text,
+                         std::vector<std::unique_ptr<zsim::OutputFile>> &files)
 {
+    const zsim::Report &report = run.report;
     if (text) {
         zsim::WriteText(report, stdout, isatty(fileno(stdout)) != 0 && std::getenv("NO_COLOR") == nullptr);
     }
@@ -142,6 +147,8 @@ std::string WriteReports(const zsim::Report &report, bool text, std::vector<std:
     for (const auto &f : files) {
         if (f->Request().option == "--json") {
             f->Write(zsim::ToJson(report));
+        } else if (f->Request().option == "--html") {
+            f->Write(zsim::TimelinePage(sc, report, run.history));
         }
         if (const auto err = f->Close()) {
             lost += "zelm-sim: " + *err + "\n";
@@ -161,8 +168,15 @@ int Run(const Options &o)
     }
     zsim::RunOptions run;
     run.until = Until(o);
+    // The page draws every request of the run: its history is kept, and must fit in memory beside the run.
+    run.history = !o.html.empty();
+    if (run.history) {
+        if (const auto refusal = zsim::HistoryOverBudget(sc, run.until, Limits(o).memoryBytes)) {
+            throw zsim::UsageError(zsim::Printable(sc.source) + ": with --html, " + *refusal);
+        }
+    }
     // The text report goes to standard output unless another output takes it.
-    const bool text = !o.quiet && o.json != "-" && o.log != "-" && o.trace != "-";
+    const bool text = !o.quiet && o.json != "-" && o.log != "-" && o.trace != "-" && o.html != "-";
     std::vector<std::unique_ptr<zsim::OutputFile>> files = OpenOutputs(o, text, run);
     zsim::Progress progress(stderr);
     if (!o.quiet) {
@@ -170,7 +184,7 @@ int Run(const Options &o)
     }
     const zsim::RunResult result = zsim::RunScenario(sc, run);
     progress.Finish();
-    const std::string lost = WriteReports(result.report, text, files);
+    const std::string lost = WriteReports(sc, result, text, files);
     if (result.leftBlocks != 0) {
         std::fprintf(stderr, "zelm-sim: warning: %zu host blocks still allocated after the library stopped\n",
                      result.leftBlocks);
@@ -230,6 +244,7 @@ void AddOptions(CLI::App &app, Options &o)
     app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
     app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)");
     app.add_option("--trace", o.trace, "Write every RPC call and completion, timer call and configuration reply to FILE");
+    app.add_option("--html", o.html, "Write the run as one self-contained HTML page to FILE: a timeline with a lane per node");
     app.add_option("--memory-limit", o.memoryLimit, "Refuse scenarios estimated to need more memory than SIZE (default 4G)");
     app.add_flag("-q,--quiet", o.quiet, "No text report and no progress display");
     app.add_flag("--expect-converged", o.expectConverged, "Exit with 1 when drift remains at the end");

@@ -14,20 +14,6 @@ namespace {
 constexpr uint32_t kOpDelete = ZELM_LOC_OP_DEL;
 static_assert(ZELM_LOC_OP_DEL == ZELM_COMP_OP_DEL);
 
-const char *OpName(uint32_t opType)
-{
-    switch (opType) {
-    case 0:
-        return "add";
-    case 1:
-        return "delete";
-    case 2:
-        return "smooth";
-    default:
-        return "?";
-    }
-}
-
 uint64_t Mix(uint64_t h, const void *data, size_t len)
 {
     // FNV-1a: a fingerprint to notice that a held entry changed, not a security measure.
@@ -199,6 +185,8 @@ void Observer::OnCompletion(const STANDIN_RpcCall &call)
         NodeState &n = state_.nodes[node];
         n.pending = n.pending > 0 ? n.pending - 1 : 0;
         n.failures += ok ? 0 : 1;
+        // A failed completion is what flags a peer that no refusal flagged before.
+        faults_.Touch(node, call.kind == STANDIN_RPC_COMP, call.locIndex);
     }
     RecordCompletion(call);
     if (call.opType == kOpDelete) {
@@ -254,7 +242,7 @@ void Observer::TraceCall(const STANDIN_RpcCall &call)
         return;
     }
     const bool loc = call.kind == STANDIN_RPC_LOC;
-    std::string s = Describe(call) + " " + call.method + " " + OpName(call.opType) + ", " +
+    std::string s = Describe(call) + " " + call.method + " " + RequestOpName(call.opType) + ", " +
                     std::to_string(call.entryNum) + (call.entryNum == 1 ? " entry [" : " entries [");
     for (uint32_t i = 0; i < call.decodedNum && i < 8; ++i) {
         if (i != 0) {

@@ -128,6 +128,10 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node);
 Why WhyUnplaced(const SimState &s, uint32_t locIndex);
 
 void WriteText(const Report &r, FILE *out, bool colour);
+// The text report's parts after the agents (drift, counts, convergence), without colour.
+void WriteDriftAndCounts(const Report &r, FILE *out);
+// Why the run ended, as the text report's first line says it.
+std::string RunEndText(const Report &r);
 // The JSON text of the report (deterministic: same scenario, same text).
 std::string ToJson(const Report &r);
 // The version of the JSON report's layout; it changes when a key changes meaning or goes.

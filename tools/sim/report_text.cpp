@@ -121,7 +121,9 @@ void Counts(const Painter &p, const Report &r)
     AtomNotes(p, "rejected", r.rejected);
 }
 
-std::string EndLine(const Report &r)
+}  // namespace
+
+std::string RunEndText(const Report &r)
 {
     const RunEnd &e = r.end;
     switch (e.reason) {
@@ -141,6 +143,8 @@ std::string EndLine(const Report &r)
     }
     return "the settle time after the last event passed" + (pending.empty() ? std::string() : " with " + pending);
 }
+
+namespace {
 
 void Convergence(const Painter &p, const Report &r)
 {
@@ -165,7 +169,7 @@ void WriteText(const Report &r, FILE *out, bool colour)
 {
     const Painter p(out, colour);
     p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + FormatTime(r.time) + " s: " +
-           EndLine(r));
+           RunEndText(r));
     p.Line("library " + std::string(r.libraryRunning ? "running" : "stopped") + ", HA role " + std::to_string(r.haRole) +
            (r.haRole == 0 ? " (publication allowed)" : " (publication forbidden)"));
     for (const std::string &note : r.notes) {
@@ -173,6 +177,14 @@ void WriteText(const Report &r, FILE *out, bool colour)
     }
     p.Line("");
     WriteAgents(p, r);
+    Drift(p, r);
+    Counts(p, r);
+    Convergence(p, r);
+}
+
+void WriteDriftAndCounts(const Report &r, FILE *out)
+{
+    const Painter p(out, false);
     Drift(p, r);
     Counts(p, r);
     Convergence(p, r);

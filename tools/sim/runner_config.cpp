@@ -26,31 +26,11 @@ uint32_t RecordLen(CfgClass cls)
     return 0;
 }
 
-std::string KeyOf(const Atom &a)
-{
-    switch (a.cls) {
-    case CfgClass::Location:
-        return "LocId " + std::to_string(a.rec.loc.LocId);
-    case CfgClass::LogicGroup:
-        return "locIndex " + std::to_string(a.rec.grp.locIndex);
-    case CfgClass::Component:
-        return std::to_string(a.rec.comp.locIndex) + "/" + std::to_string(a.rec.comp.compInst);
-    case CfgClass::CompNode:
-        return "compType " + std::to_string(a.rec.node.compType);
-    }
-    return "?";
-}
-
 // The node a configured location is placed at, or SIZE_MAX.
 size_t LocationNode(const SimState &s, uint32_t locId)
 {
     const auto it = s.config.locations.find(locId);
     return it == s.config.locations.end() ? SIZE_MAX : s.NodeOfOsInst(it->second.OsInst);
-}
-
-const char *OpName(uint16_t op)
-{
-    return op == ZELM_CFG_OP_ADD ? "add" : op == ZELM_CFG_OP_MOD ? "update" : op == ZELM_CFG_OP_DEL ? "delete" : "op";
 }
 
 }  // namespace
@@ -72,7 +52,7 @@ void Simulation::ApplyConfig(const Event &ev)
             NoteExpectedChange(a, formerNode, now);
         }
         if (e.kind == AtomEffect::Ignored) {
-            state_.ignored.push_back({now, a.cls, a.opCode, a.seq, KeyOf(a), e.reason});
+            state_.ignored.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), e.reason});
         }
         if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
             const Why why{DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent"};
@@ -232,7 +212,7 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
     for (size_t i = 0; i < r->opInfoNum && i < atoms.size(); ++i) {
         if (r->opInfos[i].code != 0) {
             const Atom &a = atoms[i];
-            state_.rejected.push_back({now, a.cls, a.opCode, a.seq, KeyOf(a), "code " + Hex(r->opInfos[i].code)});
+            state_.rejected.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), "code " + Hex(r->opInfos[i].code)});
         }
     }
     if (!trace_.On()) {
@@ -247,9 +227,9 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
         const STANDIN_OpInfo &o = r->opInfos[i];
         s += (i == 0 ? " " : ", ");
         if (i < atoms.size()) {
-            s += std::string(ClassName(atoms[i].cls)) + " " + KeyOf(atoms[i]) + " ";
+            s += std::string(ClassName(atoms[i].cls)) + " " + AtomKey(atoms[i]) + " ";
         }
-        s += OpName(o.opCode);
+        s += AtomOpName(o.opCode);
         if (o.opCode > ZELM_CFG_OP_DEL) {
             s += ' ';
             s += std::to_string(o.opCode);

@@ -65,26 +65,18 @@ void Simulation::ApplyAgent(const Event &ev)
     const AgentChange &c = ev.agent;
     STANDIN_AgentScript s{};
     (void)STANDIN_AgentGetScript(h, &s);
-    std::string what;
-    auto note = [&what](const std::string &w) { what += (what.empty() ? "" : ", ") + w; };
-    const std::pair<const std::optional<uint32_t> &, std::pair<uint32_t *, const char *>> counts[] = {
-        {c.refuse, {&s.refuseNext, "refuse next "}},        {c.refuseStatus, {&s.refuseStatus, "refusal status "}},
-        {c.fail, {&s.failNext, "fail next "}},              {c.failResult, {&s.failResult, "failure result "}},
-        {c.noReply, {&s.noReplyNext, "no reply to next "}}, {c.result, {&s.result, "result "}}};
+    const std::pair<const std::optional<uint32_t> &, uint32_t *> counts[] = {
+        {c.refuse, &s.refuseNext}, {c.refuseStatus, &s.refuseStatus}, {c.fail, &s.failNext},
+        {c.failResult, &s.failResult}, {c.noReply, &s.noReplyNext}, {c.result, &s.result}};
     for (const auto &[value, field] : counts) {
         if (value) {
-            *field.first = *value;
-            note(field.second + std::to_string(*value));
+            *field = *value;
         }
     }
     if (c.latency) {
         s.latencyMs = *c.latency;
-        note("latency " + std::to_string(*c.latency) + " ms");
     }
-    if (c.down) {
-        note(*c.down ? "down" : "up");
-    }
-    trace_.Line(STANDIN_Now(), "EVENT", "agent " + sc_.nodes[ev.node].name + ": " + what);
+    trace_.Line(STANDIN_Now(), "EVENT", "agent " + sc_.nodes[ev.node].name + ": " + AgentChangeText(c));
     (void)STANDIN_AgentSetScript(h, &s);
     if (c.down) {
         state_.nodes[ev.node].agentDown = *c.down;

@@ -110,6 +110,8 @@ struct ReadLimits {
 // An atom of this class as a scenario gives it when it leaves every field out: an add, the record's
 // fields 0 or empty but for the defaults that make the library act on it.
 Atom BlankAtom(CfgClass cls);
+// What an agent event changes, as the trace says it: "refuse next 2, fail next 1, failure result 5".
+std::string AgentChangeText(const AgentChange &change);
 
 // Parses a scenario from YAML text; `source` names it in error messages. Throws ScenarioError.
 Scenario ParseScenario(const std::string &text, const std::string &source, const ReadLimits &limits = {});
@@ -140,6 +142,10 @@ uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu);
 // A number as "%#x" prints it ("0x80000000", "0").
 std::string Hex(uint32_t v);
 const char *ClassName(CfgClass cls);
+// An atom's key as reports name it: "LocId 4", "locIndex 2" (a logic group), "6/601" (index/compInst), "compType 10".
+std::string AtomKey(const Atom &a);
+// "add", "update", "delete", or "op" for an operation code that has no effect.
+const char *AtomOpName(uint16_t opCode);
 uint32_t ClassId(CfgClass cls);
 
 }  // namespace zsim

@@ -132,6 +132,50 @@ const char *ClassName(CfgClass cls)
     return "?";
 }
 
+std::string AtomKey(const Atom &a)
+{
+    switch (a.cls) {
+    case CfgClass::Location:
+        return "LocId " + std::to_string(a.rec.loc.LocId);
+    case CfgClass::LogicGroup:
+        return "locIndex " + std::to_string(a.rec.grp.locIndex);
+    case CfgClass::Component:
+        return std::to_string(a.rec.comp.locIndex) + "/" + std::to_string(a.rec.comp.compInst);
+    case CfgClass::CompNode:
+        return "compType " + std::to_string(a.rec.node.compType);
+    }
+    return "?";
+}
+
+const char *AtomOpName(uint16_t opCode)
+{
+    return opCode == ZELM_CFG_OP_ADD   ? "add"
+           : opCode == ZELM_CFG_OP_MOD ? "update"
+           : opCode == ZELM_CFG_OP_DEL ? "delete"
+                                       : "op";
+}
+
+std::string AgentChangeText(const AgentChange &c)
+{
+    std::string s;
+    const auto note = [&s](const std::string &w) { s += (s.empty() ? "" : ", ") + w; };
+    const std::pair<const std::optional<uint32_t> &, const char *> counts[] = {
+        {c.refuse, "refuse next "}, {c.refuseStatus, "refusal status "}, {c.fail, "fail next "},
+        {c.failResult, "failure result "}, {c.noReply, "no reply to next "}, {c.result, "result "}};
+    for (const auto &[value, what] : counts) {
+        if (value) {
+            note(what + std::to_string(*value));
+        }
+    }
+    if (c.latency) {
+        note("latency " + std::to_string(*c.latency) + " ms");
+    }
+    if (c.down) {
+        note(*c.down ? "down" : "up");
+    }
+    return s;
+}
+
 uint32_t ClassId(CfgClass cls)
 {
     switch (cls) {

@@ -1,0 +1,253 @@
+// zelm-sim's timeline page: where its layout puts things on the time axis, which nodes get a lane, how
+// crowded runs stay small, and that no text of a scenario becomes markup.
+#include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "markup.h"
+#include "runner.h"
+#include "timeline_layout.h"
+#include "timeline_page.h"
+
+namespace {
+
+using zsim::Ms;
+
+size_t Count(const std::string &text, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
+{
+    // Runs of every order of magnitude, from milliseconds to two days.
+    const Ms end = std::min(2 * zsim::kMaxTime, *rc::gen::inRange<Ms>(0, 2000) * *rc::gen::element<Ms>(1, 10, 100, 1000, 10000, 100000));
+    const int maxTicks = *rc::gen::inRange(3, 30);  // a round step fits any run from three ticks on
+    const std::vector<Ms> ticks = zsim::AxisTicks(end, maxTicks);
+    RC_ASSERT(!ticks.empty());
+    RC_ASSERT(ticks.front() == 0u);
+    RC_ASSERT(ticks.size() <= static_cast<size_t>(maxTicks));
+    RC_ASSERT((ticks.size() == 1) == (end == 0));
+    if (ticks.size() == 1) {
+        return;
+    }
+    const Ms step = ticks[1];
+    Ms mantissa = step;
+    while (mantissa % 10 == 0) {
+        mantissa /= 10;
+    }
+    RC_ASSERT((mantissa == 1 || mantissa == 2 || mantissa == 5));
+    for (size_t i = 1; i < ticks.size(); ++i) {
+        RC_ASSERT(ticks[i] - ticks[i - 1] == step);
+    }
+    RC_ASSERT(ticks.back() <= end);
+    RC_ASSERT(ticks.back() + step > end);
+    for (const Ms t : ticks) {
+        RC_ASSERT(std::llround(std::stod(zsim::TickLabel(t, step)) * 1000) == static_cast<long long>(t));
+    }
+    const std::string label = zsim::TickLabel(step, step);
+    RC_ASSERT((label.find('.') == std::string::npos || label.back() != '0'));  // no more decimals than the step needs
+}
+
+RC_GTEST_PROP(SimHtmlTest, TimeMapsOntoTheAxisAndBinsKeepEveryPointInOrderWithinIt, ())
+{
+    const zsim::TimeScale scale{*rc::gen::inRange(0, 300) * 1.0, *rc::gen::inRange(1, 1500) * 1.0, *rc::gen::inRange<Ms>(0, 100000)};
+    const double right = scale.left + (scale.end == 0 ? 0 : scale.width);  // a run that ends at 0 is a point
+    RC_ASSERT(scale.X(0) == scale.left);
+    RC_ASSERT(std::abs(scale.X(scale.end / 2) - (scale.left + right) / 2) <= scale.width / std::max<double>(1, scale.end));
+    RC_ASSERT(scale.X(scale.end) == right);
+    RC_ASSERT(scale.X(UINT64_MAX) == right);
+    const double binPx = *rc::gen::inRange(1, 20) * 0.5;
+    std::vector<Ms> times = *rc::gen::container<std::vector<Ms>>(rc::gen::inRange<Ms>(0, scale.end + 1000));
+    std::sort(times.begin(), times.end());
+    std::vector<zsim::TimePoint> points;
+    for (size_t i = 0; i < times.size(); ++i) {
+        points.push_back({times[i], i});
+    }
+    const std::vector<zsim::Bin> bins = zsim::GatherBins(points, scale, binPx);
+    size_t next = 0;
+    for (size_t b = 0; b < bins.size(); ++b) {
+        const zsim::Bin &bin = bins[b];
+        RC_ASSERT(!bin.items.empty());
+        RC_ASSERT(bin.x >= scale.left);
+        RC_ASSERT(bin.width > 0);
+        RC_ASSERT(bin.x + bin.width <= scale.left + scale.width + 1e-9);
+        RC_ASSERT((b == 0 || bins[b - 1].x < bin.x));
+        RC_ASSERT(bin.from == times[bin.items.front()]);
+        RC_ASSERT(bin.to == times[bin.items.back()]);
+        for (const size_t i : bin.items) {
+            RC_ASSERT(i == next++);
+            RC_ASSERT(scale.X(times[i]) >= bin.x - 1e-9);
+            RC_ASSERT(scale.X(times[i]) <= bin.x + binPx + 1e-9);
+        }
+    }
+    RC_ASSERT(next == times.size());
+}
+
+TEST(SimHtmlTest, PeriodsBecomeBandsMergedBelowAPixel)
+{
+    const zsim::TimeScale scale{0, 1000, 1000};  // a pixel a millisecond
+    const std::vector<zsim::PixelRange> ranges =
+        zsim::SpanPixels({{400, std::nullopt}, {201, 300}, {100, 200}, {500, 500}}, scale);
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0].from, 100u);
+    EXPECT_EQ(ranges[0].to, 300u) << "a gap of one pixel joins two periods";
+    EXPECT_EQ(ranges[1].from, 400u);
+    EXPECT_EQ(ranges[1].to, 1000u) << "a period still open lasts to the end";
+    EXPECT_DOUBLE_EQ(ranges[1].x1, 1000);
+    const std::vector<zsim::PixelRange> last = zsim::SpanPixels({{1000, 1000}}, scale);
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_DOUBLE_EQ(last[0].x0, 999) << "a moment at the end stays visible, and on the axis";
+    EXPECT_DOUBLE_EQ(last[0].x1, 1000);
+}
+
+RC_GTEST_PROP(SimHtmlTest, LanesShowTroubleFirstAndFoldOnlyLargeClusters, ())
+{
+    const auto trouble = rc::gen::build<zsim::NodeTrouble>(
+        rc::gen::set(&zsim::NodeTrouble::driftItems, rc::gen::inRange<size_t>(0, 3)),
+        rc::gen::set(&zsim::NodeTrouble::converged, rc::gen::arbitrary<bool>()),
+        rc::gen::set(&zsim::NodeTrouble::failures, rc::gen::inRange<uint64_t>(0, 3)),
+        rc::gen::set(&zsim::NodeTrouble::faultSpans, rc::gen::inRange<size_t>(0, 2)),
+        rc::gen::set(&zsim::NodeTrouble::outages, rc::gen::inRange<size_t>(0, 2)));
+    const auto nodes = *rc::gen::resize(150, rc::gen::container<std::vector<zsim::NodeTrouble>>(trouble));
+    const zsim::LanePlan plan = zsim::PlanLanes(nodes);
+
+    std::vector<size_t> all = plan.lanes;
+    all.insert(all.end(), plan.folded.begin(), plan.folded.end());
+    std::sort(all.begin(), all.end());
+    for (size_t i = 0; i < all.size(); ++i) {
+        RC_ASSERT(all[i] == i);
+    }
+    RC_ASSERT(all.size() == nodes.size());
+    RC_ASSERT(std::is_sorted(plan.folded.begin(), plan.folded.end()));
+    if (nodes.size() <= zsim::kAllLanesUpTo) {
+        RC_ASSERT(plan.folded.empty());
+    } else {
+        RC_ASSERT(plan.lanes.size() <= zsim::kMaxLanes);
+        for (const size_t n : plan.lanes) {
+            RC_ASSERT(!zsim::IsQuiet(nodes[n]));
+        }
+        for (const size_t n : plan.folded) {
+            RC_ASSERT((zsim::IsQuiet(nodes[n]) || plan.lanes.size() == zsim::kMaxLanes));
+        }
+    }
+    for (size_t i = 1; i < plan.lanes.size(); ++i) {
+        const zsim::NodeTrouble &before = nodes[plan.lanes[i - 1]];
+        const zsim::NodeTrouble &after = nodes[plan.lanes[i]];
+        RC_ASSERT((after.converged || !before.converged));
+        RC_ASSERT((!zsim::IsQuiet(before) || zsim::IsQuiet(after)));
+    }
+}
+
+RC_GTEST_PROP(SimHtmlTest, EscapedTextCannotOpenATagOrEndAnAttribute, (const std::string &raw))
+{
+    const std::string text = zsim::EscapeMarkup(raw);
+    RC_ASSERT(text.find_first_of("<>\"'") == std::string::npos);
+    for (size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 1)) {
+        const size_t end = text.find(';', at);
+        RC_ASSERT((end != std::string::npos && end - at <= 5));
+    }
+}
+
+TEST(SimHtmlTest, NamesFromTheScenarioStayText)
+{
+    const zsim::Scenario sc = zsim::ParseScenario(R"yaml(
+description: "</p><img src=x onerror=alert(1)>"
+nodes:
+  - {name: "<script>alert(1)</script>", chassis: 1, slot: 1}
+  - {name: "a\"b' onmouseover='alert(2)", chassis: 1, slot: 2}
+timeline:
+  - {at: 0, config: {class: location, LocId: 1, LocName: "<b>x</b>", OsInst: "<script>alert(1)</script>"}}
+  - {at: 10ms, link: {node: "<script>alert(1)</script>", up: true}}
+  - {at: 20ms, locationStatus: {node: "a\"b' onmouseover='alert(2)", service: "<i>s</i>", index: 1}}
+)yaml",
+                                                  "names.yaml");
+    zsim::RunOptions options;
+    options.history = true;
+    const zsim::RunResult run = zsim::RunScenario(sc, options);
+    const std::string page = zsim::TimelinePage(sc, run.report, run.history);
+    for (const char *tag : {"<script", "<img", "<b>", "<i>", "onmouseover='"}) {
+        EXPECT_EQ(page.find(tag), std::string::npos) << tag;
+    }
+    // Shown, as text: a node's name, a record's name and a service in the events' details.
+    for (const char *text : {"&lt;script&gt;alert(1)&lt;/script&gt;", "&lt;b&gt;x&lt;/b&gt;", "&lt;i&gt;s&lt;/i&gt;"}) {
+        EXPECT_NE(page.find(text), std::string::npos) << text;
+    }
+    EXPECT_EQ(Count(page, "<g class=\"lane\""), 2u);
+
+    // Below the chart, the drift and the counts as the text report has them.
+    FILE *text = std::tmpfile();
+    ASSERT_NE(text, nullptr);
+    zsim::WriteDriftAndCounts(run.report, text);
+    std::rewind(text);
+    char line[512];
+    while (std::fgets(line, sizeof line, text) != nullptr) {
+        EXPECT_NE(page.find(zsim::EscapeMarkup(std::string(line, std::strcspn(line, "\n")))), std::string::npos) << line;
+    }
+    std::fclose(text);
+}
+
+// Drawn things and the number each stands for: 1 for a mark, its data-count for a density bar.
+size_t Drawn(const std::string &page, const std::string &cls)
+{
+    size_t n = Count(page, "<g class=\"" + cls + "\">");
+    const std::string dense = "<g class=\"" + cls + " dense\" data-count=\"";
+    for (size_t at = page.find(dense); at != std::string::npos; at = page.find(dense, at + 1)) {
+        n += std::stoul(page.substr(at + dense.size()));
+    }
+    return n;
+}
+
+// A long run of a large cluster, some nodes troubled in each way a node can be, every lane crowded.
+TEST(SimHtmlTest, ALargeLongRunFoldsQuietNodesDrawsEverythingOnceAndStaysSmall)
+{
+    constexpr size_t kNodes = 60;
+    constexpr Ms kEnd = 2 * zsim::kMaxTime;
+    zsim::Scenario sc;
+    zsim::Report report;
+    zsim::RunHistory history;
+    report.time = kEnd;
+    size_t requests = 0;
+    for (size_t n = 0; n < kNodes; ++n) {
+        sc.nodes.push_back({"node-" + std::to_string(n), 1, static_cast<uint32_t>(n), 0, true, static_cast<uint32_t>(0x100 + n)});
+        zsim::AgentReport agent;
+        agent.node = sc.nodes.back().name;
+        agent.failures = n % 6 == 0 ? 1 : 0;
+        agent.convergedAt = kEnd / 2;
+        report.agents.push_back(agent);
+        zsim::NodeHistory h;
+        for (Ms t = n; t < kEnd; t += 5000 * 31) {
+            const auto outcome = static_cast<zsim::RequestOutcome>(t / 5000 % 6);
+            h.requests.push_back({t, t, t + 250, t % 2 == 0, 2, 7, 3, outcome, 2, "ZelmLocSmooth", SIZE_MAX});
+            (n % 6 == 1 ? h.agentDown : h.linkUp).push_back({t + 100, t + 200});
+            if (n % 6 == 2) {
+                h.faults.push_back({true, 7, {t, t + 2500}});
+            }
+        }
+        requests += h.requests.size();
+        history.nodes.push_back(std::move(h));
+    }
+    for (Ms t = 0; t < kEnd; t += 60000) {
+        zsim::Event ev;
+        ev.at = t;
+        ev.kind = t % 120000 == 0 ? zsim::EventKind::Link : zsim::EventKind::HaRole;
+        sc.events.push_back(ev);
+    }
+    const std::string page = zsim::TimelinePage(sc, report, history);
+    EXPECT_LT(page.size(), 5u << 20);
+    EXPECT_EQ(Count(page, "<g class=\"lane\""), kNodes / 2) << "a lane for each troubled node";
+    EXPECT_NE(page.find("data-nodes=\"" + std::to_string(kNodes / 2) + "\""), std::string::npos) << "a band for the quiet";
+    EXPECT_EQ(Drawn(page, "req"), requests);
+    EXPECT_EQ(Drawn(page, "ev"), sc.events.size());
+}
+
+}  // namespace
