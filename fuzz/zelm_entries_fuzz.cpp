@@ -150,8 +150,8 @@ void OddEntry(Input &in)
         for (uint32_t n = in.Pick(5); n > 0; --n) {
             const std::vector<uint8_t> record = in.Bytes(200);
             STANDIN_MsgAddAtom(msg, in.Pick(4) != 0 ? kClasses[in.Pick(3)] : in.Word(),
-                               static_cast<uint16_t>(in.Pick(3)), static_cast<uint16_t>(in.Word()),
-                               record.data(), static_cast<uint32_t>(record.size()));
+                               static_cast<uint16_t>(in.Pick(3)), static_cast<uint16_t>(in.Word()), record.data(),
+                               static_cast<uint32_t>(record.size()));
         }
         (void)STANDIN_MsgDeliverNow(msg, nullptr);
         break;

@@ -20,7 +20,7 @@ namespace {
 constexpr QOF_ConnHandle kHandleBase = 0x10000;
 constexpr uint32_t kUnknownHandle = 0xFFFFFFFFu;
 constexpr uint32_t kDownStatus = 2;
-constexpr uint32_t kMaxDecoded = 65536; // a garbage count must not make the agent read without end
+constexpr uint32_t kMaxDecoded = 65536;  // a garbage count must not make the agent read without end
 constexpr size_t kMaxText = 255;
 
 constexpr size_t kLocReqLen = 16;
@@ -32,7 +32,7 @@ struct Agent {
     bool down = false;
     STANDIN_AgentScript script{};
     std::map<uint32_t, STANDIN_LocEntry> locs;
-    std::map<std::pair<uint32_t, uint32_t>, STANDIN_CompEntry> comps; // (locIndex, compInst)
+    std::map<std::pair<uint32_t, uint32_t>, STANDIN_CompEntry> comps;  // (locIndex, compInst)
 };
 
 std::map<QOF_ConnHandle, std::unique_ptr<Agent>> g_agents;
@@ -131,7 +131,7 @@ auto *Nth(Map &map, size_t index)
     return index < map.size() ? &std::next(map.begin(), static_cast<std::ptrdiff_t>(index))->second : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 void ResetAgents()
 {
@@ -241,7 +241,7 @@ void DecodeRequest(STANDIN_RpcCall *call, std::vector<STANDIN_LocEntry> *locs, s
     }
 }
 
-} // namespace standin
+}  // namespace standin
 
 using standin::Find;
 
@@ -312,8 +312,7 @@ extern "C" const STANDIN_CompEntry *STANDIN_AgentCompGet(QOF_ConnHandle handle, 
     return a == nullptr ? nullptr : standin::Nth(a->comps, index);
 }
 
-extern "C" const STANDIN_CompEntry *STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex,
-                                                          uint32_t compInst)
+extern "C" const STANDIN_CompEntry *STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, uint32_t compInst)
 {
     standin::Agent *a = Find(handle);
     if (a == nullptr) {

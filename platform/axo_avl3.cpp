@@ -42,7 +42,7 @@ inline const void *KeyAt(const Node *n, ptrdiff_t keyDelta)
 // time. Written as a conditional, compilers keep the branch.
 inline Node *Select(int32_t order, Node *left, Node *right)
 {
-    const uintptr_t mask = static_cast<uintptr_t>(static_cast<intptr_t>(order) >> 31); // all ones when negative
+    const uintptr_t mask = static_cast<uintptr_t>(static_cast<intptr_t>(order) >> 31);  // all ones when negative
     const uintptr_t l = reinterpret_cast<uintptr_t>(left);
     const uintptr_t r = reinterpret_cast<uintptr_t>(right);
     return reinterpret_cast<Node *>(r ^ ((l ^ r) & mask));
@@ -256,8 +256,7 @@ void RetraceInsert(AXO_AVL3_TREE *tree, Node *n, bool left, int16_t height)
 
 }  // namespace
 
-extern "C" void *AXO_AVL3_Insert_Or_Find(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node,
-                                         const AXO_AVL3_TREE_INFO *treeInfo)
+extern "C" void *AXO_AVL3_Insert_Or_Find(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node, const AXO_AVL3_TREE_INFO *treeInfo)
 {
     if (tree == nullptr || node == nullptr || treeInfo == nullptr) {
         return nullptr;
@@ -314,9 +313,9 @@ extern "C" void AXO_AVL3_Delete(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node)
     if (tree->last == node) {
         tree->last = Predecessor(node);
     }
-    Node *fixFrom;     // the lowest node whose subtree lost height on one side
-    bool fixLeft;      // which side
-    int16_t fixHeight; // that side's new height
+    Node *fixFrom;      // the lowest node whose subtree lost height on one side
+    bool fixLeft;       // which side
+    int16_t fixHeight;  // that side's new height
     if (node->left != nullptr && node->right != nullptr) {
         // The successor, which has no left child, takes the node's place.
         Node *s = Leftmost(node->right);

@@ -13,7 +13,7 @@ constexpr int kMaxDepth = 96;
 
 struct CheckState {
     const AXO_AVL3_TREE_INFO *info;
-    const Node *prev; // last node visited in key order
+    const Node *prev;  // last node visited in key order
     const Node *leftmost;
     char *why;
     size_t whyLen;

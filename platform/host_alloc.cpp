@@ -24,8 +24,8 @@ struct alignas(16) BlockHeader {
 };
 static_assert(sizeof(BlockHeader) == 16, "the header keeps the block 16-byte aligned");
 
-constexpr uint64_t kLiveMarker = 0x5a454c4d424c4b31ull;  // set while the block is out
-constexpr uint64_t kFreedMarker = 0x5a454c4d46524545ull; // set when the block goes back
+constexpr uint64_t kLiveMarker = 0x5a454c4d424c4b31ull;   // set while the block is out
+constexpr uint64_t kFreedMarker = 0x5a454c4d46524545ull;  // set when the block goes back
 
 struct HostAllocState {
     size_t liveBlocks = 0;
@@ -37,7 +37,10 @@ HostAllocState g_alloc;
 
 }  // namespace
 
-void standin::ResetHostAlloc() { g_alloc.peakBytes = g_alloc.liveBytes; }
+void standin::ResetHostAlloc()
+{
+    g_alloc.peakBytes = g_alloc.liveBytes;
+}
 
 extern "C" void *STANDIN_HostMalloc(size_t size)
 {
@@ -74,6 +77,15 @@ extern "C" void STANDIN_HostFree(void *ptr)
     std::free(header);
 }
 
-extern "C" size_t STANDIN_HostLiveBlocks(void) { return g_alloc.liveBlocks; }
-extern "C" size_t STANDIN_HostLiveBytes(void) { return g_alloc.liveBytes; }
-extern "C" size_t STANDIN_HostPeakBytes(void) { return g_alloc.peakBytes; }
+extern "C" size_t STANDIN_HostLiveBlocks(void)
+{
+    return g_alloc.liveBlocks;
+}
+extern "C" size_t STANDIN_HostLiveBytes(void)
+{
+    return g_alloc.liveBytes;
+}
+extern "C" size_t STANDIN_HostPeakBytes(void)
+{
+    return g_alloc.peakBytes;
+}

@@ -27,12 +27,12 @@ struct KormData {
 };
 
 struct KorbCb {
-    KORM_KorbCb pub; // the server handle, read by the library
+    KORM_KorbCb pub;  // the server handle, read by the library
     uint32_t osNodeId;
 };
 
 struct OsNode {
-    uint32_t position[3]; // chassis, slot, cpu
+    uint32_t position[3];  // chassis, slot, cpu
     bool hasAgent;
     KorbCb korb;
 };
@@ -63,10 +63,13 @@ KormData g_data{{0x7A0001u, 0x3E0001u}, 0x4B4F524D4C4F43ull};
 std::map<uint32_t, std::unique_ptr<OsNode>> g_nodes;
 Subscription<KORM_OsNodeStatusCallback> g_osSub;
 Subscription<KORM_LocationStatusCallback> g_locSub;
-std::set<Report *> g_reports; // posted, not yet delivered
+std::set<Report *> g_reports;  // posted, not yet delivered
 std::map<std::pair<uint32_t, std::string>, LocStatus> g_locStatus;
 
-bool Ours(const KORM_LocalData *data) { return data == &g_data.pub; }
+bool Ours(const KORM_LocalData *data)
+{
+    return data == &g_data.pub;
+}
 
 void DeliverReport(void *arg)
 {
@@ -91,7 +94,7 @@ void Post(std::unique_ptr<Report> r)
     raw->step = LoopPostAt(ClockNow(), &DeliverReport, raw);
 }
 
-} // namespace
+}  // namespace
 
 void ResetKorm()
 {
@@ -105,7 +108,7 @@ void ResetKorm()
     g_locSub = {};
     g_locStatus.clear();
 }
-} // namespace standin
+}  // namespace standin
 
 using standin::Ours;
 
@@ -256,8 +259,17 @@ extern "C" void STANDIN_KormRaiseLocationStatus(uint32_t osNodeId, const char *s
     standin::Post(std::move(r));
 }
 
-extern "C" KORM_LocalData *STANDIN_KormLocalData(void) { return &standin::g_data.pub; }
+extern "C" KORM_LocalData *STANDIN_KormLocalData(void)
+{
+    return &standin::g_data.pub;
+}
 
-extern "C" int STANDIN_KormOsNodeSubscribed(void) { return standin::g_osSub.callback != nullptr ? 1 : 0; }
+extern "C" int STANDIN_KormOsNodeSubscribed(void)
+{
+    return standin::g_osSub.callback != nullptr ? 1 : 0;
+}
 
-extern "C" int STANDIN_KormLocationSubscribed(void) { return standin::g_locSub.callback != nullptr ? 1 : 0; }
+extern "C" int STANDIN_KormLocationSubscribed(void)
+{
+    return standin::g_locSub.callback != nullptr ? 1 : 0;
+}

@@ -19,7 +19,7 @@ struct Step {
     void *arg;
 };
 
-using StepKey = std::pair<uint64_t, StepId>; // (time, sequence)
+using StepKey = std::pair<uint64_t, StepId>;  // (time, sequence)
 
 std::map<StepKey, Step> g_steps;
 std::unordered_map<StepId, uint64_t> g_timeOf;
@@ -44,7 +44,7 @@ bool RunOne(uint64_t limit)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 // Host steps are dropped with the rest; parts that own step arguments cancel theirs first.
 void ResetLoop()
@@ -76,7 +76,7 @@ bool LoopCancel(StepId id)
     return true;
 }
 
-} // namespace standin
+}  // namespace standin
 
 extern "C" void STANDIN_Post(uint64_t delayMs, STANDIN_StepFn fn, void *arg)
 {
@@ -111,7 +111,10 @@ extern "C" uint64_t STANDIN_RunFor(uint64_t durationMs)
     return STANDIN_RunUntil(durationMs > UINT64_MAX - now ? UINT64_MAX : now + durationMs);
 }
 
-extern "C" uint64_t STANDIN_RunDue(void) { return STANDIN_RunUntil(standin::ClockNow()); }
+extern "C" uint64_t STANDIN_RunDue(void)
+{
+    return STANDIN_RunUntil(standin::ClockNow());
+}
 
 extern "C" uint64_t STANDIN_RunUntilIdle(uint64_t maxSteps)
 {
@@ -127,7 +130,10 @@ extern "C" uint64_t STANDIN_RunUntilIdle(uint64_t maxSteps)
     return run;
 }
 
-extern "C" size_t STANDIN_PendingSteps(void) { return standin::g_steps.size(); }
+extern "C" size_t STANDIN_PendingSteps(void)
+{
+    return standin::g_steps.size();
+}
 
 extern "C" uint64_t STANDIN_NextStepTime(void)
 {

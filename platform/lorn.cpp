@@ -32,7 +32,7 @@ struct LornState {
     FILE *stream = nullptr;
     STANDIN_LogObserver observer = nullptr;
     void *observerArg = nullptr;
-    std::deque<LogRecord> records; // a deque never moves what it holds, so the pointers stay valid
+    std::deque<LogRecord> records;  // a deque never moves what it holds, so the pointers stay valid
     uint64_t total = 0;
 };
 
@@ -137,7 +137,7 @@ const char *FormatPrefix(const char *fmt, const PrefixArg *args, int argNum, std
             }
         }
         while (*p != '\0' && std::strchr("hlLqjzt", *p) != nullptr) {
-            ++p; // the argument's own type decides the length
+            ++p;  // the argument's own type decides the length
         }
         if (*p == '\0') {
             break;
@@ -173,8 +173,8 @@ void WriteText(const STANDIN_LogEvent &ev)
     FILE *out = (g_lorn.stream != nullptr) ? g_lorn.stream : stdout;
     char levelBuf[16];
     (void)std::fprintf(out, "%06llu.%03llu %-5s %s: %s\n", static_cast<unsigned long long>(ev.timeMs / 1000),
-                       static_cast<unsigned long long>(ev.timeMs % 1000), LevelText(ev.level, levelBuf, sizeof(levelBuf)),
-                       ev.funcName, ev.body);
+                       static_cast<unsigned long long>(ev.timeMs % 1000),
+                       LevelText(ev.level, levelBuf, sizeof(levelBuf)), ev.funcName, ev.body);
 }
 
 // Builds the record of one event: its texts and the event that points into them.
@@ -195,7 +195,8 @@ void Compose(LogRecord &rec, const STANDIN_LogEvent &head, const char *fmt, cons
 void Dispatch(const STANDIN_LogEvent &head, const char *fmt, const PrefixArg *args, int argNum, va_list ap)
 {
     ++g_lorn.total;
-    const bool writes = (g_lorn.sink == STANDIN_LOG_RECORD) || (g_lorn.sink == STANDIN_LOG_TEXT && head.diagnostic == 0);
+    const bool writes =
+        (g_lorn.sink == STANDIN_LOG_RECORD) || (g_lorn.sink == STANDIN_LOG_TEXT && head.diagnostic == 0);
     if (!writes && g_lorn.observer == nullptr) {
         return;
     }
@@ -240,8 +241,8 @@ extern "C" uint32_t LORN_LogWrite(uint32_t level, uint32_t code, uint32_t reserv
     return 0;
 }
 
-extern "C" uint32_t LORN_DLogWrite(uint32_t modId, uint32_t level, const char *fmt, uint32_t code,
-                                   const char *funcName, ...)
+extern "C" uint32_t LORN_DLogWrite(uint32_t modId, uint32_t level, const char *fmt, uint32_t code, const char *funcName,
+                                   ...)
 {
     STANDIN_LogEvent head{};
     head.diagnostic = 1;
@@ -271,13 +272,22 @@ extern "C" void STANDIN_LogSetObserver(STANDIN_LogObserver observer, void *arg)
     g_lorn.observerArg = arg;
 }
 
-extern "C" size_t STANDIN_LogCount(void) { return g_lorn.records.size(); }
+extern "C" size_t STANDIN_LogCount(void)
+{
+    return g_lorn.records.size();
+}
 
 extern "C" const STANDIN_LogEvent *STANDIN_LogGet(size_t index)
 {
     return (index < g_lorn.records.size()) ? &g_lorn.records[index].event : nullptr;
 }
 
-extern "C" uint64_t STANDIN_LogTotal(void) { return g_lorn.total; }
+extern "C" uint64_t STANDIN_LogTotal(void)
+{
+    return g_lorn.total;
+}
 
-extern "C" void STANDIN_LogClear(void) { g_lorn.records.clear(); }
+extern "C" void STANDIN_LogClear(void)
+{
+    g_lorn.records.clear();
+}

@@ -10,10 +10,13 @@ namespace {
 
 uint32_t g_haRole = 0;
 
-} // namespace
+}  // namespace
 
-void ResetMirl() { g_haRole = 0; }
-} // namespace standin
+void ResetMirl()
+{
+    g_haRole = 0;
+}
+}  // namespace standin
 
 // Given anything but the service's local data, the role reads 0xFFFFFFFF, which forbids publication.
 extern "C" uint32_t MIRL_GetCompHaRole(KORM_LocalData *kormData)
@@ -25,6 +28,12 @@ extern "C" uint32_t MIRL_GetCompHaRole(KORM_LocalData *kormData)
     return standin::g_haRole;
 }
 
-extern "C" void STANDIN_MirlSetHaRole(uint32_t role) { standin::g_haRole = role; }
+extern "C" void STANDIN_MirlSetHaRole(uint32_t role)
+{
+    standin::g_haRole = role;
+}
 
-extern "C" uint32_t STANDIN_MirlHaRole(void) { return standin::g_haRole; }
+extern "C" uint32_t STANDIN_MirlHaRole(void)
+{
+    return standin::g_haRole;
+}

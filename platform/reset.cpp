@@ -8,9 +8,9 @@ namespace {
 // owners while timers, registrations and the loop still exist. The clock goes
 // back to 0 last, after everything that was scheduled on it is gone.
 constexpr void (*kResetOrder[])() = {
-    standin::ResetRpc,   standin::ResetAgents, standin::ResetFailures, standin::ResetKorm,
-    standin::ResetMirl,  standin::ResetServer, standin::ResetTimers,   standin::ResetLoop,
-    standin::ResetHostAlloc, standin::ResetLorn, standin::ResetClock,
+    standin::ResetRpc,       standin::ResetAgents, standin::ResetFailures, standin::ResetKorm,
+    standin::ResetMirl,      standin::ResetServer, standin::ResetTimers,   standin::ResetLoop,
+    standin::ResetHostAlloc, standin::ResetLorn,   standin::ResetClock,
 };
 
 }  // namespace

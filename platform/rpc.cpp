@@ -22,7 +22,7 @@ namespace {
 
 constexpr uint32_t kRefused = 0xFFFFFFFFu;
 constexpr size_t kOutMsgLen = 16;
-constexpr int kMaxFailRounds = 64; // completions may call again; give up after this many rounds
+constexpr int kMaxFailRounds = 64;  // completions may call again; give up after this many rounds
 
 struct CallRec {
     STANDIN_RpcCall pub{};
@@ -114,12 +114,12 @@ void FailPending(QOF_RpcResult result, Match match)
     }
 }
 
-} // namespace
+}  // namespace
 
 void ResetRpc()
 {
     FailPending(QOF_RpcResult{0, 1}, [](const Pending &) { return true; });
-    for (auto &[id, p] : g_pending) { // left over only when completions kept calling
+    for (auto &[id, p] : g_pending) {  // left over only when completions kept calling
         (void)LoopCancel(p.step);
         std::free(p.reqCopy);
     }
@@ -135,7 +135,7 @@ void RpcFailPendingOn(QOF_ConnHandle handle, QOF_RpcResult result)
     FailPending(result, [handle](const Pending &p) { return p.rec->pub.handle == handle; });
 }
 
-} // namespace standin
+}  // namespace standin
 
 extern "C" uint32_t QOF_ConnRpcCall(QOF_ConnHandle handle, const char *method, const void *req, uint32_t reqLen,
                                     const QOF_RpcCbPair *completion, uint32_t flags)
@@ -184,16 +184,25 @@ extern "C" uint32_t QOF_ConnRpcCall(QOF_ConnHandle handle, const char *method, c
     return 0;
 }
 
-extern "C" size_t STANDIN_RpcCallCount(void) { return standin::g_calls.size(); }
+extern "C" size_t STANDIN_RpcCallCount(void)
+{
+    return standin::g_calls.size();
+}
 
 extern "C" const STANDIN_RpcCall *STANDIN_RpcCallGet(size_t index)
 {
     return index < standin::g_calls.size() ? &standin::g_calls[index]->pub : nullptr;
 }
 
-extern "C" void STANDIN_RpcCallClear(void) { standin::g_calls.clear(); }
+extern "C" void STANDIN_RpcCallClear(void)
+{
+    standin::g_calls.clear();
+}
 
-extern "C" size_t STANDIN_RpcPendingCount(void) { return standin::g_pending.size(); }
+extern "C" size_t STANDIN_RpcPendingCount(void)
+{
+    return standin::g_pending.size();
+}
 
 extern "C" void STANDIN_RpcSetObserver(STANDIN_RpcObserver observer, void *arg)
 {

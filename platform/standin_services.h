@@ -24,20 +24,20 @@ uint32_t Failing(const char *function);
 
 // The first line of every platform function that can be made to fail: returns `failed` when a
 // failure is armed for this call; `failed` may name `failStatus`, the armed status.
-#define STANDIN_FAIL_POINT(failed)                                            \
-    do {                                                                      \
-        const uint32_t failStatus = ::standin::Failing(__func__);             \
-        if (failStatus != 0) {                                                \
-            return failed;                                                    \
-        }                                                                     \
+#define STANDIN_FAIL_POINT(failed)                                \
+    do {                                                          \
+        const uint32_t failStatus = ::standin::Failing(__func__); \
+        if (failStatus != 0) {                                    \
+            return failed;                                        \
+        }                                                         \
     } while (0)
 
 // ---- node agents (agents.cpp) ----
 // How an agent answers one accepted call, fixed when the call is made.
 struct AgentAnswer {
     uint64_t latencyMs;
-    uint32_t result; // the first u32 of the output message
-    bool reply;      // false: completion without output message
+    uint32_t result;  // the first u32 of the output message
+    bool reply;       // false: completion without output message
 };
 // A new agent with a unique non-zero server handle, present.
 QOF_ConnHandle AgentCreate();

@@ -25,7 +25,10 @@ size_t Home(const void *p)
 {
     return static_cast<size_t>((uint64_t{reinterpret_cast<uintptr_t>(p)} * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits));
 }
-size_t Next(size_t i) { return (i + 1) % kSlots; }
+size_t Next(size_t i)
+{
+    return (i + 1) % kSlots;
+}
 
 void Remember(const void *p)
 {
@@ -87,4 +90,7 @@ extern "C" void STANDIN_TextForget(const void *ptr)
     }
 }
 
-extern "C" size_t STANDIN_TextCopiesLive(void) { return g_live; }
+extern "C" size_t STANDIN_TextCopiesLive(void)
+{
+    return g_live;
+}

@@ -32,7 +32,7 @@ struct QOF_TimerAttr {
 struct QOF_Timer {
     STANDIN_TimerInfo info{};
     std::string name;
-    standin::StepId tick = 0; // the posted tick while running
+    standin::StepId tick = 0;  // the posted tick while running
 };
 
 namespace standin {
@@ -56,11 +56,17 @@ QOF_Timer *Known(QOF_Timer *timer)
     return g_known.count(timer) != 0 ? timer : nullptr;
 }
 
-uint64_t Period(const QOF_Timer *t) { return t->info.interval == 0 ? 1 : t->info.interval; }
+uint64_t Period(const QOF_Timer *t)
+{
+    return t->info.interval == 0 ? 1 : t->info.interval;
+}
 
 void Tick(void *arg);
 
-void Arm(QOF_Timer *t) { t->tick = LoopPostAt(ClockNow() + Period(t), &Tick, t); }
+void Arm(QOF_Timer *t)
+{
+    t->tick = LoopPostAt(ClockNow() + Period(t), &Tick, t);
+}
 
 void Tick(void *arg)
 {
@@ -82,7 +88,7 @@ void Tick(void *arg)
     }
 }
 
-} // namespace
+}  // namespace
 
 void ResetTimers()
 {
@@ -99,8 +105,7 @@ void ResetTimers()
     g_attrs.clear();
     g_events.clear();
 }
-} // namespace standin
-
+}  // namespace standin
 
 extern "C" QOF_TimerAttr *QOF_TimerCreateAttr(void)
 {
@@ -229,14 +234,20 @@ extern "C" uint32_t QOF_TimerDestroy(QOF_Timer *timer)
     return 0;
 }
 
-extern "C" size_t STANDIN_TimerEventCount(void) { return standin::g_events.size(); }
+extern "C" size_t STANDIN_TimerEventCount(void)
+{
+    return standin::g_events.size();
+}
 
 extern "C" const STANDIN_TimerEvent *STANDIN_TimerEventGet(size_t index)
 {
     return index < standin::g_events.size() ? &standin::g_events[index] : nullptr;
 }
 
-extern "C" void STANDIN_TimerEventClear(void) { standin::g_events.clear(); }
+extern "C" void STANDIN_TimerEventClear(void)
+{
+    standin::g_events.clear();
+}
 
 extern "C" const STANDIN_TimerInfo *STANDIN_TimerFind(const char *name)
 {
@@ -260,4 +271,7 @@ extern "C" size_t STANDIN_TimerAliveCount(void)
     return n;
 }
 
-extern "C" size_t STANDIN_TimerAttrAliveCount(void) { return standin::g_attrs.size(); }
+extern "C" size_t STANDIN_TimerAttrAliveCount(void)
+{
+    return standin::g_attrs.size();
+}

@@ -22,12 +22,12 @@ struct QOF_Atom {
     uint32_t classId = 0;
     uint16_t opCode = 0;
     uint16_t seq = 0;
-    std::vector<uint8_t> rec; // padded record plus its trailing NUL
+    std::vector<uint8_t> rec;  // padded record plus its trailing NUL
 };
 
 struct QOF_Msg {
     explicit QOF_Msg(uint64_t m) : magic(m) {}
-    uint64_t magic; // first, so that a handle misread as a handle's address finds no live reply
+    uint64_t magic;  // first, so that a handle misread as a handle's address finds no live reply
     bool isReply = false;
     // table message
     std::vector<std::unique_ptr<QOF_Atom>> atoms;
@@ -43,7 +43,7 @@ struct QOF_Msg {
 };
 
 struct STANDIN_Msg {
-    QOF_Msg msg{0x54424C4D53474D53ull}; // a table message
+    QOF_Msg msg{0x54424C4D53474D53ull};  // a table message
     standin::StepId posted = 0;
 };
 
@@ -83,7 +83,7 @@ constexpr ClassLen kClassLens[] = {
 
 std::map<uint32_t, Handler> g_handlers;
 std::set<QOF_Msg *> g_liveReplies;
-std::set<const QOF_Msg *> g_liveTables; // messages being delivered
+std::set<const QOF_Msg *> g_liveTables;  // messages being delivered
 std::set<const QOF_Atom *> g_liveAtoms;
 std::set<const QOF_RecordCtx *> g_liveCtxs;
 std::set<STANDIN_Msg *> g_posted;
@@ -101,8 +101,14 @@ QOF_Msg *LiveReply(QOF_Msg **replyRef)
     return g_liveReplies.count(handle) != 0 ? handle : nullptr;
 }
 
-bool LiveTable(const QOF_Msg *msg) { return g_liveTables.count(msg) != 0; }
-bool LiveAtom(const QOF_Atom *atom) { return g_liveAtoms.count(atom) != 0; }
+bool LiveTable(const QOF_Msg *msg)
+{
+    return g_liveTables.count(msg) != 0;
+}
+bool LiveAtom(const QOF_Atom *atom)
+{
+    return g_liveAtoms.count(atom) != 0;
+}
 
 const Handler *HandlerFor(const STANDIN_Msg *m)
 {
@@ -159,7 +165,7 @@ void DeliverPosted(void *arg)
     (void)Deliver(m, nullptr);
 }
 
-} // namespace
+}  // namespace
 
 void ResetServer()
 {
@@ -176,8 +182,7 @@ void ResetServer()
     g_replies.clear();
     g_badFrees = 0;
 }
-} // namespace standin
-
+}  // namespace standin
 
 // A null handler withdraws the class's registration.
 extern "C" uint32_t QOF_UloServerSetClassidMsgHandler(uint32_t classId, uint32_t regArg, QOF_UloMsgHandler handler,
@@ -349,7 +354,10 @@ extern "C" uint32_t STANDIN_ClassRecordLen(uint32_t classId)
     return 0;
 }
 
-extern "C" STANDIN_Msg *STANDIN_MsgNew(void) { return new STANDIN_Msg; }
+extern "C" STANDIN_Msg *STANDIN_MsgNew(void)
+{
+    return new STANDIN_Msg;
+}
 
 extern "C" void STANDIN_MsgAddAtom(STANDIN_Msg *msg, uint32_t classId, uint16_t opCode, uint16_t seq,
                                    const void *record, uint32_t recordLen)
@@ -407,18 +415,30 @@ extern "C" void STANDIN_MsgFree(STANDIN_Msg *msg)
     }
 }
 
-extern "C" size_t STANDIN_ReplyCount(void) { return standin::g_replies.size(); }
+extern "C" size_t STANDIN_ReplyCount(void)
+{
+    return standin::g_replies.size();
+}
 
 extern "C" const STANDIN_Reply *STANDIN_ReplyGet(size_t index)
 {
     return index < standin::g_replies.size() ? &standin::g_replies[index]->pub : nullptr;
 }
 
-extern "C" void STANDIN_ReplyClear(void) { standin::g_replies.clear(); }
+extern "C" void STANDIN_ReplyClear(void)
+{
+    standin::g_replies.clear();
+}
 
-extern "C" size_t STANDIN_MsgAliveCount(void) { return standin::g_liveReplies.size(); }
+extern "C" size_t STANDIN_MsgAliveCount(void)
+{
+    return standin::g_liveReplies.size();
+}
 
-extern "C" uint64_t STANDIN_MsgBadFreeCount(void) { return standin::g_badFrees; }
+extern "C" uint64_t STANDIN_MsgBadFreeCount(void)
+{
+    return standin::g_badFrees;
+}
 
 extern "C" QOF_UloMsgHandler STANDIN_UloHandler(uint32_t classId, void **userData)
 {

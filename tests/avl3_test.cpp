@@ -28,7 +28,10 @@ int32_t CompareU32(const void *a, const void *b)
 
 const AXO_AVL3_TREE_INFO kInfo = {CompareU32, offsetof(Entry, key), offsetof(Entry, node)};
 
-bool Linked(const Entry &e) { return e.node.leftHeight != -1 && e.node.rightHeight != -1; }
+bool Linked(const Entry &e)
+{
+    return e.node.leftHeight != -1 && e.node.rightHeight != -1;
+}
 
 std::string Verdict(const AXO_AVL3_TREE &tree)
 {
@@ -52,9 +55,13 @@ RC_GTEST_PROP(Avl3Test, RandomOperationsMatchAnOrderedSet, ())
     std::vector<Entry> entries = Entries(256, 2654435761u);
     AXO_AVL3_TREE tree{};
     std::set<uint32_t> oracle;
-    const auto ops = *rc::gen::container<std::vector<std::pair<int, uint8_t>>>(
-        1000, rc::gen::pair(rc::gen::weightedElement<int>({{40, 0}, {30, 1}, {25, 2}, {1, 3}}),
-                            rc::gen::arbitrary<uint8_t>()));
+    const auto ops =
+        *rc::gen::container<std::vector<std::pair<int, uint8_t>>>(1000,
+                                                                  rc::gen::pair(rc::gen::weightedElement<int>({{40, 0},
+                                                                                                               {30, 1},
+                                                                                                               {25, 2},
+                                                                                                               {1, 3}}),
+                                                                                rc::gen::arbitrary<uint8_t>()));
     for (const auto &[op, slot] : ops) {
         Entry &e = entries[slot];
         if (op == 0) {
@@ -99,7 +106,8 @@ struct Damage {
 const Damage kDamages[] = {
     {"stale height", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { ++t.root->leftHeight; }},
     {"keys out of order", [](AXO_AVL3_TREE &, std::vector<Entry> &e, Entry *) { e[3].key = 1000; }},
-    {"broken parent link", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.root->left->parent = t.root->right; }},
+    {"broken parent link",
+     [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.root->left->parent = t.root->right; }},
     {"stale first", [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *) { t.first = t.root; }},
     {"imbalance with honest heights",
      [](AXO_AVL3_TREE &t, std::vector<Entry> &, Entry *s) {

@@ -31,18 +31,36 @@ TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
     const auto add = [](uint32_t locIndex, uint32_t inst) { return zt::Comp(0, zt::CompCfg(locIndex, inst, 5)); };
     const std::vector<Case> cases = {
         {"STANDIN_HostMalloc", 1, [&] { return add(1, 1); }, kErr, {"ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc", 2, [&] { return add(2, 1); }, kErr,  // the new location's component set
+        {"STANDIN_HostMalloc",
+         2,
+         [&] { return add(2, 1); },
+         kErr,  // the new location's component set
          {"ZelmCompLocationTreeInit", "ZELM_COMP_AddComponentByInstCfg"}},
         {"STANDIN_HostMalloc", 3, [&] { return add(3, 1); }, kErr, {"ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc", 1, [&] { return zt::Type(0, zt::CompNodeCfg(6)); }, kErr,
+        {"STANDIN_HostMalloc",
+         1,
+         [&] { return zt::Type(0, zt::CompNodeCfg(6)); },
+         kErr,
          {"ZELM_COMP_UpdateCompNodeByCfg"}},
-        {"STANDIN_HostMalloc", 2, [&] { return zt::Announce(4) != 0 ? 0u : 1u; }, 0,  // after the link entry
+        {"STANDIN_HostMalloc",
+         2,
+         [&] { return zt::Announce(4) != 0 ? 0u : 1u; },
+         0,  // after the link entry
          {"ZelmCompSubLocationLink"}},
-        {"STANDIN_HostMalloc", 2, [&] { return add(5, 2); }, 0,  // the request's list
+        {"STANDIN_HostMalloc",
+         2,
+         [&] { return add(5, 2); },
+         0,  // the request's list
          {"ZelmCompPublishComponent", "ZelmCompTryPublishComponent"}},
-        {"strdup", 4, [&] { return add(5, 3); }, 0,
+        {"strdup",
+         4,
+         [&] { return add(5, 3); },
+         0,
          {"ZelmSetZelComponentMsg", "ZelmCompPublishComponent", "ZelmCompTryPublishComponent"}},
-        {"STANDIN_HostMalloc", 1, [&] { return zt::Announce(5) != 0 ? 0u : 1u; }, 0,  // the smoothing buffer
+        {"STANDIN_HostMalloc",
+         1,
+         [&] { return zt::Announce(5) != 0 ? 0u : 1u; },
+         0,  // the smoothing buffer
          {"ZelmCompTrySmoothComponent"}},
         // A stored record is copied over without a key copy first: the first copy is the record's.
         {"memcpy_s", 1, [&] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, kErr, {}},
@@ -145,28 +163,65 @@ TEST_F(CompTest, LogLines)
         {[&] { add(5, 2, 10, "f"); }, I, "ZelmCompSendMsgReliably", "location(locIndex 5) ok."},
         {[&] { add(5, 2, 10, "f"); }, I, "ZelmCompTryPublishComponent", "finished.compInstName f(2) locIndex 5"},
         {[&] { zt::Settle(); }, I, "ZelmCompPublishComponentCbk", "success:1 errno:0"},
-        {[&] { add(5, 2, 10, "f"); zt::Settle(); }, I, "ZelmCompSetState", "state switch : 0->1"},
+        {[&] {
+             add(5, 2, 10, "f");
+             zt::Settle();
+         },
+         I, "ZelmCompSetState", "state switch : 0->1"},
         {[&] { zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "has 2 component."},
         {[&] { zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "(compType 11) not ready."},
         {[&] { zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "batchNum 2, realNum 1."},
-        {[&] { zt::Settle(); type(0, 1); }, I, "ZELM_COMP_CompPublishByCompType", "5, cid 2, compInstName f, compType 10"},
+        {[&] {
+             zt::Settle();
+             type(0, 1);
+         },
+         I, "ZELM_COMP_CompPublishByCompType", "5, cid 2, compInstName f, compType 10"},
         {[&] { type(0, 1); }, I, "ZELM_COMP_CompNodePublish", "opType 0. location 6 is Not register."},
-        {[&] { zt::Settle(); zt::Answer(agent, zt::AgentMode::Refuse, 3); add(5, 3, 10, "g"); }, E,
-         "ZelmCompSendMsgReliably", "location(locIndex 5) fail, ret = 3"},
+        {[&] {
+             zt::Settle();
+             zt::Answer(agent, zt::AgentMode::Refuse, 3);
+             add(5, 3, 10, "g");
+         },
+         E, "ZelmCompSendMsgReliably", "location(locIndex 5) fail, ret = 3"},
         {[&] { add(5, 3, 10, "g"); }, E, "ZelmCompTryPublishComponent", "not ok.compInstName g(3) locIndex 5"},
         {[&] { add(5, 3, 10, "g"); }, I, "ZelmCompPublishComponent", "sdk failed."},
-        {[&] { zt::Answer(agent, zt::AgentMode::Accept); zt::Tick(); }, I, "ZelmCompSmoothTimerCbk", "locIndex 5"},
-        {[&] { zt::Answer(agent, zt::AgentMode::NoReply); add(5, 3, 10, "g"); zt::Settle(); }, E,
-         "ZelmCompPublishComponentCbk", "outMsg is null, success:1 errno:0"},
-        {[&] { zt::Answer(agent, zt::AgentMode::Fail); add(5, 3, 10, "g"); zt::Settle(); }, I, "ZelmCompSetState", "0->2"},
-        {[&] { zt::Answer(agent, zt::AgentMode::Accept); add(5, 3, 10, "g"); ZELM_ComponentDeleteByLoc(5); zt::Settle(); },
+        {[&] {
+             zt::Answer(agent, zt::AgentMode::Accept);
+             zt::Tick();
+         },
+         I, "ZelmCompSmoothTimerCbk", "locIndex 5"},
+        {[&] {
+             zt::Answer(agent, zt::AgentMode::NoReply);
+             add(5, 3, 10, "g");
+             zt::Settle();
+         },
+         E, "ZelmCompPublishComponentCbk", "outMsg is null, success:1 errno:0"},
+        {[&] {
+             zt::Answer(agent, zt::AgentMode::Fail);
+             add(5, 3, 10, "g");
+             zt::Settle();
+         },
+         I, "ZelmCompSetState", "0->2"},
+        {[&] {
+             zt::Answer(agent, zt::AgentMode::Accept);
+             add(5, 3, 10, "g");
+             ZELM_ComponentDeleteByLoc(5);
+             zt::Settle();
+         },
          E, "ZelmCompPublishUpdationDone", "find location(locidx = 5) error"},
         {[&] { ZELM_ComponentDeleteByLoc(6); }, I, "ZelmCompTrySmoothComponent", "(locIndex 6) chanHandle is NULL."},
-        {[&] { add(6, 1, 10, "c"); ZELM_ComponentDeleteByLoc(6); }, I, "ZelmCompTryDestroyLocation", "locIndex 6"},
+        {[&] {
+             add(6, 1, 10, "c");
+             ZELM_ComponentDeleteByLoc(6);
+         },
+         I, "ZelmCompTryDestroyLocation", "locIndex 6"},
         {[&] { ZELM_ComponentDeleteByLoc(6); }, I, "ZELM_ComponentDeleteByLoc", "locIndex 6 finished."},
-        {[&] { ZelmCompPublishComponentCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::CompCb()); }, E,
-         "ZelmCompPublishComponentCbk", "inmsg is null, success:0 errno:7"},
-        {[&] { ZelmCompSubLocationLink(9, 0, zt::CompCb()); }, I, "ZelmCompSubLocationLink", "(locIndex 9) link, locIndex"},
+        {[&] {
+             ZelmCompPublishComponentCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::CompCb());
+         },
+         E, "ZelmCompPublishComponentCbk", "inmsg is null, success:0 errno:7"},
+        {[&] { ZelmCompSubLocationLink(9, 0, zt::CompCb()); }, I, "ZelmCompSubLocationLink",
+         "(locIndex 9) link, locIndex"},
     });
 }
 
@@ -183,16 +238,16 @@ TEST_F(CompTest, OperationsGivenNothingToActOnSendAndKeepNothing)
     const ZelmCompPublishList list = {nullptr, nullptr, 0, 0};
     ZelCompPublishReqMsg req = {1, 0, 3, 0, nullptr};
     const size_t blocks = STANDIN_HostLiveBlocks();
-    for (const uint32_t refused : {ZELM_COMP_UpdateCompNodeByCfg(nullptr, &node), ZELM_COMP_UpdateCompNodeByCfg(cb, nullptr),
-                                   ZELM_COMP_AddComponentByInstCfg(nullptr, &comp),
-                                   ZELM_COMP_AddComponentByInstCfg(cb, nullptr), ZELM_COMP_GetCompNodeCfg(cb, 1, nullptr),
-                                   ZELM_COMP_GetCompNodeCfg(nullptr, 1, &out), ZELM_COMP_SetCompNodeCfg(nullptr, 1, &node),
-                                   ZELM_COMP_SetCompNodeCfg(cb, 1, nullptr), ZelmSetZelComponentMsg(nullptr, &node, &msg),
-                                   ZelmSetZelComponentMsg(&comp, nullptr, &msg), ZelmSetZelComponentMsg(&comp, &node, nullptr),
-                                   ZelmSetZelCompNameMsg(nullptr, &node, &msg), ZelmSetZelCompNameMsg(&comp, nullptr, &msg),
-                                   ZelmSetZelCompNameMsg(&comp, &node, nullptr), ZelmCompPublishComponent(cb, nullptr, 0, &list),
-                                   ZelmCompPublishComponent(cb, &location, 0, nullptr),
-                                   ZelmCompSendMsgReliably(cb, &location, nullptr), ZelmCompInitSmoothTimer(nullptr)}) {
+    for (const uint32_t refused :
+         {ZELM_COMP_UpdateCompNodeByCfg(nullptr, &node), ZELM_COMP_UpdateCompNodeByCfg(cb, nullptr),
+          ZELM_COMP_AddComponentByInstCfg(nullptr, &comp), ZELM_COMP_AddComponentByInstCfg(cb, nullptr),
+          ZELM_COMP_GetCompNodeCfg(cb, 1, nullptr), ZELM_COMP_GetCompNodeCfg(nullptr, 1, &out),
+          ZELM_COMP_SetCompNodeCfg(nullptr, 1, &node), ZELM_COMP_SetCompNodeCfg(cb, 1, nullptr),
+          ZelmSetZelComponentMsg(nullptr, &node, &msg), ZelmSetZelComponentMsg(&comp, nullptr, &msg),
+          ZelmSetZelComponentMsg(&comp, &node, nullptr), ZelmSetZelCompNameMsg(nullptr, &node, &msg),
+          ZelmSetZelCompNameMsg(&comp, nullptr, &msg), ZelmSetZelCompNameMsg(&comp, &node, nullptr),
+          ZelmCompPublishComponent(cb, nullptr, 0, &list), ZelmCompPublishComponent(cb, &location, 0, nullptr),
+          ZelmCompSendMsgReliably(cb, &location, nullptr), ZelmCompInitSmoothTimer(nullptr)}) {
         EXPECT_EQ(refused, kErr);
     }
     EXPECT_EQ(ZELM_COMP_DelCompNodeByCfg(nullptr, &node) | ZELM_COMP_DelCompNodeByCfg(cb, nullptr) |

@@ -26,15 +26,30 @@ using zt::StepKind;
 const uint32_t kNode1 = STANDIN_OsNodeId(1, 1, 0);
 const uint32_t kNode2 = STANDIN_OsNodeId(1, 2, 0);
 
-Step Config(const ZelmLocInstCfg &c, uint16_t op = 0) { return {.kind = StepKind::Location, .opCode = op, .loc = c}; }
-Step Config(const ZelmLogicLocGrpCfg &c, uint16_t op = 0) { return {.kind = StepKind::Group, .opCode = op, .grp = c}; }
-Step Config(const ZelmCompNodeCfg &c, uint16_t op = 0) { return {.kind = StepKind::CompNode, .opCode = op, .compNode = c}; }
-Step Config(const ZelmCompInstCfg &c, uint16_t op = 0) { return {.kind = StepKind::Component, .opCode = op, .comp = c}; }
+Step Config(const ZelmLocInstCfg &c, uint16_t op = 0)
+{
+    return {.kind = StepKind::Location, .opCode = op, .loc = c};
+}
+Step Config(const ZelmLogicLocGrpCfg &c, uint16_t op = 0)
+{
+    return {.kind = StepKind::Group, .opCode = op, .grp = c};
+}
+Step Config(const ZelmCompNodeCfg &c, uint16_t op = 0)
+{
+    return {.kind = StepKind::CompNode, .opCode = op, .compNode = c};
+}
+Step Config(const ZelmCompInstCfg &c, uint16_t op = 0)
+{
+    return {.kind = StepKind::Component, .opCode = op, .comp = c};
+}
 Step Event(StepKind kind, uint32_t node = 0, bool on = true, const char *service = "", uint32_t index = 0)
 {
     return {.kind = kind, .node = node, .on = on, .service = service, .index = index};
 }
-Step AgentOf(uint32_t node, AgentMode mode) { return {.kind = StepKind::Agent, .node = node, .mode = mode, .value = 5}; }
+Step AgentOf(uint32_t node, AgentMode mode)
+{
+    return {.kind = StepKind::Agent, .node = node, .mode = mode, .value = 5};
+}
 
 // A text that fills its whole field, without a NUL, so that the copy goes through strndup.
 ZelmLocInstCfg Unterminated(ZelmLocInstCfg c)
@@ -53,15 +68,31 @@ ZelmCompNodeCfg Unterminated(ZelmCompNodeCfg c)
 std::vector<Step> LocationStory()
 {
     const Step settle = Event(StepKind::Settle);
-    return {Event(StepKind::OsNodeLink, kNode1), Config(zt::GrpCfg(10, 100)),
-            Config(zt::LocCfg(10, kNode1, "a")), Config(zt::LocCfg(11, kNode1, "b")),
-            Config(zt::LocCfg(12, kNode2, "c")), settle, Config(Unterminated(zt::LocCfg(10, kNode1, "a")), 1),
-            settle, AgentOf(kNode1, AgentMode::Fail), Config(zt::LocCfg(13, kNode1, "d")), settle,
-            AgentOf(kNode1, AgentMode::Accept), Event(StepKind::Tick), Event(StepKind::OsNodeLink, kNode2),
-            settle, Event(StepKind::OsNodeLink, kNode1, false), Event(StepKind::OsNodeLink, kNode1), settle,
-            Config(zt::GrpCfg(10, 101), 1), Config(zt::GrpCfg(10, 101), 2), settle,
-            Config(zt::LocCfg(11, kNode1, "b"), 2), Config(zt::LocCfg(14, kNode1, "e", "app.bin")),
-            Config(zt::LocCfg(12, kNode2, "c"), 2), settle};
+    return {Event(StepKind::OsNodeLink, kNode1),
+            Config(zt::GrpCfg(10, 100)),
+            Config(zt::LocCfg(10, kNode1, "a")),
+            Config(zt::LocCfg(11, kNode1, "b")),
+            Config(zt::LocCfg(12, kNode2, "c")),
+            settle,
+            Config(Unterminated(zt::LocCfg(10, kNode1, "a")), 1),
+            settle,
+            AgentOf(kNode1, AgentMode::Fail),
+            Config(zt::LocCfg(13, kNode1, "d")),
+            settle,
+            AgentOf(kNode1, AgentMode::Accept),
+            Event(StepKind::Tick),
+            Event(StepKind::OsNodeLink, kNode2),
+            settle,
+            Event(StepKind::OsNodeLink, kNode1, false),
+            Event(StepKind::OsNodeLink, kNode1),
+            settle,
+            Config(zt::GrpCfg(10, 101), 1),
+            Config(zt::GrpCfg(10, 101), 2),
+            settle,
+            Config(zt::LocCfg(11, kNode1, "b"), 2),
+            Config(zt::LocCfg(14, kNode1, "e", "app.bin")),
+            Config(zt::LocCfg(12, kNode2, "c"), 2),
+            settle};
 }
 
 // Components: compNodes, location-status reports, components with and without a link, an index
@@ -76,12 +107,11 @@ std::vector<Step> ComponentStory()
             Config(Unterminated(zt::CompNodeCfg(5)), 1), settle, AgentOf(kNode1, AgentMode::Fail),
             Config(zt::CompCfg(20, 3, 5)), settle, AgentOf(kNode1, AgentMode::Accept), Event(StepKind::Tick),
             Event(StepKind::LocationStatus, kNode1, true, "svcA", 22), settle, Config(zt::CompCfg(22, 1, 5)),
-            Config(zt::CompCfg(21, 1, 5), 1), Config(zt::CompCfg(21, 1, 5), 2),
-            Config(zt::CompCfg(21, 3, 5)), Config(zt::CompCfg(22, 2, 5, "x", 1)), settle,
+            Config(zt::CompCfg(21, 1, 5), 1), Config(zt::CompCfg(21, 1, 5), 2), Config(zt::CompCfg(21, 3, 5)),
+            Config(zt::CompCfg(22, 2, 5, "x", 1)), settle,
             // A published location of index 21 deleted: its components go first, in one request.
             Config(zt::LocCfg(21, kNode1)), settle, Config(zt::LocCfg(21, kNode1), 2), settle,
-            Config(zt::CompNodeCfg(5), 2), Event(StepKind::LocationStatus, kNode1, false, "svcB", 21),
-            settle};
+            Config(zt::CompNodeCfg(5), 2), Event(StepKind::LocationStatus, kNode1, false, "svcB", 21), settle};
 }
 
 struct Story {
@@ -89,18 +119,21 @@ struct Story {
     std::vector<Step> steps;
 };
 
-void PrintTo(const Story &story, std::ostream *os) { *os << story.name; }
+void PrintTo(const Story &story, std::ostream *os)
+{
+    *os << story.name;
+}
 
 enum class Mode { Clean, Once, From };
 
 struct Outcome {
     bool started = false;
-    std::string left;                                   // what the stop left behind
+    std::string left;                                           // what the stop left behind
     std::multiset<std::pair<std::string, std::string>> errors;  // (function, body) logged at error level
     size_t failedAtoms = 0;
-    std::string badReply;                               // why a reply was malformed, "" when none was
-    std::vector<uint64_t> calls;                        // per failure point, in STANDIN_FailPoint order
-    std::string log;                                    // every line, for the failure message
+    std::string badReply;         // why a reply was malformed, "" when none was
+    std::vector<uint64_t> calls;  // per failure point, in STANDIN_FailPoint order
+    std::string log;              // every line, for the failure message
 };
 
 // Every point but memcpy_s and memset_s. The library fills with memset_s without looking at the
@@ -166,7 +199,8 @@ Outcome RunStory(const Story &story, const std::string &point, Mode mode, uint64
             }
         }
         if (reply->hasRetCode != 0 || reply->infoItemNum != failed) {
-            run.badReply = std::string("reply ") + std::to_string(i) + " has a return code or an info item too many or few";
+            run.badReply =
+                std::string("reply ") + std::to_string(i) + " has a return code or an info item too many or few";
         }
         for (size_t j = 0; j < reply->infoItemNum; ++j) {
             run.badReply = reply->infoItems[j] != 0xFFFFFFFFu ? "an info item is not 0xFFFFFFFF" : run.badReply;
@@ -207,8 +241,8 @@ TEST_P(FaultSweepTest, EveryFailureLeavesNothingBehindAndEveryMissingResourceIsR
             for (const Mode mode : {Mode::Once, Mode::From}) {
                 const Outcome run = RunStory(story, points[p], mode, k);
                 ++runs;
-                const std::string what = points[p] + (mode == Mode::Once ? " failing at call " : " failing from call ") +
-                                         std::to_string(k);
+                const std::string what =
+                    points[p] + (mode == Mode::Once ? " failing at call " : " failing from call ") + std::to_string(k);
                 EXPECT_EQ(run.left, "") << what << ": left behind after ZELM_FInit\n" << run.log;
                 if (mode == Mode::Once && MustBeReported(points[p]) && run.started) {
                     EXPECT_TRUE(NewErrorLine(run, clean)) << what << ": not reported at error level\n" << run.log;

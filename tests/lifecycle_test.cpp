@@ -117,7 +117,8 @@ void WatchStop(const STANDIN_LogEvent *event, void *arg)
 {
     if (event->diagnostic == 0 && std::string(event->body).find("init") != std::string::npos) {
         const bool subscribed = STANDIN_KormLocationSubscribed() != 0 || STANDIN_KormOsNodeSubscribed() != 0;
-        static_cast<std::vector<std::string> *>(arg)->push_back(std::string(event->funcName) + (subscribed ? "+sub" : ""));
+        static_cast<std::vector<std::string> *>(arg)->push_back(std::string(event->funcName) +
+                                                                (subscribed ? "+sub" : ""));
     }
 }
 
@@ -128,8 +129,8 @@ TEST_F(StartedTest, StopWithdrawsTheSubscriptionsThenStopsTheModulesInReverseAnd
     STANDIN_LogSetObserver(WatchStop, &stops);
     ZELM_FInit();
     STANDIN_LogSetObserver(nullptr, nullptr);
-    EXPECT_EQ(stops, (std::vector<std::string>{"ZELM_COMP_FInit", "ZELM_LOCATION_FInit", "ZELM_LINK_FInit",
-                                               "ZelmFInitMods"}));
+    EXPECT_EQ(stops,
+              (std::vector<std::string>{"ZELM_COMP_FInit", "ZELM_LOCATION_FInit", "ZELM_LINK_FInit", "ZelmFInitMods"}));
     EXPECT_EQ(zt::Log(from).size(), 4u);
     EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZelmFInitMods"));
     EXPECT_EQ(ZELM_GetLocalData(), nullptr);

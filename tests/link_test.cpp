@@ -16,8 +16,8 @@ std::vector<std::string> g_heard;
 template <char Name>
 uint32_t Subscriber(uint32_t locIndex, uintptr_t chanHandle, void *userData)
 {
-    g_heard.push_back(std::string(1, Name) + std::string(":") + std::to_string(locIndex) + std::string("/") + std::to_string(chanHandle) +
-                      (userData != nullptr ? "" : "?"));
+    g_heard.push_back(std::string(1, Name) + std::string(":") + std::to_string(locIndex) + std::string("/") +
+                      std::to_string(chanHandle) + (userData != nullptr ? "" : "?"));
     return kErr;  // ignored
 }
 
@@ -51,8 +51,8 @@ TEST_F(LinkTest, SubscribersHearEveryAnnouncementInOrderAndAMovedIndexWithdrawnF
     Report("svc", 9);
     Report("svc", 0xFFFFFFFFu);
     Report("svc", 3, true, STANDIN_KormAddOsNode(1, 2, 0, 0));  // a node without agent
-    EXPECT_EQ(g_heard, (std::vector<std::string>{"a:5/" + h_, "b:5/" + h_, "a:5/" + h_, "b:5/" + h_, "a:5/0",
-                                                 "b:5/0", "a:7/" + h_, "b:7/" + h_, "a:9/" + h_, "b:9/" + h_}));
+    EXPECT_EQ(g_heard, (std::vector<std::string>{"a:5/" + h_, "b:5/" + h_, "a:5/" + h_, "b:5/" + h_, "a:5/0", "b:5/0",
+                                                 "a:7/" + h_, "b:7/" + h_, "a:9/" + h_, "b:9/" + h_}));
     const uint32_t nine = 9;
     EXPECT_NE(ZEL_SET_Find(zt::CompCb()->locationTree, &nine, 4), nullptr) << "the component module heard it too";
 }

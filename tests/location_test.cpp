@@ -38,14 +38,40 @@ TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
     const std::vector<Case> cases = {
         {"STANDIN_HostMalloc", 1, [&] { return zt::Loc(0, zt::LocCfg(1, node_)); }, kErr, {"ZelmProcCreateLocation"}},
         {"STANDIN_HostMalloc", 1, [&] { return zt::Grp(0, zt::GrpCfg(1, 7)); }, kErr, {"ZelmProcTuvCreateLogicLocGrp"}},
-        {"STANDIN_HostMalloc", 2, [&] { return zt::Loc(0, zt::LocCfg(2, node_)); }, 0,
+        {"STANDIN_HostMalloc",
+         2,
+         [&] { return zt::Loc(0, zt::LocCfg(2, node_)); },
+         0,
          {"ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},  // the request's list
-        {"strdup", 2, [&] { return zt::Loc(0, zt::LocCfg(3, node_)); }, 0,
+        {"strdup",
+         2,
+         [&] { return zt::Loc(0, zt::LocCfg(3, node_)); },
+         0,
          {"ZelmSetZelLocationInstMsg", "ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},
         {"strdup", 3, [&] { return zt::Loc(0, zt::LocCfg(4, node_)); }, 0, {"ZelmSetZelLocationInstMsg"}},
-        {"STANDIN_HostMalloc", 1, [&] { Link(node_); return 0u; }, 0, {"ZelmLocTrySmoothOsnodeInst"}},  // buffer
-        {"STANDIN_HostMalloc", 2, [&] { Link(node_); return 0u; }, 0, {"ZelmLocTrySmoothOsnodeInst"}},  // its list
-        {"STANDIN_HostMalloc", 1, [&] { Link(STANDIN_KormAddOsNode(1, 2, 0, 1)); return 0u; }, 0,
+        {"STANDIN_HostMalloc",
+         1,
+         [&] {
+             Link(node_);
+             return 0u;
+         },
+         0,
+         {"ZelmLocTrySmoothOsnodeInst"}},  // buffer
+        {"STANDIN_HostMalloc",
+         2,
+         [&] {
+             Link(node_);
+             return 0u;
+         },
+         0,
+         {"ZelmLocTrySmoothOsnodeInst"}},  // its list
+        {"STANDIN_HostMalloc",
+         1,
+         [&] {
+             Link(STANDIN_KormAddOsNode(1, 2, 0, 1));
+             return 0u;
+         },
+         0,
          {"ZelmLocSubOsNodeLink"}},
     };
     Link(node_);
@@ -82,8 +108,12 @@ TEST_F(LocationTest, LogLines)
     uint32_t five = 5;
     const uint32_t I = LORN_LEVEL_INFO;
     const uint32_t E = LORN_LEVEL_ERROR;
-    const auto add = [&](uint32_t id, const char *image = "a.service") { zt::Loc(0, zt::LocCfg(id, node_, "n", image)); };
-    const auto del = [&](uint32_t id, const char *image = "a.service") { zt::Loc(2, zt::LocCfg(id, node_, "n", image)); };
+    const auto add = [&](uint32_t id, const char *image = "a.service") {
+        zt::Loc(0, zt::LocCfg(id, node_, "n", image));
+    };
+    const auto del = [&](uint32_t id, const char *image = "a.service") {
+        zt::Loc(2, zt::LocCfg(id, node_, "n", image));
+    };
     zt::ExpectLogTable({
         {[&] { Link(node_); }, I, "ZelmLocSubOsNodeLink", "sub osid 0x101(chassis 1,slot 1, cpu 0, ab 1)."},
         {[&] { Link(node_); }, I, "ZelmLocTrySmoothOsnodeInst", "locationInstTree has no instance."},
@@ -105,21 +135,47 @@ TEST_F(LocationTest, LogLines)
         {[&] { zt::Grp(0, zt::GrpCfg(1, 7, 2)); }, I, "ZelmProcTuvCreateLogicLocGrp", "(1) logicId(7) faultPolicy(2)"},
         {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); }, I, "ZelmProcTuvCreateLogicLocGrp", "ok. logicId 7, logindex 1"},
         {[&] { zt::Grp(2, zt::GrpCfg(1, 8, 3)); }, I, "ZelmProcTuvDeleteLogicLocGrp", "(1) logicId(8) faultPolicy(3)"},
-        {[&] { zt::Grp(0, zt::GrpCfg(1, 7)); zt::Grp(2, zt::GrpCfg(1, 8)); }, I, "ZelmProcTuvDeleteLogicLocGrp",
-         "ok. logicId 8, logindex 1"},
+        {[&] {
+             zt::Grp(0, zt::GrpCfg(1, 7));
+             zt::Grp(2, zt::GrpCfg(1, 8));
+         },
+         I, "ZelmProcTuvDeleteLogicLocGrp", "ok. logicId 8, logindex 1"},
         {[&] { zt::Grp(2, zt::GrpCfg(4, 8)); }, I, "ZelmProcTuvDeleteLogicLocGrp", "not find inst"},
-        {[&] { zt::Settle(); del(1); }, I, "ZelmProcDeleteLocation", "Try delete location, OsInst(0x101) LocId(1)"},
-        {[&] { add(1); zt::Settle(); del(1); }, I, "ZelmProcDeleteLocation", "(locIndex:1,osnode:257) n delete"},
-        {[&] { zt::Answer(agent, zt::AgentMode::Refuse, 3); add(5); }, E, "ZelmLocationSendMsgReliably", "ret = 3"},
+        {[&] {
+             zt::Settle();
+             del(1);
+         },
+         I, "ZelmProcDeleteLocation", "Try delete location, OsInst(0x101) LocId(1)"},
+        {[&] {
+             add(1);
+             zt::Settle();
+             del(1);
+         },
+         I, "ZelmProcDeleteLocation", "(locIndex:1,osnode:257) n delete"},
+        {[&] {
+             zt::Answer(agent, zt::AgentMode::Refuse, 3);
+             add(5);
+         },
+         E, "ZelmLocationSendMsgReliably", "ret = 3"},
         {[&] { add(5); }, E, "ZelmTryPublishLocationInst", "not ok."},
         {[&] { add(5); }, I, "ZelmLocPublishLocationInst", "korb failed."},
-        {[&] { zt::Answer(agent, zt::AgentMode::NoReply); add(5); zt::Settle(); }, E, "ZelmLocPublishLocationInstCbk",
-         "outMsg is null"},
-        {[&] { add(5); Link(node_, false); zt::Settle(); }, E, "ZelmLocationPublishUpdationDone",
-         "(osNodeId = 257, osInstance = 257)"},
+        {[&] {
+             zt::Answer(agent, zt::AgentMode::NoReply);
+             add(5);
+             zt::Settle();
+         },
+         E, "ZelmLocPublishLocationInstCbk", "outMsg is null"},
+        {[&] {
+             add(5);
+             Link(node_, false);
+             zt::Settle();
+         },
+         E, "ZelmLocationPublishUpdationDone", "(osNodeId = 257, osInstance = 257)"},
         {[&] { Link(node_, false); }, I, "ZelmLocSubOsNodeLink", "link, del osnode tree."},
-        {[&] { ZelmLocPublishLocationInstCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::LocCb()); }, E,
-         "ZelmLocPublishLocationInstCbk", "inmsg is null, success:0 errno:7"},
+        {[&] {
+             ZelmLocPublishLocationInstCbk(QOF_RpcResult{0, 7}, nullptr, &five, zt::LocCb());
+         },
+         E, "ZelmLocPublishLocationInstCbk", "inmsg is null, success:0 errno:7"},
         {[&] { ZelmLocSubOsNodeLink(0x30102, position, 1, nullptr); }, E, "ZelmLocSubOsNodeLink", "196866) link"},
     });
     EXPECT_EQ(ZelmLocTryFindOsNode(zt::LocCb(), 196866), nullptr);

@@ -28,9 +28,18 @@ const uint32_t kNodeB = STANDIN_OsNodeId(1, 300, 0);
 const uint32_t kNodeC = STANDIN_OsNodeId(1, 3, 0);
 constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 
-rc::Gen<uint16_t> OpCodes() { return rc::gen::weightedElement<uint16_t>({{5, 0}, {2, 1}, {4, 2}, {1, 3}}); }
-rc::Gen<uint32_t> LocIndexes() { return rc::gen::element<uint32_t>(1, 2, 3); }
-rc::Gen<uint32_t> CompTypes() { return rc::gen::element<uint32_t>(3, 5, 6, 207); }
+rc::Gen<uint16_t> OpCodes()
+{
+    return rc::gen::weightedElement<uint16_t>({{5, 0}, {2, 1}, {4, 2}, {1, 3}});
+}
+rc::Gen<uint32_t> LocIndexes()
+{
+    return rc::gen::element<uint32_t>(1, 2, 3);
+}
+rc::Gen<uint32_t> CompTypes()
+{
+    return rc::gen::element<uint32_t>(3, 5, 6, 207);
+}
 
 // A variant number tells two records of the same key apart in every carried field.
 Step ConfigStep(StepKind kind)
@@ -95,8 +104,8 @@ Step EventStep(StepKind kind)
         break;
     case StepKind::LocationStatus:
         // A name of 64 characters does not fit a link key with its NUL; one of 63 does.
-        s.service = *rc::gen::weightedElement<std::string>({{4, "s1"}, {4, "s2"}, {1, std::string(63, 'n')},
-                                                            {1, std::string(64, 'n')}});
+        s.service = *rc::gen::weightedElement<std::string>(
+            {{4, "s1"}, {4, "s2"}, {1, std::string(63, 'n')}, {1, std::string(64, 'n')}});
         s.index = *rc::gen::weightedElement<uint32_t>({{3, 1}, {3, 2}, {3, 3}, {1, kInvalidIndex}});
         s.on = *rc::gen::weightedElement<bool>({{4, true}, {1, false}});
         break;
@@ -161,8 +170,8 @@ RC_GTEST_PROP(ModelTest, LibraryFollowsTheModelThroughRandomHistories, ())
     const auto available = [](uint32_t node, const char *service, uint32_t index) {
         return Step{.kind = StepKind::LocationStatus, .node = node, .on = true, .service = service, .index = index};
     };
-    for (const Step &step : {link(kNodeA), link(kNodeB), link(kNodeC), available(kNodeA, "s1", 1),
-                             available(kNodeB, "s2", 2)}) {
+    for (const Step &step :
+         {link(kNodeA), link(kNodeB), link(kNodeC), available(kNodeA, "s1", 1), available(kNodeB, "s2", 2)}) {
         Take(world, model, step);
     }
     for (const Step &step : *rc::gen::container<std::vector<Step>>(rc::gen::exec(&AnyStep))) {

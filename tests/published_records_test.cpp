@@ -9,7 +9,10 @@
 
 namespace {
 
-ZelmCompCb *Comp() { return zt::CompCb(); }
+ZelmCompCb *Comp()
+{
+    return zt::CompCb();
+}
 
 // The keys of a set's entries, in walk order.
 std::vector<uint32_t> KeysOf(ZelSet *set)
@@ -98,7 +101,10 @@ TEST_F(PublishedRecordsTest, RefusedCopyLeavesEveryStoredRecordInItsPlace)
 
 // ---- flagged peers ---------------------------------------------------------------------------
 
-locationCb *Loc() { return zt::LocCb(); }
+locationCb *Loc()
+{
+    return zt::LocCb();
+}
 
 // The peers of one module (OS nodes, comp locations), driven through the module's exported operations.
 struct PeerModule {

@@ -9,12 +9,21 @@
 
 namespace {
 
-void PutU32(uint8_t *p, size_t off, uint32_t v) { std::memcpy(p + off, &v, 4); }
-void PutPtr(uint8_t *p, size_t off, const void *v) { std::memcpy(p + off, &v, 8); }
+void PutU32(uint8_t *p, size_t off, uint32_t v)
+{
+    std::memcpy(p + off, &v, 4);
+}
+void PutPtr(uint8_t *p, size_t off, const void *v)
+{
+    std::memcpy(p + off, &v, 8);
+}
 
 bool g_inCall = false;
 
-void OnDone(QOF_RpcResult, void *, void *, void *) { EXPECT_FALSE(g_inCall) << "completion inside the call"; }
+void OnDone(QOF_RpcResult, void *, void *, void *)
+{
+    EXPECT_FALSE(g_inCall) << "completion inside the call";
+}
 
 class RpcTest : public ::testing::Test {
 protected:

@@ -47,10 +47,10 @@ void *DirtyMalloc(size_t size)
     return p;
 }
 
-constexpr ZelSetDesc kPlainDesc = {offsetof(Rec, key), offsetof(Rec, node), sizeof(uint32_t), sizeof(Rec),
-                                   ZEL_AVL_Uint32Compare, nullptr, nullptr};
-constexpr ZelSetDesc kHookedDesc = {offsetof(Rec, key), offsetof(Rec, node), sizeof(uint32_t), sizeof(Rec),
-                                    ZEL_AVL_Uint32Compare, ScriptedInit, RecordFini};
+constexpr ZelSetDesc kPlainDesc =
+    {offsetof(Rec, key), offsetof(Rec, node), sizeof(uint32_t), sizeof(Rec), ZEL_AVL_Uint32Compare, nullptr, nullptr};
+constexpr ZelSetDesc kHookedDesc = {offsetof(Rec, key),    offsetof(Rec, node), sizeof(uint32_t), sizeof(Rec),
+                                    ZEL_AVL_Uint32Compare, ScriptedInit,        RecordFini};
 constexpr ZelSetAllocator kHostAlloc = {STANDIN_HostMalloc, STANDIN_HostFree};
 constexpr ZelSetAllocator kDirtyAlloc = {DirtyMalloc, STANDIN_HostFree};
 
@@ -77,8 +77,8 @@ RC_GTEST_PROP(SetModelTest, BehavesLikeAnOrderedMap, ())
     // Small keys collide often; the far ones exercise the ordering of distant keys.
     const auto keyGen = rc::gen::oneOf(rc::gen::inRange<uint32_t>(0, 24),
                                        rc::gen::element<uint32_t>(0x7FFFFFFFu, 0x80000000u, 0xFFFFFFF0u, 0xFFFFFFFFu));
-    const auto ops = *rc::gen::container<std::vector<std::pair<int, uint32_t>>>(
-        rc::gen::pair(rc::gen::inRange(0, 5), keyGen));
+    const auto ops =
+        *rc::gen::container<std::vector<std::pair<int, uint32_t>>>(rc::gen::pair(rc::gen::inRange(0, 5), keyGen));
     std::map<uint32_t, uint32_t> model;
     uint32_t stamp = 0;
     for (const auto &[op, k] : ops) {

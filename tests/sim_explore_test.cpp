@@ -20,8 +20,14 @@ using Json = nlohmann::json;
 
 namespace {
 
-fs::path SourceRoot() { return fs::path(__FILE__).parent_path().parent_path(); }
-fs::path SimBinary() { return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "sim" / "zelm-sim"; }
+fs::path SourceRoot()
+{
+    return fs::path(__FILE__).parent_path().parent_path();
+}
+fs::path SimBinary()
+{
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "sim" / "zelm-sim";
+}
 
 std::string Slurp(const fs::path &p)
 {
@@ -86,7 +92,8 @@ TEST_F(ExploreTest, SameSeedGivesTheSameReportAndReproducersWhateverTheJobs)
 {
     const Json one = Explore("--runs 60 --seed 3 --jobs 1 examples/rollout.yaml", "one");
     const Json two = Explore("--runs 60 --seed 3 --jobs 2 examples/rollout.yaml", "two");
-    EXPECT_EQ(Replaced(one.dump(1), (dir_ / "one").string(), "DIR"), Replaced(two.dump(1), (dir_ / "two").string(), "DIR"));
+    EXPECT_EQ(Replaced(one.dump(1), (dir_ / "one").string(), "DIR"),
+              Replaced(two.dump(1), (dir_ / "two").string(), "DIR"));
     ASSERT_FALSE(fs::is_empty(dir_ / "one"));
     for (const auto &file : fs::directory_iterator(dir_ / "one")) {
         EXPECT_EQ(Slurp(file.path()), Slurp(dir_ / "two" / file.path().filename())) << file.path();
@@ -99,7 +106,8 @@ TEST_F(ExploreTest, BuiltinIndexMoveDriftIsShrunkToAHandfulOfEventsThatReproduce
 {
     const Json r = Explore("--runs 20", "out");
     const Json &reasons = r["notConverged"]["byReason"];
-    const auto forgotten = std::find_if(reasons.begin(), reasons.end(), [](const Json &f) { return f["reasonCode"] == "forgotten"; });
+    const auto forgotten =
+        std::find_if(reasons.begin(), reasons.end(), [](const Json &f) { return f["reasonCode"] == "forgotten"; });
     ASSERT_NE(forgotten, reasons.end()) << reasons.dump(1);
     EXPECT_EQ((*forgotten)["runs"], 20);
     EXPECT_LE((*forgotten)["reproducer"]["events"], 8);
@@ -110,22 +118,24 @@ TEST_F(ExploreTest, BuiltinIndexMoveDriftIsShrunkToAHandfulOfEventsThatReproduce
         EXPECT_EQ(Run("-q --expect-converged " + file).code, 1) << file;
         const Result plain = Run("--json - " + file);
         const Json drift = Json::parse(plain.out)["drift"]["byReason"];
-        EXPECT_TRUE(std::any_of(drift.begin(), drift.end(), [&](const Json &d) {
-            return d["kind"] == f["kind"] && d["reasonCode"] == f["reasonCode"];
-        })) << file << ": " << drift.dump(1);
+        EXPECT_TRUE(
+            std::any_of(drift.begin(), drift.end(),
+                        [&](const Json &d) { return d["kind"] == f["kind"] && d["reasonCode"] == f["reasonCode"]; }))
+            << file << ": " << drift.dump(1);
     }
 }
 
 TEST_F(ExploreTest, ScenarioThatAlwaysConvergesGivesASpreadAndNoReproducer)
 {
     // Late answers and link flaps delay the publications, and the smooth timers bring them all through.
-    const fs::path file = Write("calm.yaml", "nodes: [{name: a, slot: 1}]\ntimeline:\n"
-                                             "  - {at: 0, link: {node: a, up: true}}\n"
-                                             "  - {at: 0, config: [{class: compNode, compType: 1, compTypeName: t},\n"
-                                             "      {class: location, LocId: 1, LocName: l1, OsInst: a, imageName: x.service}]}\n"
-                                             "  - {at: 0, locationStatus: {node: a, service: l1, index: 1}}\n"
-                                             "  - {at: 1s, config: {class: component, locIndex: 1, compInst: 1, compType: 1}}\n"
-                                             "explore: {faults: [lag, linkFlap], maxFaults: 2}\n");
+    const fs::path file = Write("calm.yaml",
+                                "nodes: [{name: a, slot: 1}]\ntimeline:\n"
+                                "  - {at: 0, link: {node: a, up: true}}\n"
+                                "  - {at: 0, config: [{class: compNode, compType: 1, compTypeName: t},\n"
+                                "      {class: location, LocId: 1, LocName: l1, OsInst: a, imageName: x.service}]}\n"
+                                "  - {at: 0, locationStatus: {node: a, service: l1, index: 1}}\n"
+                                "  - {at: 1s, config: {class: component, locIndex: 1, compInst: 1, compType: 1}}\n"
+                                "explore: {faults: [lag, linkFlap], maxFaults: 2}\n");
     const Json r = Explore("--runs 30 " + file.string(), "out");
     EXPECT_EQ(r["converged"]["runs"], 30);
     EXPECT_EQ(r["notConverged"]["runs"], 0);
@@ -141,11 +151,12 @@ TEST_F(ExploreTest, ScenarioThatAlwaysConvergesGivesASpreadAndNoReproducer)
 
 struct BadExplore {
     const char *name;
-    std::string args;  // {file} is the scenario below
+    std::string args;   // {file} is the scenario below
     const char *where;  // ":line:col" in the scenario, or "" for an option
 };
 
-const std::string kBudget = "nodes: [{name: a}, {name: b, slot: 1, agent: false}]\ntimeline: [{at: 0, link: {node: a, up: true}}]\nexplore:\n";
+const std::string kBudget =
+    "nodes: [{name: a}, {name: b, slot: 1, agent: false}]\ntimeline: [{at: 0, link: {node: a, up: true}}]\nexplore:\n";
 
 const BadExplore kBadExplores[] = {
     {"UnknownFaultKind", kBudget + "  faults: [down, crash]\n", ":4:18"},
@@ -167,7 +178,8 @@ TEST_P(ExploreBadTest, IsRefusedWithItsPlaceAndNothingRuns)
     const BadExplore &bad = GetParam();
     const bool scenario = bad.where[0] != '\0';
     const fs::path file = scenario ? Write("bad.yaml", bad.args) : SourceRoot() / "examples" / "basic.yaml";
-    const Result r = Run("explore --out " + (dir_ / "out").string() + " " + (scenario ? "" : bad.args) + " " + file.string());
+    const Result r =
+        Run("explore --out " + (dir_ / "out").string() + " " + (scenario ? "" : bad.args) + " " + file.string());
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     if (scenario) {

@@ -30,7 +30,8 @@ size_t Count(const std::string &text, const std::string &what)
 RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
 {
     // Runs of every order of magnitude, from milliseconds to two days.
-    const Ms end = std::min(2 * zsim::kMaxTime, *rc::gen::inRange<Ms>(0, 2000) * *rc::gen::element<Ms>(1, 10, 100, 1000, 10000, 100000));
+    const Ms end = std::min(2 * zsim::kMaxTime,
+                            *rc::gen::inRange<Ms>(0, 2000) * *rc::gen::element<Ms>(1, 10, 100, 1000, 10000, 100000));
     const int maxTicks = *rc::gen::inRange(3, 30);  // a round step fits any run from three ticks on
     const std::vector<Ms> ticks = zsim::AxisTicks(end, maxTicks);
     RC_ASSERT(!ticks.empty());
@@ -60,10 +61,12 @@ RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
 
 RC_GTEST_PROP(SimHtmlTest, TimeMapsOntoTheAxisAndBinsKeepEveryPointInOrderWithinIt, ())
 {
-    const zsim::TimeScale scale{*rc::gen::inRange(0, 300) * 1.0, *rc::gen::inRange(1, 1500) * 1.0, *rc::gen::inRange<Ms>(0, 100000)};
+    const zsim::TimeScale scale{*rc::gen::inRange(0, 300) * 1.0, *rc::gen::inRange(1, 1500) * 1.0,
+                                *rc::gen::inRange<Ms>(0, 100000)};
     const double right = scale.left + (scale.end == 0 ? 0 : scale.width);  // a run that ends at 0 is a point
     RC_ASSERT(scale.X(0) == scale.left);
-    RC_ASSERT(std::abs(scale.X(scale.end / 2) - (scale.left + right) / 2) <= scale.width / std::max<double>(1, scale.end));
+    RC_ASSERT(std::abs(scale.X(scale.end / 2) - (scale.left + right) / 2) <=
+              scale.width / std::max<double>(1, scale.end));
     RC_ASSERT(scale.X(scale.end) == right);
     RC_ASSERT(scale.X(UINT64_MAX) == right);
     const double binPx = *rc::gen::inRange(1, 20) * 0.5;
@@ -112,12 +115,12 @@ TEST(SimHtmlTest, PeriodsBecomeBandsMergedBelowAPixel)
 
 RC_GTEST_PROP(SimHtmlTest, LanesShowTroubleFirstAndFoldOnlyLargeClusters, ())
 {
-    const auto trouble = rc::gen::build<zsim::NodeTrouble>(
-        rc::gen::set(&zsim::NodeTrouble::driftItems, rc::gen::inRange<size_t>(0, 3)),
-        rc::gen::set(&zsim::NodeTrouble::converged, rc::gen::arbitrary<bool>()),
-        rc::gen::set(&zsim::NodeTrouble::failures, rc::gen::inRange<uint64_t>(0, 3)),
-        rc::gen::set(&zsim::NodeTrouble::faultSpans, rc::gen::inRange<size_t>(0, 2)),
-        rc::gen::set(&zsim::NodeTrouble::outages, rc::gen::inRange<size_t>(0, 2)));
+    const auto trouble =
+        rc::gen::build<zsim::NodeTrouble>(rc::gen::set(&zsim::NodeTrouble::driftItems, rc::gen::inRange<size_t>(0, 3)),
+                                          rc::gen::set(&zsim::NodeTrouble::converged, rc::gen::arbitrary<bool>()),
+                                          rc::gen::set(&zsim::NodeTrouble::failures, rc::gen::inRange<uint64_t>(0, 3)),
+                                          rc::gen::set(&zsim::NodeTrouble::faultSpans, rc::gen::inRange<size_t>(0, 2)),
+                                          rc::gen::set(&zsim::NodeTrouble::outages, rc::gen::inRange<size_t>(0, 2)));
     const auto nodes = *rc::gen::resize(150, rc::gen::container<std::vector<zsim::NodeTrouble>>(trouble));
     const zsim::LanePlan plan = zsim::PlanLanes(nodes);
 
@@ -191,7 +194,8 @@ timeline:
     std::rewind(text);
     char line[512];
     while (std::fgets(line, sizeof line, text) != nullptr) {
-        EXPECT_NE(page.find(zsim::EscapeMarkup(std::string(line, std::strcspn(line, "\n")))), std::string::npos) << line;
+        EXPECT_NE(page.find(zsim::EscapeMarkup(std::string(line, std::strcspn(line, "\n")))), std::string::npos)
+            << line;
     }
     std::fclose(text);
 }
@@ -218,7 +222,8 @@ TEST(SimHtmlTest, ALargeLongRunFoldsQuietNodesDrawsEverythingOnceAndStaysSmall)
     report.time = kEnd;
     size_t requests = 0;
     for (size_t n = 0; n < kNodes; ++n) {
-        sc.nodes.push_back({"node-" + std::to_string(n), 1, static_cast<uint32_t>(n), 0, true, static_cast<uint32_t>(0x100 + n)});
+        sc.nodes.push_back(
+            {"node-" + std::to_string(n), 1, static_cast<uint32_t>(n), 0, true, static_cast<uint32_t>(0x100 + n)});
         zsim::AgentReport agent;
         agent.node = sc.nodes.back().name;
         agent.failures = n % 6 == 0 ? 1 : 0;
@@ -245,7 +250,8 @@ TEST(SimHtmlTest, ALargeLongRunFoldsQuietNodesDrawsEverythingOnceAndStaysSmall)
     const std::string page = zsim::TimelinePage(sc, report, history);
     EXPECT_LT(page.size(), 5u << 20);
     EXPECT_EQ(Count(page, "<g class=\"lane\""), kNodes / 2) << "a lane for each troubled node";
-    EXPECT_NE(page.find("data-nodes=\"" + std::to_string(kNodes / 2) + "\""), std::string::npos) << "a band for the quiet";
+    EXPECT_NE(page.find("data-nodes=\"" + std::to_string(kNodes / 2) + "\""), std::string::npos)
+        << "a band for the quiet";
     EXPECT_EQ(Drawn(page, "req"), requests);
     EXPECT_EQ(Drawn(page, "ev"), sc.events.size());
 }

@@ -17,7 +17,8 @@ using zsim::RequestOutcome;
 
 const zsim::Span *SpanAt(const std::vector<zsim::Span> &spans, zsim::Ms t)
 {
-    const auto it = std::find_if(spans.begin(), spans.end(), [t](const zsim::Span &s) { return s.from <= t && (!s.to || t < *s.to); });
+    const auto it = std::find_if(spans.begin(), spans.end(),
+                                 [t](const zsim::Span &s) { return s.from <= t && (!s.to || t < *s.to); });
     return it == spans.end() ? nullptr : &*it;
 }
 
@@ -47,9 +48,12 @@ TEST(SimModelTest, RunGivesTheReportAndEachNodesHistory)
         refused += down ? 1 : 0;
         byTick += r.timer.empty() ? 0 : 1;
         if (down) {
-            EXPECT_TRUE(std::any_of(n2.faults.begin(), n2.faults.end(), [&r](const zsim::FaultSpan &f) {
-                return f.component == r.component && f.span.from <= r.at && f.span.to.value_or(UINT64_MAX) > r.at;
-            })) << "the library flags the peer of refused call " << r.callId;
+            EXPECT_TRUE(std::any_of(n2.faults.begin(), n2.faults.end(),
+                                    [&r](const zsim::FaultSpan &f) {
+                                        return f.component == r.component && f.span.from <= r.at &&
+                                               f.span.to.value_or(UINT64_MAX) > r.at;
+                                    }))
+                << "the library flags the peer of refused call " << r.callId;
         }
     }
     EXPECT_EQ(refused, 4u);
@@ -95,14 +99,14 @@ timeline:
 TEST(SimModelTest, TimesReadAsWholeMillisecondsUpToADay)
 {
     const std::pair<const char *, zsim::TimeValue> cases[] = {
-        {"1500", {1500, zsim::TimeError::None}},      {"1.001s", {1001, zsim::TimeError::None}},
-        {"0.1s", {100, zsim::TimeError::None}},       {".5m", {30000, zsim::TimeError::None}},
-        {"24h", {86400000, zsim::TimeError::None}},   {"1440min", {86400000, zsim::TimeError::None}},
-        {"24.001h", {0, zsim::TimeError::TooLarge}},  {"99999999999999999999h", {0, zsim::TimeError::TooLarge}},
-        {"1.5ms", {0, zsim::TimeError::NotWhole}},    {"0.0000001s", {0, zsim::TimeError::NotWhole}},
-        {"5 s", {0, zsim::TimeError::Malformed}},     {"1e3", {0, zsim::TimeError::Malformed}},
-        {"-1s", {0, zsim::TimeError::Malformed}},     {"1.2.3s", {0, zsim::TimeError::Malformed}},
-        {"", {0, zsim::TimeError::Malformed}},        {"s", {0, zsim::TimeError::Malformed}},
+        {"1500", {1500, zsim::TimeError::None}},     {"1.001s", {1001, zsim::TimeError::None}},
+        {"0.1s", {100, zsim::TimeError::None}},      {".5m", {30000, zsim::TimeError::None}},
+        {"24h", {86400000, zsim::TimeError::None}},  {"1440min", {86400000, zsim::TimeError::None}},
+        {"24.001h", {0, zsim::TimeError::TooLarge}}, {"99999999999999999999h", {0, zsim::TimeError::TooLarge}},
+        {"1.5ms", {0, zsim::TimeError::NotWhole}},   {"0.0000001s", {0, zsim::TimeError::NotWhole}},
+        {"5 s", {0, zsim::TimeError::Malformed}},    {"1e3", {0, zsim::TimeError::Malformed}},
+        {"-1s", {0, zsim::TimeError::Malformed}},    {"1.2.3s", {0, zsim::TimeError::Malformed}},
+        {"", {0, zsim::TimeError::Malformed}},       {"s", {0, zsim::TimeError::Malformed}},
     };
     for (const auto &[text, want] : cases) {
         const zsim::TimeValue got = zsim::ReadTime(text);
@@ -114,7 +118,8 @@ TEST(SimModelTest, TimesReadAsWholeMillisecondsUpToADay)
 RC_GTEST_PROP(SimModelTest, PrintableTextIsValidUtf8WithoutControlCharacters, (const std::string &raw))
 {
     const std::string shown = zsim::Printable(raw);
-    RC_ASSERT(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }));
+    RC_ASSERT(std::none_of(shown.begin(), shown.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }));
     // The strict writer throws on anything that is not UTF-8.
     RC_ASSERT(!nlohmann::json(shown).dump().empty());
     const std::string quoted = zsim::Quoted(raw);

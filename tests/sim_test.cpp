@@ -20,7 +20,10 @@ using Json = nlohmann::json;
 namespace {
 
 // The repository: this file lies in its tests/ folder.
-fs::path SourceRoot() { return fs::path(__FILE__).parent_path().parent_path(); }
+fs::path SourceRoot()
+{
+    return fs::path(__FILE__).parent_path().parent_path();
+}
 
 // The program: beside this test in the same build tree, unless ZELM_SIM names it.
 fs::path SimBinary()
@@ -171,22 +174,26 @@ struct DriftCase {
 };
 
 const DriftCase kDriftCases[] = {
-    {"LocationHeldBackByTheHaRole", "examples/ha-role.yaml", "missing", "location", 2, 0, "ctl-b", "held-back-by-ha-role"},
+    {"LocationHeldBackByTheHaRole", "examples/ha-role.yaml", "missing", "location", 2, 0, "ctl-b",
+     "held-back-by-ha-role"},
     {"ComponentOfAMissingType", "examples/pitfalls.yaml", "missing", "component", 1, 2, "a", "type-missing"},
     {"LocationDeletedInFlight", "examples/pitfalls.yaml", "extra", "location", 2, 0, "a", "deleted-before-published"},
     {"LocationMovedToAnotherNode", "examples/pitfalls.yaml", "extra", "location", 3, 0, "a", "moved"},
     {"ComponentsLeftAtAMovedIndex", "", "extra", "component", 6, 601, "n3", "forgotten"},
     {"WithdrawalRefused",
-     "until: 20s\n" + OneLocation(kNodeA, "  - {at: 2s, agent: {node: a, refuse: 5}}\n"
-                                          "  - {at: 3s, config: {class: component, opCode: delete, locIndex: 5, compInst: 1}}\n"),
+     "until: 20s\n" +
+         OneLocation(kNodeA,
+                     "  - {at: 2s, agent: {node: a, refuse: 5}}\n"
+                     "  - {at: 3s, config: {class: component, opCode: delete, locIndex: 5, compInst: 1}}\n"),
      "extra", "component", 5, 1, "a", "withdrawal-lost"},
     {"IndexAnnouncedByAnotherNode",
      OneLocation(std::string(kNodeA) + "  - {name: b, slot: 2}\n",
                  "  - {at: 2s, locationStatus: {node: b, service: l5, index: 5}}\n"),
      "extra", "component", 5, 1, "a", "announced-elsewhere"},
     {"AgentDownForGood",
-     "settle: 20s\n" + OneLocation(kNodeA, "  - {at: 2s, agent: {node: a, down: true}}\n"
-                                           "  - {at: 3s, config: {class: component, locIndex: 5, compInst: 2, compType: 1}}\n"),
+     "settle: 20s\n" + OneLocation(kNodeA,
+                                   "  - {at: 2s, agent: {node: a, down: true}}\n"
+                                   "  - {at: 3s, config: {class: component, locIndex: 5, compInst: 2, compType: 1}}\n"),
      "missing", "component", 5, 2, "a", "retrying"},
 };
 
@@ -213,9 +220,10 @@ INSTANTIATE_TEST_SUITE_P(Reasons, SimDriftTest, ::testing::ValuesIn(kDriftCases)
 
 TEST_F(SimTest, StaleEntriesListTheirFieldsAsHeldAndConfigured)
 {
-    const fs::path file = Write("s.yaml", OneLocation(kNodeA, "  - {at: 2s, haRole: 1}\n"
-                                                              "  - {at: 3s, config: {class: logicGroup, opCode: update, "
-                                                              "locIndex: 5, logicId: 101}}\n"));
+    const fs::path file = Write("s.yaml", OneLocation(kNodeA,
+                                                      "  - {at: 2s, haRole: 1}\n"
+                                                      "  - {at: 3s, config: {class: logicGroup, opCode: update, "
+                                                      "locIndex: 5, logicId: 101}}\n"));
     const Json r = JsonReport(Quote(file));
     ASSERT_EQ(r["drift"]["total"], 1) << r["drift"].dump(2);
     const Json &item = r["drift"]["items"][0];
@@ -244,17 +252,23 @@ TEST_F(SimTest, ReportSaysPerNodeWhenItConvergedAndWhyTheRunEnded)
     EXPECT_EQ(r["agents"][2]["otherIndexes"][0]["locIndex"], 6);
 
     EXPECT_EQ(JsonReport("examples/index-move.yaml", "--until 4s")["end"]["reason"], "until");
-    const Json down = JsonReport(Quote(Write("down.yaml", "settle: 20s\n" + OneLocation(kNodeA, "  - {at: 2s, agent: {node: a, down: true}}\n"
-                                                                                                   "  - {at: 3s, config: {class: component, locIndex: 5, compInst: 2, compType: 1}}\n"))));
+    const Json down = JsonReport(Quote(
+        Write("down.yaml",
+              "settle: 20s\n" +
+                  OneLocation(kNodeA,
+                              "  - {at: 2s, agent: {node: a, down: true}}\n"
+                              "  - {at: 3s, config: {class: component, locIndex: 5, compInst: 2, compType: 1}}\n"))));
     EXPECT_EQ(down["end"]["reason"], "settleLimit");
     EXPECT_EQ(down["end"]["timersRunning"], Json::parse(R"(["ZelmCompSmooth"])"));
 }
 
 TEST_F(SimTest, LargeClustersFoldAlikeNodesAndCountDriftByReason)
 {
-    const fs::path file = Write("big.yaml", "report: {holdings: summary}\nsettle: 10s\n"
-                                            "generate: {nodes: 6, locationsPerNode: 2, componentTypes: 1, componentsPerLocation: 2}\n"
-                                            "timeline:\n  - {at: 0, agent: {node: node-2, down: true}}\n");
+    const fs::path file =
+        Write("big.yaml",
+              "report: {holdings: summary}\nsettle: 10s\n"
+              "generate: {nodes: 6, locationsPerNode: 2, componentTypes: 1, componentsPerLocation: 2}\n"
+              "timeline:\n  - {at: 0, agent: {node: node-2, down: true}}\n");
     const Result text = Run(Quote(file));
     ASSERT_EQ(text.code, 0) << text.err;
     EXPECT_NE(text.out.find("4 more nodes like node-1"), std::string::npos) << text.out;
@@ -267,11 +281,12 @@ TEST_F(SimTest, LargeClustersFoldAlikeNodesAndCountDriftByReason)
 
 TEST_F(SimTest, TextsThatAreNotUtf8StayReadableAndTheJsonValid)
 {
-    const fs::path file = Write("bad\xff.yaml", "nodes: [{name: \"n\\xff\"}, {name: \"\xfe\xfe\", slot: 1}]\n"
-                                                "timeline:\n"
-                                                "  - {at: 0, link: {node: \"\xfe\xfe\", up: true}}\n"
-                                                "  - {at: 0, config: {class: location, LocId: 1, LocName: \"\xc3\x28\", OsInst: 1, "
-                                                "imageName: x.service}}\n");
+    const fs::path file = Write("bad\xff.yaml",
+                                "nodes: [{name: \"n\\xff\"}, {name: \"\xfe\xfe\", slot: 1}]\n"
+                                "timeline:\n"
+                                "  - {at: 0, link: {node: \"\xfe\xfe\", up: true}}\n"
+                                "  - {at: 0, config: {class: location, LocId: 1, LocName: \"\xc3\x28\", OsInst: 1, "
+                                "imageName: x.service}}\n");
     const fs::path json = dir_ / "r.json";
     const Result r = Run("--json " + Quote(json) + " " + Quote(file));
     ASSERT_EQ(r.code, 0) << r.err;
@@ -286,8 +301,10 @@ TEST_F(SimTest, TextsThatAreNotUtf8StayReadableAndTheJsonValid)
 TEST_F(SimTest, ASecondStopOrStartChangesNothingAndTheTraceSaysSo)
 {
     const fs::path trace = dir_ / "run.trace";
-    const fs::path file = Write("s.yaml", "nodes: [{name: a}]\ntimeline:\n  - {at: 0, library: stop}\n  - {at: 1, library: stop}\n"
-                                          "  - {at: 2, library: start}\n  - {at: 3, library: start}\n");
+    const fs::path file =
+        Write("s.yaml",
+              "nodes: [{name: a}]\ntimeline:\n  - {at: 0, library: stop}\n  - {at: 1, library: stop}\n"
+              "  - {at: 2, library: start}\n  - {at: 3, library: start}\n");
     ASSERT_EQ(Run("--quiet --trace " + Quote(trace) + " " + Quote(file)).code, 0);
     const std::string t = Slurp(trace);
     auto count = [&t](const std::string &what) {
@@ -322,8 +339,9 @@ TEST_F(SimTest, ValidateReadsTheScenarioAndRunsNothing)
     EXPECT_EQ(Run("--validate --json " + Quote(json) + " examples/large.yaml").code, 0);
     EXPECT_FALSE(fs::exists(json));
     // A scenario beyond the memory limit is refused, with the way to allow it.
-    const fs::path big = Write("big.yaml", "generate: {nodes: 10, locationsPerNode: 100, componentTypes: 1, "
-                                           "componentsPerLocation: 20}\n");
+    const fs::path big = Write("big.yaml",
+                               "generate: {nodes: 10, locationsPerNode: 100, componentTypes: 1, "
+                               "componentsPerLocation: 20}\n");
     const Result refused = Run("--validate --memory-limit 32M " + Quote(big));
     EXPECT_EQ(refused.code, 2);
     const size_t at = refused.err.find("--memory-limit ");
@@ -372,7 +390,10 @@ const BadCall kBadCalls[] = {
     {"JsonIntoTheTextReport", "{dir}/mine.yaml --json {dir}/out.txt > {dir}/out.txt"},
 };
 
-void PrintTo(const BadCall &bad, std::ostream *os) { *os << bad.name; }
+void PrintTo(const BadCall &bad, std::ostream *os)
+{
+    *os << bad.name;
+}
 
 class SimBadCallTest : public SimTest, public ::testing::WithParamInterface<BadCall> {};
 
@@ -404,11 +425,11 @@ const std::string kEventAt0 = kNode + "timeline:\n  - {at: 0, ";
 const BadScenario kBadScenarios[] = {
     {"UnknownField", kNode + "timeline:\n  - at: 0\n    config: {class: location, LocId: 1, LocNam: x}\n", ":4:41"},
     {"WrongType", kEventAt0 + "config: {class: location, LocId: abc}}\n", ":3:46"},
-    {"TextLongerThanItsField", kEventAt0 + "config: {class: location, LocId: 1, LocName: " + std::string(32, 'x') + "}}\n",
-     ":3:58"},
+    {"TextLongerThanItsField",
+     kEventAt0 + "config: {class: location, LocId: 1, LocName: " + std::string(32, 'x') + "}}\n", ":3:58"},
     {"UnknownNode", kEventAt0 + "link: {node: n9, up: true}}\n", ":3:26"},
-    {"AgentFaultOnANodeWithoutAgent", "nodes: [{name: n1, agent: false}]\ntimeline:\n  - {at: 0, agent: {node: n1, refuse: 3}}\n",
-     ":3:27"},
+    {"AgentFaultOnANodeWithoutAgent",
+     "nodes: [{name: n1, agent: false}]\ntimeline:\n  - {at: 0, agent: {node: n1, refuse: 3}}\n", ":3:27"},
     {"NotATime", kNode + "timeline:\n  - {at: 5 seconds, haRole: 1}\n", ":3:10"},
     {"TimeTooLarge", kNode + "timeline:\n  - {at: 25h, haRole: 1}\n", ":3:10"},
     {"TimeNotWholeMilliseconds", kNode + "timeline:\n  - {at: 1.5ms, haRole: 1}\n", ":3:10"},
@@ -426,8 +447,8 @@ const BadScenario kBadScenarios[] = {
     {"Empty", "", ""},
     {"NodeNameWithAControlCharacter", "nodes: [{name: \"a\\tb\"}]\ntimeline: []\n", ":1:16"},
     {"NodeNameOf100000Characters", "nodes: [{name: " + std::string(100000, 'x') + "}]\ntimeline: []\n", ":1:16"},
-    {"ServiceNameTheLibraryRefuses", kEventAt0 + "locationStatus: {node: n1, service: " + std::string(64, 's') + ", index: 1}}\n",
-     ":3:49"},
+    {"ServiceNameTheLibraryRefuses",
+     kEventAt0 + "locationStatus: {node: n1, service: " + std::string(64, 's') + ", index: 1}}\n", ":3:49"},
     {"RefusalStatusZero", kEventAt0 + "agent: {node: n1, refuse: 1, refuseStatus: 0}}\n", ":3:56"},
     {"FailureResultZero", kEventAt0 + "agent: {node: n1, fail: 1, failResult: 0}}\n", ":3:52"},
     {"LatencyZero", kEventAt0 + "agent: {node: n1, latency: 0}}\n", ":3:40"},
@@ -448,7 +469,8 @@ const BadScenario kBadScenarios[] = {
              }
              return atoms;
          }() +
-         "]}\n" + [] {
+         "]}\n" +
+         [] {
              std::string more;
              for (int i = 0; i < 24; ++i) {
                  more += "  - {at: 0, config: *c}\n";
@@ -458,7 +480,10 @@ const BadScenario kBadScenarios[] = {
      ":16:5", "--memory-limit 50M"},
 };
 
-void PrintTo(const BadScenario &bad, std::ostream *os) { *os << bad.name; }
+void PrintTo(const BadScenario &bad, std::ostream *os)
+{
+    *os << bad.name;
+}
 
 class SimErrorTest : public SimTest, public ::testing::WithParamInterface<BadScenario> {};
 

@@ -49,8 +49,7 @@ static_assert(sizeof(AXO_AVL3_TREE_INFO) == 16, "AXO_AVL3_TREE_INFO: 16 bytes");
  * Links `node` and returns null; when an entry with an equal key is already
  * linked, links nothing and returns that entry (start of the entry).
  */
-void *AXO_AVL3_Insert_Or_Find(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node,
-                              const AXO_AVL3_TREE_INFO *treeInfo);
+void *AXO_AVL3_Insert_Or_Find(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node, const AXO_AVL3_TREE_INFO *treeInfo);
 
 /* The entry whose key equals `key`, or null. */
 void *AXO_AVL3_Find(AXO_AVL3_TREE *tree, const void *key, const AXO_AVL3_TREE_INFO *treeInfo);

@@ -23,23 +23,21 @@ typedef struct KORM_KorbCb {
  * OS-node link change: the node's identifier, its position {chassis, slot,
  * cpu}, the link state (non-zero up, 0 down) and the subscriber's data.
  */
-typedef uint32_t (*KORM_OsNodeStatusCallback)(uint32_t osNodeId, const uint32_t *position,
-                                              uint32_t linkState, void *userData);
+typedef uint32_t (*KORM_OsNodeStatusCallback)(uint32_t osNodeId, const uint32_t *position, uint32_t linkState,
+                                              void *userData);
 
 /*
  * Location status change: hosting OS node, service name, location index
  * (0xFFFFFFFF: invalid), availability (non-zero available) and the subscriber's data.
  */
-typedef void (*KORM_LocationStatusCallback)(uint32_t osNodeId, const char *serviceName,
-                                            uint32_t locIndex, uint32_t available, void *userData);
+typedef void (*KORM_LocationStatusCallback)(uint32_t osNodeId, const char *serviceName, uint32_t locIndex,
+                                            uint32_t available, void *userData);
 
 KORM_LocalData *KORM_GetLocalData(void);
 KORM_KorbCb *KORM_FindKorbCb(uint32_t osNodeId, KORM_LocalData *kormData);
-uint32_t KORM_SubOsNodeStatusIntf(KORM_LocalData *kormData, KORM_OsNodeStatusCallback callback,
-                                  void *userData);
+uint32_t KORM_SubOsNodeStatusIntf(KORM_LocalData *kormData, KORM_OsNodeStatusCallback callback, void *userData);
 uint32_t KORM_DestroySubOsNodeStatusIntf(KORM_LocalData *kormData);
-uint32_t KORM_SubLocationStatus(KORM_LocalData *kormData, KORM_LocationStatusCallback callback,
-                                void *userData);
+uint32_t KORM_SubLocationStatus(KORM_LocalData *kormData, KORM_LocationStatusCallback callback, void *userData);
 uint32_t KORM_DestroySubLocationStatus(KORM_LocalData *kormData);
 /* The last reported status of one location: 0 when known, with its index and availability. */
 uint32_t KORM_GetLocationStatus(KORM_LocalData *kormData, uint32_t osNodeId, const char *serviceName,

@@ -45,8 +45,8 @@ typedef struct QOF_RecordCtx QOF_RecordCtx; /* the server's context for one mess
 /* Called once per table message of a registered class. */
 typedef uint32_t (*QOF_UloMsgHandler)(void *userData, QOF_Msg *msg, QOF_RecordCtx *recordCtx);
 
-uint32_t QOF_UloServerSetClassidMsgHandler(uint32_t classId, uint32_t regArg,
-                                           QOF_UloMsgHandler handler, void *userData);
+uint32_t QOF_UloServerSetClassidMsgHandler(uint32_t classId, uint32_t regArg, QOF_UloMsgHandler handler,
+                                           void *userData);
 uint32_t QOF_CreateMsg(QOF_Msg *msg, uint32_t kind, QOF_Msg **reply);
 uint16_t QOF_GetBlockNum(QOF_Msg *msg);
 uint32_t QOF_GetNextAtom(QOF_Msg *msg, QOF_Atom **atom);
@@ -88,8 +88,8 @@ typedef struct QOF_RpcCbPair {
  * 0: accepted; the completion will be called exactly once, never from inside
  * this call. Non-zero: nothing was sent and no completion will come.
  */
-uint32_t QOF_ConnRpcCall(QOF_ConnHandle handle, const char *method, const void *req,
-                         uint32_t reqLen, const QOF_RpcCbPair *completion, uint32_t flags);
+uint32_t QOF_ConnRpcCall(QOF_ConnHandle handle, const char *method, const void *req, uint32_t reqLen,
+                         const QOF_RpcCbPair *completion, uint32_t flags);
 
 #ifdef __cplusplus
 }

@@ -111,22 +111,22 @@ typedef struct STANDIN_LogEvent {
     uint32_t diagnostic; /* 0: LORN_LogWrite, 1: LORN_DLogWrite */
     uint32_t level;
     uint32_t code;
-    uint32_t modId;       /* diagnostic calls only; 0 for plain ones */
-    uint32_t reserved;    /* plain calls: the third argument */
+    uint32_t modId;    /* diagnostic calls only; 0 for plain ones */
+    uint32_t reserved; /* plain calls: the third argument */
     uint64_t timeMs;
     const char *funcName;
-    const char *format;   /* the format string as passed */
-    const char *body;     /* the formatted message after the "%s:" / "[%#x]%s:" prefix */
-    const char *line;     /* the whole formatted string, prefix included */
+    const char *format; /* the format string as passed */
+    const char *body;   /* the formatted message after the "%s:" / "[%#x]%s:" prefix */
+    const char *line;   /* the whole formatted string, prefix included */
 } STANDIN_LogEvent;
 
 /* Optional extra observer of every event, called after the sink. */
 typedef void (*STANDIN_LogObserver)(const STANDIN_LogEvent *event, void *arg);
 void STANDIN_LogSetObserver(STANDIN_LogObserver observer, void *arg);
 
-size_t STANDIN_LogCount(void);           /* events recorded (both calls count) */
+size_t STANDIN_LogCount(void); /* events recorded (both calls count) */
 const STANDIN_LogEvent *STANDIN_LogGet(size_t index);
-uint64_t STANDIN_LogTotal(void);         /* events seen by any sink since reset */
+uint64_t STANDIN_LogTotal(void); /* events seen by any sink since reset */
 void STANDIN_LogClear(void);
 
 /* ==== AXO: checking a tree ==================================================== */
@@ -135,8 +135,7 @@ void STANDIN_LogClear(void);
  * Checks order, heights, balance and parent links of a tree. 0 when sound;
  * otherwise non-zero and a description in `why` (may be null).
  */
-int STANDIN_AVL3_Check(const AXO_AVL3_TREE *tree, const AXO_AVL3_TREE_INFO *treeInfo, char *why,
-                       size_t whyLen);
+int STANDIN_AVL3_Check(const AXO_AVL3_TREE *tree, const AXO_AVL3_TREE_INFO *treeInfo, char *why, size_t whyLen);
 
 /* ==== Failure injection ========================================================= */
 
@@ -183,9 +182,9 @@ typedef enum STANDIN_TimerEventKind {
 typedef struct STANDIN_TimerEvent {
     STANDIN_TimerEventKind kind;
     uint64_t timeMs;
-    uint32_t timerId;     /* unique per created timer since reset, from 1 */
-    uint32_t wasRunning;  /* START/STOP: whether it ran before the call */
-    const char *name;     /* attribute 3, terminated */
+    uint32_t timerId;    /* unique per created timer since reset, from 1 */
+    uint32_t wasRunning; /* START/STOP: whether it ran before the call */
+    const char *name;    /* attribute 3, terminated */
 } STANDIN_TimerEvent;
 
 /* Attributes a created timer was made with. */
@@ -193,12 +192,12 @@ typedef struct STANDIN_TimerInfo {
     uint32_t timerId;
     uintptr_t thHandle;
     QOF_TimerCbPair cbPair;
-    uint32_t mode;      /* attribute 1 */
-    uint32_t interval;  /* attribute 2 */
-    uint32_t nameLen;   /* length given with attribute 3 */
+    uint32_t mode;     /* attribute 1 */
+    uint32_t interval; /* attribute 2 */
+    uint32_t nameLen;  /* length given with attribute 3 */
     const char *name;
     uint32_t running;
-    uint32_t alive;     /* 0 once destroyed */
+    uint32_t alive; /* 0 once destroyed */
 } STANDIN_TimerInfo;
 
 size_t STANDIN_TimerEventCount(void);
@@ -218,8 +217,8 @@ uint32_t STANDIN_ClassRecordLen(uint32_t classId);
 
 STANDIN_Msg *STANDIN_MsgNew(void);
 /* Appends one atom; the record bytes are copied. */
-void STANDIN_MsgAddAtom(STANDIN_Msg *msg, uint32_t classId, uint16_t opCode, uint16_t seq,
-                        const void *record, uint32_t recordLen);
+void STANDIN_MsgAddAtom(STANDIN_Msg *msg, uint32_t classId, uint16_t opCode, uint16_t seq, const void *record,
+                        uint32_t recordLen);
 /*
  * Delivers the message to the handler registered for the class of its first
  * atom (every atom's class for a message of one class), as a loop step posted
@@ -247,7 +246,7 @@ typedef struct STANDIN_Reply {
     uint32_t handedBack;    /* 1 when QOF_UloServerAddRecord received it */
     uint32_t hasRetCode;
     uint32_t retCode;
-    uint32_t createKind;    /* the second argument of QOF_CreateMsg */
+    uint32_t createKind; /* the second argument of QOF_CreateMsg */
     size_t opInfoNum;
     const STANDIN_OpInfo *opInfos;
     size_t infoItemNum;
@@ -275,7 +274,7 @@ typedef struct STANDIN_LocEntry {
     uint32_t logicId, faultPolicy, grpParam1, grpParam2, grpParam3;
     uint32_t reserved2;
     char LocName[256], imageName[256], LocExtName[256]; /* "" for a null pointer */
-    uint32_t nullTexts; /* bit 0 LocName, bit 1 imageName, bit 2 LocExtName were null */
+    uint32_t nullTexts;                                 /* bit 0 LocName, bit 1 imageName, bit 2 LocExtName were null */
 } STANDIN_LocEntry;
 
 /* A component entry as the agent decoded it from a "KorbCompSubscribe" request. */
@@ -287,39 +286,39 @@ typedef struct STANDIN_CompEntry {
 } STANDIN_CompEntry;
 
 typedef enum STANDIN_RpcKind {
-    STANDIN_RPC_LOC = 0,   /* "KorbLocSubscribe" */
-    STANDIN_RPC_COMP = 1,  /* "KorbCompSubscribe" */
+    STANDIN_RPC_LOC = 0,  /* "KorbLocSubscribe" */
+    STANDIN_RPC_COMP = 1, /* "KorbCompSubscribe" */
     STANDIN_RPC_OTHER = 2
 } STANDIN_RpcKind;
 
 typedef enum STANDIN_RpcOutcome {
     STANDIN_RPC_PENDING = 0,
-    STANDIN_RPC_REFUSED = 1,   /* QOF_ConnRpcCall returned non-zero; no completion */
-    STANDIN_RPC_COMPLETED = 2  /* the completion was called */
+    STANDIN_RPC_REFUSED = 1,  /* QOF_ConnRpcCall returned non-zero; no completion */
+    STANDIN_RPC_COMPLETED = 2 /* the completion was called */
 } STANDIN_RpcOutcome;
 
 typedef struct STANDIN_RpcCall {
-    uint64_t callId;        /* from 1, in call order */
-    uint64_t timeMs;        /* when the call was made */
+    uint64_t callId; /* from 1, in call order */
+    uint64_t timeMs; /* when the call was made */
     uint64_t completedMs;
     QOF_ConnHandle handle;
     STANDIN_RpcKind kind;
     const char *method;
     uint32_t reqLen;
-    uint32_t callStatus;    /* what QOF_ConnRpcCall returned */
-    uint32_t flags;         /* its last argument */
+    uint32_t callStatus; /* what QOF_ConnRpcCall returned */
+    uint32_t flags;      /* its last argument */
     STANDIN_RpcOutcome outcome;
-    QOF_RpcResult result;   /* status given to the completion */
-    uint32_t replied;       /* 1 when the completion got an output message */
-    uint32_t replyResult;   /* its first u32 */
+    QOF_RpcResult result; /* status given to the completion */
+    uint32_t replied;     /* 1 when the completion got an output message */
+    uint32_t replyResult; /* its first u32 */
     /* decoded request */
     uint32_t opType;
-    uint32_t locIndex;      /* component requests */
-    uint32_t reserved;      /* component requests: offset 12 */
-    uint32_t entryNum;      /* locNum or compNum */
+    uint32_t locIndex; /* component requests */
+    uint32_t reserved; /* component requests: offset 12 */
+    uint32_t entryNum; /* locNum or compNum */
     const STANDIN_LocEntry *locEntries;
     const STANDIN_CompEntry *compEntries;
-    uint32_t decodedNum;    /* entries decoded: entryNum, or fewer when the list pointer is null or the request short */
+    uint32_t decodedNum; /* entries decoded: entryNum, or fewer when the list pointer is null or the request short */
 } STANDIN_RpcCall;
 
 size_t STANDIN_RpcCallCount(void);
@@ -348,13 +347,13 @@ size_t STANDIN_RpcDropPendingFor(void *userData);
  * answers with result 0, and holds nothing new otherwise.
  */
 typedef struct STANDIN_AgentScript {
-    uint32_t refuseNext;      /* refuse the next N calls: non-zero status, no completion */
-    uint32_t refuseStatus;    /* the status returned when refusing (default 1 when 0) */
-    uint32_t failNext;        /* answer the next N accepted calls with failResult */
-    uint32_t failResult;      /* default 1 when 0 */
-    uint32_t noReplyNext;     /* complete the next N accepted calls without output message */
-    uint64_t latencyMs;       /* delay before completion; 0 means 1 */
-    uint32_t result;          /* sticky result for every other call (0 = accept) */
+    uint32_t refuseNext;   /* refuse the next N calls: non-zero status, no completion */
+    uint32_t refuseStatus; /* the status returned when refusing (default 1 when 0) */
+    uint32_t failNext;     /* answer the next N accepted calls with failResult */
+    uint32_t failResult;   /* default 1 when 0 */
+    uint32_t noReplyNext;  /* complete the next N accepted calls without output message */
+    uint64_t latencyMs;    /* delay before completion; 0 means 1 */
+    uint32_t result;       /* sticky result for every other call (0 = accept) */
 } STANDIN_AgentScript;
 
 int STANDIN_AgentGetScript(QOF_ConnHandle handle, STANDIN_AgentScript *script);
@@ -387,8 +386,7 @@ QOF_ConnHandle STANDIN_KormServerHandle(uint32_t osNodeId);
 /* Posts an OS-node link report (a loop step now) to the current subscriber, if any. Non-zero for an unknown node. */
 int STANDIN_KormRaiseOsNodeLink(uint32_t osNodeId, int up);
 /* Posts a location-status report now, to the current subscriber, if any. */
-void STANDIN_KormRaiseLocationStatus(uint32_t osNodeId, const char *serviceName, uint32_t locIndex,
-                                     int available);
+void STANDIN_KormRaiseLocationStatus(uint32_t osNodeId, const char *serviceName, uint32_t locIndex, int available);
 void STANDIN_MirlSetHaRole(uint32_t role);
 uint32_t STANDIN_MirlHaRole(void);
 /* The service's local data, also while KORM_GetLocalData is made to fail. */

@@ -26,7 +26,10 @@ extern "C" void __libc_free(void *ptr);
 #define ZELM_REAL_FREE __libc_free
 #endif
 
-extern "C" char *strdup(const char *text) noexcept { return STANDIN_TextDup(text, std::strlen(text), "strdup"); }
+extern "C" char *strdup(const char *text) noexcept
+{
+    return STANDIN_TextDup(text, std::strlen(text), "strdup");
+}
 
 extern "C" char *strndup(const char *text, size_t max) noexcept
 {

@@ -21,11 +21,20 @@ void CopyText(char (&dst)[256], const char (&src)[N])
     std::memcpy(dst, text.c_str(), text.size() + 1);
 }
 
-bool IsServiceImage(const ZelmLocInstCfg &cfg) { return TextOf(cfg.imageName).find(".service") != std::string::npos; }
+bool IsServiceImage(const ZelmLocInstCfg &cfg)
+{
+    return TextOf(cfg.imageName).find(".service") != std::string::npos;
+}
 
-bool Refuses(AgentMode mode) { return mode == AgentMode::Refuse || mode == AgentMode::Down; }
+bool Refuses(AgentMode mode)
+{
+    return mode == AgentMode::Refuse || mode == AgentMode::Down;
+}
 
-bool IsStore(uint16_t opCode) { return opCode == 0 || opCode == 1; }
+bool IsStore(uint16_t opCode)
+{
+    return opCode == 0 || opCode == 1;
+}
 
 STANDIN_LocEntry LocEntry(const ZelmLocInstCfg &c, const ZelmLogicLocGrpCfg &g)
 {
@@ -459,8 +468,9 @@ void LibModel::SendComponents(uint32_t locIndex, uint32_t opType, const std::vec
 
 void LibModel::CompleteComponents(const ModelCall &call)
 {
-    Hold(s_.agentComps[call.handle], call, call.comps,
-         [&](const STANDIN_CompEntry &e) { return AgentCompKey{call.locIndex, e.compInst}; });
+    Hold(s_.agentComps[call.handle], call, call.comps, [&](const STANDIN_CompEntry &e) {
+        return AgentCompKey{call.locIndex, e.compInst};
+    });
     const auto loc = s_.compLocations.find(call.comps[0].locIndex);
     if (loc == s_.compLocations.end()) {
         return;

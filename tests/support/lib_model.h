@@ -58,7 +58,6 @@ private:
     void Tick();
     void Settle();
 
-
     AgentMode ModeOf(QOF_ConnHandle handle) const;
     ZelmLogicLocGrpCfg GroupOf(uint32_t locIndex) const;
     bool CompNodeOf(uint32_t compType, ZelmCompNodeCfg *out) const;

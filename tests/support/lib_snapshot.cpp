@@ -87,9 +87,18 @@ std::string EntryText(const STANDIN_CompEntry &e)
     return Words(&e.compType, 16, {e.compTypeName, e.compFileName, e.compExtName, e.compInstName}, e.nullTexts);
 }
 
-locationCb *LocCb() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
-ZelmCompCb *CompCb() { return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP)); }
-ZelmLinkCb *LinkCb() { return static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK)); }
+locationCb *LocCb()
+{
+    return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
+}
+ZelmCompCb *CompCb()
+{
+    return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
+}
+ZelmLinkCb *LinkCb()
+{
+    return static_cast<ZelmLinkCb *>(ZELM_GetModCb(ZELM_MOD_LINK));
+}
 
 Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string *problems)
 {
@@ -103,16 +112,18 @@ Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string 
         });
         Walk<LogicLocGrp>(loc->logicGrpInstTree, "groups", problems,
                           [&](const LogicLocGrp &e) { s.groups[e.grpCfg.locIndex] = e.grpCfg; });
-        Walk<osNodeInst>(loc->osNodeTree, "OS nodes", problems,
-                         [&](const osNodeInst &e) { s.osNodes[e.osNodeId] = {e.chanHandle, e.publishFault}; });
+        Walk<osNodeInst>(loc->osNodeTree, "OS nodes", problems, [&](const osNodeInst &e) {
+            s.osNodes[e.osNodeId] = {e.chanHandle, e.publishFault};
+        });
     }
     if (comp != nullptr) {
         Walk<ZelmCompLocation>(comp->locationTree, "comp locations", problems, [&](const ZelmCompLocation &e) {
             SnapCompLocation &l = s.compLocations[e.locIndex];
             l.chan = e.chanHandle;
             l.fault = e.publishFault;
-            Walk<ZelmComponent>(e.componentTree, "components", problems,
-                                [&](const ZelmComponent &c) { l.comps[c.cfg.compInst] = {c.cfg, c.state}; });
+            Walk<ZelmComponent>(e.componentTree, "components", problems, [&](const ZelmComponent &c) {
+                l.comps[c.cfg.compInst] = {c.cfg, c.state};
+            });
         });
         Walk<ZelmCompNode>(comp->compNodeTree, "compNodes", problems,
                            [&](const ZelmCompNode &e) { s.compNodes[e.cfg.compType] = e.cfg; });
@@ -176,8 +187,8 @@ std::string Describe(const Snapshot &s)
     }
     for (const auto &[h, comps] : s.agentComps) {
         for (const auto &[key, e] : comps) {
-            os << "agent " << Hex(h) << " holds component " << key.first << "/" << key.second << " "
-               << EntryText(e) << "\n";
+            os << "agent " << Hex(h) << " holds component " << key.first << "/" << key.second << " " << EntryText(e)
+               << "\n";
         }
     }
     return os.str();

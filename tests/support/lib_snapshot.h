@@ -46,7 +46,7 @@ struct SnapLink {
     uint32_t locIndex = 0;
 };
 
-using LinkKey = std::pair<uint32_t, std::string>;  // (OS node, service name)
+using LinkKey = std::pair<uint32_t, std::string>;    // (OS node, service name)
 using AgentCompKey = std::pair<uint32_t, uint32_t>;  // (locIndex, compInst)
 
 struct Snapshot {

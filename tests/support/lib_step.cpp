@@ -1,11 +1,10 @@
 // Running a step against the library on the stand-in, and printing it.
 #include "support/lib_step.h"
 
-
 namespace zt {
 namespace {
 
-constexpr uint64_t kAgentLatency = 1;      // the stand-in's agents answer one millisecond after a call
+constexpr uint64_t kAgentLatency = 1;       // the stand-in's agents answer one millisecond after a call
 constexpr uint64_t kSmoothInterval = 5000;  // both smooth timers
 
 template <typename Rec>
@@ -81,8 +80,8 @@ std::string RunStep(const Step &step)
 
 std::ostream &operator<<(std::ostream &os, const Step &step)
 {
-    static const char *const kKinds[] = {"location", "group", "compNode", "component", "OS-node link",
-                                         "location status", "agent", "settle", "tick", "HA role"};
+    static const char *const kKinds[] = {"location",        "group", "compNode", "component", "OS-node link",
+                                         "location status", "agent", "settle",   "tick",      "HA role"};
     os << kKinds[static_cast<int>(step.kind)] << std::hex;
     switch (step.kind) {
     case StepKind::Location:
@@ -91,11 +90,11 @@ std::ostream &operator<<(std::ostream &os, const Step &step)
     case StepKind::Group:
         return os << " op " << step.opCode << " index " << step.grp.locIndex << std::dec;
     case StepKind::CompNode:
-        return os << " op " << step.opCode << " type " << step.compNode.compType << " class "
-                  << step.compNode.compClass << std::dec;
+        return os << " op " << step.opCode << " type " << step.compNode.compType << " class " << step.compNode.compClass
+                  << std::dec;
     case StepKind::Component:
-        return os << " op " << step.opCode << " at " << step.comp.locIndex << " inst " << step.comp.compInst
-                  << " type " << step.comp.compType << " status " << step.comp.cfgStatus << std::dec;
+        return os << " op " << step.opCode << " at " << step.comp.locIndex << " inst " << step.comp.compInst << " type "
+                  << step.comp.compType << " status " << step.comp.cfgStatus << std::dec;
     default:
         return os << " node " << step.node << (step.on ? " up/on " : " down/off ") << step.service << " index "
                   << step.index << " mode " << static_cast<int>(step.mode) << " value " << step.value << std::dec;

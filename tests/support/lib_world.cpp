@@ -123,7 +123,8 @@ std::string World::Mismatch(const LibModel &model) const
             const std::string a = i < made.size() ? made[i] : "no call";
             const std::string b = i < expected.size() ? expected[i] : "no call";
             if (a != b) {
-                return std::string("call ") + std::to_string(i + 1) + " of its module differs:\n  library: " + a + "\n  model:   " + b;
+                return std::string("call ") + std::to_string(i + 1) + " of its module differs:\n  library: " + a +
+                       "\n  model:   " + b;
             }
         }
     }
@@ -147,7 +148,8 @@ std::string World::Mismatch(const LibModel &model) const
     const size_t blocks = STANDIN_HostLiveBlocks() - hostAtStart_;
     const size_t expectedBlocks = baseBlocks_ + StoredBlocks(model.Expected()) + model.Pending();
     if (blocks != expectedBlocks) {
-        return std::to_string(blocks) + std::string(" host blocks alive, the model accounts for ") + std::to_string(expectedBlocks);
+        return std::to_string(blocks) + std::string(" host blocks alive, the model accounts for ") +
+               std::to_string(expectedBlocks);
     }
     const size_t texts = STANDIN_TextCopiesLive() - textsAtStart_;
     if (texts != model.PendingTexts()) {

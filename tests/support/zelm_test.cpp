@@ -57,7 +57,10 @@ uint32_t AtomBytes(uint32_t classId, uint16_t opCode, const void *record, uint32
     return STANDIN_ReplyGet(before)->opInfos[0].code;
 }
 
-void Settle() { STANDIN_RunFor(10); }
+void Settle()
+{
+    STANDIN_RunFor(10);
+}
 
 void Tick()
 {

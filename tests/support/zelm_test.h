@@ -30,10 +30,22 @@ uint32_t Atom(uint32_t classId, uint16_t opCode, const Rec &rec)
 {
     return AtomBytes(classId, opCode, &rec, sizeof(rec));
 }
-inline uint32_t Loc(uint16_t op, const ZelmLocInstCfg &c) { return Atom(ZELM_CLASS_LOCATION, op, c); }
-inline uint32_t Grp(uint16_t op, const ZelmLogicLocGrpCfg &c) { return Atom(ZELM_CLASS_LOGIC_LOC_GRP, op, c); }
-inline uint32_t Comp(uint16_t op, const ZelmCompInstCfg &c) { return Atom(ZELM_CLASS_COMPONENT, op, c); }
-inline uint32_t Type(uint16_t op, const ZelmCompNodeCfg &c) { return Atom(ZELM_CLASS_COMP_NODE, op, c); }
+inline uint32_t Loc(uint16_t op, const ZelmLocInstCfg &c)
+{
+    return Atom(ZELM_CLASS_LOCATION, op, c);
+}
+inline uint32_t Grp(uint16_t op, const ZelmLogicLocGrpCfg &c)
+{
+    return Atom(ZELM_CLASS_LOGIC_LOC_GRP, op, c);
+}
+inline uint32_t Comp(uint16_t op, const ZelmCompInstCfg &c)
+{
+    return Atom(ZELM_CLASS_COMPONENT, op, c);
+}
+inline uint32_t Type(uint16_t op, const ZelmCompNodeCfg &c)
+{
+    return Atom(ZELM_CLASS_COMP_NODE, op, c);
+}
 
 // Lets the agents answer every call made so far; a tick is one smooth interval, then the answers.
 void Settle();

@@ -60,7 +60,10 @@ double ReadBytes(std::string_view text)
     return kBaseBytes + static_cast<double>(text.size()) * kTextCopies + separators * kYamlNodeBytes;
 }
 
-uint64_t MaxTextBytes(uint64_t limitBytes) { return limitBytes / 16; }
+uint64_t MaxTextBytes(uint64_t limitBytes)
+{
+    return limitBytes / 16;
+}
 
 std::string OverBudget(const std::string &what, double bytes, uint64_t limitBytes)
 {
@@ -68,7 +71,8 @@ std::string OverBudget(const std::string &what, double bytes, uint64_t limitByte
     char raise[32];
     std::snprintf(raise, sizeof raise, "%.0fG", std::ceil(bytes * 1.1 / (1 << 30)));
     return what + " needs about " + FormatBytes(static_cast<uint64_t>(std::min(bytes, 1e18))) +
-           " of memory, more than the limit of " + FormatBytes(limitBytes) + "; raise the limit with --memory-limit " + raise;
+           " of memory, more than the limit of " + FormatBytes(limitBytes) + "; raise the limit with --memory-limit " +
+           raise;
 }
 
 std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)
@@ -115,7 +119,8 @@ std::optional<std::string> HistoryOverBudget(const Scenario &sc, std::optional<u
     // Each atom and event sends at most one request; every peer may be sent one at each smooth tick and at
     // each library start (the replay).
     const double peers = size.nodes + indexes;
-    const double requests = atoms + size.events + peers * (std::floor(static_cast<double>(end) / kSmoothPeriodMs) + 1 + starts);
+    const double requests =
+        atoms + size.events + peers * (std::floor(static_cast<double>(end) / kSmoothPeriodMs) + 1 + starts);
     const double bytes = RunBytes(size) + kPageBytes + requests * kHistoryRequestBytes;
     if (bytes <= static_cast<double>(limitBytes)) {
         return std::nullopt;

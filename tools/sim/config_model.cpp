@@ -39,8 +39,8 @@ AtomEffect ConfigModel::Apply(const Atom &atom)
     if (atom.opCode > ZELM_CFG_OP_DEL) {
         // Checked after the class's own gate for components; both leave everything as it was.
         if (atom.cls == CfgClass::Component && atom.rec.comp.cfgStatus >= 0) {
-            return {AtomEffect::Ignored, "cfgStatus " + Hex(static_cast<uint32_t>(atom.rec.comp.cfgStatus)) +
-                                             " has bit 31 clear"};
+            return {AtomEffect::Ignored,
+                    "cfgStatus " + Hex(static_cast<uint32_t>(atom.rec.comp.cfgStatus)) + " has bit 31 clear"};
         }
         return {AtomEffect::Ignored, "opCode " + std::to_string(atom.opCode) + " has no effect"};
     }
@@ -109,10 +109,14 @@ std::vector<Atom> ConfigModel::ReplayAtoms() const
         std::memcpy(&a.rec, &rec, sizeof rec);
         out.push_back(a);
     };
-    for (const auto &[k, r] : compNodes) add(CfgClass::CompNode, r);
-    for (const auto &[k, r] : groups) add(CfgClass::LogicGroup, r);
-    for (const auto &[k, r] : locations) add(CfgClass::Location, r);
-    for (const auto &[k, r] : components) add(CfgClass::Component, r);
+    for (const auto &[k, r] : compNodes)
+        add(CfgClass::CompNode, r);
+    for (const auto &[k, r] : groups)
+        add(CfgClass::LogicGroup, r);
+    for (const auto &[k, r] : locations)
+        add(CfgClass::Location, r);
+    for (const auto &[k, r] : components)
+        add(CfgClass::Component, r);
     return out;
 }
 

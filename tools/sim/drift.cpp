@@ -87,7 +87,10 @@ std::vector<Difference> CompDiff(const STANDIN_CompEntry &e, const ZelmCompInstC
     return out;
 }
 
-std::string NodeName(const SimState &s, size_t n) { return n == SIZE_MAX ? "-" : s.scenario.nodes[n].name; }
+std::string NodeName(const SimState &s, size_t n)
+{
+    return n == SIZE_MAX ? "-" : s.scenario.nodes[n].name;
+}
 
 DriftItem Location(const SimState &s, DriftKind kind, size_t node, uint32_t locId, std::string name, Why why)
 {
@@ -121,11 +124,13 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
         const std::string name = FieldText(cfg.LocName);
         if (n == SIZE_MAX) {
             out.push_back(Location(s, DriftKind::Missing, n, id, name,
-                                   {DriftReason::UnknownOsNode, "no declared OS node has osNodeId " + Hex(cfg.OsInst & 0xFFFFFFu)}));
+                                   {DriftReason::UnknownOsNode,
+                                    "no declared OS node has osNodeId " + Hex(cfg.OsInst & 0xFFFFFFu)}));
             continue;
         }
         if (s.nodes[n].handle == 0) {
-            out.push_back(Location(s, DriftKind::Missing, n, id, name, {DriftReason::NoAgent, "the node has no agent"}));
+            out.push_back(
+                Location(s, DriftKind::Missing, n, id, name, {DriftReason::NoAgent, "the node has no agent"}));
             continue;
         }
         const STANDIN_LocEntry *held = STANDIN_AgentLocFind(s.nodes[n].handle, id);

@@ -75,8 +75,14 @@ const char *KindName(DriftKind kind)
     return "?";
 }
 
-const char *ReasonCode(DriftReason reason) { return kReasons[static_cast<int>(reason)].code; }
+const char *ReasonCode(DriftReason reason)
+{
+    return kReasons[static_cast<int>(reason)].code;
+}
 
-const char *ReasonLabel(DriftReason reason) { return kReasons[static_cast<int>(reason)].label; }
+const char *ReasonLabel(DriftReason reason)
+{
+    return kReasons[static_cast<int>(reason)].label;
+}
 
 }  // namespace zsim

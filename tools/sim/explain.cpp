@@ -9,7 +9,10 @@ namespace zsim {
 
 namespace {
 
-std::string Num(uint64_t v) { return std::to_string(v); }
+std::string Num(uint64_t v)
+{
+    return std::to_string(v);
+}
 
 std::string NodeName(const SimState &s, size_t node)
 {
@@ -49,9 +52,11 @@ std::optional<Why> WithdrawalWhy(const WithdrawalRec &w)
     case Withdrawal::Pending:
         return Why{DriftReason::WithdrawalInFlight, "its withdrawal is in flight"};
     case Withdrawal::Refused:
-        return Why{DriftReason::WithdrawalLost, "its withdrawal was refused (status " + Num(w.code) + ") and is never sent again"};
+        return Why{DriftReason::WithdrawalLost,
+                   "its withdrawal was refused (status " + Num(w.code) + ") and is never sent again"};
     case Withdrawal::Failed:
-        return Why{DriftReason::WithdrawalLost, "its withdrawal failed (result " + Num(w.code) + ") and is never sent again"};
+        return Why{DriftReason::WithdrawalLost,
+                   "its withdrawal failed (result " + Num(w.code) + ") and is never sent again"};
     case Withdrawal::NoReply:
         return Why{DriftReason::WithdrawalLost, "its withdrawal got no reply and is never sent again"};
     case Withdrawal::Applied:
@@ -160,8 +165,9 @@ Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
     if (const ZelmLocInstCfg *cfg = Lookup(s.config.locations, locId)) {
         const size_t now = s.NodeOfOsInst(cfg->OsInst);
         if (now != node) {
-            return {DriftReason::Moved, "moved to " + (now == SIZE_MAX ? std::string("an undeclared OS node") : NodeName(s, now)) +
-                                            ": the former agent is never told"};
+            return {DriftReason::Moved,
+                    "moved to " + (now == SIZE_MAX ? std::string("an undeclared OS node") : NodeName(s, now)) +
+                        ": the former agent is never told"};
         }
     }
     const LocHistory *h = Lookup(s.locHistory, locId);
@@ -191,7 +197,8 @@ Why WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
     const IndexHistory *ih = Lookup(s.indexHistory, key.first);
     const ZelmCompLocation *loc = LibCompLocation(key.first);
     if (loc == nullptr) {
-        return Unknown(s, ih, {DriftReason::NotInLibrary, "the library holds nothing for location index " + Num(key.first)});
+        return Unknown(s, ih,
+                       {DriftReason::NotInLibrary, "the library holds nothing for location index " + Num(key.first)});
     }
     if (loc->chanHandle == 0) {
         return {DriftReason::NoChannel, "no channel yet for location index " + Num(key.first)};
@@ -225,7 +232,8 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
         const size_t announcer = s.AnnouncerOf(key.first);
         if (announcer != SIZE_MAX && announcer != node) {
             return {DriftReason::AnnouncedElsewhere, "location index " + Num(key.first) + " is now announced by " +
-                                                         NodeName(s, announcer) + ": this agent is never told to drop it"};
+                                                         NodeName(s, announcer) +
+                                                         ": this agent is never told to drop it"};
         }
         return {DriftReason::NotPublishedHere, "configured, but no longer published here"};
     }
@@ -233,7 +241,8 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
     const IndexHistory *ih = Lookup(s.indexHistory, key.first);
     if (h != nullptr && h->unsentWithdrawal) {
         if (ih != nullptr && h->unsentWithdrawal->reason == DriftReason::NotInLibrary) {
-            return {DriftReason::Forgotten, "the library had forgotten it when " + ih->note + ": no withdrawal was sent"};
+            return {DriftReason::Forgotten,
+                    "the library had forgotten it when " + ih->note + ": no withdrawal was sent"};
         }
         return *h->unsentWithdrawal;
     }

@@ -2,8 +2,8 @@
 #include "explore.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -31,12 +31,16 @@ constexpr int kExitOk = 0;
 constexpr int kExitDrift = 1;
 constexpr int kExitLost = 2;
 
-double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+double Since(Clock::time_point t)
+{
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 // What a run of the scenario with its most faults brings, for the memory estimate.
 ScenarioSize SizeOf(const Scenario &sc, uint32_t maxFaults)
 {
-    ScenarioSize size{.nodes = static_cast<double>(sc.nodes.size()), .events = static_cast<double>(sc.events.size()) + 2.0 * maxFaults};
+    ScenarioSize size{.nodes = static_cast<double>(sc.nodes.size()),
+                      .events = static_cast<double>(sc.events.size()) + 2.0 * maxFaults};
     for (const Event &ev : sc.events) {
         for (const Atom &a : ev.atoms) {
             (a.cls == CfgClass::Location    ? size.locations
@@ -56,8 +60,8 @@ unsigned JobsFor(const ExploreOptions &o, const Scenario &sc, uint32_t maxFaults
     if (o.jobs != 0) {
         if (o.jobs > fit) {
             throw UsageError("--jobs " + std::to_string(o.jobs) + ": " +
-                             OverBudget("running this scenario " + std::to_string(o.jobs) + " times at once", perRun * o.jobs,
-                                        o.limits.memoryBytes) +
+                             OverBudget("running this scenario " + std::to_string(o.jobs) + " times at once",
+                                        perRun * o.jobs, o.limits.memoryBytes) +
                              ", or lower --jobs");
         }
         return o.jobs;
@@ -69,7 +73,8 @@ unsigned JobsFor(const ExploreOptions &o, const Scenario &sc, uint32_t maxFaults
 bool Inside(const std::string &path, const std::string &folder)
 {
     std::error_code ec;
-    return fs::weakly_canonical(fs::absolute(path, ec).parent_path(), ec) == fs::weakly_canonical(fs::absolute(folder, ec), ec);
+    return fs::weakly_canonical(fs::absolute(path, ec).parent_path(), ec) ==
+           fs::weakly_canonical(fs::absolute(folder, ec), ec);
 }
 
 // The reproducers' folder: a new one, or an empty one, so that no file is ever overwritten.
@@ -80,7 +85,8 @@ void PrepareOut(const ExploreOptions &o)
     }
     const std::string named = "--out " + Quoted(o.out, 100);
     if (!o.json.empty() && o.json != "-" && Inside(o.json, o.out)) {
-        throw UsageError(named + ": give the JSON report (--json " + Quoted(o.json, 100) + ") a place outside that folder");
+        throw UsageError(named + ": give the JSON report (--json " + Quoted(o.json, 100) +
+                         ") a place outside that folder");
     }
     struct stat st {};
     if (stat(o.out.c_str(), &st) == 0) {
@@ -89,7 +95,8 @@ void PrepareOut(const ExploreOptions &o)
             throw UsageError(named + ": that is not a folder");
         }
         if (!fs::is_empty(o.out, ec) || ec) {
-            throw UsageError(named + ": the folder is not empty; give a new or an empty one (reproducers never overwrite a file)");
+            throw UsageError(
+                named + ": the folder is not empty; give a new or an empty one (reproducers never overwrite a file)");
         }
         return;
     }
@@ -166,8 +173,9 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
         }
     };
     if (outcome.status == RunOutcome::Status::Crashed) {
-        note(Defect::Crashed, outcome.signal != 0 ? "signal " + std::to_string(outcome.signal) + " (" + strsignal(outcome.signal) + ")"
-                                                  : "exit status " + std::to_string(outcome.exitCode));
+        note(Defect::Crashed, outcome.signal != 0
+                                  ? "signal " + std::to_string(outcome.signal) + " (" + strsignal(outcome.signal) + ")"
+                                  : "exit status " + std::to_string(outcome.exitCode));
         return;
     }
     if (outcome.status == RunOutcome::Status::Hung) {
@@ -175,7 +183,8 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
         return;
     }
     if (outcome.leftBlocks != 0) {
-        note(Defect::Leaked, std::to_string(outcome.leftBlocks) + " host blocks left allocated after the library stopped");
+        note(Defect::Leaked,
+             std::to_string(outcome.leftBlocks) + " host blocks left allocated after the library stopped");
     }
     if (outcome.converged) {
         ++report_.converged;
@@ -233,7 +242,8 @@ void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
     // Read back as any user would, and run once more: the file, not the shrinker's copy, must show it.
     try {
         const Scenario back = ParseScenario(text, x.file, o_.limits);
-        pool_.Run(1, [&back](size_t) { return back; }, [&](size_t, const RunOutcome &o) { x.reproduced = o.Shows(f.key); });
+        pool_.Run(
+            1, [&back](size_t) { return back; }, [&](size_t, const RunOutcome &o) { x.reproduced = o.Shows(f.key); });
     } catch (const ScenarioError &) {
         x.reproduced = false;
     }
@@ -293,8 +303,9 @@ ExploreReport Explorer::Run()
                   static_cast<unsigned long long>(runs), runSeconds, pool_.Jobs());
     timing_ = timing;
     if (report_.shrinking) {
-        std::snprintf(timing, sizeof timing, "; shrinking %zu drift reasons: %llu runs in %.1f s", report_.reasons.size(),
-                      static_cast<unsigned long long>(pool_.Started() - runs), Since(start) - runSeconds);
+        std::snprintf(timing, sizeof timing, "; shrinking %zu drift reasons: %llu runs in %.1f s",
+                      report_.reasons.size(), static_cast<unsigned long long>(pool_.Started() - runs),
+                      Since(start) - runSeconds);
         timing_ += timing;
     }
     return report_;

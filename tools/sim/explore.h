@@ -13,9 +13,9 @@ namespace zsim {
 struct ExploreOptions {
     uint64_t runs = 200;
     uint64_t seed = 1;
-    unsigned jobs = 0;     // 0: one per core, as many as the memory limit allows
-    std::string out;       // the folder for reproducers; none are made without it
-    std::string json;      // "-": standard output, instead of the text report
+    unsigned jobs = 0;         // 0: one per core, as many as the memory limit allows
+    std::string out;           // the folder for reproducers; none are made without it
+    std::string json;          // "-": standard output, instead of the text report
     std::string scenarioPath;  // as given; empty for the built-in scenario
     bool quiet = false;
     bool expectConverged = false;

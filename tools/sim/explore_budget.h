@@ -36,10 +36,10 @@ bool NeedsNode(FaultKind kind);
 struct ExploreBudget {
     std::vector<size_t> agents;  // nodes (with an agent) whose agent or link may misbehave
     std::vector<FaultKind> kinds;
-    uint32_t maxFaults = 3;      // a run holds 1 to this many
-    Ms from = 0;                 // faults start in [from, to]
+    uint32_t maxFaults = 3;  // a run holds 1 to this many
+    Ms from = 0;             // faults start in [from, to]
     Ms to = 0;
-    Ms longest = 10000;          // the longest outage, lag or flap (and the longest lag itself)
+    Ms longest = 10000;  // the longest outage, lag or flap (and the longest lag itself)
 };
 
 inline constexpr uint32_t kMaxFaultsPerRun = 64;

@@ -25,7 +25,7 @@ struct ReasonKey {
 struct RunOutcome {
     enum class Status : uint8_t { Completed, Crashed, Hung };
     Status status = Status::Completed;
-    int signal = 0;    // Crashed: the signal that ended it; 0 when it exited with `exitCode`
+    int signal = 0;  // Crashed: the signal that ended it; 0 when it exited with `exitCode`
     int exitCode = 0;
     bool converged = false;
     Ms convergedAt = 0;

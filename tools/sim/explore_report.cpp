@@ -16,7 +16,10 @@ using Json = nlohmann::ordered_json;
 
 constexpr size_t kAgentsShown = 8;  // in the text report; the JSON report lists every one
 
-std::string Seconds(Ms t) { return FormatTime(t) + " s"; }
+std::string Seconds(Ms t)
+{
+    return FormatTime(t) + " s";
+}
 
 std::string Joined(const std::vector<std::string> &items, const char *sep)
 {
@@ -41,7 +44,8 @@ void Budget(const Painter &p, const ExploreReport &r)
 {
     p.Line(p.Bold("zelm-sim explore") + "  " + Printable(r.scenario) + " (" + Printable(r.source) + ")  seed " +
            std::to_string(r.seed) + ", " + Plural(r.runs, "run", "runs"));
-    std::vector<std::string> agents(r.agents.begin(), r.agents.begin() + static_cast<std::ptrdiff_t>(std::min(r.agents.size(), kAgentsShown)));
+    std::vector<std::string> agents(r.agents.begin(), r.agents.begin() + static_cast<std::ptrdiff_t>(
+                                                                             std::min(r.agents.size(), kAgentsShown)));
     if (r.agents.size() > kAgentsShown) {
         agents.push_back("and " + std::to_string(r.agents.size() - kAgentsShown) + " more");
     }
@@ -54,7 +58,8 @@ void Budget(const Painter &p, const ExploreReport &r)
 void Converged(const Painter &p, const ExploreReport &r)
 {
     p.Line("");
-    std::string line = p.Bold("CONVERGED") + "      " + std::to_string(r.converged) + " of " + std::to_string(r.runs) + " runs";
+    std::string line =
+        p.Bold("CONVERGED") + "      " + std::to_string(r.converged) + " of " + std::to_string(r.runs) + " runs";
     if (r.spread) {
         const Spread &s = *r.spread;
         line += ", at (from the start of a run): min " + Seconds(s.min) + ", p50 " + Seconds(s.p50) + ", p95 " +
@@ -65,20 +70,21 @@ void Converged(const Painter &p, const ExploreReport &r)
 
 void Reasons(const Painter &p, const ExploreReport &r)
 {
-    std::string head = p.Bold("NOT CONVERGED") + "  " + std::to_string(r.notConverged) + " of " + std::to_string(r.runs) + " runs";
+    std::string head =
+        p.Bold("NOT CONVERGED") + "  " + std::to_string(r.notConverged) + " of " + std::to_string(r.runs) + " runs";
     if (r.reasons.empty()) {
         p.Line(head);
         return;
     }
     p.Line(head + ": drift remained at the end; by reason (a run may show several):");
     for (const ReasonFinding &f : r.reasons) {
-        p.Line(PadLeft(std::to_string(f.runs), 8) + "  " + Pad(KindName(f.key.kind), 9) + Pad(ReasonCode(f.key.reason), 26) +
-               ReasonLabel(f.key.reason));
+        p.Line(PadLeft(std::to_string(f.runs), 8) + "  " + Pad(KindName(f.key.kind), 9) +
+               Pad(ReasonCode(f.key.reason), 26) + ReasonLabel(f.key.reason));
         p.Line("          first in run " + std::to_string(f.firstRun) + ", faults: " + Faults(f.firstRunFaults));
         if (f.reproducer) {
             const Reproducer &x = *f.reproducer;
-            p.Line("          reproducer: " + Printable(x.file) + ", " + Plural(x.events, "event", "events") + " with " +
-                   (x.faults == 0 ? std::string("no fault") : Plural(x.faults, "fault", "faults")) +
+            p.Line("          reproducer: " + Printable(x.file) + ", " + Plural(x.events, "event", "events") +
+                   " with " + (x.faults == 0 ? std::string("no fault") : Plural(x.faults, "fault", "faults")) +
                    (x.reproduced ? "" : "; read back, it did NOT show the reason: a defect of zelm-sim"));
         }
     }
@@ -95,8 +101,9 @@ void Defects(const Painter &p, const ExploreReport &r)
     }
     p.Line(p.Bold("DEFECTS") + "        runs that show a defect of the library or of zelm-sim:");
     for (const DefectFinding &d : r.defects) {
-        p.Line(PadLeft(std::to_string(d.runs), 8) + "  " + DefectName(d.defect) + ", first in run " + std::to_string(d.firstRun) +
-               " (" + d.detail + ")" + (d.file.empty() ? "" : ", its scenario: " + Printable(d.file)));
+        p.Line(PadLeft(std::to_string(d.runs), 8) + "  " + DefectName(d.defect) + ", first in run " +
+               std::to_string(d.firstRun) + " (" + d.detail + ")" +
+               (d.file.empty() ? "" : ", its scenario: " + Printable(d.file)));
         p.Line("          faults: " + Faults(d.firstRunFaults));
     }
 }
@@ -163,7 +170,11 @@ std::string ExploreJson(const ExploreReport &r)
 {
     Json spread = nullptr;
     if (r.spread) {
-        spread = {{"min", r.spread->min}, {"p50", r.spread->p50}, {"p95", r.spread->p95}, {"p99", r.spread->p99}, {"max", r.spread->max}};
+        spread = {{"min", r.spread->min},
+                  {"p50", r.spread->p50},
+                  {"p95", r.spread->p95},
+                  {"p99", r.spread->p99},
+                  {"max", r.spread->max}};
     }
     Json reasons = Json::array();
     for (const ReasonFinding &f : r.reasons) {

@@ -22,7 +22,7 @@ Spread SpreadOf(std::vector<Ms> &times);
 struct Reproducer {
     std::string file;
     size_t events = 0;
-    size_t faults = 0;  // faults kept of the run's
+    size_t faults = 0;        // faults kept of the run's
     bool reproduced = false;  // read back and run, it shows the reason
 };
 

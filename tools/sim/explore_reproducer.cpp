@@ -31,7 +31,10 @@ std::string Origin(const Scenario &explored, uint64_t seed, size_t run)
 
 }  // namespace
 
-std::string ReproducerName(ReasonKey key) { return std::string(KindName(key.kind)) + "-" + ReasonCode(key.reason); }
+std::string ReproducerName(ReasonKey key)
+{
+    return std::string(KindName(key.kind)) + "-" + ReasonCode(key.reason);
+}
 
 std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk, Reproducer &x)
 {
@@ -49,9 +52,9 @@ std::string ReproducerText(const Scenario &explored, uint64_t seed, const Reason
     for (size_t i = 0; i < f.firstRunFaults.size(); ++i) {
         text += "#   " + std::to_string(i + 1) + ". " + Printable(f.firstRunFaults[i]) + "\n";
     }
-    return text + "# Shrunk to " + Plural(x.events, "event", "events") + ", with " + Plural(x.faults, "fault", "faults") +
-           " of the run's. `zelm-sim --expect-converged " + ReproducerName(f.key) + ".yaml` exits with 1.\n\n" +
-           ScenarioYaml(shrunk.scenario, FaultNotes(shrunk));
+    return text + "# Shrunk to " + Plural(x.events, "event", "events") + ", with " +
+           Plural(x.faults, "fault", "faults") + " of the run's. `zelm-sim --expect-converged " +
+           ReproducerName(f.key) + ".yaml` exits with 1.\n\n" + ScenarioYaml(shrunk.scenario, FaultNotes(shrunk));
 }
 
 std::string DefectText(const Scenario &explored, uint64_t seed, const DefectFinding &d, Trial run)

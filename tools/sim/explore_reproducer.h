@@ -15,7 +15,8 @@ namespace zsim {
 std::string ReproducerName(ReasonKey key);
 
 // The reproducer of `f`: `shrunk` renamed after the reason, as YAML under its header. Sets the counts of `x`.
-std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk, Reproducer &x);
+std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk,
+                           Reproducer &x);
 
 // The scenario of the run that showed `d` first, with all its faults.
 std::string DefectText(const Scenario &explored, uint64_t seed, const DefectFinding &d, Trial run);

@@ -21,7 +21,10 @@ bool HasNode(const Event &ev)
     return ev.kind == EventKind::Link || ev.kind == EventKind::LocationStatus || ev.kind == EventKind::Agent;
 }
 
-bool NamesNode(const Event &ev, size_t node) { return HasNode(ev) && ev.node == node; }
+bool NamesNode(const Event &ev, size_t node)
+{
+    return HasNode(ev) && ev.node == node;
+}
 
 // Events from the last (later events tend to depend on earlier ones), a fault's events together where its
 // last one stands, then nodes no event names.
@@ -126,8 +129,7 @@ class Shrinker {
 public:
     Shrinker(Trial trial, ReasonKey reason, WorkerPool &pool, const std::function<void()> &tick)
         : trial_(std::move(trial)), reason_(reason), pool_(pool), tick_(tick)
-    {
-    }
+    {}
 
     Trial Run()
     {

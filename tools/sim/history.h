@@ -38,8 +38,8 @@ struct RequestRecord {
     uint32_t entries = 0;
     RequestOutcome outcome = RequestOutcome::InFlight;
     uint32_t code = 0;
-    std::string timer;            // the smooth timer whose tick sent it; empty when an event did
-    size_t event = SIZE_MAX;      // otherwise the timeline event (index into Scenario::events) that led to it
+    std::string timer;        // the smooth timer whose tick sent it; empty when an event did
+    size_t event = SIZE_MAX;  // otherwise the timeline event (index into Scenario::events) that led to it
 };
 
 // A period in which the library held its fault flag for one peer of a node: the OS node itself (its

@@ -11,8 +11,14 @@ const T *Find(ZelSet *set, uint32_t key)
     return set == nullptr ? nullptr : static_cast<const T *>(ZEL_SET_Find(set, &key, sizeof key));
 }
 
-locationCb *LocCb() { return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION)); }
-ZelmCompCb *CompCb() { return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP)); }
+locationCb *LocCb()
+{
+    return static_cast<locationCb *>(ZELM_GetModCb(ZELM_MOD_LOCATION));
+}
+ZelmCompCb *CompCb()
+{
+    return static_cast<ZelmCompCb *>(ZELM_GetModCb(ZELM_MOD_COMP));
+}
 
 }  // namespace
 

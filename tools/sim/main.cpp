@@ -52,8 +52,12 @@ uint64_t ParseSize(const std::string &text)
         ++used;
     }
     const std::string unit = text.substr(used);
-    const int shift = unit.empty() ? 0 : unit == "K" || unit == "k" ? 10 : unit == "M" || unit == "m" ? 20
-                                     : unit == "G" || unit == "g" ? 30 : unit == "T" || unit == "t" ? 40 : -1;
+    const int shift = unit.empty()                 ? 0
+                      : unit == "K" || unit == "k" ? 10
+                      : unit == "M" || unit == "m" ? 20
+                      : unit == "G" || unit == "g" ? 30
+                      : unit == "T" || unit == "t" ? 40
+                                                   : -1;
     if (used == 0 || shift < 0) {
         return 0;
     }
@@ -67,7 +71,8 @@ zsim::ReadLimits Limits(const Options &o)
     if (!o.memoryLimit.empty()) {
         limits.memoryBytes = ParseSize(o.memoryLimit);
         if (limits.memoryBytes == 0) {
-            throw zsim::UsageError("--memory-limit " + zsim::Quoted(o.memoryLimit) + ": give a size such as 8G or 512M");
+            throw zsim::UsageError("--memory-limit " + zsim::Quoted(o.memoryLimit) +
+                                   ": give a size such as 8G or 512M");
         }
     }
     return limits;
@@ -90,8 +95,9 @@ int Validate(const Options &o, const zsim::Scenario &sc)
         atoms += ev.atoms.size();
     }
     auto count = [](size_t n, const char *what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
-    std::printf("%s: a valid scenario: %s, %s, %s\n", zsim::Printable(sc.source).c_str(), count(sc.nodes.size(), "node").c_str(),
-                count(sc.events.size(), "event").c_str(), count(atoms, "configuration atom").c_str());
+    std::printf("%s: a valid scenario: %s, %s, %s\n", zsim::Printable(sc.source).c_str(),
+                count(sc.nodes.size(), "node").c_str(), count(sc.events.size(), "event").c_str(),
+                count(atoms, "configuration atom").c_str());
     if (const auto lost = zsim::FlushStdout("summary")) {
         throw zsim::UsageError(*lost);
     }
@@ -115,9 +121,9 @@ std::optional<zsim::Ms> Until(const Options &o)
 std::vector<std::unique_ptr<zsim::OutputFile>> OpenOutputs(const Options &o, bool text, zsim::RunOptions &run)
 {
     std::vector<zsim::OutputRequest> requests;
-    for (const zsim::OutputRequest &s : {zsim::OutputRequest{"--json", "JSON report", o.json}, zsim::OutputRequest{"--log", "log", o.log},
-                                      zsim::OutputRequest{"--trace", "trace", o.trace},
-                                      zsim::OutputRequest{"--html", "HTML page", o.html}}) {
+    for (const zsim::OutputRequest &s :
+         {zsim::OutputRequest{"--json", "JSON report", o.json}, zsim::OutputRequest{"--log", "log", o.log},
+          zsim::OutputRequest{"--trace", "trace", o.trace}, zsim::OutputRequest{"--html", "HTML page", o.html}}) {
         if (!s.path.empty()) {
             requests.push_back(s);
         }
@@ -203,7 +209,8 @@ CLI::Validator Unsigned64()
         [](const std::string &s) {
             errno = 0;
             const bool digits = !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
-            return digits && (std::strtoull(s.c_str(), nullptr, 10), errno == 0) ? std::string() : "give a number from 0 to 2^64 - 1";
+            return digits && (std::strtoull(s.c_str(), nullptr, 10), errno == 0) ? std::string()
+                                                                                 : "give a number from 0 to 2^64 - 1";
         },
         "NUMBER");
 }
@@ -220,35 +227,45 @@ int Explore(const Options &o, zsim::ExploreOptions x)
 
 CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
 {
-    CLI::App *cmd = app.add_subcommand("explore", "Run the scenario under many fault schedules drawn from a seed; report how "
-                                                  "often and how fast it converged, why it did not, and shrink each drift "
-                                                  "reason to a minimal scenario");
-    cmd->add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input; none: the built-in scenario");
-    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200)")->check(CLI::Range(uint64_t{1}, zsim::kMaxRuns));
+    CLI::App *cmd = app.add_subcommand("explore",
+                                       "Run the scenario under many fault schedules drawn from a seed; report how "
+                                       "often and how fast it converged, why it did not, and shrink each drift "
+                                       "reason to a minimal scenario");
+    cmd->add_option("SCENARIO", o.scenario,
+                    "Scenario file (YAML); '-' reads standard input; none: the built-in scenario");
+    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200)")
+        ->check(CLI::Range(uint64_t{1}, zsim::kMaxRuns));
     cmd->add_option("--seed", x.seed, "Seed of the fault schedules (default 1): the same seed, the same report")
         ->check(Unsigned64());
     cmd->add_option("--jobs", x.jobs, "Runs at a time, each in a process of its own (default: one per core)")
         ->check(CLI::Range(1u, zsim::kMaxJobs));
     cmd->add_option("--out", x.out, "Write a minimal reproducer of each drift reason into DIR (a new or empty folder)");
     cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
-    cmd->add_option("--memory-limit", o.memoryLimit, "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)");
+    cmd->add_option("--memory-limit", o.memoryLimit,
+                    "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)");
     cmd->add_flag("-q,--quiet", o.quiet, "No text report, no progress display and no timing");
-    cmd->add_flag("--expect-converged", o.expectConverged, "Exit with 1 when a run did not converge or showed a defect");
+    cmd->add_flag("--expect-converged", o.expectConverged,
+                  "Exit with 1 when a run did not converge or showed a defect");
     return cmd;
 }
 
 void AddOptions(CLI::App &app, Options &o)
 {
     app.add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input");
-    app.add_option("--until", o.until, "Report at this virtual time (250, 250ms, 30s, 2m; at most 24h) instead of when the run settles");
+    app.add_option("--until", o.until,
+                   "Report at this virtual time (250, 250ms, 30s, 2m; at most 24h) instead of when the run settles");
     app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
     app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)");
-    app.add_option("--trace", o.trace, "Write every RPC call and completion, timer call and configuration reply to FILE");
-    app.add_option("--html", o.html, "Write the run as one self-contained HTML page to FILE: a timeline with a lane per node");
-    app.add_option("--memory-limit", o.memoryLimit, "Refuse scenarios estimated to need more memory than SIZE (default 4G)");
+    app.add_option("--trace", o.trace,
+                   "Write every RPC call and completion, timer call and configuration reply to FILE");
+    app.add_option("--html", o.html,
+                   "Write the run as one self-contained HTML page to FILE: a timeline with a lane per node");
+    app.add_option("--memory-limit", o.memoryLimit,
+                   "Refuse scenarios estimated to need more memory than SIZE (default 4G)");
     app.add_flag("-q,--quiet", o.quiet, "No text report and no progress display");
     app.add_flag("--expect-converged", o.expectConverged, "Exit with 1 when drift remains at the end");
-    app.add_flag("--validate", o.validate, "Read and check the scenario, run nothing: exit 0 when it is valid, 2 when not");
+    app.add_flag("--validate", o.validate,
+                 "Read and check the scenario, run nothing: exit 0 when it is valid, 2 when not");
     app.add_flag("--print-builtin", o.printBuiltin, "Print the built-in scenario's YAML and exit");
 }
 
@@ -257,16 +274,18 @@ void AddOptions(CLI::App &app, Options &o)
 int main(int argc, char **argv)
 {
     Options o;
-    CLI::App app{"zelm-sim: runs libzelm on the stand-in platform against a scenario (a cluster, its configuration,\n"
-                 "a timeline of events and faults) in virtual time, and reports what every node agent holds and where\n"
-                 "that differs from the configuration. Without SCENARIO it runs the built-in scenario.\n"
-                 "Exit status: 0 run completed, 1 drift remains (with --expect-converged), 2 unusable input.",
-                 "zelm-sim"};
+    CLI::App
+        app{"zelm-sim: runs libzelm on the stand-in platform against a scenario (a cluster, its configuration,\n"
+            "a timeline of events and faults) in virtual time, and reports what every node agent holds and where\n"
+            "that differs from the configuration. Without SCENARIO it runs the built-in scenario.\n"
+            "Exit status: 0 run completed, 1 drift remains (with --expect-converged), 2 unusable input.",
+            "zelm-sim"};
     app.set_version_flag("--version", std::string("zelm-sim ") + ZELM_SIM_VERSION);
     AddOptions(app, o);
     zsim::ExploreOptions explore;
     const CLI::App *exploreCmd = AddExplore(app, o, explore);
-    app.failure_message([](const CLI::App *, const CLI::Error &e) { return std::string("zelm-sim: ") + e.what() + " (see --help)\n"; });
+    app.failure_message(
+        [](const CLI::App *, const CLI::Error &e) { return std::string("zelm-sim: ") + e.what() + " (see --help)\n"; });
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -287,8 +306,9 @@ int main(int argc, char **argv)
     } catch (const zsim::UsageError &e) {
         std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "zelm-sim: out of memory: the estimate of what this scenario needs fell short; "
-                             "lower --memory-limit to what this machine has\n");
+        std::fprintf(stderr,
+                     "zelm-sim: out of memory: the estimate of what this scenario needs fell short; "
+                     "lower --memory-limit to what this machine has\n");
     }
     return kExitUsage;
 }

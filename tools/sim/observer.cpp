@@ -24,7 +24,10 @@ uint64_t Mix(uint64_t h, const void *data, size_t len)
     return h;
 }
 
-uint64_t MixText(uint64_t h, const char *text) { return Mix(h, text, std::strlen(text) + 1); }
+uint64_t MixText(uint64_t h, const char *text)
+{
+    return Mix(h, text, std::strlen(text) + 1);
+}
 
 uint64_t Fingerprint(const STANDIN_LocEntry *e)
 {
@@ -190,7 +193,7 @@ void Observer::OnCompletion(const STANDIN_RpcCall &call)
     }
     RecordCompletion(call);
     if (call.opType == kOpDelete) {
-        NoteWithdrawal(call, ok                ? WithdrawalRec{Withdrawal::Applied, 0}
+        NoteWithdrawal(call, ok                  ? WithdrawalRec{Withdrawal::Applied, 0}
                              : call.replied != 0 ? WithdrawalRec{Withdrawal::Failed, call.replyResult}
                                                  : WithdrawalRec{Withdrawal::NoReply, 0});
     }
@@ -296,7 +299,8 @@ void Observer::TrackHoldings(const STANDIN_RpcCall &call)
             changed |= Hold(n.heldLocations, id, Fingerprint(STANDIN_AgentLocFind(call.handle, id)));
         } else if (call.kind == STANDIN_RPC_COMP) {
             const CompKey key{call.locIndex, call.compEntries[i].compInst};
-            changed |= Hold(n.heldComponents, key, Fingerprint(STANDIN_AgentCompFind(call.handle, key.first, key.second)));
+            changed |=
+                Hold(n.heldComponents, key, Fingerprint(STANDIN_AgentCompFind(call.handle, key.first, key.second)));
         }
     }
     if (changed) {
@@ -317,7 +321,10 @@ std::vector<std::string> Observer::RunningTimers() const
     return out;
 }
 
-void Observer::DrainTimers() { DrainTimersBefore(UINT64_MAX); }
+void Observer::DrainTimers()
+{
+    DrainTimersBefore(UINT64_MAX);
+}
 
 void Observer::DrainTimersBefore(Ms t)
 {

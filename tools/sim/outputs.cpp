@@ -53,7 +53,10 @@ bool IsYamlName(const std::string &path)
     return ext == ".yaml" || ext == ".yml";
 }
 
-std::string Named(const OutputRequest &o) { return o.option + " " + o.path; }
+std::string Named(const OutputRequest &o)
+{
+    return o.option + " " + o.path;
+}
 
 }  // namespace
 
@@ -71,7 +74,8 @@ void CheckOutputs(const std::vector<OutputRequest> &outputs, const std::string &
         if (o.path == "-") {
             for (size_t j = 0; j < i; ++j) {
                 if (outputs[j].path == "-") {
-                    throw UsageError(Named(outputs[j]) + " and " + Named(o) + ": only one output can go to standard output");
+                    throw UsageError(Named(outputs[j]) + " and " + Named(o) +
+                                     ": only one output can go to standard output");
                 }
             }
             continue;
@@ -103,7 +107,10 @@ OutputFile::OutputFile(OutputRequest request) : request_(std::move(request))
     }
 }
 
-OutputFile::~OutputFile() { (void)Close(); }
+OutputFile::~OutputFile()
+{
+    (void)Close();
+}
 
 void OutputFile::Write(const std::string &text)
 {

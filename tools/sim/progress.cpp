@@ -13,10 +13,7 @@ constexpr auto kLogPeriod = std::chrono::milliseconds(1000);
 
 }  // namespace
 
-Progress::Progress(FILE *out)
-    : out_(out), tty_(isatty(fileno(out)) != 0), start_(Clock::now()), lastShown_(start_)
-{
-}
+Progress::Progress(FILE *out) : out_(out), tty_(isatty(fileno(out)) != 0), start_(Clock::now()), lastShown_(start_) {}
 
 void Progress::Update(const SimState &s, Ms now)
 {

@@ -69,11 +69,11 @@ struct Difference {
 struct DriftItem {
     DriftKind kind = DriftKind::Missing;
     bool component = false;
-    std::string node;  // "-" when no node fits
-    uint32_t LocId = 0;                 // locations
-    std::optional<uint32_t> locIndex;   // a location: the index its node announces it under; a component: its own
-    uint32_t compInst = 0;              // components
-    std::string name;                   // LocName or compInstName
+    std::string node;                  // "-" when no node fits
+    uint32_t LocId = 0;                // locations
+    std::optional<uint32_t> locIndex;  // a location: the index its node announces it under; a component: its own
+    uint32_t compInst = 0;             // components
+    std::string name;                  // LocName or compInstName
     Why why;
     std::vector<Difference> differences;  // stale
 };

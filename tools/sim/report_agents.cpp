@@ -14,8 +14,8 @@ namespace {
 
 constexpr size_t kColumns = 11;
 using Row = std::array<std::string, kColumns>;
-const Row kHeader = {"NODE",    "OSNODE", "LINK", "AGENT", "LIBRARY",  "REQ",
-                     "FAIL",    "LOC",    "COMP", "CHANGED", "CONVERGED"};
+const Row kHeader = {"NODE", "OSNODE", "LINK", "AGENT",   "LIBRARY",  "REQ",
+                     "FAIL", "LOC",    "COMP", "CHANGED", "CONVERGED"};
 constexpr bool kRightAligned[kColumns] = {false, false, false, false, false, true, true, true, true, true, false};
 
 std::string OsNodeId(uint32_t id)
@@ -27,7 +27,8 @@ std::string OsNodeId(uint32_t id)
 
 std::string Converged(const AgentReport &a)
 {
-    return a.convergedAt ? FormatTime(*a.convergedAt) + " s" : "no: " + Plural(a.driftItems, "drift item", "drift items");
+    return a.convergedAt ? FormatTime(*a.convergedAt) + " s"
+                         : "no: " + Plural(a.driftItems, "drift item", "drift items");
 }
 
 Row RowOf(const AgentReport &a)
@@ -96,7 +97,8 @@ void Holdings(const Painter &p, const AgentReport &a)
         comps(l.comps);
     }
     for (const IndexGroup &g : a.otherIndexes) {
-        lines.push_back({"    index " + std::to_string(g.locIndex) + ": no location held here is announced under it", ""});
+        lines.push_back(
+            {"    index " + std::to_string(g.locIndex) + ": no location held here is announced under it", ""});
         comps(g.comps);
     }
     size_t width = 0;
@@ -112,7 +114,8 @@ void Holdings(const Painter &p, const AgentReport &a)
 
 void WriteAgents(const Painter &p, const Report &r)
 {
-    p.Line(p.Bold("AGENTS") + "  LINK and AGENT as the cluster has them; LIBRARY: the library's record of the node and its");
+    p.Line(p.Bold("AGENTS") +
+           "  LINK and AGENT as the cluster has them; LIBRARY: the library's record of the node and its");
     p.Line("        fault flag; CHANGED: its holdings last changed; CONVERGED: since when it holds what it should.");
     if (r.fullHoldings) {
         p.Line("        Each entry an agent holds is followed by the library's publication state of it.");
@@ -130,7 +133,9 @@ void WriteAgents(const Painter &p, const Report &r)
     auto line = [&](const Row &row) {
         std::string s;
         for (size_t c = 0; c < kColumns; ++c) {
-            s += "  " + (kRightAligned[c] ? PadLeft(row[c], width[c]) : c + 1 == kColumns ? row[c] : Pad(row[c], width[c]));
+            s += "  " + (kRightAligned[c]    ? PadLeft(row[c], width[c])
+                         : c + 1 == kColumns ? row[c]
+                                             : Pad(row[c], width[c]));
         }
         return s;
     };

@@ -115,7 +115,8 @@ std::vector<ReasonCount> ByReason(const std::vector<DriftItem> &drift)
     for (const auto &[key, n] : counts) {
         out.push_back({key.first, key.second, n});
     }
-    std::stable_sort(out.begin(), out.end(), [](const ReasonCount &a, const ReasonCount &b) { return a.items > b.items; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const ReasonCount &a, const ReasonCount &b) { return a.items > b.items; });
     return out;
 }
 

@@ -10,7 +10,10 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json Optional(const std::optional<uint64_t> &v) { return v ? Json(*v) : Json(nullptr); }
+Json Optional(const std::optional<uint64_t> &v)
+{
+    return v ? Json(*v) : Json(nullptr);
+}
 
 Json AtomNotes(const std::vector<AtomNote> &notes)
 {
@@ -30,8 +33,10 @@ Json Components(const std::vector<HeldComp> &comps)
 {
     Json out = Json::array();
     for (const HeldComp &c : comps) {
-        out.push_back(
-            {{"compInst", c.compInst}, {"compInstName", c.compInstName}, {"compType", c.compType}, {"libState", c.libState}});
+        out.push_back({{"compInst", c.compInst},
+                       {"compInstName", c.compInstName},
+                       {"compType", c.compType},
+                       {"libState", c.libState}});
     }
     return out;
 }
@@ -117,7 +122,10 @@ Json DriftPart(const Report &r)
     for (const DriftItem &d : r.drift) {
         items.push_back(Drift(d));
     }
-    return {{"total", r.driftTotal}, {"listed", r.drift.size()}, {"byReason", std::move(byReason)}, {"items", std::move(items)}};
+    return {{"total", r.driftTotal},
+            {"listed", r.drift.size()},
+            {"byReason", std::move(byReason)},
+            {"items", std::move(items)}};
 }
 
 Json Counts(const Report &r)
@@ -155,7 +163,10 @@ const char *EndName(EndReason reason)
     return "?";
 }
 
-Json EventCountJson(const EventCount &c) { return {{"total", c.total}, {"applied", c.applied}}; }
+Json EventCountJson(const EventCount &c)
+{
+    return {{"total", c.total}, {"applied", c.applied}};
+}
 
 }  // namespace
 
@@ -166,7 +177,9 @@ std::string ToJson(const Report &r)
     j["scenario"] = r.scenario;
     j["source"] = r.source;
     j["time"] = r.time;
-    j["end"] = {{"reason", EndName(r.end.reason)}, {"timersRunning", r.end.timersRunning}, {"callsInFlight", r.end.callsInFlight}};
+    j["end"] = {{"reason", EndName(r.end.reason)},
+                {"timersRunning", r.end.timersRunning},
+                {"callsInFlight", r.end.callsInFlight}};
     j["notes"] = r.notes;
     j["library"] = r.libraryRunning ? "running" : "stopped";
     j["haRole"] = r.haRole;
@@ -188,8 +201,9 @@ std::string ToJson(const Report &r)
     j["convergedAt"] = r.converged ? Json(r.convergedAt) : Json(nullptr);
     // How long the agents took to settle after the last event; null when they settled before it.
     const size_t applied = r.written.applied + r.implied.applied + r.generated.applied;
-    j["settledAfterLastEvent"] =
-        r.converged && applied > 0 && r.convergedAt >= r.lastEventAt ? Json(r.convergedAt - r.lastEventAt) : Json(nullptr);
+    j["settledAfterLastEvent"] = r.converged && applied > 0 && r.convergedAt >= r.lastEventAt
+                                     ? Json(r.convergedAt - r.lastEventAt)
+                                     : Json(nullptr);
     // Every text was made printable when the report was built; replacing is the last guard of a valid file.
     return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

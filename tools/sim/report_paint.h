@@ -19,7 +19,10 @@ public:
     std::string State(const std::string &s) const
     {
         const std::string head = s.substr(0, s.find(' '));
-        return head == "published" ? Paint(s, "32") : head == "failed" ? Paint(s, "31") : head == "stored" ? Paint(s, "33") : s;
+        return head == "published" ? Paint(s, "32")
+               : head == "failed"  ? Paint(s, "31")
+               : head == "stored"  ? Paint(s, "33")
+                                   : s;
     }
     void Line(const std::string &s) const { std::fprintf(out_, "%s\n", s.c_str()); }
 
@@ -33,7 +36,10 @@ inline std::string Pad(const std::string &visible, const std::string &shown, siz
 {
     return shown + std::string(width > visible.size() ? width - visible.size() : 0, ' ');
 }
-inline std::string Pad(const std::string &text, size_t width) { return Pad(text, text, width); }
+inline std::string Pad(const std::string &text, size_t width)
+{
+    return Pad(text, text, width);
+}
 // Right-aligned.
 inline std::string PadLeft(const std::string &text, size_t width)
 {

@@ -13,7 +13,9 @@ namespace {
 std::string Kind(const Painter &p, DriftKind k)
 {
     const char *name = KindName(k);
-    return k == DriftKind::Missing ? p.Paint(name, "31") : k == DriftKind::Extra ? p.Paint(name, "33") : p.Paint(name, "35");
+    return k == DriftKind::Missing ? p.Paint(name, "31")
+           : k == DriftKind::Extra ? p.Paint(name, "33")
+                                   : p.Paint(name, "35");
 }
 
 std::string ItemOf(const DriftItem &d)
@@ -21,7 +23,8 @@ std::string ItemOf(const DriftItem &d)
     if (d.component) {
         return "component " + std::to_string(*d.locIndex) + "/" + std::to_string(d.compInst);
     }
-    return "location " + std::to_string(d.LocId) + (d.locIndex ? " (index " + std::to_string(*d.locIndex) + ")" : " (no index)");
+    return "location " + std::to_string(d.LocId) +
+           (d.locIndex ? " (index " + std::to_string(*d.locIndex) + ")" : " (no index)");
 }
 
 std::string Shown(const Difference &d, bool held)
@@ -41,7 +44,8 @@ void Drift(const Painter &p, const Report &r)
         return;
     }
     p.Line(p.Bold("DRIFT") + "  " + Plural(r.driftTotal, "item", "items") +
-           (r.drift.size() < r.driftTotal ? " (first " + std::to_string(r.drift.size()) + " listed)" : "") + ", by reason:");
+           (r.drift.size() < r.driftTotal ? " (first " + std::to_string(r.drift.size()) + " listed)" : "") +
+           ", by reason:");
     for (const ReasonCount &c : r.driftByReason) {
         p.Line(PadLeft(std::to_string(c.items), 7) + "  " + Pad(KindName(c.kind), Kind(p, c.kind), 9) +
                ReasonLabel(c.reason) + " [" + ReasonCode(c.reason) + "]");
@@ -91,8 +95,8 @@ void AtomNotes(const Painter &p, const char *what, const std::vector<AtomNote> &
 {
     for (size_t i = 0; i < notes.size() && i < 20; ++i) {
         const AtomNote &n = notes[i];
-        p.Line(std::string("      ") + what + " at " + FormatTime(n.at) + " s: " + ClassName(n.cls) + " " + n.key + ": " +
-               n.reason);
+        p.Line(std::string("      ") + what + " at " + FormatTime(n.at) + " s: " + ClassName(n.cls) + " " + n.key +
+               ": " + n.reason);
     }
 }
 
@@ -115,8 +119,9 @@ void Counts(const Painter &p, const Report &r)
     }
     Row(p, "timer ticks", ticks, detail);
     Row(p, "config atoms", c.atoms,
-        "in " + Plural(c.configMessages, "message", "messages") + "; " + std::to_string(r.ignored.size()) + " ignored, " +
-            std::to_string(r.rejected.size()) + " rejected, " + std::to_string(c.heldAtoms) + " held while stopped");
+        "in " + Plural(c.configMessages, "message", "messages") + "; " + std::to_string(r.ignored.size()) +
+            " ignored, " + std::to_string(r.rejected.size()) + " rejected, " + std::to_string(c.heldAtoms) +
+            " held while stopped");
     AtomNotes(p, "ignored", r.ignored);
     AtomNotes(p, "rejected", r.rejected);
 }
@@ -168,10 +173,10 @@ void Convergence(const Painter &p, const Report &r)
 void WriteText(const Report &r, FILE *out, bool colour)
 {
     const Painter p(out, colour);
-    p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + FormatTime(r.time) + " s: " +
-           RunEndText(r));
-    p.Line("library " + std::string(r.libraryRunning ? "running" : "stopped") + ", HA role " + std::to_string(r.haRole) +
-           (r.haRole == 0 ? " (publication allowed)" : " (publication forbidden)"));
+    p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + FormatTime(r.time) +
+           " s: " + RunEndText(r));
+    p.Line("library " + std::string(r.libraryRunning ? "running" : "stopped") + ", HA role " +
+           std::to_string(r.haRole) + (r.haRole == 0 ? " (publication allowed)" : " (publication forbidden)"));
     for (const std::string &note : r.notes) {
         p.Line("note: " + note);
     }

@@ -109,7 +109,10 @@ void Simulation::Housekeeping()
     }
 }
 
-void Simulation::CursorThunk(void *self) { static_cast<Simulation *>(self)->CursorStep(); }
+void Simulation::CursorThunk(void *self)
+{
+    static_cast<Simulation *>(self)->CursorStep();
+}
 
 void Simulation::MarkerThunk(void *self)
 {
@@ -186,7 +189,8 @@ void Simulation::StartLibrary(bool replay)
     // configuration, the node-status service reports the current status.
     const std::vector<Atom> atoms = state_.config.ReplayAtoms();
     for (size_t i = 0; i < atoms.size(); i += kReplayAtomsPerMessage) {
-        const auto last = atoms.begin() + static_cast<std::ptrdiff_t>(std::min(atoms.size(), i + kReplayAtomsPerMessage));
+        const auto last =
+            atoms.begin() + static_cast<std::ptrdiff_t>(std::min(atoms.size(), i + kReplayAtomsPerMessage));
         Deliver(std::vector<Atom>(atoms.begin() + static_cast<std::ptrdiff_t>(i), last), true);
     }
     for (size_t n = 0; n < state_.nodes.size(); ++n) {

@@ -19,7 +19,7 @@ struct RunOptions {
     std::optional<Ms> until;  // report at this time; otherwise when the run settles
     FILE *log = nullptr;      // the library's log as text; null: counted only
     FILE *trace = nullptr;
-    bool history = false;     // keep each node's history (it grows with the run)
+    bool history = false;                                    // keep each node's history (it grows with the run)
     std::function<void(const SimState &, Ms now)> progress;  // called now and then during long runs
 };
 

@@ -65,8 +65,9 @@ void Simulation::ApplyConfig(const Event &ev)
     }
     if (!state_.libraryRunning) {
         state_.counters.heldAtoms += ev.atoms.size();
-        trace_.Line(now, "CFG", std::to_string(ev.atoms.size()) + (ev.atoms.size() == 1 ? " atom" : " atoms") +
-                                    " kept by the configuration server: the library is stopped");
+        trace_.Line(now, "CFG",
+                    std::to_string(ev.atoms.size()) + (ev.atoms.size() == 1 ? " atom" : " atoms") +
+                        " kept by the configuration server: the library is stopped");
         return;
     }
     Deliver(ev.atoms, false);
@@ -153,7 +154,8 @@ void Simulation::NoteGroupBefore(const Atom &a)
         state_.locHistory[idx].withdrawnByGroupDelete = false;
     } else if (LibGroup(idx) != nullptr) {
         state_.locHistory[idx].withdrawnByGroupDelete = true;
-        state_.indexHistory[idx] = {STANDIN_Now(), "the logic group of location " + std::to_string(idx) + " was deleted"};
+        state_.indexHistory[idx] = {STANDIN_Now(),
+                                    "the logic group of location " + std::to_string(idx) + " was deleted"};
     }
 }
 
@@ -173,11 +175,13 @@ void Simulation::NoteComponentBefore(const Atom &a)
     if (loc == nullptr || comp == nullptr) {
         h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
     } else if (loc->chanHandle == 0) {
-        h.unsentWithdrawal = Why{DriftReason::DeletedUnsent, "deleted while location index " + std::to_string(key.first) +
-                                                                 " had no channel: no withdrawal was sent"};
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent, "deleted while location index " + std::to_string(key.first) +
+                                                " had no channel: no withdrawal was sent"};
     } else if (!LibTypeReady(comp->cfg.compType)) {
-        h.unsentWithdrawal = Why{DriftReason::DeletedUnsent, "deleted while its type " + std::to_string(comp->cfg.compType) +
-                                                                 " was missing: no withdrawal could be built"};
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent, "deleted while its type " + std::to_string(comp->cfg.compType) +
+                                                " was missing: no withdrawal could be built"};
     }
 }
 
@@ -191,16 +195,17 @@ void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
     uint32_t handlerResult = 0;
     const uint32_t rc = STANDIN_MsgDeliverNow(msg, &handlerResult);
     if (rc != 0) {
-        trace_.Line(STANDIN_Now(), "CFG", "message of " + std::to_string(atoms.size()) +
-                                              " atoms not delivered: no handler registered for its class");
+        trace_.Line(STANDIN_Now(), "CFG",
+                    "message of " + std::to_string(atoms.size()) +
+                        " atoms not delivered: no handler registered for its class");
         return;
     }
     if (STANDIN_ReplyCount() > before) {
         TraceReply(atoms);
     } else {
-        trace_.Line(STANDIN_Now(), "CFG", std::string(replay ? "replayed " : "") + "message of " +
-                                              std::to_string(atoms.size()) + " atoms: no reply, handler result " +
-                                              Hex(handlerResult));
+        trace_.Line(STANDIN_Now(), "CFG",
+                    std::string(replay ? "replayed " : "") + "message of " + std::to_string(atoms.size()) +
+                        " atoms: no reply, handler result " + Hex(handlerResult));
     }
     STANDIN_ReplyClear();
 }

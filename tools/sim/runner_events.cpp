@@ -9,7 +9,10 @@ namespace {
 
 constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 
-std::string IndexText(uint32_t index) { return index == kInvalidIndex ? "invalid" : std::to_string(index); }
+std::string IndexText(uint32_t index)
+{
+    return index == kInvalidIndex ? "invalid" : std::to_string(index);
+}
 
 }  // namespace
 
@@ -47,7 +50,8 @@ void Simulation::ApplyLocationStatus(const Event &ev)
         if (before && ev.up && *before != ev.locIndex && state_.libraryRunning) {
             // The library withdraws the old index: its component location goes, with every component in it.
             state_.indexHistory[*before] = {now, "location index " + std::to_string(*before) + " moved to " +
-                                                     std::to_string(ev.locIndex) + " (" + ev.service + " on " + node + ")"};
+                                                     std::to_string(ev.locIndex) + " (" + ev.service + " on " + node +
+                                                     ")"};
         }
         // Who should hold the components of both indexes may change: the nodes announcing them before and after.
         const size_t heldNew = ev.up ? state_.AnnouncerOf(ev.locIndex) : SIZE_MAX;
@@ -65,9 +69,12 @@ void Simulation::ApplyAgent(const Event &ev)
     const AgentChange &c = ev.agent;
     STANDIN_AgentScript s{};
     (void)STANDIN_AgentGetScript(h, &s);
-    const std::pair<const std::optional<uint32_t> &, uint32_t *> counts[] = {
-        {c.refuse, &s.refuseNext}, {c.refuseStatus, &s.refuseStatus}, {c.fail, &s.failNext},
-        {c.failResult, &s.failResult}, {c.noReply, &s.noReplyNext}, {c.result, &s.result}};
+    const std::pair<const std::optional<uint32_t> &, uint32_t *> counts[] = {{c.refuse, &s.refuseNext},
+                                                                             {c.refuseStatus, &s.refuseStatus},
+                                                                             {c.fail, &s.failNext},
+                                                                             {c.failResult, &s.failResult},
+                                                                             {c.noReply, &s.noReplyNext},
+                                                                             {c.result, &s.result}};
     for (const auto &[value, field] : counts) {
         if (value) {
             *field = *value;
@@ -92,10 +99,13 @@ void Simulation::ApplyLibrary(const Event &ev)
     const Ms now = STANDIN_Now();
     const bool stop = ev.kind != EventKind::LibraryStart;
     const bool start = ev.kind != EventKind::LibraryStop;
-    const char *name = ev.kind == EventKind::LibraryRestart ? "library restart" : stop ? "library stop" : "library start";
+    const char *name = ev.kind == EventKind::LibraryRestart ? "library restart"
+                       : stop                               ? "library stop"
+                                                            : "library start";
     if (ev.kind != EventKind::LibraryRestart && state_.libraryRunning == start) {
-        trace_.Line(now, "EVENT", std::string(name) + ": the library is already " + (start ? "running" : "stopped") +
-                                      ", nothing to do");
+        trace_.Line(now, "EVENT",
+                    std::string(name) + ": the library is already " + (start ? "running" : "stopped") +
+                        ", nothing to do");
         return;
     }
     trace_.Line(now, "EVENT", std::string(name) + (start && ev.replay ? ", replaying configuration and status" : ""));

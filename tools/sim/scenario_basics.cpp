@@ -21,8 +21,7 @@ std::string Where(const std::string &file, Mark mark)
 
 ScenarioError::ScenarioError(std::string f, Mark m, const std::string &msg)
     : std::runtime_error(Where(f, m) + ": " + msg), file(std::move(f)), mark(m), message(msg)
-{
-}
+{}
 
 TimeValue ReadTime(const std::string &text)
 {
@@ -40,7 +39,8 @@ TimeValue ReadTime(const std::string &text)
     if (fraction.find('.') != std::string::npos) {
         return {0, TimeError::Malformed};
     }
-    const std::pair<const char *, uint64_t> units[] = {{"", 1}, {"ms", 1}, {"s", 1000}, {"m", 60000}, {"min", 60000}, {"h", 3600000}};
+    const std::pair<const char *, uint64_t> units[] = {{"", 1},      {"ms", 1},      {"s", 1000},
+                                                       {"m", 60000}, {"min", 60000}, {"h", 3600000}};
     uint64_t scale = 0;
     for (const auto &[name, ms] : units) {
         scale = unit == name ? ms : scale;
@@ -159,9 +159,12 @@ std::string AgentChangeText(const AgentChange &c)
 {
     std::string s;
     const auto note = [&s](const std::string &w) { s += (s.empty() ? "" : ", ") + w; };
-    const std::pair<const std::optional<uint32_t> &, const char *> counts[] = {
-        {c.refuse, "refuse next "}, {c.refuseStatus, "refusal status "}, {c.fail, "fail next "},
-        {c.failResult, "failure result "}, {c.noReply, "no reply to next "}, {c.result, "result "}};
+    const std::pair<const std::optional<uint32_t> &, const char *> counts[] = {{c.refuse, "refuse next "},
+                                                                               {c.refuseStatus, "refusal status "},
+                                                                               {c.fail, "fail next "},
+                                                                               {c.failResult, "failure result "},
+                                                                               {c.noReply, "no reply to next "},
+                                                                               {c.result, "result "}};
     for (const auto &[value, what] : counts) {
         if (value) {
             note(what + std::to_string(*value));

@@ -46,7 +46,8 @@ std::vector<FaultKind> ParseKinds(const YamlReader &r, const YAML::Node &list)
         const std::string name = r.Text(n, "a fault kind");
         const std::optional<FaultKind> kind = FaultKindByName(name);
         if (!kind) {
-            const std::string hint = Suggest(name, std::vector<const char *>(std::begin(kKindNames), std::end(kKindNames)));
+            const std::string hint =
+                Suggest(name, std::vector<const char *>(std::begin(kKindNames), std::end(kKindNames)));
             r.Fail(n, "unknown fault kind " + Quoted(name) + (hint.empty() ? "" : "; did you mean '" + hint + "'?") +
                           " (the kinds: " + kKindList + ")");
         }
@@ -76,9 +77,15 @@ void ParseWindow(const YamlReader &r, const YAML::Node &window, ExploreBudget &b
 
 }  // namespace
 
-std::span<const FaultKind> AllFaultKinds() { return kKinds; }
+std::span<const FaultKind> AllFaultKinds()
+{
+    return kKinds;
+}
 
-const char *FaultKindName(FaultKind kind) { return kKindNames[static_cast<size_t>(kind)]; }
+const char *FaultKindName(FaultKind kind)
+{
+    return kKindNames[static_cast<size_t>(kind)];
+}
 
 std::optional<FaultKind> FaultKindByName(std::string_view name)
 {
@@ -90,7 +97,10 @@ std::optional<FaultKind> FaultKindByName(std::string_view name)
     return std::nullopt;
 }
 
-bool NeedsNode(FaultKind kind) { return kind != FaultKind::HaFlip; }
+bool NeedsNode(FaultKind kind)
+{
+    return kind != FaultKind::HaFlip;
+}
 
 ExploreBudget DefaultExploreBudget(const Scenario &sc)
 {
@@ -137,7 +147,8 @@ ExploreBudget ParseExplore(const YamlReader &r, const YAML::Node &block, const S
         }
     }
     if (b.agents.empty() && std::all_of(b.kinds.begin(), b.kinds.end(), NeedsNode)) {
-        r.Fail(block, "nothing to explore: no node has an agent, and every fault kind given needs one (haFlip does not)");
+        r.Fail(block,
+               "nothing to explore: no node has an agent, and every fault kind given needs one (haFlip does not)");
     }
     return b;
 }

@@ -6,8 +6,14 @@
 namespace zsim {
 namespace {
 
-#define ZSIM_U32(rec, f, key) {#f, offsetof(rec, f), FieldKind::U32, sizeof(uint32_t), key}
-#define ZSIM_TEXT(rec, f) {#f, offsetof(rec, f), FieldKind::Text, sizeof(rec::f), false}
+#define ZSIM_U32(rec, f, key)                                       \
+    {                                                               \
+#f, offsetof(rec, f), FieldKind::U32, sizeof(uint32_t), key \
+    }
+#define ZSIM_TEXT(rec, f)                                            \
+    {                                                                \
+#f, offsetof(rec, f), FieldKind::Text, sizeof(rec::f), false \
+    }
 
 constexpr FieldDesc kLocationFields[] = {
     ZSIM_U32(ZelmLocInstCfg, LocId, true),
@@ -27,12 +33,9 @@ constexpr FieldDesc kLocationFields[] = {
 };
 
 constexpr FieldDesc kLogicGroupFields[] = {
-    ZSIM_U32(ZelmLogicLocGrpCfg, locIndex, true),
-    ZSIM_U32(ZelmLogicLocGrpCfg, logicId, false),
-    ZSIM_U32(ZelmLogicLocGrpCfg, faultPolicy, false),
-    ZSIM_U32(ZelmLogicLocGrpCfg, grpParam1, false),
-    ZSIM_U32(ZelmLogicLocGrpCfg, grpParam2, false),
-    ZSIM_U32(ZelmLogicLocGrpCfg, grpParam3, false),
+    ZSIM_U32(ZelmLogicLocGrpCfg, locIndex, true),     ZSIM_U32(ZelmLogicLocGrpCfg, logicId, false),
+    ZSIM_U32(ZelmLogicLocGrpCfg, faultPolicy, false), ZSIM_U32(ZelmLogicLocGrpCfg, grpParam1, false),
+    ZSIM_U32(ZelmLogicLocGrpCfg, grpParam2, false),   ZSIM_U32(ZelmLogicLocGrpCfg, grpParam3, false),
 };
 
 constexpr FieldDesc kComponentFields[] = {
@@ -53,10 +56,8 @@ constexpr FieldDesc kComponentFields[] = {
 };
 
 constexpr FieldDesc kCompNodeFields[] = {
-    ZSIM_U32(ZelmCompNodeCfg, compType, true),
-    ZSIM_TEXT(ZelmCompNodeCfg, compTypeName),
-    ZSIM_U32(ZelmCompNodeCfg, compClass, false),
-    ZSIM_TEXT(ZelmCompNodeCfg, compFileName),
+    ZSIM_U32(ZelmCompNodeCfg, compType, true),   ZSIM_TEXT(ZelmCompNodeCfg, compTypeName),
+    ZSIM_U32(ZelmCompNodeCfg, compClass, false), ZSIM_TEXT(ZelmCompNodeCfg, compFileName),
     ZSIM_TEXT(ZelmCompNodeCfg, compExtName),
 };
 

@@ -72,7 +72,9 @@ ClusterShape ReadShape(const YamlReader &r, const YAML::Node &block)
             *field = r.U32(block[key], key);
         }
     }
-    const std::pair<const char *, Ms *> times[] = {{"configAt", &g.configAt}, {"linkAt", &g.linkAt}, {"stagger", &g.stagger}};
+    const std::pair<const char *, Ms *> times[] = {{"configAt", &g.configAt},
+                                                   {"linkAt", &g.linkAt},
+                                                   {"stagger", &g.stagger}};
     for (const auto &[key, field] : times) {
         if (block[key]) {
             *field = r.Duration(block[key], key);
@@ -102,8 +104,8 @@ void CheckShape(const YamlReader &r, const YAML::Node &block, const ClusterShape
         }
     }
     if (g.Components() > UINT32_MAX) {
-        fail("componentsPerLocation", "generate asks for " + std::to_string(g.Components()) +
-                                          " components; compInst counts them in 32 bits");
+        fail("componentsPerLocation",
+             "generate asks for " + std::to_string(g.Components()) + " components; compInst counts them in 32 bits");
     }
     if (g.atomsPerMessage == 0) {
         fail("atomsPerMessage", "atomsPerMessage must be at least 1");
@@ -123,7 +125,8 @@ void CheckShape(const YamlReader &r, const YAML::Node &block, const ClusterShape
 // Appends atoms to the current message at `at`, starting a new one every `perMessage` atoms.
 class MessageSink {
 public:
-    MessageSink(Scenario &sc, Ms at, Mark mark, uint32_t perMessage) : sc_(sc), at_(at), mark_(mark), per_(perMessage) {}
+    MessageSink(Scenario &sc, Ms at, Mark mark, uint32_t perMessage) : sc_(sc), at_(at), mark_(mark), per_(perMessage)
+    {}
     void Add(const Atom &a)
     {
         if (cur_ == kNone || sc_.events[cur_].atoms.size() >= per_) {
@@ -154,7 +157,9 @@ private:
 // Writes the generated cluster into the scenario: its nodes, types, locations, components and reports.
 class ClusterWriter {
 public:
-    ClusterWriter(Scenario &sc, const ClusterShape &g, Mark mark) : sc_(sc), g_(g), mark_(mark), firstNode_(sc.nodes.size()) {}
+    ClusterWriter(Scenario &sc, const ClusterShape &g, Mark mark)
+        : sc_(sc), g_(g), mark_(mark), firstNode_(sc.nodes.size())
+    {}
 
     void Nodes()
     {

@@ -33,12 +33,16 @@ private:
     int fd_;
 };
 
-[[noreturn]] void Fail(const std::string &source, const std::string &msg) { throw ScenarioError(source, Mark{}, msg); }
+[[noreturn]] void Fail(const std::string &source, const std::string &msg)
+{
+    throw ScenarioError(source, Mark{}, msg);
+}
 
 [[noreturn]] void TooLarge(const std::string &source, uint64_t size, uint64_t limit)
 {
     // Reading takes more than the text's own bytes: at least two copies, and the parser's nodes.
-    Fail(source, OverBudget("reading more than " + FormatBytes(size) + " of scenario", 16.0 * static_cast<double>(size), limit));
+    Fail(source, OverBudget("reading more than " + FormatBytes(size) + " of scenario", 16.0 * static_cast<double>(size),
+                            limit));
 }
 
 std::string ReadAll(const Fd &fd, const std::string &source, uint64_t limit)

@@ -16,7 +16,9 @@ constexpr size_t kMaxScenarioNameLength = 100;
 
 class ScenarioParser {
 public:
-    ScenarioParser(const std::string &source, const ReadLimits &limits) : r_(source), limits_(limits), budget_(limits.memoryBytes) {}
+    ScenarioParser(const std::string &source, const ReadLimits &limits)
+        : r_(source), limits_(limits), budget_(limits.memoryBytes)
+    {}
     Scenario Parse(const std::string &text);
 
 private:
@@ -51,7 +53,8 @@ YAML::Node ScenarioParser::Document(const std::string &text)
 {
     const double bytes = ReadBytes(text);
     if (text.size() > MaxTextBytes(limits_.memoryBytes) || bytes > static_cast<double>(limits_.memoryBytes)) {
-        r_.Fail(Mark{}, OverBudget("reading this scenario (" + FormatBytes(text.size()) + ")", bytes, limits_.memoryBytes));
+        r_.Fail(Mark{},
+                OverBudget("reading this scenario (" + FormatBytes(text.size()) + ")", bytes, limits_.memoryBytes));
     }
     return LoadDocument(r_, text);
 }
@@ -72,10 +75,12 @@ Scenario ScenarioParser::Parse(const std::string &text)
 void ScenarioParser::ParseTop(const YAML::Node &root)
 {
     if (!root.IsMap()) {
-        r_.Fail(root, "a scenario must be a map with at least 'nodes' (or 'generate') and 'timeline', not " + Describe(root));
+        r_.Fail(root,
+                "a scenario must be a map with at least 'nodes' (or 'generate') and 'timeline', not " + Describe(root));
     }
     r_.CheckKeys(root,
-                 {"name", "description", "haRole", "until", "settle", "nodes", "timeline", "generate", "report", "explore"},
+                 {"name", "description", "haRole", "until", "settle", "nodes", "timeline", "generate", "report",
+                  "explore"},
                  "the scenario");
     sc_.source = r_.file();
     sc_.name = root["name"] ? r_.Name(root["name"], kMaxScenarioNameLength, "name") : sc_.source;
@@ -316,9 +321,12 @@ void ScenarioParser::ParseAgent(const YAML::Node &value, Event &ev)
     ev.kind = EventKind::Agent;
     ev.node = AgentNode(value, "an agent event");
     AgentChange &c = ev.agent;
-    const std::pair<const char *, std::optional<uint32_t> *> counts[] = {
-        {"refuse", &c.refuse}, {"refuseStatus", &c.refuseStatus}, {"fail", &c.fail},
-        {"failResult", &c.failResult}, {"noReply", &c.noReply}, {"result", &c.result}};
+    const std::pair<const char *, std::optional<uint32_t> *> counts[] = {{"refuse", &c.refuse},
+                                                                         {"refuseStatus", &c.refuseStatus},
+                                                                         {"fail", &c.fail},
+                                                                         {"failResult", &c.failResult},
+                                                                         {"noReply", &c.noReply},
+                                                                         {"result", &c.result}};
     for (const auto &[key, field] : counts) {
         if (value[key]) {
             *field = r_.U32(value[key], key);
@@ -380,8 +388,9 @@ void ScenarioParser::ParseLibrary(const YAML::Node &value, Event &ev)
     } else {
         action = r_.Text(value, "library");
     }
-    const std::pair<const char *, EventKind> actions[] = {
-        {"stop", EventKind::LibraryStop}, {"start", EventKind::LibraryStart}, {"restart", EventKind::LibraryRestart}};
+    const std::pair<const char *, EventKind> actions[] = {{"stop", EventKind::LibraryStop},
+                                                          {"start", EventKind::LibraryStart},
+                                                          {"restart", EventKind::LibraryRestart}};
     for (const auto &[name, kind] : actions) {
         if (action == name) {
             ev.kind = kind;

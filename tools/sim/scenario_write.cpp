@@ -85,7 +85,9 @@ std::string AtomText(const Scenario &sc, const Atom &a)
             continue;
         }
         out += std::string(", ") + f.name + ": " +
-               (f.kind == FieldKind::OsInst ? OsInst(sc, v) : f.kind == FieldKind::I32 ? Hex(v) : std::to_string(v));
+               (f.kind == FieldKind::OsInst ? OsInst(sc, v)
+                : f.kind == FieldKind::I32  ? Hex(v)
+                                            : std::to_string(v));
     }
     return out + "}";
 }
@@ -93,9 +95,12 @@ std::string AtomText(const Scenario &sc, const Atom &a)
 std::string AgentText(const AgentChange &c)
 {
     std::string out;
-    const std::pair<const char *, const std::optional<uint32_t> &> counts[] = {
-        {"refuse", c.refuse}, {"refuseStatus", c.refuseStatus}, {"fail", c.fail},
-        {"failResult", c.failResult}, {"noReply", c.noReply}, {"result", c.result}};
+    const std::pair<const char *, const std::optional<uint32_t> &> counts[] = {{"refuse", c.refuse},
+                                                                               {"refuseStatus", c.refuseStatus},
+                                                                               {"fail", c.fail},
+                                                                               {"failResult", c.failResult},
+                                                                               {"noReply", c.noReply},
+                                                                               {"result", c.result}};
     for (const auto &[key, value] : counts) {
         if (value) {
             out += std::string(", ") + key + ": " + std::to_string(*value);
@@ -112,16 +117,20 @@ std::string AgentText(const AgentChange &c)
 
 std::string LibraryText(const Event &ev)
 {
-    const char *action = ev.kind == EventKind::LibraryStop ? "stop" : ev.kind == EventKind::LibraryStart ? "start" : "restart";
-    return ev.kind != EventKind::LibraryStop && !ev.replay ? std::string("{action: ") + action + ", replay: false}" : action;
+    const char *action = ev.kind == EventKind::LibraryStop    ? "stop"
+                         : ev.kind == EventKind::LibraryStart ? "start"
+                                                              : "restart";
+    return ev.kind != EventKind::LibraryStop && !ev.replay ? std::string("{action: ") + action + ", replay: false}"
+                                                           : action;
 }
 
 // The event after "- at: T, ": its kind and what it holds.
 std::string EventBody(const Scenario &sc, const Event &ev)
 {
-    const std::string node = ev.kind == EventKind::Link || ev.kind == EventKind::LocationStatus || ev.kind == EventKind::Agent
-                                 ? Text(sc.nodes[ev.node].name)
-                                 : "";
+    const std::string node =
+        ev.kind == EventKind::Link || ev.kind == EventKind::LocationStatus || ev.kind == EventKind::Agent
+            ? Text(sc.nodes[ev.node].name)
+            : "";
     switch (ev.kind) {
     case EventKind::Config:
         return "config: " + AtomText(sc, ev.atoms.front());

@@ -44,7 +44,7 @@ struct WithdrawalRec {
 };
 
 struct LocHistory {
-    uint32_t haAtStore = 0;              // the HA role when its latest record was delivered
+    uint32_t haAtStore = 0;               // the HA role when its latest record was delivered
     std::optional<Why> unsentWithdrawal;  // why its latest delete sent no withdrawal
     bool withdrawnByGroupDelete = false;
     WithdrawalRec withdrawal;
@@ -79,7 +79,7 @@ struct Counters {
     uint64_t retries = 0;
     uint64_t configMessages = 0;
     uint64_t atoms = 0;
-    uint64_t heldAtoms = 0;  // configuration that arrived while the library was stopped
+    uint64_t heldAtoms = 0;      // configuration that arrived while the library was stopped
     uint64_t partlyDecoded = 0;  // requests with more entries than the stand-in's agents decode
     std::map<std::string, uint64_t> ticks;
 };

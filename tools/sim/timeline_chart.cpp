@@ -31,8 +31,10 @@ void Axis(Markup &m, const Chart &c, double top, double bottom)
         m.Element("text", {{"x", x}, {"y", Num(bottom + 16)}}, label);
     }
     m.Empty("path", {{"class", "end"}, {"d", PathData().M(kPlotRight, top).V(bottom + 4).Str()}});
-    m.Element("text", {{"class", "endlabel"}, {"x", Num(kPlotRight)}, {"y", Num(bottom + 30)}}, "report at " + FormatTime(c.report.time) + " s");
-    m.Element("text", {{"class", "title"}, {"x", Num((kPlotLeft + kPlotRight) / 2)}, {"y", Num(bottom + 34)}}, "virtual time (s)");
+    m.Element("text", {{"class", "endlabel"}, {"x", Num(kPlotRight)}, {"y", Num(bottom + 30)}},
+              "report at " + FormatTime(c.report.time) + " s");
+    m.Element("text", {{"class", "title"}, {"x", Num((kPlotLeft + kPlotRight) / 2)}, {"y", Num(bottom + 34)}},
+              "virtual time (s)");
     m.Close("g");
 }
 
@@ -50,7 +52,8 @@ void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fulles
     for (const size_t i : b.items) {
         kinds[MarkOfEvent(events[i])]++;
     }
-    std::vector<std::string> tip{FormatTime(b.from) + " to " + FormatTime(b.to) + " s: " + std::to_string(b.items.size()) + " events"};
+    std::vector<std::string> tip{FormatTime(b.from) + " to " + FormatTime(b.to) +
+                                 " s: " + std::to_string(b.items.size()) + " events"};
     for (const auto &[kind, n] : kinds) {
         tip.push_back("  " + std::to_string(n) + " " + MarkLabel(kind));
     }
@@ -60,9 +63,14 @@ void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fulles
     if (b.items.size() > kHeadlinesShown) {
         tip.push_back("... and " + std::to_string(b.items.size() - kHeadlinesShown) + " more");
     }
-    const double h = (kEventRowHeight - 4) * (0.35 + 0.65 * static_cast<double>(b.items.size()) / static_cast<double>(fullest));
+    const double h =
+        (kEventRowHeight - 4) * (0.35 + 0.65 * static_cast<double>(b.items.size()) / static_cast<double>(fullest));
     OpenDense(m, "ev dense", tip, b.items.size());
-    m.Empty("rect", {{"class", "d-events"}, {"x", Num(b.x + 0.5)}, {"y", Num(mid - h / 2)}, {"width", Num(b.width - 1)}, {"height", Num(h)}});
+    m.Empty("rect", {{"class", "d-events"},
+                     {"x", Num(b.x + 0.5)},
+                     {"y", Num(mid - h / 2)},
+                     {"width", Num(b.width - 1)},
+                     {"height", Num(h)}});
     m.Close("g");
 }
 
@@ -75,7 +83,8 @@ void EventRows(Markup &m, const Chart &c, double lanesBottom)
     m.Open("g", {{"class", "events"}});
     for (int r = 0; r < kEventRows; ++r) {
         const double mid = kEventsTop + kEventRowHeight * (r + 0.5);
-        m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(mid + 4)}}, EventRowLabel(static_cast<EventRow>(r)));
+        m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(mid + 4)}},
+                  EventRowLabel(static_cast<EventRow>(r)));
         m.Empty("path", {{"class", "evline"}, {"d", PathData().M(kPlotLeft, mid).H(kPlotRight).Str()}});
         const std::vector<Bin> bins = GatherBins(rows[r], c.scale, kBinPx);
         size_t fullest = 1;
@@ -104,14 +113,21 @@ void LibraryStopped(Markup &m, const Chart &c, double top, double bottom)
     }
     for (const PixelRange &p : SpanPixels(stopped, c.scale)) {
         OpenTipped(m, "span", {"the library is stopped, " + FormatTime(p.from) + " to " + FormatTime(p.to) + " s"});
-        m.Empty("rect", {{"class", "stopped"}, {"x", Num(p.x0)}, {"y", Num(top)}, {"width", Num(p.x1 - p.x0)}, {"height", Num(bottom - top)}});
+        m.Empty("rect", {{"class", "stopped"},
+                         {"x", Num(p.x0)},
+                         {"y", Num(top)},
+                         {"width", Num(p.x1 - p.x0)},
+                         {"height", Num(bottom - top)}});
         m.Close("g");
     }
 }
 
 void LegendItem(Markup &m, const std::string &label, const std::string &swatch)
 {
-    m.Open("li").Raw("<svg width=\"18\" height=\"16\" viewBox=\"0 0 18 16\" aria-hidden=\"true\">").Raw(swatch).Raw("</svg>");
+    m.Open("li")
+        .Raw("<svg width=\"18\" height=\"16\" viewBox=\"0 0 18 16\" aria-hidden=\"true\">")
+        .Raw(swatch)
+        .Raw("</svg>");
     m.Text(label).Close("li");
 }
 
@@ -138,12 +154,17 @@ std::string TimelineChart(const Scenario &sc, const Report &report, const RunHis
     }
     const LanePlan plan = PlanLanes(trouble);
     const double lanesTop = kEventsTop + kEventRows * kEventRowHeight + kGap;
-    const double lanesBottom = lanesTop + static_cast<double>(plan.lanes.size()) * kLaneHeight + (plan.folded.empty() ? 0 : kBandHeight);
+    const double lanesBottom =
+        lanesTop + static_cast<double>(plan.lanes.size()) * kLaneHeight + (plan.folded.empty() ? 0 : kBandHeight);
     const double height = lanesBottom + kBottomAxisHeight;
 
     Markup m;
-    m.Open("svg", {{"xmlns", "http://www.w3.org/2000/svg"}, {"class", "chart"}, {"viewBox", "0 0 " + Num(kChartWidth) + " " + Num(height)},
-                   {"width", Num(kChartWidth)}, {"height", Num(height)}, {"role", "img"},
+    m.Open("svg", {{"xmlns", "http://www.w3.org/2000/svg"},
+                   {"class", "chart"},
+                   {"viewBox", "0 0 " + Num(kChartWidth) + " " + Num(height)},
+                   {"width", Num(kChartWidth)},
+                   {"height", Num(height)},
+                   {"role", "img"},
                    {"aria-label", "timeline of the run: events, and a lane per node"}});
     m.Open("defs");
     MarkPatterns(m);
@@ -169,12 +190,14 @@ std::string TimelineLegend()
     m.Open("div", {{"class", "legend"}});
     m.Element("h3", {}, "Requests to a node: upper row locations, lower row components");
     m.Open("ul");
-    for (const MarkKind k : {MarkKind::Applied, MarkKind::Refused, MarkKind::Failed, MarkKind::NoReply, MarkKind::InFlight}) {
+    for (const MarkKind k :
+         {MarkKind::Applied, MarkKind::Refused, MarkKind::Failed, MarkKind::NoReply, MarkKind::InFlight}) {
         LegendMark(m, k);
     }
     LegendItem(m, "call to completion", "<path class=\"lat\" d=\"M2 8H16M16 5v6\"/>");
-    LegendItem(m, "crowded requests: a bar, taller for more, stacked by outcome",
-               "<rect class=\"d-applied\" x=\"5\" y=\"6\" width=\"8\" height=\"9\"/><rect class=\"d-refused\" x=\"5\" y=\"1\" width=\"8\" height=\"5\"/>");
+    LegendItem(
+        m, "crowded requests: a bar, taller for more, stacked by outcome",
+        "<rect class=\"d-applied\" x=\"5\" y=\"6\" width=\"8\" height=\"9\"/><rect class=\"d-refused\" x=\"5\" y=\"1\" width=\"8\" height=\"5\"/>");
     m.Close("ul");
     m.Element("h3", {}, "A node's lane");
     m.Open("ul");
@@ -188,9 +211,9 @@ std::string TimelineLegend()
     m.Close("ul");
     m.Element("h3", {}, "Events, above the lanes");
     m.Open("ul");
-    for (const MarkKind k : {MarkKind::Config, MarkKind::LinkUp, MarkKind::LinkDown, MarkKind::Available, MarkKind::NotAvailable,
-                             MarkKind::AgentDown, MarkKind::AgentUp, MarkKind::AgentScript, MarkKind::HaRole, MarkKind::LibraryStop,
-                             MarkKind::LibraryStart}) {
+    for (const MarkKind k : {MarkKind::Config, MarkKind::LinkUp, MarkKind::LinkDown, MarkKind::Available,
+                             MarkKind::NotAvailable, MarkKind::AgentDown, MarkKind::AgentUp, MarkKind::AgentScript,
+                             MarkKind::HaRole, MarkKind::LibraryStop, MarkKind::LibraryStart}) {
         LegendMark(m, k);
     }
     LegendBand(m, "stopped", "library stopped");

@@ -51,13 +51,16 @@ struct NodeRequest {
 
 // Requests in one row, `height` pixels from `top`: a mark each where they stand apart, a density bar where
 // they crowd, its height after its count beside the row's fullest bar. `who` names where they went.
-void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, const std::string &who, double top, double height);
+void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, const std::string &who, double top,
+                  double height);
 // The ticks of the smooth timers that sent these requests, centred on `mid`.
 void DrawTicks(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, double mid);
 // Periods as bands from `top`, each with `what` and its period on hover.
-void DrawSpans(Markup &m, const Chart &c, const std::vector<Span> &spans, const char *cls, const std::string &what, double top, double height);
+void DrawSpans(Markup &m, const Chart &c, const std::vector<Span> &spans, const char *cls, const std::string &what,
+               double top, double height);
 // How many of `total` nodes are within one of their periods, over time, as an area up from the bottom.
-void DrawShare(Markup &m, const Chart &c, const std::vector<Span> &spans, size_t total, const char *cls, double top, double height);
+void DrawShare(Markup &m, const Chart &c, const std::vector<Span> &spans, size_t total, const char *cls, double top,
+               double height);
 
 // One node's lane, `top` its upper edge.
 void DrawLane(Markup &m, const Chart &c, size_t node, double top);

@@ -12,7 +12,9 @@ constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 
 std::string Origin(const Event &ev)
 {
-    return ev.origin == EventOrigin::Implied ? " (the end of a downFor)" : ev.origin == EventOrigin::Generated ? " (generated)" : "";
+    return ev.origin == EventOrigin::Implied     ? " (the end of a downFor)"
+           : ev.origin == EventOrigin::Generated ? " (generated)"
+                                                 : "";
 }
 
 // The name an atom's record carries, if it has one.
@@ -98,7 +100,10 @@ MarkKind MarkOfEvent(const Event &ev)
     return MarkKind::LibraryStart;
 }
 
-bool IsClusterWide(const Event &ev) { return RowOf(ev) == EventRow::Cluster; }
+bool IsClusterWide(const Event &ev)
+{
+    return RowOf(ev) == EventRow::Cluster;
+}
 
 std::string EventHeadline(const Scenario &sc, const Event &ev)
 {
@@ -114,13 +119,15 @@ std::string EventHeadline(const Scenario &sc, const Event &ev)
     case EventKind::LocationStatus:
         s += "location status from " + node + ": " + ev.service +
              (!ev.up ? " not available"
-                     : " available, index " + (ev.locIndex == kInvalidIndex ? std::string("invalid") : std::to_string(ev.locIndex)));
+                     : " available, index " +
+                           (ev.locIndex == kInvalidIndex ? std::string("invalid") : std::to_string(ev.locIndex)));
         break;
     case EventKind::Agent:
         s += "agent " + node + ": " + AgentChangeText(ev.agent);
         break;
     case EventKind::HaRole:
-        s += "HA role " + std::to_string(ev.haRole) + (ev.haRole == 0 ? " (publication allowed)" : " (publication forbidden)");
+        s += "HA role " + std::to_string(ev.haRole) +
+             (ev.haRole == 0 ? " (publication allowed)" : " (publication forbidden)");
         break;
     case EventKind::LibraryStop:
         s += "library stop";

@@ -38,7 +38,8 @@ void Label(Markup &m, double top, const std::string &name, const std::string &de
 void Side(Markup &m, double top, bool converged, const std::string &outcome, const std::string &traffic)
 {
     DrawMark(m, converged ? MarkKind::Converged : MarkKind::NeverConverged, kSideLeft + 5, top + 15, 4.5);
-    m.Element("text", {{"class", converged ? "side" : "side bad"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + 19)}}, outcome);
+    m.Element("text", {{"class", converged ? "side" : "side bad"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + 19)}},
+              outcome);
     m.Element("text", {{"class", "sub"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + 34)}}, traffic);
 }
 
@@ -67,22 +68,32 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
     const AgentReport &a = c.report.agents[node];
     const NodeHistory &h = node < c.history.nodes.size() ? c.history.nodes[node] : kNone;
     m.Open("g", {{"class", "lane"}, {"data-node", d.name}});
-    m.Empty("rect", {{"class", "lane-bg"}, {"x", "0"}, {"y", Num(top)}, {"width", Num(kChartWidth)}, {"height", Num(kLaneHeight)}});
+    m.Empty("rect", {{"class", "lane-bg"},
+                     {"x", "0"},
+                     {"y", Num(top)},
+                     {"width", Num(kChartWidth)},
+                     {"height", Num(kLaneHeight)}});
     char id[16];
     std::snprintf(id, sizeof id, "0x%06x", d.osNodeId);
     Label(m, top, d.name, std::string(id) + (d.agent ? "" : ", no agent"));
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kLocRowTop + 10)}}, "locations");
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kCompRowTop + 10)}}, "components");
 
-    m.Empty("rect", {{"class", "b-nolink"}, {"x", Num(kPlotLeft)}, {"y", Num(top + kLinkTop)}, {"width", Num(kPlotRight - kPlotLeft)}, {"height", Num(kLinkHeight)}});
+    m.Empty("rect", {{"class", "b-nolink"},
+                     {"x", Num(kPlotLeft)},
+                     {"y", Num(top + kLinkTop)},
+                     {"width", Num(kPlotRight - kPlotLeft)},
+                     {"height", Num(kLinkHeight)}});
     DrawSpans(m, c, h.linkUp, "b-link", "link up", top + kLinkTop, kLinkHeight);
     DrawSpans(m, c, h.agentDown, "b-down", "agent down", top + kAgentTop, kAgentHeight);
     std::vector<Span> locFaults, compFaults;
     for (const FaultSpan &f : h.faults) {
         (f.component ? compFaults : locFaults).push_back(f.span);
     }
-    DrawSpans(m, c, locFaults, "b-fault", "the library holds the fault flag of this OS node", top + kLocRowTop, kRowHeight);
-    DrawSpans(m, c, compFaults, "b-fault", "the library holds the fault flag of a component location published here", top + kCompRowTop, kRowHeight);
+    DrawSpans(m, c, locFaults, "b-fault", "the library holds the fault flag of this OS node", top + kLocRowTop,
+              kRowHeight);
+    DrawSpans(m, c, compFaults, "b-fault", "the library holds the fault flag of a component location published here",
+              top + kCompRowTop, kRowHeight);
 
     std::vector<NodeRequest> all, locs, comps;
     for (const RequestRecord &r : h.requests) {
@@ -95,7 +106,9 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
 
     if (a.convergedAt) {
         const double x = c.scale.X(*a.convergedAt);
-        OpenTipped(m, "conv", {d.name + " converged at " + FormatTime(*a.convergedAt) + " s: from then on it held what it should"});
+        OpenTipped(m, "conv",
+                   {d.name + " converged at " + FormatTime(*a.convergedAt) +
+                    " s: from then on it held what it should"});
         m.Empty("path", {{"class", "conv"}, {"d", PathData().M(x, top + 2).V(top + kLaneHeight - 2).Str()}});
         m.Close("g");
     }
@@ -132,18 +145,29 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
             last = std::max(last, *a.convergedAt);
         }
     }
-    std::stable_sort(reqs.begin(), reqs.end(), [](const NodeRequest &x, const NodeRequest &y) { return x.r->at < y.r->at; });
+    std::stable_sort(reqs.begin(), reqs.end(),
+                     [](const NodeRequest &x, const NodeRequest &y) { return x.r->at < y.r->at; });
     const std::string who = CountOf(nodes.size(), "node", "nodes");
     m.Open("g", {{"class", "band"}, {"data-nodes", std::to_string(nodes.size())}});
-    m.Empty("rect", {{"class", "band-bg"}, {"x", "0"}, {"y", Num(top)}, {"width", Num(kChartWidth)}, {"height", Num(kBandHeight)}});
+    m.Empty("rect", {{"class", "band-bg"},
+                     {"x", "0"},
+                     {"y", Num(top)},
+                     {"width", Num(kChartWidth)},
+                     {"height", Num(kBandHeight)}});
     Label(m, top, CountOf(nodes.size(), "more node", "more nodes"),
           quiet == nodes.size() ? "quiet: nothing failed" : std::to_string(nodes.size() - quiet) + " of them troubled");
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandStatusHeight)}}, "links up");
-    m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandRequestsTop + 19)}}, "requests");
-    m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandConvergedTop + 11)}}, "converged");
+    m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandRequestsTop + 19)}},
+              "requests");
+    m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandConvergedTop + 11)}},
+              "converged");
 
     OpenTipped(m, "share", {"links up among the " + who + ", over time"});
-    m.Empty("rect", {{"class", "b-nolink"}, {"x", Num(kPlotLeft)}, {"y", Num(top + 3)}, {"width", Num(kPlotRight - kPlotLeft)}, {"height", Num(kBandStatusHeight)}});
+    m.Empty("rect", {{"class", "b-nolink"},
+                     {"x", Num(kPlotLeft)},
+                     {"y", Num(top + 3)},
+                     {"width", Num(kPlotRight - kPlotLeft)},
+                     {"height", Num(kBandStatusHeight)}});
     DrawShare(m, c, links, nodes.size(), "b-link", top + 3, kBandStatusHeight);
     m.Close("g");
     if (!outages.empty()) {
@@ -154,7 +178,11 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
     DrawTicks(m, c, reqs, top + kBandRequestsTop - 3);
     DrawRequests(m, c, reqs, who, top + kBandRequestsTop, kBandRequestsHeight);
     OpenTipped(m, "share", {"nodes converged among the " + who + ", over time"});
-    m.Empty("rect", {{"class", "b-nolink"}, {"x", Num(kPlotLeft)}, {"y", Num(top + kBandConvergedTop)}, {"width", Num(kPlotRight - kPlotLeft)}, {"height", Num(kBandConvergedHeight)}});
+    m.Empty("rect", {{"class", "b-nolink"},
+                     {"x", Num(kPlotLeft)},
+                     {"y", Num(top + kBandConvergedTop)},
+                     {"width", Num(kPlotRight - kPlotLeft)},
+                     {"height", Num(kBandConvergedHeight)}});
     DrawShare(m, c, converged, nodes.size(), "b-conv", top + kBandConvergedTop, kBandConvergedHeight);
     m.Close("g");
     const bool all = converged.size() == nodes.size();

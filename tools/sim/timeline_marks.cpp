@@ -8,7 +8,21 @@ namespace zsim {
 
 namespace {
 
-enum class Shape { Circle, Ring, Cross, TriangleDown, TriangleUp, Diamond, Square, SquareSlash, Hexagon, Play, Stop, Tick, Check };
+enum class Shape {
+    Circle,
+    Ring,
+    Cross,
+    TriangleDown,
+    TriangleUp,
+    Diamond,
+    Square,
+    SquareSlash,
+    Hexagon,
+    Play,
+    Stop,
+    Tick,
+    Check
+};
 
 struct MarkStyle {
     const char *label;
@@ -39,9 +53,13 @@ constexpr MarkStyle kStyles[] = {
     {"never converged", Shape::Cross, "m-never"},
 };
 
-static_assert(std::size(kStyles) == static_cast<size_t>(MarkKind::NeverConverged) + 1, "a style for every kind of mark");
+static_assert(std::size(kStyles) == static_cast<size_t>(MarkKind::NeverConverged) + 1,
+              "a style for every kind of mark");
 
-const MarkStyle &StyleOf(MarkKind kind) { return kStyles[static_cast<int>(kind)]; }
+const MarkStyle &StyleOf(MarkKind kind)
+{
+    return kStyles[static_cast<int>(kind)];
+}
 
 }  // namespace
 
@@ -63,7 +81,10 @@ MarkKind MarkOf(RequestOutcome outcome)
     return MarkKind::InFlight;
 }
 
-const char *MarkLabel(MarkKind kind) { return StyleOf(kind).label; }
+const char *MarkLabel(MarkKind kind)
+{
+    return StyleOf(kind).label;
+}
 
 const char *DensityClass(MarkKind kind)
 {
@@ -91,38 +112,70 @@ void DrawMark(Markup &m, MarkKind kind, double x, double y, double r)
         m.Empty("circle", {{"class", cls}, {"cx", Num(x)}, {"cy", Num(y)}, {"r", Num(r * 0.85)}});
         return;
     case Shape::Cross:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y - r}, {x + r, y + r}}, false).Poly({{x - r, y + r}, {x + r, y - r}}, false).Str()}});
+        m.Empty("path", {{"class", cls},
+                         {"d", PathData()
+                                   .Poly({{x - r, y - r}, {x + r, y + r}}, false)
+                                   .Poly({{x - r, y + r}, {x + r, y - r}}, false)
+                                   .Str()}});
         return;
     case Shape::TriangleDown:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y - r * 0.8}, {x + r, y - r * 0.8}, {x, y + r}}, true).Str()}});
+        m.Empty("path", {{"class", cls},
+                         {"d", PathData().Poly({{x - r, y - r * 0.8}, {x + r, y - r * 0.8}, {x, y + r}}, true).Str()}});
         return;
     case Shape::TriangleUp:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y + r * 0.8}, {x + r, y + r * 0.8}, {x, y - r}}, true).Str()}});
+        m.Empty("path", {{"class", cls},
+                         {"d", PathData().Poly({{x - r, y + r * 0.8}, {x + r, y + r * 0.8}, {x, y - r}}, true).Str()}});
         return;
     case Shape::Diamond:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x, y - r}, {x + r, y}, {x, y + r}, {x - r, y}}, true).Str()}});
+        m.Empty("path",
+                {{"class", cls}, {"d", PathData().Poly({{x, y - r}, {x + r, y}, {x, y + r}, {x - r, y}}, true).Str()}});
         return;
     case Shape::Square:
     case Shape::Stop:
-        m.Empty("rect", {{"class", cls}, {"x", Num(x - r * 0.8)}, {"y", Num(y - r * 0.8)}, {"width", Num(r * 1.6)}, {"height", Num(r * 1.6)}});
+        m.Empty("rect", {{"class", cls},
+                         {"x", Num(x - r * 0.8)},
+                         {"y", Num(y - r * 0.8)},
+                         {"width", Num(r * 1.6)},
+                         {"height", Num(r * 1.6)}});
         return;
     case Shape::SquareSlash:
-        m.Empty("path", {{"class", cls}, {"d", PathData()
-                                                    .Poly({{x - r * 0.8, y - r * 0.8}, {x + r * 0.8, y - r * 0.8}, {x + r * 0.8, y + r * 0.8}, {x - r * 0.8, y + r * 0.8}}, true)
-                                                    .Poly({{x - r * 0.8, y + r * 0.8}, {x + r * 0.8, y - r * 0.8}}, false)
-                                                    .Str()}});
+        m.Empty("path", {{"class", cls},
+                         {"d", PathData()
+                                   .Poly({{x - r * 0.8, y - r * 0.8},
+                                          {x + r * 0.8, y - r * 0.8},
+                                          {x + r * 0.8, y + r * 0.8},
+                                          {x - r * 0.8, y + r * 0.8}},
+                                         true)
+                                   .Poly({{x - r * 0.8, y + r * 0.8}, {x + r * 0.8, y - r * 0.8}}, false)
+                                   .Str()}});
         return;
     case Shape::Hexagon:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y}, {x - r / 2, y - r}, {x + r / 2, y - r}, {x + r, y}, {x + r / 2, y + r}, {x - r / 2, y + r}}, true).Str()}});
+        m.Empty("path", {{"class", cls},
+                         {"d", PathData()
+                                   .Poly({{x - r, y},
+                                          {x - r / 2, y - r},
+                                          {x + r / 2, y - r},
+                                          {x + r, y},
+                                          {x + r / 2, y + r},
+                                          {x - r / 2, y + r}},
+                                         true)
+                                   .Str()}});
         return;
     case Shape::Play:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r * 0.8, y - r}, {x + r, y}, {x - r * 0.8, y + r}}, true).Str()}});
+        m.Empty("path", {{"class", cls},
+                         {"d", PathData().Poly({{x - r * 0.8, y - r}, {x + r, y}, {x - r * 0.8, y + r}}, true).Str()}});
         return;
     case Shape::Tick:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r * 0.7, y - r}, {x + r * 0.7, y - r}, {x, y}}, true).Poly({{x, y}, {x, y + r}}, false).Str()}});
+        m.Empty("path", {{"class", cls},
+                         {"d", PathData()
+                                   .Poly({{x - r * 0.7, y - r}, {x + r * 0.7, y - r}, {x, y}}, true)
+                                   .Poly({{x, y}, {x, y + r}}, false)
+                                   .Str()}});
         return;
     case Shape::Check:
-        m.Empty("path", {{"class", cls}, {"d", PathData().Poly({{x - r, y}, {x - r * 0.3, y + r * 0.7}, {x + r, y - r}}, false).Str()}});
+        m.Empty("path",
+                {{"class", cls},
+                 {"d", PathData().Poly({{x - r, y}, {x - r * 0.3, y + r * 0.7}, {x + r, y - r}}, false).Str()}});
         return;
     }
 }

@@ -51,7 +51,8 @@ std::string DriftAndCounts(const Report &r)
 std::string Verdict(const Report &r)
 {
     if (!r.converged) {
-        return "not converged: " + std::to_string(r.driftTotal) + (r.driftTotal == 1 ? " drift item remains" : " drift items remain");
+        return "not converged: " + std::to_string(r.driftTotal) +
+               (r.driftTotal == 1 ? " drift item remains" : " drift items remain");
     }
     return "converged at " + FormatTime(r.convergedAt) + " s";
 }
@@ -76,15 +77,18 @@ std::string TimelinePage(const Scenario &sc, const Report &report, const RunHist
     }
     m.Open("p").Element("span", {{"class", report.converged ? "ok" : "bad"}}, Verdict(report));
     m.Text(". Report at " + FormatTime(report.time) + " s: " + RunEndText(report) + ".").Close("p");
-    m.Element("p", {}, std::to_string(sc.nodes.size()) + (sc.nodes.size() == 1 ? " node, " : " nodes, ") +
-                           std::to_string(sc.events.size()) + (sc.events.size() == 1 ? " event" : " events") + "; library " +
-                           (report.libraryRunning ? "running" : "stopped") + " at the end, HA role " + std::to_string(report.haRole) + ".");
+    m.Element("p", {},
+              std::to_string(sc.nodes.size()) + (sc.nodes.size() == 1 ? " node, " : " nodes, ") +
+                  std::to_string(sc.events.size()) + (sc.events.size() == 1 ? " event" : " events") + "; library " +
+                  (report.libraryRunning ? "running" : "stopped") + " at the end, HA role " +
+                  std::to_string(report.haRole) + ".");
     for (const std::string &note : report.notes) {
         m.Element("p", {{"class", "desc"}}, "Note: " + note);
     }
     m.Raw("\n").Raw(TimelineLegend()).Raw("\n");
     m.Open("figure").Raw(TimelineChart(sc, report, history)).Raw("\n");
-    m.Element("figcaption", {}, "Lanes: the most troubled nodes first. Hover over a mark, a band or a bar for its details.");
+    m.Element("figcaption", {},
+              "Lanes: the most troubled nodes first. Hover over a mark, a band or a bar for its details.");
     m.Close("figure").Raw("\n");
     m.Element("h2", {}, "Drift, counts and convergence");
     std::vector<std::string> lines;

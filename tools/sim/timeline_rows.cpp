@@ -14,9 +14,13 @@ namespace zsim {
 namespace {
 
 // The outcomes in the order a density bar stacks them, troubles on top.
-constexpr MarkKind kStackOrder[] = {MarkKind::Applied, MarkKind::InFlight, MarkKind::NoReply, MarkKind::Failed, MarkKind::Refused};
+constexpr MarkKind kStackOrder[] = {MarkKind::Applied, MarkKind::InFlight, MarkKind::NoReply, MarkKind::Failed,
+                                    MarkKind::Refused};
 
-std::string Period(Ms from, Ms to) { return FormatTime(from) + " to " + FormatTime(to) + " s"; }
+std::string Period(Ms from, Ms to)
+{
+    return FormatTime(from) + " to " + FormatTime(to) + " s";
+}
 
 std::string OutcomeText(const RequestRecord &r)
 {
@@ -41,9 +45,11 @@ std::string OutcomeText(const RequestRecord &r)
 std::vector<std::string> RequestTip(const Chart &c, const NodeRequest &q)
 {
     const RequestRecord &r = *q.r;
-    std::vector<std::string> lines{FormatTime(r.at) + " s request #" + std::to_string(r.callId) + " to " + c.sc.nodes[q.node].name +
-                                   ": " + (r.component ? "components at index " + std::to_string(r.locIndex) : std::string("locations")) +
-                                   ", " + RequestOpName(r.opType) + ", " + CountOf(r.entries, "entry", "entries"),
+    std::vector<std::string> lines{FormatTime(r.at) + " s request #" + std::to_string(r.callId) + " to " +
+                                       c.sc.nodes[q.node].name + ": " +
+                                       (r.component ? "components at index " + std::to_string(r.locIndex)
+                                                    : std::string("locations")) +
+                                       ", " + RequestOpName(r.opType) + ", " + CountOf(r.entries, "entry", "entries"),
                                    OutcomeText(r)};
     if (!r.timer.empty()) {
         lines.push_back("sent by a " + r.timer + " tick");
@@ -55,7 +61,10 @@ std::vector<std::string> RequestTip(const Chart &c, const NodeRequest &q)
 
 }  // namespace
 
-std::string CountOf(size_t n, const char *one, const char *many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+std::string CountOf(size_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 void OpenTipped(Markup &m, const std::string &cls, const std::vector<std::string> &tip)
 {
@@ -69,7 +78,8 @@ void OpenDense(Markup &m, const std::string &cls, const std::vector<std::string>
 
 // Requests in one row: a mark each where they stand apart, a density bar where they crowd, its height
 // after its count beside the row's fullest bin.
-void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, const std::string &who, double top, double height)
+void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, const std::string &who, double top,
+                  double height)
 {
     std::vector<TimePoint> points;
     for (size_t i = 0; i < reqs.size(); ++i) {
@@ -88,7 +98,8 @@ void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &req
             OpenTipped(m, "req", RequestTip(c, q));
             if (q.r->doneAt && c.scale.X(*q.r->doneAt) - x >= kMarkRadius) {
                 const double done = c.scale.X(*q.r->doneAt);
-                m.Empty("path", {{"class", "lat"}, {"d", PathData().M(x, mid).H(done).M(done, mid - 3).V(mid + 3).Str()}});
+                m.Empty("path",
+                        {{"class", "lat"}, {"d", PathData().M(x, mid).H(done).M(done, mid - 3).V(mid + 3).Str()}});
             }
             DrawMark(m, MarkOf(q.r->outcome), x, mid, kMarkRadius);
             m.Close("g");
@@ -98,7 +109,8 @@ void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &req
         for (const size_t i : b.items) {
             counts[MarkOf(reqs[i].r->outcome)]++;
         }
-        std::vector<std::string> tip{Period(b.from, b.to) + ": " + CountOf(b.items.size(), "request", "requests") + " to " + who};
+        std::vector<std::string> tip{Period(b.from, b.to) + ": " + CountOf(b.items.size(), "request", "requests") +
+                                     " to " + who};
         for (const MarkKind k : kStackOrder) {
             if (counts[k] != 0) {
                 tip.push_back("  " + std::to_string(counts[k]) + " " + MarkLabel(k));
@@ -111,7 +123,11 @@ void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &req
             const double h = total * static_cast<double>(counts[k]) / static_cast<double>(b.items.size());
             if (h > 0) {
                 y -= h;
-                m.Empty("rect", {{"class", DensityClass(k)}, {"x", Num(b.x + 0.5)}, {"y", Num(y)}, {"width", Num(b.width - 1)}, {"height", Num(h)}});
+                m.Empty("rect", {{"class", DensityClass(k)},
+                                 {"x", Num(b.x + 0.5)},
+                                 {"y", Num(y)},
+                                 {"width", Num(b.width - 1)},
+                                 {"height", Num(h)}});
             }
         }
         m.Close("g");
@@ -146,7 +162,8 @@ void DrawTicks(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, 
         for (const std::string &t : timers) {
             tip += (tip.empty() ? "" : " and ") + t;
         }
-        tip += (b.items.size() == 1 ? " tick" : " ticks") + (b.from == b.to ? " at " + FormatTime(b.from) + " s" : ", " + Period(b.from, b.to));
+        tip += (b.items.size() == 1 ? " tick" : " ticks") +
+               (b.from == b.to ? " at " + FormatTime(b.from) + " s" : ", " + Period(b.from, b.to));
         OpenTipped(m, "tick", {tip + ": republished " + CountOf(sent, "request", "requests") + " here"});
         DrawMark(m, MarkKind::TimerTick, b.items.size() == 1 ? c.scale.X(first.first) : b.x + b.width / 2, mid, 3.5);
         m.Close("g");
@@ -154,17 +171,23 @@ void DrawTicks(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, 
 }
 
 // Periods as bands from `top`, `height` high, each with its period on hover.
-void DrawSpans(Markup &m, const Chart &c, const std::vector<Span> &spans, const char *cls, const std::string &what, double top, double height)
+void DrawSpans(Markup &m, const Chart &c, const std::vector<Span> &spans, const char *cls, const std::string &what,
+               double top, double height)
 {
     for (const PixelRange &p : SpanPixels(spans, c.scale)) {
         OpenTipped(m, "span", {what + ", " + Period(p.from, p.to)});
-        m.Empty("rect", {{"class", cls}, {"x", Num(p.x0)}, {"y", Num(top)}, {"width", Num(p.x1 - p.x0)}, {"height", Num(height)}});
+        m.Empty("rect", {{"class", cls},
+                         {"x", Num(p.x0)},
+                         {"y", Num(top)},
+                         {"width", Num(p.x1 - p.x0)},
+                         {"height", Num(height)}});
         m.Close("g");
     }
 }
 
 // How many of `total` nodes are within one of their periods, over time, as an area from the bottom.
-void DrawShare(Markup &m, const Chart &c, const std::vector<Span> &spans, size_t total, const char *cls, double top, double height)
+void DrawShare(Markup &m, const Chart &c, const std::vector<Span> &spans, size_t total, const char *cls, double top,
+               double height)
 {
     std::map<double, long> steps;  // x -> change in the count
     for (const Span &s : spans) {

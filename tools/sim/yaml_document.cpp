@@ -29,7 +29,10 @@ public:
     void OnMapEnd() override {}
 };
 
-Mark MarkOf(const YAML::Mark &m) { return {m.line + 1, m.column + 1}; }
+Mark MarkOf(const YAML::Mark &m)
+{
+    return {m.line + 1, m.column + 1};
+}
 
 // Where a line of `text` indents with a tab (which YAML does not allow), if it does.
 std::optional<Mark> TabIndent(const std::string &text, int line)
@@ -78,7 +81,8 @@ YAML::Node LoadDocument(const YamlReader &r, const std::string &text)
         }
         return root;
     } catch (const YAML::DeepRecursion &e) {
-        r.Fail(MarkOf(e.mark), "the document nests " + std::to_string(e.depth()) + " levels deep; a scenario needs a few");
+        r.Fail(MarkOf(e.mark),
+               "the document nests " + std::to_string(e.depth()) + " levels deep; a scenario needs a few");
     } catch (const YAML::ParserException &e) {
         for (const int line : {e.mark.line, e.mark.line - 1}) {
             if (const std::optional<Mark> tab = line >= 0 ? TabIndent(text, line) : std::nullopt) {

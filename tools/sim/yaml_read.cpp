@@ -178,7 +178,8 @@ uint64_t YamlReader::UInt(const YAML::Node &node, uint64_t max, const char *what
     const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
     const char *digits = hex ? s.c_str() + 2 : s.c_str();
     const bool wellFormed = !s.empty() && std::all_of(digits, s.c_str() + s.size(), [hex](char c) {
-        return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : std::isdigit(static_cast<unsigned char>(c)) != 0;
+        return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                   : std::isdigit(static_cast<unsigned char>(c)) != 0;
     });
     if (!wellFormed || *digits == '\0') {
         Fail(node, std::string(what) + " must be " + Limit(max) + " such as 12 or 0x1f, not " + Describe(node));
@@ -197,12 +198,13 @@ uint32_t YamlReader::Word32(const YAML::Node &node, const char *what) const
         CheckTag(node);
         const std::string &s = node.Scalar();
         const bool digits = s.size() > 1 && std::all_of(s.begin() + 1, s.end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c)) != 0;
-        });
+                                return std::isdigit(static_cast<unsigned char>(c)) != 0;
+                            });
         errno = 0;
         const long long v = digits ? std::strtoll(s.c_str(), nullptr, 10) : 0;
         if (!digits || errno != 0 || v < INT32_MIN) {
-            Fail(node, std::string(what) + " must be a 32-bit number from -2147483648 to 4294967295, not " + Describe(node));
+            Fail(node,
+                 std::string(what) + " must be a 32-bit number from -2147483648 to 4294967295, not " + Describe(node));
         }
         return static_cast<uint32_t>(static_cast<int32_t>(v));
     }
@@ -235,9 +237,11 @@ std::string YamlReader::Name(const YAML::Node &node, size_t max, const char *wha
         Fail(node, std::string(what) + " must not be empty");
     }
     if (text.size() > max) {
-        Fail(node, std::string(what) + " " + Quoted(text) + " is too long: at most " + std::to_string(max) + " characters");
+        Fail(node,
+             std::string(what) + " " + Quoted(text) + " is too long: at most " + std::to_string(max) + " characters");
     }
-    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    if (std::any_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
         Fail(node, std::string(what) + " " + Quoted(text) + " holds a control character");
     }
     return text;

@@ -31,7 +31,10 @@ public:
     YAML::Node Required(const YAML::Node &map, const char *key, const char *what) const;
 
     uint64_t UInt(const YAML::Node &node, uint64_t max, const char *what) const;
-    uint32_t U32(const YAML::Node &node, const char *what) const { return static_cast<uint32_t>(UInt(node, UINT32_MAX, what)); }
+    uint32_t U32(const YAML::Node &node, const char *what) const
+    {
+        return static_cast<uint32_t>(UInt(node, UINT32_MAX, what));
+    }
     // A 32-bit word written as an unsigned number (0x80000000) or a signed one (-1).
     uint32_t Word32(const YAML::Node &node, const char *what) const;
     bool Bool(const YAML::Node &node, const char *what) const;
