@@ -1,75 +1,19 @@
 // zelm-sim explore end to end: the same seed gives the same report whatever the number of workers, the
 // drift of the built-in scenario is found and shrunk to a small scenario that reproduces it, a scenario that
 // always converges gives a spread and nothing to reproduce, and a bad budget or option is refused with its place.
-#include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
+#include "support/sim_cli.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
+using namespace simcli;
 
 namespace {
 
-fs::path SourceRoot()
-{
-    return fs::path(__FILE__).parent_path().parent_path();
-}
-fs::path SimBinary()
-{
-    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "sim" / "zelm-sim";
-}
-
-std::string Slurp(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// `text` with every `from` replaced by `to`.
-std::string Replaced(std::string text, const std::string &from, const std::string &to)
-{
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-class ExploreTest : public ::testing::Test {
+class ExploreTest : public SimCliTest {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("zelm-explore-test-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    // Runs zelm-sim from the repository root with `args` (shell text, paths without spaces).
-    Result Run(const std::string &args)
-    {
-        const std::string cmd = "cd " + SourceRoot().string() + " && " + SimBinary().string() + " " + args + " >" +
-                                (dir_ / "stdout").string() + " 2>" + (dir_ / "stderr").string();
-        const int status = std::system(cmd.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
-    }
-
     // Explores with `args` into the folder `out` of the test's folder; the JSON report.
     Json Explore(const std::string &args, const std::string &out)
     {
@@ -78,14 +22,6 @@ protected:
         EXPECT_EQ(r.code, 0) << r.err;
         return Json::parse(Slurp(json));
     }
-
-    fs::path Write(const std::string &name, const std::string &text)
-    {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-        return dir_ / name;
-    }
-
-    fs::path dir_;
 };
 
 TEST_F(ExploreTest, SameSeedGivesTheSameReportAndReproducersWhateverTheJobs)

@@ -1,122 +1,18 @@
 // zelm-sim end to end: the examples' JSON reports against their goldens, drift reasons, reports that explain
 // themselves, and input of every kind that must end in exit status 2 with its place named and no file lost.
-#include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
+#include "support/sim_cli.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
+using namespace simcli;
 
 namespace {
 
-// The repository: this file lies in its tests/ folder.
-fs::path SourceRoot()
-{
-    return fs::path(__FILE__).parent_path().parent_path();
-}
-
-// The program: beside this test in the same build tree, unless ZELM_SIM names it.
-fs::path SimBinary()
-{
-    if (const char *env = std::getenv("ZELM_SIM")) {
-        return env;
-    }
-    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "sim" / "zelm-sim";
-}
-
-std::string Slurp(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s) {
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return q + "'";
-}
-
-// `text` with every "{dir}" replaced by `dir`.
-std::string InDir(std::string text, const fs::path &dir)
-{
-    for (size_t at = text.find("{dir}"); at != std::string::npos; at = text.find("{dir}")) {
-        text.replace(at, 5, dir.string());
-    }
-    return text;
-}
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-class SimTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!fs::exists(SimBinary())) {
-            GTEST_SKIP() << "zelm-sim is not built at " << SimBinary();
-        }
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '-');
-        dir_ = fs::temp_directory_path() / ("zelm-sim-test-" + std::to_string(getpid()) + "-" + name);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    // Runs zelm-sim from the repository root, so that scenario paths in reports read "examples/...". `args`
-    // is shell text: a redirection of standard input or output in it wins over the test's own.
-    Result Run(const std::string &args)
-    {
-        const fs::path out = dir_ / "stdout";
-        const fs::path err = dir_ / "stderr";
-        const std::string cmd = "cd " + Quote(SourceRoot()) + " && " + Quote(SimBinary()) + " >" + Quote(out) + " 2>" +
-                                Quote(err) + " " + args;
-        const int status = std::system(cmd.c_str());
-        Result r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
-    }
-
-    fs::path Write(const std::string &name, const std::string &text)
-    {
-        const fs::path p = dir_ / name;
-        std::ofstream(p, std::ios::binary) << text;
-        return p;
-    }
-
-    Json JsonReport(const std::string &scenario, const std::string &more = "")
-    {
-        const fs::path json = dir_ / "report.json";
-        const Result r = Run("--quiet --json " + Quote(json) + " " + more + " " + scenario);
-        EXPECT_EQ(r.code, 0) << r.err;
-        return Json::parse(Slurp(json));
-    }
-
-    fs::path dir_;
-};
+using SimTest = SimCliTest;
 
 // ---- goldens ---------------------------------------------------------------------------------------------
 
@@ -401,7 +297,7 @@ TEST_P(SimBadCallTest, ExitsWithTwoAndLosesNoFile)
 {
     const std::string scenario = Slurp(SourceRoot() / "examples" / "basic.yaml");
     Write("mine.yaml", scenario);
-    const Result r = Run(InDir(GetParam().args, dir_));
+    const Result r = Run(Replaced(GetParam().args, "{dir}", dir_.string()));
     EXPECT_EQ(r.code, 2) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(Slurp(dir_ / "mine.yaml"), scenario);

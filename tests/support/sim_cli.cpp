@@ -1,0 +1,97 @@
+// zelm-sim run as a user runs it: the scratch folder, the command line and the results.
+#include "support/sim_cli.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace simcli {
+
+fs::path SourceRoot()
+{
+    return fs::path(__FILE__).parent_path().parent_path().parent_path();  // tests/support/ lies in it
+}
+
+fs::path SimBinary()
+{
+    if (const char *env = std::getenv("ZELM_SIM")) {
+        return env;
+    }
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "sim" / "zelm-sim";
+}
+
+std::string Slurp(const fs::path &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Quote(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return q + "'";
+}
+
+std::string Replaced(std::string text, const std::string &from, const std::string &to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+}  // namespace simcli
+
+using namespace simcli;
+
+void SimCliTest::SetUp()
+{
+    if (!fs::exists(SimBinary())) {
+        GTEST_SKIP() << "zelm-sim is not built at " << SimBinary();
+    }
+    const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test->test_suite_name()) + "-" + test->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ = fs::temp_directory_path() / ("zelm-sim-test-" + std::to_string(getpid()) + "-" + name);
+    fs::create_directories(dir_);
+}
+
+void SimCliTest::TearDown()
+{
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+Result SimCliTest::Run(const std::string &args)
+{
+    const fs::path out = dir_ / "stdout";
+    const fs::path err = dir_ / "stderr";
+    const std::string cmd = "cd " + Quote(SourceRoot()) + " && " + Quote(SimBinary()) + " >" + Quote(out) + " 2>" +
+                            Quote(err) + " " + args;
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+}
+
+fs::path SimCliTest::Write(const std::string &name, const std::string &text)
+{
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p;
+}
+
+Json SimCliTest::JsonReport(const std::string &scenario, const std::string &more)
+{
+    const fs::path json = dir_ / "report.json";
+    const Result r = Run("--quiet --json " + Quote(json) + " " + more + " " + scenario);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return Json::parse(Slurp(json));
+}
