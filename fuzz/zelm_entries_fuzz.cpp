@@ -118,23 +118,10 @@ zt::Step ModelStep(Input &in)
     return s;
 }
 
-// Failure points a run may arm: all but the bounded functions (see the fault sweep).
-std::vector<std::string> InjectablePoints()
-{
-    std::vector<std::string> points;
-    for (size_t i = 0; STANDIN_FailPoint(i) != nullptr; ++i) {
-        const std::string point = STANDIN_FailPoint(i);
-        if (point != "memcpy_s" && point != "memset_s") {
-            points.push_back(point);
-        }
-    }
-    return points;
-}
-
 // One entry the model does not follow.
 void OddEntry(Input &in)
 {
-    static const std::vector<std::string> points = InjectablePoints();
+    static const std::vector<std::string> points = zt::InjectablePoints();
     static const uint32_t kClasses[] = {ZELM_CLASS_LOCATION, ZELM_CLASS_LOGIC_LOC_GRP, ZELM_CLASS_COMPONENT,
                                         ZELM_CLASS_COMP_NODE};
     switch (in.Pick(6)) {

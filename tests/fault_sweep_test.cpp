@@ -136,22 +136,6 @@ struct Outcome {
     std::string log;              // every line, for the failure message
 };
 
-// Every point but memcpy_s and memset_s. The library fills with memset_s without looking at the
-// result, and a refused memcpy_s is the platform's answer to arguments the library never passes;
-// refusing one anyway makes ZEL_SET_Insert drop a comp location entry without its fini hook, as
-// the set's contract says, and with it the component set its init hook made.
-std::vector<std::string> Points()
-{
-    std::vector<std::string> points;
-    for (size_t i = 0; STANDIN_FailPoint(i) != nullptr; ++i) {
-        const std::string point = STANDIN_FailPoint(i);
-        if (point != "memcpy_s" && point != "memset_s") {
-            points.push_back(point);
-        }
-    }
-    return points;
-}
-
 // A failure of these is memory the library could not have: it must be reported.
 bool MustBeReported(const std::string &point)
 {
@@ -176,7 +160,7 @@ Outcome RunStory(const Story &story, const std::string &point, Mode mode, uint64
     for (const Step &step : story.steps) {
         (void)zt::RunStep(step);  // a start that failed early has no handlers: the step is lost
     }
-    for (const std::string &p : Points()) {
+    for (const std::string &p : zt::InjectablePoints()) {
         run.calls.push_back(STANDIN_CallCount(p.c_str()));
     }
     STANDIN_FailClear(nullptr);
@@ -234,7 +218,7 @@ TEST_P(FaultSweepTest, EveryFailureLeavesNothingBehindAndEveryMissingResourceIsR
     ASSERT_EQ(clean.badReply, "");
     ASSERT_EQ(clean.failedAtoms, 0u);
 
-    const std::vector<std::string> points = Points();
+    const std::vector<std::string> points = zt::InjectablePoints();
     uint64_t runs = 0;
     for (size_t p = 0; p < points.size(); ++p) {
         for (uint64_t k = 1; k <= clean.calls[p] && !HasFailure(); ++k) {

@@ -69,6 +69,18 @@ void Count(std::string &out, const char *what, size_t n)
 
 }  // namespace
 
+std::vector<std::string> InjectablePoints()
+{
+    std::vector<std::string> points;
+    for (size_t i = 0; STANDIN_FailPoint(i) != nullptr; ++i) {
+        const std::string point = STANDIN_FailPoint(i);
+        if (point != "memcpy_s" && point != "memset_s") {
+            points.push_back(point);
+        }
+    }
+    return points;
+}
+
 std::string LeftBehind(size_t hostBlocksBefore, size_t textCopiesBefore)
 {
     std::string left;

@@ -15,6 +15,13 @@ namespace zt {
 // timers, timer attribute sets, replies, pending calls, status subscriptions.
 std::string LeftBehind(size_t hostBlocksBefore, size_t textCopiesBefore);
 
+// The stand-in's failure points a history may arm: every one but memcpy_s and memset_s. The library
+// fills with memset_s without looking at the result, and a refused memcpy_s is the platform's answer
+// to arguments the library never passes; refusing one anyway makes ZEL_SET_Insert drop a comp
+// location entry without its fini hook, as the set's contract says, and with it the component set
+// its init hook made.
+std::vector<std::string> InjectablePoints();
+
 struct NodeDecl {
     uint32_t chassis;
     uint32_t slot;
