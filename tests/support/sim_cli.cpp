@@ -75,8 +75,8 @@ Result SimCliTest::Run(const std::string &args)
 {
     const fs::path out = dir_ / "stdout";
     const fs::path err = dir_ / "stderr";
-    const std::string cmd = "cd " + Quote(SourceRoot()) + " && " + Quote(SimBinary()) + " >" + Quote(out) + " 2>" +
-                            Quote(err) + " " + args;
+    const std::string cmd =
+        "cd " + Quote(SourceRoot()) + " && " + Quote(SimBinary()) + " >" + Quote(out) + " 2>" + Quote(err) + " " + args;
     const int status = std::system(cmd.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
 }
