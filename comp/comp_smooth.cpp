@@ -14,7 +14,6 @@ static constexpr uint32_t kSmoothTimerInterval = ZELM_COMP_SMOOTH_INTERVAL;
 /* One smoothing slot: a compNode record and a component's configuration part. */
 static constexpr size_t kSmoothSlotBytes = 256u;
 static_assert(sizeof(ZelmCompNodeCfg) + sizeof(ZelmCompInstCfg) == kSmoothSlotBytes);
-static_assert(sizeof(QOF_TimerCbPair) == 16);
 static_assert(sizeof(kSmoothTimerName) - 1 == 14);
 
 extern "C" {

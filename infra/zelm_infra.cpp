@@ -2,15 +2,9 @@
 //
 // The module keeps no state. Its control block is the node-status service's own
 // local data, borrowed for the library's lifetime: never copied, never released.
-#include <cstddef>
-
+#include "zelm_infra.h"
 #include "platform/mirl.h"
 #include "zelm_core.h"
-#include "zelm_infra.h"
-
-static_assert(offsetof(KORM_LocalData, thHandle) == 0);
-static_assert(offsetof(KORM_LocalData, memHandle) == 8);
-static_assert(offsetof(KORM_KorbCb, serverHandle) == 0);
 
 namespace {
 
