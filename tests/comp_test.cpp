@@ -147,6 +147,7 @@ TEST_F(CompTest, LogLines)
     };
     const auto type = [](uint16_t op, uint32_t compClass) { zt::Type(op, zt::CompNodeCfg(10, "t", compClass)); };
     zt::ExpectLogTable({
+        {[&] { ZelmCompSubLocationLink(9, 1, nullptr); }, E, "ZelmCompSubLocationLink", "usrdata is NULL."},
         {[&] { type(0, 1); }, I, "ZELM_COMP_SetCompNodeCfg", "compType 10 is success."},
         {[&] { type(0, 1); }, I, "ZELM_COMP_UpdateCompNodeByCfg", "cfg ok. compType (10) compTypeName (t)"},
         {[&] { type(0, 0); }, I, "ZELM_COMP_UpdateCompNodeByCfg", "ignore. compType (10) compTypeName (t) compClass"},
