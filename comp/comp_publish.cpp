@@ -3,10 +3,10 @@
  * completion that records the outcome, and the per-location fault flag that
  * keeps the smooth timer running until a publication to the location succeeds.
  */
-#include <cstring>
 
 #include "comp/comp_internal.h"
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 
 static constexpr char kCompSubscribeMethod[] = "KorbCompSubscribe";
 
@@ -126,9 +126,7 @@ ZELM_API void ZelmCompPublishComponentCbk(QOF_RpcResult result, void *inMsg, voi
         ZelmCompPublishUpdationDone(cb, req, 1u);
     } else {
         ZELM_LOG_INFO("zelm comp, publish component cbk , success:%u errno:%u", result.success, result.errNo);
-        uint32_t agentResult = 0;
-        std::memcpy(&agentResult, outMsg, sizeof(agentResult));
-        ZelmCompPublishUpdationDone(cb, req, agentResult);
+        ZelmCompPublishUpdationDone(cb, req, ZelmAgentResult(outMsg));
     }
     ZelmCompDeepFreePublishReqMsg(req);
 }

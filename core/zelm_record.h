@@ -8,6 +8,7 @@
 #define ZELM_CORE_RECORD_H
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/bounds.h"
 #include "zelm_api.h"
@@ -22,6 +23,14 @@ inline uint32_t ZelmCopyRecord(Record *into, const Record &from)
     }
     *into = copy;
     return ZELM_OK;
+}
+
+/* The agent's result in a completion's output message: its first u32, 0 when the agent accepted. */
+inline uint32_t ZelmAgentResult(const void *outMsg)
+{
+    uint32_t result = 0;
+    std::memcpy(&result, outMsg, sizeof(result));
+    return result;
 }
 
 #endif

@@ -5,9 +5,9 @@
  * refused call or a failed completion flags the OS node and starts the smooth
  * timer; a success clears the flag and stops the timer once no node is flagged.
  */
-#include <string.h>
 
 #include "core/zelm_log.h"
+#include "core/zelm_record.h"
 #include "location/loc_internal.h"
 
 namespace {
@@ -124,7 +124,7 @@ ZELM_API void ZelmLocPublishLocationInstCbk(ZelmLocRpcResult result, void *inMsg
                        result.errNo);
     } else {
         ZELM_LOG_INFO("zelm publish location cbk , success:%u errno:%u", result.success, result.errNo);
-        (void)memcpy_s(&failed, sizeof(failed), outMsg, sizeof(failed));
+        failed = ZelmAgentResult(outMsg);
     }
     ZelmLocationPublishUpdationDone(cb, req, failed);
     ZelmLocInstDeepFreePublishReqMsg(req);
