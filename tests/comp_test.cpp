@@ -11,7 +11,6 @@ constexpr uint32_t kErr = 0xFFFFFFFFu;
 
 class CompTest : public ZelmTest {
 protected:
-    static size_t Sent() { return zt::Calls(STANDIN_RPC_COMP).size(); }
     static ZelmCompLocation *Location(uint32_t locIndex)
     {
         return static_cast<ZelmCompLocation *>(ZEL_SET_Find(zt::CompCb()->locationTree, &locIndex, 4));
@@ -21,15 +20,8 @@ protected:
 // A store that cannot be made fails its atom; a request that cannot be built is not sent; both are reported.
 TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
-    struct Case {
-        const char *point;
-        uint64_t nth;
-        std::function<uint32_t()> act;  // returns the atom's code
-        uint32_t code;
-        std::vector<const char *> reporters;
-    };
     const auto add = [](uint32_t locIndex, uint32_t inst) { return zt::Comp(0, zt::CompCfg(locIndex, inst, 5)); };
-    const std::vector<Case> cases = {
+    const std::vector<zt::FaultCase> cases = {
         {"STANDIN_HostMalloc", 1, [&] { return add(1, 1); }, kErr, {"ZELM_COMP_AddComponentByInstCfg"}},
         {"STANDIN_HostMalloc",
          2,
@@ -72,17 +64,7 @@ TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
     ASSERT_EQ(add(5, 1), 0u);
     zt::Announce(5);
     zt::Settle();
-    for (const Case &c : cases) {
-        const size_t sent = Sent();
-        const size_t from = STANDIN_LogCount();
-        ASSERT_EQ(STANDIN_FailCall(c.point, c.nth, 0), 0);
-        EXPECT_EQ(c.act(), c.code) << c.point << " #" << c.nth;
-        STANDIN_FailClear(nullptr);
-        EXPECT_EQ(Sent(), sent) << c.point << " #" << c.nth;
-        for (const char *func : c.reporters) {
-            EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, func, "", from)) << func;
-        }
-    }
+    zt::ExpectFaultTable(STANDIN_RPC_COMP, cases);
     EXPECT_EQ(Location(1), nullptr);
     EXPECT_EQ(ZEL_SET_Count(Location(3)->componentTree), 0u) << "the location made for it stays, empty";
     EXPECT_EQ(Location(4), nullptr);

@@ -21,21 +21,13 @@ protected:
         ASSERT_EQ(STANDIN_KormRaiseOsNodeLink(node, up ? 1 : 0), 0);
         STANDIN_RunDue();
     }
-    static size_t Sent() { return zt::Calls(STANDIN_RPC_LOC).size(); }
     uint32_t node_ = 0;
 };
 
 // A store that cannot be made fails its atom; a request that cannot be built is not sent; both are reported.
 TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
-    struct Case {
-        const char *point;
-        uint64_t nth;
-        std::function<uint32_t()> act;  // returns the atom's code
-        uint32_t code;
-        std::vector<const char *> reporters;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<zt::FaultCase> cases = {
         {"STANDIN_HostMalloc", 1, [&] { return zt::Loc(0, zt::LocCfg(1, node_)); }, kErr, {"ZelmProcCreateLocation"}},
         {"STANDIN_HostMalloc", 1, [&] { return zt::Grp(0, zt::GrpCfg(1, 7)); }, kErr, {"ZelmProcTuvCreateLogicLocGrp"}},
         {"STANDIN_HostMalloc",
@@ -75,17 +67,7 @@ TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
          {"ZelmLocSubOsNodeLink"}},
     };
     Link(node_);
-    for (const Case &c : cases) {
-        const size_t sent = Sent();
-        const size_t from = STANDIN_LogCount();
-        ASSERT_EQ(STANDIN_FailCall(c.point, c.nth, 0), 0);
-        EXPECT_EQ(c.act(), c.code) << c.reporters[0];
-        STANDIN_FailClear(nullptr);
-        EXPECT_EQ(Sent(), sent) << c.reporters[0];
-        for (const char *func : c.reporters) {
-            EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, func, "", from)) << func;
-        }
-    }
+    zt::ExpectFaultTable(STANDIN_RPC_LOC, cases);
     EXPECT_EQ(ZelmLocTryFindOsNode(zt::LocCb(), STANDIN_OsNodeId(1, 2, 0)), nullptr);
     EXPECT_EQ(ZelmTryFindLocationInst(zt::LocCb(), 1), nullptr);
     EXPECT_NE(ZelmTryFindLocationInst(zt::LocCb(), 4), nullptr) << "stored although its publication failed";

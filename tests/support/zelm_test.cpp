@@ -130,6 +130,21 @@ void ExpectLogTable(const std::vector<LogCase> &table)
     }
 }
 
+void ExpectFaultTable(STANDIN_RpcKind kind, const std::vector<FaultCase> &table)
+{
+    for (const FaultCase &row : table) {
+        const size_t sent = Calls(kind).size();
+        const size_t from = STANDIN_LogCount();
+        ASSERT_EQ(STANDIN_FailCall(row.point, row.nth, 0), 0);
+        EXPECT_EQ(row.act(), row.code) << row.point << " #" << row.nth;
+        STANDIN_FailClear(nullptr);
+        EXPECT_EQ(Calls(kind).size(), sent) << row.point << " #" << row.nth;
+        for (const char *func : row.reporters) {
+            EXPECT_TRUE(Logged(LORN_LEVEL_ERROR, func, "", from)) << row.point << " #" << row.nth << ": " << func;
+        }
+    }
+}
+
 }  // namespace zt
 
 void ZelmTest::SetUp()

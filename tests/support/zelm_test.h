@@ -83,6 +83,19 @@ struct LogCase {
 // Runs the rows in order; each must write its line while it runs.
 void ExpectLogTable(const std::vector<LogCase> &table);
 
+// One row of a module's fault table: the nth call of an injection point fails once while `act`
+// runs; `act` returns the code its atom got, which must be `code`, and each of the reporters
+// must write an error line.
+struct FaultCase {
+    const char *point;
+    uint64_t nth;
+    std::function<uint32_t()> act;
+    uint32_t code;
+    std::vector<const char *> reporters;
+};
+// Runs the rows in order; none of them may send a request of this kind.
+void ExpectFaultTable(STANDIN_RpcKind kind, const std::vector<FaultCase> &table);
+
 }  // namespace zt
 
 // A library started on a reset stand-in with the counting host allocator. TearDown stops it as a
