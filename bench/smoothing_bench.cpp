@@ -302,6 +302,32 @@ QOF_ConnHandle BuildFlaggedCompLocations(uint32_t f)
     return (refused == 0 && flagged == f) ? agent : 0;
 }
 
+// Times the completions of one request per update, every pass against peers that `flagAll` has
+// just flagged, and stops the library.
+template <typename Record>
+void TimeCompletions(benchmark::State &state, uint32_t classId, const std::vector<Record> &updates, void (*flagAll)())
+{
+    size_t refused = 0;
+    size_t completed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        flagAll();
+        refused += DeliverRecords(classId, ZELM_CFG_OP_MOD, updates);  // one request each
+        const size_t pending = STANDIN_RpcPendingCount();
+        state.ResumeTiming();
+        CompleteAll();
+        state.PauseTiming();
+        completed += pending - STANDIN_RpcPendingCount();
+        ClearRecorders();
+        state.ResumeTiming();
+    }
+    if (refused != 0 || completed != updates.size() * static_cast<size_t>(state.iterations())) {
+        state.SkipWithError("not every request was sent and completed");
+    }
+    StopLibrary();
+    SetItems(state, updates.size());
+}
+
 void CompCompletions(benchmark::State &state, uint32_t f)
 {
     if (!StartLibrary(state, Sink::Count)) {
@@ -316,25 +342,7 @@ void CompCompletions(benchmark::State &state, uint32_t f)
     for (size_t k = 0; k < kRequests; ++k) {
         updates.push_back(ComponentRecord(static_cast<uint32_t>(k % f), 0, kCompType));
     }
-    size_t refused = 0;
-    size_t completed = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        FlagAllCompLocations();
-        refused += DeliverRecords(ZELM_CLASS_COMPONENT, ZELM_CFG_OP_MOD, updates);  // one request each
-        const size_t pending = STANDIN_RpcPendingCount();
-        state.ResumeTiming();
-        CompleteAll();
-        state.PauseTiming();
-        completed += pending - STANDIN_RpcPendingCount();
-        ClearRecorders();
-        state.ResumeTiming();
-    }
-    if (refused != 0 || completed != kRequests * static_cast<size_t>(state.iterations())) {
-        state.SkipWithError("not every request was sent and completed");
-    }
-    StopLibrary();
-    SetItems(state, kRequests);
+    TimeCompletions(state, ZELM_CLASS_COMPONENT, updates, FlagAllCompLocations);
 }
 
 void CompFaultSolvedDirect(benchmark::State &state, uint32_t f)
@@ -427,25 +435,7 @@ void LocCompletions(benchmark::State &state, uint32_t f)
         const uint32_t i = static_cast<uint32_t>(k % f);
         updates.push_back(LocationRecord(i, nodes[i]));
     }
-    size_t refused = 0;
-    size_t completed = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        FlagAllOsNodes();
-        refused += DeliverRecords(ZELM_CLASS_LOCATION, ZELM_CFG_OP_MOD, updates);  // one request each
-        const size_t pending = STANDIN_RpcPendingCount();
-        state.ResumeTiming();
-        CompleteAll();
-        state.PauseTiming();
-        completed += pending - STANDIN_RpcPendingCount();
-        ClearRecorders();
-        state.ResumeTiming();
-    }
-    if (refused != 0 || completed != kRequests * static_cast<size_t>(state.iterations())) {
-        state.SkipWithError("not every request was sent and completed");
-    }
-    StopLibrary();
-    SetItems(state, kRequests);
+    TimeCompletions(state, ZELM_CLASS_LOCATION, updates, FlagAllOsNodes);
 }
 
 // ---- registration ----------------------------------------------------------------------------------------
