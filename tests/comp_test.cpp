@@ -141,6 +141,7 @@ TEST_F(CompTest, LogLines)
         {[&] { zt::Comp(2, zt::CompCfg(6, 2, 10, "d")); }, I, "ZELM_COMP_DelComponentByInstCfg", "component. comp"},
         {[&] { agent = zt::Announce(5); }, I, "ZelmCompTrySmoothComponent", "has no comp."},
         {[&] { zt::Announce(5); }, I, "ZelmCompSubLocationLink", "sub location(locIndex 5) link ok."},
+        {[&] { zt::Announce(5); }, I, "ZelmCompSubLocationLink", "receive sub location(locIndex 5, chan"},
         {[&] { add(5, 1, 11, "e"); }, I, "ZelmCompTryPublishComponent", "compType 11 compInst e(1) locIndex 5"},
         {[&] { add(5, 1, 11, "e"); }, I, "ZELM_COMP_GetCompNodeCfg", "compType 11 is failed."},
         {[&] { add(5, 2, 10, "f"); }, I, "ZelmCompSendMsgReliably", "location(locIndex 5) ok."},

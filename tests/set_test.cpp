@@ -179,9 +179,11 @@ TEST(SetTest, NothingToActOnIsRefusedWithoutAllocating)
     const uint32_t key = 7;
     ZelSetDesc keyOutside = kPlainDesc;
     keyOutside.keyOffset = sizeof(Rec);
+    ZelSetDesc keyStraddlingTheEnd = kPlainDesc;
+    keyStraddlingTheEnd.keyOffset = sizeof(Rec) - sizeof(key) / 2;
     ZelSetDesc noEntries = kPlainDesc;
     noEntries.entrySize = 0;
-    for (const ZelSetDesc *desc : {&keyOutside, &noEntries}) {
+    for (const ZelSetDesc *desc : {&keyOutside, &keyStraddlingTheEnd, &noEntries}) {
         ZelSet *set = ZEL_AVL_Create(desc, &kHostAlloc);
         EXPECT_EQ(ZEL_SET_Insert(set, &key, sizeof(key)), nullptr);
         ZEL_AVL_Destroy(set);
