@@ -302,6 +302,21 @@ QOF_ConnHandle BuildFlaggedCompLocations(uint32_t f)
     return (refused == 0 && flagged == f) ? agent : 0;
 }
 
+// Starts the library with F flagged component locations; false, with the benchmark skipped and the
+// library stopped, when they cannot be built.
+bool StartWithFlaggedCompLocations(benchmark::State &state, uint32_t f)
+{
+    if (!StartLibrary(state, Sink::Count)) {
+        return false;
+    }
+    if (BuildFlaggedCompLocations(f) == 0) {
+        state.SkipWithError("the flagged locations could not be built");
+        StopLibrary();
+        return false;
+    }
+    return true;
+}
+
 // Times the completions of one request per update, every pass against peers that `flagAll` has
 // just flagged, and stops the library.
 template <typename Record>
@@ -330,12 +345,7 @@ void TimeCompletions(benchmark::State &state, uint32_t classId, const std::vecto
 
 void CompCompletions(benchmark::State &state, uint32_t f)
 {
-    if (!StartLibrary(state, Sink::Count)) {
-        return;
-    }
-    if (BuildFlaggedCompLocations(f) == 0) {
-        state.SkipWithError("the flagged locations could not be built");
-        StopLibrary();
+    if (!StartWithFlaggedCompLocations(state, f)) {
         return;
     }
     std::vector<ZelmCompInstCfg> updates;
@@ -347,12 +357,7 @@ void CompCompletions(benchmark::State &state, uint32_t f)
 
 void CompFaultSolvedDirect(benchmark::State &state, uint32_t f)
 {
-    if (!StartLibrary(state, Sink::Count)) {
-        return;
-    }
-    if (BuildFlaggedCompLocations(f) == 0) {
-        state.SkipWithError("the flagged locations could not be built");
-        StopLibrary();
+    if (!StartWithFlaggedCompLocations(state, f)) {
         return;
     }
     ZelmCompCb *cb = CompCb();
