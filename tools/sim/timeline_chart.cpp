@@ -111,15 +111,7 @@ void LibraryStopped(Markup &m, const Chart &c, double top, double bottom)
             MarkSpan(stopped, ev.kind == EventKind::LibraryStop, ev.at);
         }
     }
-    for (const PixelRange &p : SpanPixels(stopped, c.scale)) {
-        OpenTipped(m, "span", {"the library is stopped, " + FormatTime(p.from) + " to " + FormatTime(p.to) + " s"});
-        m.Empty("rect", {{"class", "stopped"},
-                         {"x", Num(p.x0)},
-                         {"y", Num(top)},
-                         {"width", Num(p.x1 - p.x0)},
-                         {"height", Num(bottom - top)}});
-        m.Close("g");
-    }
+    DrawSpans(m, c, stopped, "stopped", "the library is stopped", top, bottom - top);
 }
 
 void LegendItem(Markup &m, const std::string &label, const std::string &swatch)
