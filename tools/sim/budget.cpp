@@ -35,13 +35,6 @@ constexpr double kPageBytes = 16e6;
 // The smooth timers republish each flagged peer once a tick.
 constexpr double kSmoothPeriodMs = 5000;
 
-std::string Count(double n, const char *one, const char *many)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.0f %s", n, n == 1 ? one : many);
-    return buf;
-}
-
 }  // namespace
 
 double RunBytes(const ScenarioSize &s)
@@ -87,11 +80,11 @@ std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)
     if (bytes <= static_cast<double>(limit_)) {
         return std::nullopt;
     }
-    return OverBudget("this scenario (" + Count(size_.nodes, "node", "nodes") + ", " +
-                          Count(size_.locations, "location", "locations") + ", " +
-                          Count(size_.components, "component", "components") + ", " +
-                          Count(size_.types, "component type", "component types") + ", " +
-                          Count(size_.events, "event", "events") + " so far)",
+    return OverBudget("this scenario (" + Plural(size_.nodes, "node", "nodes") + ", " +
+                          Plural(size_.locations, "location", "locations") + ", " +
+                          Plural(size_.components, "component", "components") + ", " +
+                          Plural(size_.types, "component type", "component types") + ", " +
+                          Plural(size_.events, "event", "events") + " so far)",
                       bytes, limit_);
 }
 
@@ -125,7 +118,8 @@ std::optional<std::string> HistoryOverBudget(const Scenario &sc, std::optional<u
     if (bytes <= static_cast<double>(limitBytes)) {
         return std::nullopt;
     }
-    return OverBudget("the run with a history of at most " + Count(requests, "request", "requests"), bytes, limitBytes);
+    return OverBudget("the run with a history of at most " + Plural(requests, "request", "requests"), bytes,
+                      limitBytes);
 }
 
 }  // namespace zsim

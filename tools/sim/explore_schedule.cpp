@@ -166,7 +166,7 @@ std::vector<Fault> DrawSchedule(const ExploreBudget &budget, uint64_t seed, uint
 std::string FaultText(const Scenario &sc, const Fault &f)
 {
     const std::string agent = f.node < sc.nodes.size() ? "agent " + sc.nodes[f.node].name : "";
-    const std::string calls = std::to_string(f.count) + (f.count == 1 ? " call" : " calls");
+    const std::string calls = Plural(f.count, "call", "calls");
     std::string what;
     switch (f.kind) {
     case FaultKind::Refuse:

@@ -94,10 +94,10 @@ int Validate(const Options &o, const zsim::Scenario &sc)
     for (const zsim::Event &ev : sc.events) {
         atoms += ev.atoms.size();
     }
-    auto count = [](size_t n, const char *what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
     std::printf("%s: a valid scenario: %s, %s, %s\n", zsim::Printable(sc.source).c_str(),
-                count(sc.nodes.size(), "node").c_str(), count(sc.events.size(), "event").c_str(),
-                count(atoms, "configuration atom").c_str());
+                zsim::Plural(sc.nodes.size(), "node", "nodes").c_str(),
+                zsim::Plural(sc.events.size(), "event", "events").c_str(),
+                zsim::Plural(atoms, "configuration atom", "configuration atoms").c_str());
     if (const auto lost = zsim::FlushStdout("summary")) {
         throw zsim::UsageError(*lost);
     }

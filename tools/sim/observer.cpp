@@ -246,7 +246,7 @@ void Observer::TraceCall(const STANDIN_RpcCall &call)
     }
     const bool loc = call.kind == STANDIN_RPC_LOC;
     std::string s = Describe(call) + " " + call.method + " " + RequestOpName(call.opType) + ", " +
-                    std::to_string(call.entryNum) + (call.entryNum == 1 ? " entry [" : " entries [");
+                    Plural(call.entryNum, "entry", "entries") + " [";
     for (uint32_t i = 0; i < call.decodedNum && i < 8; ++i) {
         if (i != 0) {
             s += ' ';

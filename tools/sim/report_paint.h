@@ -46,11 +46,6 @@ inline std::string PadLeft(const std::string &text, size_t width)
     return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
 }
 
-inline std::string Plural(uint64_t n, const char *one, const char *many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 }  // namespace zsim
 
 #endif

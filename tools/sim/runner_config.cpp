@@ -66,7 +66,7 @@ void Simulation::ApplyConfig(const Event &ev)
     if (!state_.libraryRunning) {
         state_.counters.heldAtoms += ev.atoms.size();
         trace_.Line(now, "CFG",
-                    std::to_string(ev.atoms.size()) + (ev.atoms.size() == 1 ? " atom" : " atoms") +
+                    Plural(ev.atoms.size(), "atom", "atoms") +
                         " kept by the configuration server: the library is stopped");
         return;
     }
@@ -223,7 +223,7 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
     if (!trace_.On()) {
         return;
     }
-    std::string s = "reply to " + std::to_string(atoms.size()) + (atoms.size() == 1 ? " atom:" : " atoms:");
+    std::string s = "reply to " + Plural(atoms.size(), "atom", "atoms") + ":";
     for (size_t i = 0; i < r->opInfoNum; ++i) {
         if (i == 8 && r->opInfoNum > 9) {
             s += " ... (" + std::to_string(r->opInfoNum - 8) + " more)";

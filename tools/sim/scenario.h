@@ -2,6 +2,7 @@
 #ifndef ZELM_SIM_SCENARIO_H
 #define ZELM_SIM_SCENARIO_H
 
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -135,6 +136,15 @@ TimeValue ReadTime(const std::string &text);
 std::string TimeProblem(const std::string &what, const std::string &text, TimeError error);
 // Virtual time as seconds with three decimals ("12.500").
 std::string FormatTime(Ms t);
+// A count and what it counts: "1 node", "2 nodes".
+template <std::integral N>
+std::string Plural(N n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+// A count the memory estimate keeps as a double, which may hold a fraction: rounded to whole ("%.0f"), and
+// `one` only when it is exactly 1.
+std::string Plural(double n, const char *one, const char *many);
 // A size in bytes as people read it: "512 MB", "1.8 GB".
 std::string FormatBytes(uint64_t bytes);
 

@@ -93,6 +93,13 @@ std::string FormatTime(Ms t)
     return buf;
 }
 
+std::string Plural(double n, const char *one, const char *many)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.0f ", n);
+    return buf + std::string(n == 1 ? one : many);
+}
+
 std::string FormatBytes(uint64_t bytes)
 {
     char buf[32];

@@ -53,7 +53,7 @@ void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fulles
         kinds[MarkOfEvent(events[i])]++;
     }
     std::vector<std::string> tip{FormatTime(b.from) + " to " + FormatTime(b.to) +
-                                 " s: " + std::to_string(b.items.size()) + " events"};
+                                 " s: " + Plural(b.items.size(), "event", "events")};
     for (const auto &[kind, n] : kinds) {
         tip.push_back("  " + std::to_string(n) + " " + MarkLabel(kind));
     }

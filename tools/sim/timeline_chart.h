@@ -33,8 +33,6 @@ struct Chart {
     TimeScale scale;
 };
 
-// "1 request", "2 requests".
-std::string CountOf(size_t n, const char *one, const char *many);
 // A group with a tooltip: <g class=..><title>lines</title>, closed by the caller.
 void OpenTipped(Markup &m, const std::string &cls, const std::vector<std::string> &tip);
 // The group of a density bar, with the number of things it stands for in `data-count` (for programs that

@@ -111,7 +111,7 @@ std::string EventHeadline(const Scenario &sc, const Event &ev)
     const std::string node = ev.node < sc.nodes.size() ? sc.nodes[ev.node].name : "?";
     switch (ev.kind) {
     case EventKind::Config:
-        s += "configuration message, " + std::to_string(ev.atoms.size()) + (ev.atoms.size() == 1 ? " atom" : " atoms");
+        s += "configuration message, " + Plural(ev.atoms.size(), "atom", "atoms");
         break;
     case EventKind::Link:
         s += "link " + node + (ev.up ? " up" : " down");

@@ -45,7 +45,7 @@ void Side(Markup &m, double top, bool converged, const std::string &outcome, con
 
 std::string Traffic(uint64_t requests, uint64_t failures)
 {
-    return CountOf(requests, "request", "requests") + ", " + std::to_string(failures) + " failed";
+    return Plural(requests, "request", "requests") + ", " + std::to_string(failures) + " failed";
 }
 
 }  // namespace
@@ -114,7 +114,7 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
     }
     Side(m, top, a.convergedAt.has_value(),
          a.convergedAt ? "converged " + FormatTime(*a.convergedAt) + " s"
-                       : "not converged: " + CountOf(a.driftItems, "drift item", "drift items"),
+                       : "not converged: " + Plural(a.driftItems, "drift item", "drift items"),
          Traffic(a.requests, a.failures));
     m.Close("g");
 }
@@ -147,14 +147,14 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
     }
     std::stable_sort(reqs.begin(), reqs.end(),
                      [](const NodeRequest &x, const NodeRequest &y) { return x.r->at < y.r->at; });
-    const std::string who = CountOf(nodes.size(), "node", "nodes");
+    const std::string who = Plural(nodes.size(), "node", "nodes");
     m.Open("g", {{"class", "band"}, {"data-nodes", std::to_string(nodes.size())}});
     m.Empty("rect", {{"class", "band-bg"},
                      {"x", "0"},
                      {"y", Num(top)},
                      {"width", Num(kChartWidth)},
                      {"height", Num(kBandHeight)}});
-    Label(m, top, CountOf(nodes.size(), "more node", "more nodes"),
+    Label(m, top, Plural(nodes.size(), "more node", "more nodes"),
           quiet == nodes.size() ? "quiet: nothing failed" : std::to_string(nodes.size() - quiet) + " of them troubled");
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandStatusHeight)}}, "links up");
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandRequestsTop + 19)}},

@@ -51,8 +51,7 @@ std::string DriftAndCounts(const Report &r)
 std::string Verdict(const Report &r)
 {
     if (!r.converged) {
-        return "not converged: " + std::to_string(r.driftTotal) +
-               (r.driftTotal == 1 ? " drift item remains" : " drift items remain");
+        return "not converged: " + Plural(r.driftTotal, "drift item remains", "drift items remain");
     }
     return "converged at " + FormatTime(r.convergedAt) + " s";
 }
@@ -78,9 +77,8 @@ std::string TimelinePage(const Scenario &sc, const Report &report, const RunHist
     m.Open("p").Element("span", {{"class", report.converged ? "ok" : "bad"}}, Verdict(report));
     m.Text(". Report at " + FormatTime(report.time) + " s: " + RunEndText(report) + ".").Close("p");
     m.Element("p", {},
-              std::to_string(sc.nodes.size()) + (sc.nodes.size() == 1 ? " node, " : " nodes, ") +
-                  std::to_string(sc.events.size()) + (sc.events.size() == 1 ? " event" : " events") + "; library " +
-                  (report.libraryRunning ? "running" : "stopped") + " at the end, HA role " +
+              Plural(sc.nodes.size(), "node", "nodes") + ", " + Plural(sc.events.size(), "event", "events") +
+                  "; library " + (report.libraryRunning ? "running" : "stopped") + " at the end, HA role " +
                   std::to_string(report.haRole) + ".");
     for (const std::string &note : report.notes) {
         m.Element("p", {{"class", "desc"}}, "Note: " + note);

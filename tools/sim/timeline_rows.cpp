@@ -49,7 +49,7 @@ std::vector<std::string> RequestTip(const Chart &c, const NodeRequest &q)
                                        c.sc.nodes[q.node].name + ": " +
                                        (r.component ? "components at index " + std::to_string(r.locIndex)
                                                     : std::string("locations")) +
-                                       ", " + RequestOpName(r.opType) + ", " + CountOf(r.entries, "entry", "entries"),
+                                       ", " + RequestOpName(r.opType) + ", " + Plural(r.entries, "entry", "entries"),
                                    OutcomeText(r)};
     if (!r.timer.empty()) {
         lines.push_back("sent by a " + r.timer + " tick");
@@ -60,11 +60,6 @@ std::vector<std::string> RequestTip(const Chart &c, const NodeRequest &q)
 }
 
 }  // namespace
-
-std::string CountOf(size_t n, const char *one, const char *many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 void OpenTipped(Markup &m, const std::string &cls, const std::vector<std::string> &tip)
 {
@@ -109,7 +104,7 @@ void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &req
         for (const size_t i : b.items) {
             counts[MarkOf(reqs[i].r->outcome)]++;
         }
-        std::vector<std::string> tip{Period(b.from, b.to) + ": " + CountOf(b.items.size(), "request", "requests") +
+        std::vector<std::string> tip{Period(b.from, b.to) + ": " + Plural(b.items.size(), "request", "requests") +
                                      " to " + who};
         for (const MarkKind k : kStackOrder) {
             if (counts[k] != 0) {
@@ -164,7 +159,7 @@ void DrawTicks(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, 
         }
         tip += (b.items.size() == 1 ? " tick" : " ticks") +
                (b.from == b.to ? " at " + FormatTime(b.from) + " s" : ", " + Period(b.from, b.to));
-        OpenTipped(m, "tick", {tip + ": republished " + CountOf(sent, "request", "requests") + " here"});
+        OpenTipped(m, "tick", {tip + ": republished " + Plural(sent, "request", "requests") + " here"});
         DrawMark(m, MarkKind::TimerTick, b.items.size() == 1 ? c.scale.X(first.first) : b.x + b.width / 2, mid, 3.5);
         m.Close("g");
     }
