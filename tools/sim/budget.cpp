@@ -37,6 +37,29 @@ constexpr double kSmoothPeriodMs = 5000;
 
 }  // namespace
 
+ScenarioSize &ScenarioSize::operator+=(const ScenarioSize &more)
+{
+    nodes += more.nodes;
+    locations += more.locations;
+    components += more.components;
+    types += more.types;
+    groups += more.groups;
+    events += more.events;
+    return *this;
+}
+
+ScenarioSize SizeOf(const Event &ev)
+{
+    ScenarioSize size{.events = 1};
+    for (const Atom &a : ev.atoms) {
+        (a.cls == CfgClass::Location    ? size.locations
+         : a.cls == CfgClass::Component ? size.components
+         : a.cls == CfgClass::CompNode  ? size.types
+                                        : size.groups) += 1;
+    }
+    return size;
+}
+
 double RunBytes(const ScenarioSize &s)
 {
     const double largestRequest = std::min(std::max(s.locations, s.components), kMaxRequestEntries);
@@ -70,12 +93,7 @@ std::string OverBudget(const std::string &what, double bytes, uint64_t limitByte
 
 std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)
 {
-    size_.nodes += more.nodes;
-    size_.locations += more.locations;
-    size_.components += more.components;
-    size_.types += more.types;
-    size_.groups += more.groups;
-    size_.events += more.events;
+    size_ += more;
     const double bytes = RunBytes(size_);
     if (bytes <= static_cast<double>(limit_)) {
         return std::nullopt;
@@ -90,19 +108,12 @@ std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)
 
 std::optional<std::string> HistoryOverBudget(const Scenario &sc, std::optional<uint64_t> untilMs, uint64_t limitBytes)
 {
-    ScenarioSize size;
-    size.nodes = static_cast<double>(sc.nodes.size());
-    size.events = static_cast<double>(sc.events.size());
+    ScenarioSize size{.nodes = static_cast<double>(sc.nodes.size())};
     double atoms = 0;
     double indexes = 0;  // announced by location reports: each a peer of its own for the component timer
     double starts = 0;
     for (const Event &ev : sc.events) {
-        for (const Atom &a : ev.atoms) {
-            size.locations += a.cls == CfgClass::Location ? 1 : 0;
-            size.components += a.cls == CfgClass::Component ? 1 : 0;
-            size.types += a.cls == CfgClass::CompNode ? 1 : 0;
-            size.groups += a.cls == CfgClass::LogicGroup ? 1 : 0;
-        }
+        size += SizeOf(ev);
         atoms += static_cast<double>(ev.atoms.size());
         indexes += ev.kind == EventKind::LocationStatus ? 1 : 0;
         starts += ev.kind == EventKind::LibraryStart || ev.kind == EventKind::LibraryRestart ? 1 : 0;

@@ -9,6 +9,9 @@
 
 namespace zsim {
 
+struct Event;
+struct Scenario;
+
 // What a scenario brings, as records the run keeps: configuration atoms by class, nodes and events.
 struct ScenarioSize {
     double nodes = 0;
@@ -17,7 +20,12 @@ struct ScenarioSize {
     double types = 0;
     double groups = 0;
     double events = 0;
+
+    ScenarioSize &operator+=(const ScenarioSize &more);
 };
+
+// What one timeline event brings: itself and its configuration atoms by class.
+ScenarioSize SizeOf(const Event &ev);
 
 // The bytes a run of this size takes at its peak.
 double RunBytes(const ScenarioSize &size);
@@ -36,8 +44,6 @@ private:
     uint64_t limit_;
     ScenarioSize size_;
 };
-
-struct Scenario;
 
 // With the run's history kept (for the timeline page): the message to refuse the scenario with when its run
 // and the history together may need more than the limit. `untilMs` is the report time the command line

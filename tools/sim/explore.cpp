@@ -37,17 +37,11 @@ double Since(Clock::time_point t)
 }
 
 // What a run of the scenario with its most faults brings, for the memory estimate.
-ScenarioSize SizeOf(const Scenario &sc, uint32_t maxFaults)
+ScenarioSize RunSize(const Scenario &sc, uint32_t maxFaults)
 {
-    ScenarioSize size{.nodes = static_cast<double>(sc.nodes.size()),
-                      .events = static_cast<double>(sc.events.size()) + 2.0 * maxFaults};
+    ScenarioSize size{.nodes = static_cast<double>(sc.nodes.size()), .events = 2.0 * maxFaults};
     for (const Event &ev : sc.events) {
-        for (const Atom &a : ev.atoms) {
-            (a.cls == CfgClass::Location    ? size.locations
-             : a.cls == CfgClass::Component ? size.components
-             : a.cls == CfgClass::CompNode  ? size.types
-                                            : size.groups) += 1;
-        }
+        size += SizeOf(ev);
     }
     return size;
 }
@@ -55,7 +49,7 @@ ScenarioSize SizeOf(const Scenario &sc, uint32_t maxFaults)
 // Runs at a time: as asked, or one per core; either way as many as fit the memory limit together.
 unsigned JobsFor(const ExploreOptions &o, const Scenario &sc, uint32_t maxFaults)
 {
-    const double perRun = RunBytes(SizeOf(sc, maxFaults));
+    const double perRun = RunBytes(RunSize(sc, maxFaults));
     const double fit = std::max(1.0, static_cast<double>(o.limits.memoryBytes) / perRun);
     if (o.jobs != 0) {
         if (o.jobs > fit) {

@@ -199,14 +199,7 @@ Ms ScenarioParser::ParseAt(const YAML::Node &at)
 
 void ScenarioParser::Add(Event ev)
 {
-    ScenarioSize size{.events = 1};
-    for (const Atom &a : ev.atoms) {
-        (a.cls == CfgClass::Location    ? size.locations
-         : a.cls == CfgClass::Component ? size.components
-         : a.cls == CfgClass::CompNode  ? size.types
-                                        : size.groups) += 1;
-    }
-    Charge(size, ev.mark);
+    Charge(SizeOf(ev), ev.mark);
     sc_.events.push_back(std::move(ev));
 }
 
