@@ -75,8 +75,8 @@ const typename Map::mapped_type *Lookup(const Map &m, const Key &k)
 
 Why BareRestart(const SimState &s)
 {
-    return {DriftReason::RestartedWithoutReplay, "the library was restarted at " + FormatTime(s.bareRestartAt) +
-                                                     " s without replay: it knows only what came after"};
+    return {DriftReason::RestartedWithoutReplay, "the library was restarted at " + Seconds(s.bareRestartAt) +
+                                                     " without replay: it knows only what came after"};
 }
 
 // Why the library holds nothing for a component's index or the component itself: it forgot (unless a

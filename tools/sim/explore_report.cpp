@@ -16,11 +16,6 @@ using Json = nlohmann::ordered_json;
 
 constexpr size_t kAgentsShown = 8;  // in the text report; the JSON report lists every one
 
-std::string Seconds(Ms t)
-{
-    return FormatTime(t) + " s";
-}
-
 std::string Joined(const std::vector<std::string> &items, const char *sep)
 {
     std::string out;

@@ -68,11 +68,6 @@ InForce InForceAt(const Scenario &sc, size_t node, Ms t)
     return s;
 }
 
-std::string Seconds(Ms t)
-{
-    return FormatTime(t) + " s";
-}
-
 Event NewEvent(EventKind kind, size_t node, Ms at)
 {
     Event ev;

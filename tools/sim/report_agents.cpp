@@ -27,8 +27,7 @@ std::string OsNodeId(uint32_t id)
 
 std::string Converged(const AgentReport &a)
 {
-    return a.convergedAt ? FormatTime(*a.convergedAt) + " s"
-                         : "no: " + Plural(a.driftItems, "drift item", "drift items");
+    return a.convergedAt ? Seconds(*a.convergedAt) : "no: " + Plural(a.driftItems, "drift item", "drift items");
 }
 
 Row RowOf(const AgentReport &a)
@@ -42,7 +41,7 @@ Row RowOf(const AgentReport &a)
             std::to_string(a.failures),
             std::to_string(a.locCount),
             std::to_string(a.compCount),
-            a.lastChangeAt ? FormatTime(*a.lastChangeAt) + " s" : "-",
+            a.lastChangeAt ? Seconds(*a.lastChangeAt) : "-",
             Converged(a)};
 }
 
@@ -77,7 +76,7 @@ std::string AlikeLine(const Report &r, const std::vector<size_t> &group)
         from = std::min(from, *r.agents[n].convergedAt);
         to = std::max(to, *r.agents[n].convergedAt);
     }
-    return line + ", converged between " + FormatTime(from) + " s and " + FormatTime(to) + " s";
+    return line + ", converged between " + Seconds(from) + " and " + Seconds(to);
 }
 
 void Holdings(const Painter &p, const AgentReport &a)

@@ -95,8 +95,8 @@ void AtomNotes(const Painter &p, const char *what, const std::vector<AtomNote> &
 {
     for (size_t i = 0; i < notes.size() && i < 20; ++i) {
         const AtomNote &n = notes[i];
-        p.Line(std::string("      ") + what + " at " + FormatTime(n.at) + " s: " + ClassName(n.cls) + " " + n.key +
-               ": " + n.reason);
+        p.Line(std::string("      ") + what + " at " + Seconds(n.at) + ": " + ClassName(n.cls) + " " + n.key + ": " +
+               n.reason);
     }
 }
 
@@ -159,11 +159,11 @@ void Convergence(const Painter &p, const Report &r)
                p.Paint("not converged: " + Plural(r.driftTotal, "drift item remains", "drift items remain"), "31"));
         return;
     }
-    std::string when = "converged at " + FormatTime(r.convergedAt) + " s";
+    std::string when = "converged at " + Seconds(r.convergedAt);
     const size_t events = r.written.applied + r.implied.applied + r.generated.applied;
     if (r.convergedAt >= r.lastEventAt && events > 0) {
-        when += " (" + FormatTime(r.convergedAt - r.lastEventAt) + " s after the last event, at " +
-                FormatTime(r.lastEventAt) + " s)";
+        when +=
+            " (" + Seconds(r.convergedAt - r.lastEventAt) + " after the last event, at " + Seconds(r.lastEventAt) + ")";
     }
     p.Line(p.Bold("CONVERGENCE") + "  " + p.Paint(when, "32"));
 }
@@ -173,8 +173,8 @@ void Convergence(const Painter &p, const Report &r)
 void WriteText(const Report &r, FILE *out, bool colour)
 {
     const Painter p(out, colour);
-    p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + FormatTime(r.time) +
-           " s: " + RunEndText(r));
+    p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + Seconds(r.time) + ": " +
+           RunEndText(r));
     p.Line("library " + std::string(r.libraryRunning ? "running" : "stopped") + ", HA role " +
            std::to_string(r.haRole) + (r.haRole == 0 ? " (publication allowed)" : " (publication forbidden)"));
     for (const std::string &note : r.notes) {

@@ -136,6 +136,10 @@ TimeValue ReadTime(const std::string &text);
 std::string TimeProblem(const std::string &what, const std::string &text, TimeError error);
 // Virtual time as seconds with three decimals ("12.500").
 std::string FormatTime(Ms t);
+// With its unit: "12.500 s".
+std::string Seconds(Ms t);
+// From one time to another: "1.000 to 2.500 s".
+std::string Period(Ms from, Ms to);
 // A count and what it counts: "1 node", "2 nodes".
 template <std::integral N>
 std::string Plural(N n, const char *one, const char *many)

@@ -93,6 +93,16 @@ std::string FormatTime(Ms t)
     return buf;
 }
 
+std::string Seconds(Ms t)
+{
+    return FormatTime(t) + " s";
+}
+
+std::string Period(Ms from, Ms to)
+{
+    return FormatTime(from) + " to " + FormatTime(to) + " s";
+}
+
 std::string Plural(double n, const char *one, const char *many)
 {
     char buf[32];

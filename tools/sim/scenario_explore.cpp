@@ -70,8 +70,8 @@ void ParseWindow(const YamlReader &r, const YAML::Node &window, ExploreBudget &b
     }
     if (b.from > b.to) {
         const YAML::Node at = window["to"] ? window["to"] : window["from"];
-        r.Fail(at, "the window ends before it starts: from " + FormatTime(b.from) + " s, to " + FormatTime(b.to) +
-                       " s (without 'from' or 'to', the first or the last event of the timeline)");
+        r.Fail(at, "the window ends before it starts: from " + Seconds(b.from) + ", to " + Seconds(b.to) +
+                       " (without 'from' or 'to', the first or the last event of the timeline)");
     }
 }
 

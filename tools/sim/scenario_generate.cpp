@@ -117,8 +117,8 @@ void CheckShape(const YamlReader &r, const YAML::Node &block, const ClusterShape
         fail("componentsPerLocation", "generated components need componentTypes");
     }
     if (g.linkAt + (g.nodes - 1) * g.stagger > kMaxTime) {
-        fail("stagger", "the last node would join at " + FormatTime(g.linkAt + (g.nodes - 1) * g.stagger) +
-                            " s, after 24h, the latest time of a scenario");
+        fail("stagger", "the last node would join at " + Seconds(g.linkAt + (g.nodes - 1) * g.stagger) +
+                            ", after 24h, the latest time of a scenario");
     }
 }
 

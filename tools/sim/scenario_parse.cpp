@@ -189,8 +189,8 @@ Ms ScenarioParser::ParseAt(const YAML::Node &at)
             r_.Fail(at, TimeProblem("at", at.Scalar(), d.error));
         }
         if (lastAt_ + d.ms > kMaxTime) {
-            r_.Fail(at, "at " + Quoted(at.Scalar()) + " comes to " + FormatTime(lastAt_ + d.ms) +
-                            " s, after 24h, the latest time of a scenario");
+            r_.Fail(at, "at " + Quoted(at.Scalar()) + " comes to " + Seconds(lastAt_ + d.ms) +
+                            ", after 24h, the latest time of a scenario");
         }
         return lastAt_ + d.ms;
     }

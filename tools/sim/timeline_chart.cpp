@@ -32,7 +32,7 @@ void Axis(Markup &m, const Chart &c, double top, double bottom)
     }
     m.Empty("path", {{"class", "end"}, {"d", PathData().M(kPlotRight, top).V(bottom + 4).Str()}});
     m.Element("text", {{"class", "endlabel"}, {"x", Num(kPlotRight)}, {"y", Num(bottom + 30)}},
-              "report at " + FormatTime(c.report.time) + " s");
+              "report at " + Seconds(c.report.time));
     m.Element("text", {{"class", "title"}, {"x", Num((kPlotLeft + kPlotRight) / 2)}, {"y", Num(bottom + 34)}},
               "virtual time (s)");
     m.Close("g");
@@ -52,8 +52,7 @@ void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fulles
     for (const size_t i : b.items) {
         kinds[MarkOfEvent(events[i])]++;
     }
-    std::vector<std::string> tip{FormatTime(b.from) + " to " + FormatTime(b.to) +
-                                 " s: " + Plural(b.items.size(), "event", "events")};
+    std::vector<std::string> tip{Period(b.from, b.to) + ": " + Plural(b.items.size(), "event", "events")};
     for (const auto &[kind, n] : kinds) {
         tip.push_back("  " + std::to_string(n) + " " + MarkLabel(kind));
     }

@@ -107,7 +107,7 @@ bool IsClusterWide(const Event &ev)
 
 std::string EventHeadline(const Scenario &sc, const Event &ev)
 {
-    std::string s = FormatTime(ev.at) + " s ";
+    std::string s = Seconds(ev.at) + " ";
     const std::string node = ev.node < sc.nodes.size() ? sc.nodes[ev.node].name : "?";
     switch (ev.kind) {
     case EventKind::Config:

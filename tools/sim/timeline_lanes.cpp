@@ -107,13 +107,12 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
     if (a.convergedAt) {
         const double x = c.scale.X(*a.convergedAt);
         OpenTipped(m, "conv",
-                   {d.name + " converged at " + FormatTime(*a.convergedAt) +
-                    " s: from then on it held what it should"});
+                   {d.name + " converged at " + Seconds(*a.convergedAt) + ": from then on it held what it should"});
         m.Empty("path", {{"class", "conv"}, {"d", PathData().M(x, top + 2).V(top + kLaneHeight - 2).Str()}});
         m.Close("g");
     }
     Side(m, top, a.convergedAt.has_value(),
-         a.convergedAt ? "converged " + FormatTime(*a.convergedAt) + " s"
+         a.convergedAt ? "converged " + Seconds(*a.convergedAt)
                        : "not converged: " + Plural(a.driftItems, "drift item", "drift items"),
          Traffic(a.requests, a.failures));
     m.Close("g");
@@ -187,7 +186,7 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
     m.Close("g");
     const bool all = converged.size() == nodes.size();
     Side(m, top, all,
-         all ? "converged " + FormatTime(first) + (first == last ? "" : " to " + FormatTime(last)) + " s"
+         all ? "converged " + (first == last ? Seconds(first) : Period(first, last))
              : std::to_string(nodes.size() - converged.size()) + " of " + who + " not converged",
          Traffic(requests, failures));
     m.Close("g");

@@ -53,7 +53,7 @@ std::string Verdict(const Report &r)
     if (!r.converged) {
         return "not converged: " + Plural(r.driftTotal, "drift item remains", "drift items remain");
     }
-    return "converged at " + FormatTime(r.convergedAt) + " s";
+    return "converged at " + Seconds(r.convergedAt);
 }
 
 }  // namespace
@@ -75,7 +75,7 @@ std::string TimelinePage(const Scenario &sc, const Report &report, const RunHist
         m.Element("p", {{"class", "desc"}}, description.substr(0, description.find_last_not_of(' ') + 1));
     }
     m.Open("p").Element("span", {{"class", report.converged ? "ok" : "bad"}}, Verdict(report));
-    m.Text(". Report at " + FormatTime(report.time) + " s: " + RunEndText(report) + ".").Close("p");
+    m.Text(". Report at " + Seconds(report.time) + ": " + RunEndText(report) + ".").Close("p");
     m.Element("p", {},
               Plural(sc.nodes.size(), "node", "nodes") + ", " + Plural(sc.events.size(), "event", "events") +
                   "; library " + (report.libraryRunning ? "running" : "stopped") + " at the end, HA role " +

@@ -17,14 +17,9 @@ namespace {
 constexpr MarkKind kStackOrder[] = {MarkKind::Applied, MarkKind::InFlight, MarkKind::NoReply, MarkKind::Failed,
                                     MarkKind::Refused};
 
-std::string Period(Ms from, Ms to)
-{
-    return FormatTime(from) + " to " + FormatTime(to) + " s";
-}
-
 std::string OutcomeText(const RequestRecord &r)
 {
-    const std::string done = r.doneAt ? " at " + FormatTime(*r.doneAt) + " s" : "";
+    const std::string done = r.doneAt ? " at " + Seconds(*r.doneAt) : "";
     switch (r.outcome) {
     case RequestOutcome::Applied:
         return "applied" + done;
@@ -45,7 +40,7 @@ std::string OutcomeText(const RequestRecord &r)
 std::vector<std::string> RequestTip(const Chart &c, const NodeRequest &q)
 {
     const RequestRecord &r = *q.r;
-    std::vector<std::string> lines{FormatTime(r.at) + " s request #" + std::to_string(r.callId) + " to " +
+    std::vector<std::string> lines{Seconds(r.at) + " request #" + std::to_string(r.callId) + " to " +
                                        c.sc.nodes[q.node].name + ": " +
                                        (r.component ? "components at index " + std::to_string(r.locIndex)
                                                     : std::string("locations")) +
@@ -158,7 +153,7 @@ void DrawTicks(Markup &m, const Chart &c, const std::vector<NodeRequest> &reqs, 
             tip += (tip.empty() ? "" : " and ") + t;
         }
         tip += (b.items.size() == 1 ? " tick" : " ticks") +
-               (b.from == b.to ? " at " + FormatTime(b.from) + " s" : ", " + Period(b.from, b.to));
+               (b.from == b.to ? " at " + Seconds(b.from) : ", " + Period(b.from, b.to));
         OpenTipped(m, "tick", {tip + ": republished " + Plural(sent, "request", "requests") + " here"});
         DrawMark(m, MarkKind::TimerTick, b.items.size() == 1 ? c.scale.X(first.first) : b.x + b.width / 2, mid, 3.5);
         m.Close("g");
