@@ -5,17 +5,6 @@
 
 namespace zsim {
 
-namespace {
-
-constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
-
-std::string IndexText(uint32_t index)
-{
-    return index == kInvalidIndex ? "invalid" : std::to_string(index);
-}
-
-}  // namespace
-
 RunHistory Simulation::TakeHistory()
 {
     state_.history = nullptr;

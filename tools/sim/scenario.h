@@ -152,6 +152,11 @@ std::string Plural(double n, const char *one, const char *many);
 // A size in bytes as people read it: "512 MB", "1.8 GB".
 std::string FormatBytes(uint64_t bytes);
 
+// The location index a report gives for "no valid index" (`index: invalid` in a scenario).
+inline constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
+// A location index as the trace and the page show it: the number, or "invalid".
+std::string IndexText(uint32_t index);
+
 uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu);
 // A number as "%#x" prints it ("0x80000000", "0").
 std::string Hex(uint32_t v);

@@ -121,6 +121,11 @@ std::string FormatBytes(uint64_t bytes)
     return buf;
 }
 
+std::string IndexText(uint32_t index)
+{
+    return index == kInvalidIndex ? "invalid" : std::to_string(index);
+}
+
 uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu)
 {
     // A sum, not an OR: a slot above 255 carries into the chassis byte, as the node-status service counts.

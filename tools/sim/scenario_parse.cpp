@@ -11,7 +11,6 @@ namespace zsim {
 namespace {
 
 const std::vector<const char *> kEventKinds = {"config", "link", "locationStatus", "agent", "haRole", "library"};
-constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 constexpr size_t kMaxScenarioNameLength = 100;
 
 class ScenarioParser {

@@ -13,8 +13,6 @@ namespace zsim {
 
 namespace {
 
-constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
-
 // A double-quoted YAML text holding exactly these bytes: bytes from 0x80 stay as they are, since an escape
 // would stand for a character, not a byte.
 std::string Text(std::string_view s)

@@ -8,7 +8,6 @@ namespace zsim {
 namespace {
 
 constexpr size_t kAtomsShown = 12;
-constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 
 std::string Origin(const Event &ev)
 {
@@ -118,9 +117,7 @@ std::string EventHeadline(const Scenario &sc, const Event &ev)
         break;
     case EventKind::LocationStatus:
         s += "location status from " + node + ": " + ev.service +
-             (!ev.up ? " not available"
-                     : " available, index " +
-                           (ev.locIndex == kInvalidIndex ? std::string("invalid") : std::to_string(ev.locIndex)));
+             (!ev.up ? " not available" : " available, index " + IndexText(ev.locIndex));
         break;
     case EventKind::Agent:
         s += "agent " + node + ": " + AgentChangeText(ev.agent);
