@@ -200,6 +200,42 @@ timeline:
     std::fclose(text);
 }
 
+// A lane's label cuts a long name between characters, whatever their widths, and says that it did.
+TEST(SimHtmlTest, ALongNodeNameIsCutBetweenCharacters)
+{
+    zsim::Scenario sc;
+    zsim::Report report;
+    report.time = 1000;
+    std::string tail;
+    for (int i = 0; i < 8; ++i) {
+        tail += "\u00e9\u20ac\U0001F600";  // two, three and four bytes
+    }
+    // Leading letters move the cut to each place within a character.
+    for (const std::string lead : {"", "a", "ab", "abc"}) {
+        sc.nodes.push_back({lead + tail, 1, static_cast<uint32_t>(sc.nodes.size()), 0, true, 0x100});
+        zsim::AgentReport agent;
+        agent.node = sc.nodes.back().name;
+        report.agents.push_back(agent);
+    }
+    const std::string page = zsim::TimelinePage(sc, report, zsim::RunHistory{});
+    const std::string open = "<text class=\"node\"";
+    size_t labels = 0;
+    for (size_t at = page.find(open); at != std::string::npos; at = page.find(open, at + 1)) {
+        const size_t from = page.find('>', at) + 1;
+        const std::string label = page.substr(from, page.find("</text>", from) - from);
+        const std::string ellipsis = "\u2026";
+        ASSERT_GT(label.size(), ellipsis.size());
+        ASSERT_EQ(label.substr(label.size() - ellipsis.size()), ellipsis) << label;
+        const std::string kept = label.substr(0, label.size() - ellipsis.size());
+        EXPECT_EQ(label.find("\\x"), std::string::npos) << "a byte of a cut character: " << label;
+        EXPECT_TRUE(std::any_of(sc.nodes.begin(), sc.nodes.end(), [&](const zsim::NodeDecl &d) {
+            return d.name.compare(0, kept.size(), kept) == 0;
+        })) << label;
+        ++labels;
+    }
+    EXPECT_EQ(labels, sc.nodes.size());
+}
+
 // Drawn things and the number each stands for: 1 for a mark, its data-count for a density bar.
 size_t Drawn(const std::string &page, const std::string &cls)
 {

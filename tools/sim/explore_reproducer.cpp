@@ -13,16 +13,6 @@ namespace {
 
 constexpr size_t kNameKept = 70;  // of the explored scenario's name, in a reproducer's name (at most 100)
 
-// The scenario's name, cut at a character boundary.
-std::string ShortName(const std::string &name)
-{
-    size_t n = std::min(name.size(), kNameKept);
-    while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) {
-        --n;
-    }
-    return name.substr(0, n);
-}
-
 std::string Origin(const Scenario &explored, uint64_t seed, size_t run)
 {
     return "run " + std::to_string(run) + " of `zelm-sim explore --seed " + std::to_string(seed) + "` on " +
@@ -38,7 +28,8 @@ std::string ReproducerName(ReasonKey key)
 
 std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk, Reproducer &x)
 {
-    shrunk.scenario.name = ShortName(explored.name) + ": " + KindName(f.key.kind) + " " + ReasonCode(f.key.reason);
+    shrunk.scenario.name =
+        ShortName(explored.name, kNameKept) + ": " + KindName(f.key.kind) + " " + ReasonCode(f.key.reason);
     shrunk.scenario.description.clear();
     x.events = shrunk.scenario.events.size();
     std::vector<bool> kept(shrunk.faults.size() + 1);

@@ -1,6 +1,7 @@
 // Escaping what a terminal or a JSON reader cannot take: invalid UTF-8 and control characters.
 #include "printable.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -69,6 +70,15 @@ std::string Printable(std::string_view raw)
         i += len;
     }
     return out;
+}
+
+std::string ShortName(std::string_view name, size_t maxBytes)
+{
+    size_t n = std::min(name.size(), maxBytes);
+    while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) {
+        --n;
+    }
+    return std::string(name.substr(0, n));
 }
 
 std::string Quoted(std::string_view raw, size_t max)

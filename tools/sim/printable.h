@@ -12,6 +12,9 @@ namespace zsim {
 std::string Printable(std::string_view raw);
 // The text in quotes, printable, cut after `max` characters with its length said: 'abc...' (100000 characters).
 std::string Quoted(std::string_view raw, size_t max = 40);
+// At most the first `maxBytes` bytes of the text, cut where a character starts, so that no UTF-8 sequence
+// is split.
+std::string ShortName(std::string_view name, size_t maxBytes);
 
 }  // namespace zsim
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "printable.h"
 #include "timeline_chart.h"
 #include "timeline_marks.h"
 
@@ -28,7 +29,7 @@ constexpr size_t kNameChars = 22;
 
 void Label(Markup &m, double top, const std::string &name, const std::string &detail)
 {
-    const std::string shown = name.size() > kNameChars ? name.substr(0, kNameChars - 1) + "\u2026" : name;
+    const std::string shown = name.size() > kNameChars ? ShortName(name, kNameChars - 1) + "\u2026" : name;
     OpenTipped(m, "name", {name});
     m.Element("text", {{"class", "node"}, {"x", Num(kLabelLeft)}, {"y", Num(top + 19)}}, shown);
     m.Close("g");
