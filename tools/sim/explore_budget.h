@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string_view>
 #include <vector>
 
@@ -24,8 +23,6 @@ enum class FaultKind {
     HaFlip,    // the HA role flips for a while
 };
 
-// Every kind, in the order of the enum.
-std::span<const FaultKind> AllFaultKinds();
 // The name a scenario uses: "refuse", "noReply", "linkFlap".
 const char *FaultKindName(FaultKind kind);
 std::optional<FaultKind> FaultKindByName(std::string_view name);

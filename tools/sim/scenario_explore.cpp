@@ -13,7 +13,15 @@ constexpr FaultKind kKinds[] = {FaultKind::Refuse, FaultKind::Fail,     FaultKin
 constexpr const char *kKindNames[] = {"refuse", "fail", "noReply", "lag", "down", "linkFlap", "haFlip"};
 static_assert(std::size(kKinds) == std::size(kKindNames), "one name per fault kind");
 
-const char kKindList[] = "refuse, fail, noReply, lag, down, linkFlap, haFlip";
+// "refuse, fail, ...": the kinds a scenario may name, for its error messages.
+std::string KindList()
+{
+    std::string list;
+    for (const char *name : kKindNames) {
+        list += (list.empty() ? "" : ", ") + std::string(name);
+    }
+    return list;
+}
 
 std::vector<size_t> ParseAgents(const YamlReader &r, const YAML::Node &list, const Scenario &sc)
 {
@@ -39,7 +47,7 @@ std::vector<FaultKind> ParseKinds(const YamlReader &r, const YAML::Node &list)
 {
     r.ExpectList(list, "faults", "fault kinds");
     if (list.size() == 0) {
-        r.Fail(list, std::string("faults must name at least one of ") + kKindList);
+        r.Fail(list, "faults must name at least one of " + KindList());
     }
     std::vector<FaultKind> kinds;
     for (const YAML::Node &n : list) {
@@ -49,7 +57,7 @@ std::vector<FaultKind> ParseKinds(const YamlReader &r, const YAML::Node &list)
             const std::string hint =
                 Suggest(name, std::vector<const char *>(std::begin(kKindNames), std::end(kKindNames)));
             r.Fail(n, "unknown fault kind " + Quoted(name) + (hint.empty() ? "" : "; did you mean '" + hint + "'?") +
-                          " (the kinds: " + kKindList + ")");
+                          " (the kinds: " + KindList() + ")");
         }
         if (std::find(kinds.begin(), kinds.end(), *kind) != kinds.end()) {
             r.Fail(n, "fault kind " + Quoted(name) + " is named twice");
@@ -76,11 +84,6 @@ void ParseWindow(const YamlReader &r, const YAML::Node &window, ExploreBudget &b
 }
 
 }  // namespace
-
-std::span<const FaultKind> AllFaultKinds()
-{
-    return kKinds;
-}
 
 const char *FaultKindName(FaultKind kind)
 {

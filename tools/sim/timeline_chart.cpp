@@ -91,6 +91,7 @@ void EventRows(Markup &m, const Chart &c, double lanesBottom)
             fullest = std::max(fullest, b.items.size());
         }
         for (const Bin &b : bins) {
+            // The HA role and the library change every node at once: a rule across the lanes shows it.
             if (static_cast<EventRow>(r) == EventRow::Cluster) {
                 m.Empty("path", {{"class", "rule"}, {"d", PathData().M(c.scale.X(b.from), mid).V(lanesBottom).Str()}});
             }

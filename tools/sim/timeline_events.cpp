@@ -99,11 +99,6 @@ MarkKind MarkOfEvent(const Event &ev)
     return MarkKind::LibraryStart;
 }
 
-bool IsClusterWide(const Event &ev)
-{
-    return RowOf(ev) == EventRow::Cluster;
-}
-
 std::string EventHeadline(const Scenario &sc, const Event &ev)
 {
     std::string s = Seconds(ev.at) + " ";

@@ -18,8 +18,6 @@ const char *EventRowLabel(EventRow row);
 
 EventRow RowOf(const Event &ev);
 MarkKind MarkOfEvent(const Event &ev);
-// Changes every node at once: drawn as a rule across the lanes as well.
-bool IsClusterWide(const Event &ev);
 
 // One line: "3.000 s configuration message, 2 atoms", "0.000 s link n1 up".
 std::string EventHeadline(const Scenario &sc, const Event &ev);
