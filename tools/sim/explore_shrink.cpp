@@ -151,8 +151,8 @@ private:
     {
         bool any = false;
         size_t from = 0;
+        std::vector<Edit> list = edits(trial_);
         for (;;) {
-            const std::vector<Edit> list = edits(trial_);
             const std::optional<size_t> hit = FirstHolding(list, from);
             if (!hit) {
                 return any;
@@ -161,11 +161,11 @@ private:
             trial_ = Apply(trial_, taken);
             any = true;
             from = *hit;
+            list = edits(trial_);
             if (byEvent) {
-                const std::vector<Edit> next = edits(trial_);
                 from = 0;
-                while (from < next.size() && (next[from].event < taken.event ||
-                                              (next[from].event == taken.event && next[from].kind <= taken.kind))) {
+                while (from < list.size() && (list[from].event < taken.event ||
+                                              (list[from].event == taken.event && list[from].kind <= taken.kind))) {
                     ++from;
                 }
             }
