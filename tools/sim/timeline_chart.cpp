@@ -1,6 +1,5 @@
 // The chart of a run as one SVG: the time axis, the events above the lanes, a lane per node (troubled ones
 // first), the folded nodes, and the legend that explains its marks.
-#include <algorithm>
 #include <map>
 
 #include "timeline_chart.h"
@@ -86,10 +85,7 @@ void EventRows(Markup &m, const Chart &c, double lanesBottom)
                   EventRowLabel(static_cast<EventRow>(r)));
         m.Empty("path", {{"class", "evline"}, {"d", PathData().M(kPlotLeft, mid).H(kPlotRight).Str()}});
         const std::vector<Bin> bins = GatherBins(rows[r], c.scale, kBinPx);
-        size_t fullest = 1;
-        for (const Bin &b : bins) {
-            fullest = std::max(fullest, b.items.size());
-        }
+        const size_t fullest = FullestBin(bins);
         for (const Bin &b : bins) {
             // The HA role and the library change every node at once: a rule across the lanes shows it.
             if (static_cast<EventRow>(r) == EventRow::Cluster) {

@@ -92,6 +92,15 @@ std::vector<Bin> GatherBins(const std::vector<TimePoint> &points, const TimeScal
     return bins;
 }
 
+size_t FullestBin(const std::vector<Bin> &bins)
+{
+    size_t fullest = 1;
+    for (const Bin &b : bins) {
+        fullest = std::max(fullest, b.items.size());
+    }
+    return fullest;
+}
+
 std::vector<PixelRange> SpanPixels(std::vector<Span> spans, const TimeScale &scale)
 {
     std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.from < b.from; });

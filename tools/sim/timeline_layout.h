@@ -73,6 +73,8 @@ struct Bin {
 // Groups points (in time order) into bins `binPx` pixels wide; bins without points are left out. Every bin
 // lies within the axis.
 std::vector<Bin> GatherBins(const std::vector<TimePoint> &points, const TimeScale &scale, double binPx);
+// The most points one of the bins holds, at least 1: density marks are drawn in proportion to it.
+size_t FullestBin(const std::vector<Bin> &bins);
 
 // Periods as pixel ranges on the axis: an open period lasts to the axis' end, each range is at least one
 // pixel wide, and ranges less than a pixel apart are merged (a peer flagged and cleared at every tick of a

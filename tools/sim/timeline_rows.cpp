@@ -1,6 +1,5 @@
 // Rows of a lane or of the folded band: requests as marks or density bars, the timer ticks that sent them,
 // periods as bands, and how many of a group of nodes are within a period over time.
-#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -76,10 +75,7 @@ void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &req
         points.push_back({reqs[i].r->at, i});
     }
     const std::vector<Bin> bins = GatherBins(points, c.scale, kBinPx);
-    size_t fullest = 1;
-    for (const Bin &b : bins) {
-        fullest = std::max(fullest, b.items.size());
-    }
+    const size_t fullest = FullestBin(bins);
     const double mid = top + height / 2;
     for (const Bin &b : bins) {
         if (b.items.size() == 1) {
