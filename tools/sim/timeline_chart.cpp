@@ -164,7 +164,7 @@ std::string TimelineChart(const Scenario &sc, const Report &report, const RunHis
         top += kLaneHeight;
     }
     if (!plan.folded.empty()) {
-        DrawFoldedBand(m, c, plan.folded, top);
+        DrawFoldedBand(m, c, plan.folded, trouble, top);
     }
     LibraryStopped(m, c, kEventsTop, lanesBottom);
     EventRows(m, c, lanesBottom);

@@ -63,7 +63,9 @@ void DrawShare(Markup &m, const Chart &c, const std::vector<Span> &spans, size_t
 // One node's lane, `top` its upper edge.
 void DrawLane(Markup &m, const Chart &c, size_t node, double top);
 // The nodes without a lane of their own, together: links up and requests over time, and how many converged.
-void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes, double top);
+// `trouble` holds every node's, by index.
+void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
+                    const std::vector<NodeTrouble> &trouble, double top);
 
 // The SVG of a run: the events above, a lane per node, the folded nodes, the time axis.
 std::string TimelineChart(const Scenario &sc, const Report &report, const RunHistory &history);

@@ -119,7 +119,8 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
     m.Close("g");
 }
 
-void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes, double top)
+void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
+                    const std::vector<NodeTrouble> &trouble, double top)
 {
     std::vector<Span> links, outages, converged;
     std::vector<NodeRequest> reqs;
@@ -138,7 +139,7 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
                 reqs.push_back({&r, n});
             }
         }
-        quiet += IsQuiet(TroubleOf(c, n)) ? 1u : 0u;
+        quiet += IsQuiet(trouble[n]) ? 1u : 0u;
         if (a.convergedAt) {
             converged.push_back({*a.convergedAt, std::nullopt});
             first = std::min(first, *a.convergedAt);
