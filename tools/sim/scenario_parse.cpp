@@ -321,15 +321,9 @@ void ScenarioParser::ParseAgent(const YAML::Node &value, Event &ev)
     ev.kind = EventKind::Agent;
     ev.node = AgentNode(value, "an agent event");
     AgentChange &c = ev.agent;
-    const std::pair<const char *, std::optional<uint32_t> *> counts[] = {{"refuse", &c.refuse},
-                                                                         {"refuseStatus", &c.refuseStatus},
-                                                                         {"fail", &c.fail},
-                                                                         {"failResult", &c.failResult},
-                                                                         {"noReply", &c.noReply},
-                                                                         {"result", &c.result}};
-    for (const auto &[key, field] : counts) {
+    for (const auto &[key, field] : kAgentCounts) {
         if (value[key]) {
-            *field = r_.U32(value[key], key);
+            c.*field = r_.U32(value[key], key);
         }
     }
     // A refusal or failure reported as 0 would read as success.

@@ -107,14 +107,8 @@ std::string AtomText(const OsNames &names, const Atom &a)
 std::string AgentText(const AgentChange &c)
 {
     std::string out;
-    const std::pair<const char *, const std::optional<uint32_t> &> counts[] = {{"refuse", c.refuse},
-                                                                               {"refuseStatus", c.refuseStatus},
-                                                                               {"fail", c.fail},
-                                                                               {"failResult", c.failResult},
-                                                                               {"noReply", c.noReply},
-                                                                               {"result", c.result}};
-    for (const auto &[key, value] : counts) {
-        if (value) {
+    for (const auto &[key, field] : kAgentCounts) {
+        if (const std::optional<uint32_t> &value = c.*field) {
             out += std::string(", ") + key + ": " + std::to_string(*value);
         }
     }
