@@ -3,6 +3,7 @@
 // A configured location belongs to the agent of the node its OsInst names; a configured component to the
 // agent of the node that last announced its location index as available. A component whose type is
 // missing cannot be published, so no agent should hold it. Entries an agent holds beyond that are extra.
+#include <map>
 #include <string>
 
 #include "report.h"
@@ -156,13 +157,17 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
     }
 }
 
-// Agents that hold a component, for one whose location index no node announces.
-std::string Holders(const SimState &s, const CompKey &key)
+// The agents that hold each configured component whose location index no node announces, in node order.
+// One walk over the holdings: a walk per component would take components times nodes.
+std::map<CompKey, std::string> UnplacedHolders(const SimState &s)
 {
-    std::string out;
+    std::map<CompKey, std::string> out;
     for (size_t n = 0; n < s.nodes.size(); ++n) {
-        if (s.nodes[n].heldComponents.count(key) != 0) {
-            out += (out.empty() ? "" : ", ") + s.scenario.nodes[n].name;
+        for (const auto &[key, fingerprint] : s.nodes[n].heldComponents) {
+            if (s.config.components.count(key) != 0 && s.AnnouncerOf(key.first) == SIZE_MAX) {
+                std::string &holders = out[key];
+                holders += (holders.empty() ? "" : ", ") + s.scenario.nodes[n].name;
+            }
         }
     }
     return out;
@@ -198,6 +203,7 @@ void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const
 
 void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
 {
+    const std::map<CompKey, std::string> holders = UnplacedHolders(s);
     for (const auto &[key, cfg] : s.config.components) {
         const size_t n = s.AnnouncerOf(key.first);
         if (n != SIZE_MAX) {
@@ -205,9 +211,8 @@ void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
             continue;
         }
         Why why = WhyUnplaced(s, key.first);
-        const std::string holders = Holders(s, key);
-        if (!holders.empty()) {
-            why.text += "; still held by " + holders;
+        if (const auto it = holders.find(key); it != holders.end()) {
+            why.text += "; still held by " + it->second;
         }
         out.push_back(Component(s, DriftKind::Missing, SIZE_MAX, key, FieldText(cfg.compInstName), why));
     }

@@ -4,6 +4,7 @@
 // --expect-converged when drift remains; 2 for unusable input: a scenario, an option or an output.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -116,26 +117,41 @@ std::optional<zsim::Ms> Until(const Options &o)
     return t.ms;
 }
 
-// The outputs asked for, checked against each other and the scenario, and opened; the log and the trace
-// go into `run`.
-std::vector<std::unique_ptr<zsim::OutputFile>> OpenOutputs(const Options &o, bool text, zsim::RunOptions &run)
+// The outputs asked for, in the order they are checked and opened.
+std::vector<zsim::OutputRequest> Requests(const Options &o)
 {
+    using zsim::OutputKind;
     std::vector<zsim::OutputRequest> requests;
-    for (const zsim::OutputRequest &s :
-         {zsim::OutputRequest{"--json", "JSON report", o.json}, zsim::OutputRequest{"--log", "log", o.log},
-          zsim::OutputRequest{"--trace", "trace", o.trace}, zsim::OutputRequest{"--html", "HTML page", o.html}}) {
-        if (!s.path.empty()) {
-            requests.push_back(s);
+    for (zsim::OutputRequest r : {zsim::OutputRequest{"--json", "JSON report", o.json, OutputKind::Json},
+                                  zsim::OutputRequest{"--log", "log", o.log, OutputKind::Log},
+                                  zsim::OutputRequest{"--trace", "trace", o.trace, OutputKind::Trace},
+                                  zsim::OutputRequest{"--html", "HTML page", o.html, OutputKind::Html}}) {
+        if (!r.path.empty()) {
+            requests.push_back(std::move(r));
         }
     }
+    return requests;
+}
+
+// The outputs checked against each other and the scenario, and opened; the log and the trace go into `run`.
+std::vector<std::unique_ptr<zsim::OutputFile>> OpenOutputs(const std::vector<zsim::OutputRequest> &requests,
+                                                           const Options &o, bool text, zsim::RunOptions &run)
+{
     zsim::CheckOutputs(requests, o.scenario, text);
     std::vector<std::unique_ptr<zsim::OutputFile>> files;
     for (const zsim::OutputRequest &s : requests) {
         files.push_back(std::make_unique<zsim::OutputFile>(s));
-        if (s.option == "--log") {
+        switch (s.kind) {
+        case zsim::OutputKind::Log:
             run.log = files.back()->get();
-        } else if (s.option == "--trace") {
+            break;
+        case zsim::OutputKind::Trace:
             run.trace = files.back()->get();
+            break;
+        case zsim::OutputKind::Json:
+        case zsim::OutputKind::Html:
+        case zsim::OutputKind::Other:
+            break;  // written once the run is over
         }
     }
     return files;
@@ -151,10 +167,17 @@ std::string WriteReports(const zsim::Scenario &sc, const zsim::RunResult &run, b
     }
     std::string lost;
     for (const auto &f : files) {
-        if (f->Request().option == "--json") {
+        switch (f->Request().kind) {
+        case zsim::OutputKind::Json:
             f->Write(zsim::ToJson(report));
-        } else if (f->Request().option == "--html") {
+            break;
+        case zsim::OutputKind::Html:
             f->Write(zsim::TimelinePage(sc, report, run.history));
+            break;
+        case zsim::OutputKind::Log:
+        case zsim::OutputKind::Trace:
+        case zsim::OutputKind::Other:
+            break;  // written while the run went
         }
         if (const auto err = f->Close()) {
             lost += "zelm-sim: " + *err + "\n";
@@ -181,9 +204,11 @@ int Run(const Options &o)
             throw zsim::UsageError(zsim::Printable(sc.source) + ": with --html, " + *refusal);
         }
     }
+    const std::vector<zsim::OutputRequest> requests = Requests(o);
     // The text report goes to standard output unless another output takes it.
-    const bool text = !o.quiet && o.json != "-" && o.log != "-" && o.trace != "-" && o.html != "-";
-    std::vector<std::unique_ptr<zsim::OutputFile>> files = OpenOutputs(o, text, run);
+    const bool text =
+        !o.quiet && std::ranges::none_of(requests, [](const zsim::OutputRequest &r) { return r.path == "-"; });
+    std::vector<std::unique_ptr<zsim::OutputFile>> files = OpenOutputs(requests, o, text, run);
     zsim::Progress progress(stderr);
     if (!o.quiet) {
         run.progress = [&progress](const zsim::SimState &s, zsim::Ms now) { progress.Update(s, now); };

@@ -69,8 +69,12 @@ void CheckOutputs(const std::vector<OutputRequest> &outputs, const std::string &
     if (textToStdout && fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode)) {
         out = {true, true, st.st_dev, st.st_ino, "standard output"};
     }
+    // Each output's target, found once: the checks below compare each with every one before it.
+    std::vector<Target> targets;
+    targets.reserve(outputs.size());
     for (size_t i = 0; i < outputs.size(); ++i) {
         const OutputRequest &o = outputs[i];
+        targets.push_back(o.path == "-" ? Target{} : TargetOf(o.path));
         if (o.path == "-") {
             for (size_t j = 0; j < i; ++j) {
                 if (outputs[j].path == "-") {
@@ -80,7 +84,7 @@ void CheckOutputs(const std::vector<OutputRequest> &outputs, const std::string &
             }
             continue;
         }
-        const Target t = TargetOf(o.path);
+        const Target &t = targets[i];
         if (scenarioIsFile && Same(t, scenario)) {
             throw UsageError(Named(o) + ": that is the scenario file; the " + o.what + " would overwrite it");
         }
@@ -92,7 +96,7 @@ void CheckOutputs(const std::vector<OutputRequest> &outputs, const std::string &
             throw UsageError(Named(o) + ": that file is standard output, where the text report goes");
         }
         for (size_t j = 0; j < i; ++j) {
-            if (outputs[j].path != "-" && Same(t, TargetOf(outputs[j].path))) {
+            if (outputs[j].path != "-" && Same(t, targets[j])) {
                 throw UsageError(Named(outputs[j]) + " and " + Named(o) + " are the same file; give each its own");
             }
         }

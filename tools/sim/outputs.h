@@ -17,10 +17,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What an output holds, for a writer of several outputs to tell them apart (Other: nothing to tell apart).
+enum class OutputKind { Other, Json, Log, Trace, Html };
+
 struct OutputRequest {
     std::string option;  // "--json"
     std::string what;    // "JSON report"
     std::string path;    // "-" is standard output
+    OutputKind kind = OutputKind::Other;
 };
 
 // Refuses (UsageError) an output that is the scenario file, the file of another output, standard output's

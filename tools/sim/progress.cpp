@@ -20,7 +20,7 @@ void Progress::Update(const SimState &s, Ms now)
     now_ = now;
     eventsDone_ = s.eventsDone;
     events_ = s.scenario.events.size();
-    requests_ = s.counters.locRequests + s.counters.compRequests;
+    requests_ = s.counters.Requests();
     if (Due()) {
         Show(false);
     }

@@ -110,6 +110,9 @@ struct Report {
     RunEnd end;
     bool converged = false;
     Ms convergedAt = 0;
+    // How long the agents took to settle after the last event; empty when they have not converged, settled
+    // before it, or no event was applied.
+    std::optional<Ms> settledAfterLastEvent;
     std::vector<std::string> notes;  // things the reader should know about the report itself
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <span>
 #include <tuple>
 
 #include "report_paint.h"
@@ -46,12 +47,13 @@ Row RowOf(const AgentReport &a)
 }
 
 // Nodes whose rows differ only in name, identifier and times; each group in the order of its first node.
-std::vector<std::vector<size_t>> AlikeGroups(const Report &r)
+// `rows` holds each agent's row, in the order of `r.agents`.
+std::vector<std::vector<size_t>> AlikeGroups(const Report &r, std::span<const Row> rows)
 {
     std::map<std::vector<std::string>, size_t> groupOf;
     std::vector<std::vector<size_t>> groups;
     for (size_t n = 0; n < r.agents.size(); ++n) {
-        const Row row = RowOf(r.agents[n]);
+        const Row &row = rows[n];
         std::vector<std::string> key(row.begin() + 2, row.begin() + 9);
         key.push_back(std::to_string(r.agents[n].driftItems));
         const auto [it, fresh] = groupOf.emplace(key, groups.size());
@@ -147,7 +149,7 @@ void WriteAgents(const Painter &p, const Report &r)
         return;
     }
     // Three alike nodes or more fold into the first of them and a line that counts the others.
-    const std::vector<std::vector<size_t>> groups = AlikeGroups(r);
+    const std::vector<std::vector<size_t>> groups = AlikeGroups(r, std::span<const Row>(rows).subspan(1));
     std::vector<const std::vector<size_t> *> groupOf(r.agents.size());
     for (const std::vector<size_t> &g : groups) {
         for (size_t n : g) {

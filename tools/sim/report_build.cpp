@@ -163,6 +163,10 @@ Report BuildReport(const SimState &s, Ms now)
     r.converged = r.driftTotal == 0;
     // Converged from the last moment anything that the drift compares changed.
     r.convergedAt = std::max(s.lastHoldingChangeAt, s.lastExpectedChangeAt);
+    const size_t applied = r.written.applied + r.implied.applied + r.generated.applied;
+    if (r.converged && applied > 0 && r.convergedAt >= r.lastEventAt) {
+        r.settledAfterLastEvent = r.convergedAt - r.lastEventAt;
+    }
     if (s.counters.partlyDecoded != 0) {
         r.notes.push_back(std::to_string(s.counters.partlyDecoded) +
                           " requests carried more entries than the stand-in's agents decode (65536): they hold the "

@@ -135,10 +135,10 @@ Json Counts(const Report &r)
     for (const auto &[name, n] : c.ticks) {
         ticks[name] = n;
     }
-    return {{"requests", c.locRequests + c.compRequests},
+    return {{"requests", c.Requests()},
             {"locationRequests", c.locRequests},
             {"componentRequests", c.compRequests},
-            {"failures", c.refused + c.failedCompletions},
+            {"failures", c.Failures()},
             {"refused", c.refused},
             {"failedCompletions", c.failedCompletions},
             {"retries", c.retries},
@@ -199,11 +199,7 @@ std::string ToJson(const Report &r)
                    {"lastAt", r.lastEventAt}};
     j["converged"] = r.converged;
     j["convergedAt"] = r.converged ? Json(r.convergedAt) : Json(nullptr);
-    // How long the agents took to settle after the last event; null when they settled before it.
-    const size_t applied = r.written.applied + r.implied.applied + r.generated.applied;
-    j["settledAfterLastEvent"] = r.converged && applied > 0 && r.convergedAt >= r.lastEventAt
-                                     ? Json(r.convergedAt - r.lastEventAt)
-                                     : Json(nullptr);
+    j["settledAfterLastEvent"] = r.settledAfterLastEvent ? Json(*r.settledAfterLastEvent) : Json(nullptr);
     // Every text was made printable when the report was built; replacing is the last guard of a valid file.
     return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -106,9 +106,9 @@ void Counts(const Painter &p, const Report &r)
     p.Line("");
     p.Line(p.Bold("COUNTS"));
     Events(p, r);
-    Row(p, "requests", c.locRequests + c.compRequests,
+    Row(p, "requests", c.Requests(),
         "locations " + std::to_string(c.locRequests) + ", components " + std::to_string(c.compRequests));
-    Row(p, "failures", c.refused + c.failedCompletions,
+    Row(p, "failures", c.Failures(),
         "refused " + std::to_string(c.refused) + ", failed completions " + std::to_string(c.failedCompletions));
     Row(p, "retries", c.retries, "requests to a peer whose last publication failed");
     uint64_t ticks = 0;
@@ -160,10 +160,8 @@ void Convergence(const Painter &p, const Report &r)
         return;
     }
     std::string when = "converged at " + Seconds(r.convergedAt);
-    const size_t events = r.written.applied + r.implied.applied + r.generated.applied;
-    if (r.convergedAt >= r.lastEventAt && events > 0) {
-        when +=
-            " (" + Seconds(r.convergedAt - r.lastEventAt) + " after the last event, at " + Seconds(r.lastEventAt) + ")";
+    if (r.settledAfterLastEvent) {
+        when += " (" + Seconds(*r.settledAfterLastEvent) + " after the last event, at " + Seconds(r.lastEventAt) + ")";
     }
     p.Line(p.Bold("CONVERGENCE") + "  " + p.Paint(when, "32"));
 }

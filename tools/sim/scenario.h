@@ -68,6 +68,19 @@ struct AgentChange {
     std::optional<bool> down;
 };
 
+// The counts of an agent change by their keys in a scenario: one table, so that the reader and the writer of
+// scenarios cannot come to disagree on a key.
+struct AgentCount {
+    const char *key;
+    std::optional<uint32_t> AgentChange::*field;
+};
+inline constexpr AgentCount kAgentCounts[] = {{"refuse", &AgentChange::refuse},
+                                              {"refuseStatus", &AgentChange::refuseStatus},
+                                              {"fail", &AgentChange::fail},
+                                              {"failResult", &AgentChange::failResult},
+                                              {"noReply", &AgentChange::noReply},
+                                              {"result", &AgentChange::result}};
+
 struct Event {
     Ms at = 0;
     Mark mark;

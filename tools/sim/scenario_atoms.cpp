@@ -50,8 +50,7 @@ void Store32(CfgRecord &rec, size_t offset, uint32_t v)
 }
 
 // Reads one field's value into its place in the record.
-void StoreField(const YamlReader &r, const YAML::Node &v, const FieldDesc &f, const std::vector<NodeDecl> &nodes,
-                CfgRecord &rec)
+void StoreField(const YamlReader &r, const YAML::Node &v, const FieldDesc &f, const NodeIndex &index, CfgRecord &rec)
 {
     switch (f.kind) {
     case FieldKind::U32:
@@ -63,7 +62,7 @@ void StoreField(const YamlReader &r, const YAML::Node &v, const FieldDesc &f, co
     case FieldKind::OsInst:
         // A node's name stands for its identifier.
         if (v.IsScalar() && !v.Scalar().empty() && !std::isdigit(static_cast<unsigned char>(v.Scalar()[0]))) {
-            Store32(rec, f.offset, nodes[FindNode(r, v, nodes)].osNodeId);
+            Store32(rec, f.offset, index.nodes[FindNode(r, v, index)].osNodeId);
         } else {
             Store32(rec, f.offset, r.U32(v, f.name));
         }
@@ -96,7 +95,7 @@ Atom BlankAtom(CfgClass cls)
     return atom;
 }
 
-Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes, uint16_t defaultSeq)
+Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const NodeIndex &index, uint16_t defaultSeq)
 {
     r.ExpectMap(node, "a configuration atom");
     const YAML::Node clsNode = r.Required(node, "class", "a configuration atom");
@@ -124,7 +123,7 @@ Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const std::vector<No
             }
             continue;
         }
-        StoreField(r, v, f, nodes, atom.rec);
+        StoreField(r, v, f, index, atom.rec);
     }
     return atom;
 }

@@ -23,7 +23,7 @@ std::string KindList()
     return list;
 }
 
-std::vector<size_t> ParseAgents(const YamlReader &r, const YAML::Node &list, const Scenario &sc)
+std::vector<size_t> ParseAgents(const YamlReader &r, const YAML::Node &list, const Scenario &sc, const NodeIndex &index)
 {
     r.ExpectList(list, "agents", "names of nodes with an agent");
     if (list.size() == 0) {
@@ -31,7 +31,7 @@ std::vector<size_t> ParseAgents(const YamlReader &r, const YAML::Node &list, con
     }
     std::vector<size_t> agents;
     for (const YAML::Node &n : list) {
-        const size_t i = FindNode(r, n, sc.nodes);
+        const size_t i = FindNode(r, n, index);
         if (!sc.nodes[i].agent) {
             r.Fail(n, "node " + Quoted(sc.nodes[i].name) + " has no agent");
         }
@@ -124,12 +124,12 @@ ExploreBudget DefaultExploreBudget(const Scenario &sc)
     return b;
 }
 
-ExploreBudget ParseExplore(const YamlReader &r, const YAML::Node &block, const Scenario &sc)
+ExploreBudget ParseExplore(const YamlReader &r, const YAML::Node &block, const Scenario &sc, const NodeIndex &index)
 {
     r.CheckKeys(block, {"agents", "faults", "maxFaults", "window", "longest"}, "explore");
     ExploreBudget b = DefaultExploreBudget(sc);
     if (block["agents"]) {
-        b.agents = ParseAgents(r, block["agents"], sc);
+        b.agents = ParseAgents(r, block["agents"], sc, index);
     }
     if (block["faults"]) {
         b.kinds = ParseKinds(r, block["faults"]);

@@ -42,6 +42,7 @@ private:
     ReadLimits limits_;
     MemoryBudget budget_;
     Scenario sc_;
+    NodeIndex nodeIndex_{sc_.nodes, {}};
     std::vector<Mark> nodeMarks_;  // where each declared node stands; none for generated ones
     Ms lastAt_ = 0;
     uint16_t nextSeq_ = 1;
@@ -97,6 +98,9 @@ void ScenarioParser::ParseTop(const YAML::Node &root)
     // Nodes come first whatever the key order: atoms and events name them.
     if (root["generate"]) {
         Generate(r_, root["generate"], sc_, budget_);
+        for (size_t i = 0; i < sc_.nodes.size(); ++i) {
+            nodeIndex_.byName.emplace(sc_.nodes[i].name, i);
+        }
     }
     if (root["nodes"]) {
         ParseNodes(root["nodes"]);
@@ -114,7 +118,7 @@ void ScenarioParser::ParseTop(const YAML::Node &root)
         r_.Fail(root, "the scenario needs 'timeline'");
     }
     if (root["explore"]) {
-        sc_.explore = ParseExplore(r_, root["explore"], sc_);
+        sc_.explore = ParseExplore(r_, root["explore"], sc_, nodeIndex_);
         // The faults of a run are events too.
         Charge(ScenarioSize{.events = 2.0 * sc_.explore->maxFaults}, YamlReader::MarkOf(root["explore"]));
     }
@@ -154,13 +158,12 @@ void ScenarioParser::ParseNodes(const YAML::Node &list)
         d.cpu = n["cpu"] ? r_.U32(n["cpu"], "cpu") : 0;
         d.agent = n["agent"] ? r_.Bool(n["agent"], "agent") : true;
         d.osNodeId = OsNodeIdOf(d.chassis, d.slot, d.cpu);
-        for (const NodeDecl &o : sc_.nodes) {
-            if (o.name == d.name) {
-                r_.Fail(n["name"], "node " + Quoted(d.name) + " is declared twice");
-            }
+        if (nodeIndex_.byName.count(d.name) != 0) {
+            r_.Fail(n["name"], "node " + Quoted(d.name) + " is declared twice");
         }
         Charge(ScenarioSize{.nodes = 1}, YamlReader::MarkOf(n));
         nodeMarks_.resize(sc_.nodes.size());
+        nodeIndex_.byName.emplace(d.name, sc_.nodes.size());
         sc_.nodes.push_back(d);
         nodeMarks_.push_back(YamlReader::MarkOf(n));
     }
@@ -254,7 +257,7 @@ void ScenarioParser::ParseConfig(const YAML::Node &value, Event &ev)
     ev.kind = EventKind::Config;
     // One atom may stand alone; a list is one table message of several atoms.
     if (value.IsMap()) {
-        ev.atoms.push_back(ParseAtom(r_, value, sc_.nodes, nextSeq_++));
+        ev.atoms.push_back(ParseAtom(r_, value, nodeIndex_, nextSeq_++));
         return;
     }
     r_.ExpectList(value, "config", "atoms (one table message), or one atom");
@@ -262,7 +265,7 @@ void ScenarioParser::ParseConfig(const YAML::Node &value, Event &ev)
         r_.Fail(value, "config must hold at least one atom");
     }
     for (const YAML::Node &a : value) {
-        ev.atoms.push_back(ParseAtom(r_, a, sc_.nodes, nextSeq_++));
+        ev.atoms.push_back(ParseAtom(r_, a, nodeIndex_, nextSeq_++));
     }
 }
 
@@ -270,7 +273,7 @@ void ScenarioParser::ParseLink(const YAML::Node &value, Event &ev)
 {
     r_.CheckKeys(value, {"node", "up"}, "a link event");
     ev.kind = EventKind::Link;
-    ev.node = FindNode(r_, r_.Required(value, "node", "a link event"), sc_.nodes);
+    ev.node = FindNode(r_, r_.Required(value, "node", "a link event"), nodeIndex_);
     ev.up = r_.Bool(r_.Required(value, "up", "a link event"), "up");
 }
 
@@ -278,7 +281,7 @@ void ScenarioParser::ParseLocationStatus(const YAML::Node &value, Event &ev)
 {
     r_.CheckKeys(value, {"node", "service", "index", "available"}, "a locationStatus event");
     ev.kind = EventKind::LocationStatus;
-    ev.node = FindNode(r_, r_.Required(value, "node", "a locationStatus event"), sc_.nodes);
+    ev.node = FindNode(r_, r_.Required(value, "node", "a locationStatus event"), nodeIndex_);
     ev.service = r_.Name(r_.Required(value, "service", "a locationStatus event"), kMaxNameLength, "service");
     ev.up = value["available"] ? r_.Bool(value["available"], "available") : true;
     const YAML::Node index = value["index"];
@@ -297,7 +300,7 @@ void ScenarioParser::ParseLocationStatus(const YAML::Node &value, Event &ev)
 size_t ScenarioParser::AgentNode(const YAML::Node &map, const char *what)
 {
     const YAML::Node ref = r_.Required(map, "node", what);
-    const size_t n = FindNode(r_, ref, sc_.nodes);
+    const size_t n = FindNode(r_, ref, nodeIndex_);
     if (!sc_.nodes[n].agent) {
         r_.Fail(ref, "node " + Quoted(sc_.nodes[n].name) + " has no agent");
     }
@@ -313,15 +316,9 @@ void ScenarioParser::ParseAgent(const YAML::Node &value, Event &ev)
     ev.kind = EventKind::Agent;
     ev.node = AgentNode(value, "an agent event");
     AgentChange &c = ev.agent;
-    const std::pair<const char *, std::optional<uint32_t> *> counts[] = {{"refuse", &c.refuse},
-                                                                         {"refuseStatus", &c.refuseStatus},
-                                                                         {"fail", &c.fail},
-                                                                         {"failResult", &c.failResult},
-                                                                         {"noReply", &c.noReply},
-                                                                         {"result", &c.result}};
-    for (const auto &[key, field] : counts) {
+    for (const auto &[key, field] : kAgentCounts) {
         if (value[key]) {
-            *field = r_.U32(value[key], key);
+            c.*field = r_.U32(value[key], key);
         }
     }
     // A refusal or failure reported as 0 would read as success.
@@ -394,19 +391,17 @@ void ScenarioParser::ParseLibrary(const YAML::Node &value, Event &ev)
 
 }  // namespace
 
-size_t FindNode(const YamlReader &r, const YAML::Node &node, const std::vector<NodeDecl> &nodes)
+size_t FindNode(const YamlReader &r, const YAML::Node &node, const NodeIndex &index)
 {
     const std::string name = r.Text(node, "node");
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        if (nodes[i].name == name) {
-            return i;
-        }
+    if (const auto it = index.byName.find(name); it != index.byName.end()) {
+        return it->second;
     }
     std::vector<const char *> names;
-    for (const NodeDecl &n : nodes) {
+    for (const NodeDecl &n : index.nodes) {
         names.push_back(n.name.c_str());
     }
-    const std::string hint = nodes.size() <= 1000 ? Suggest(name, names) : "";
+    const std::string hint = index.nodes.size() <= 1000 ? Suggest(name, names) : "";
     r.Fail(node, "unknown node " + Quoted(name) + (hint.empty() ? "" : "; did you mean '" + hint + "'?"));
 }
 

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "printable.h"
 #include "scenario_fields.h"
@@ -52,18 +53,29 @@ std::string OpCodeText(uint16_t op)
     return op == ZELM_CFG_OP_MOD ? "update" : op == ZELM_CFG_OP_DEL ? "delete" : std::to_string(op);
 }
 
-// A node's name where the reader takes it for the node's identifier; a number otherwise.
-std::string OsInst(const Scenario &sc, uint32_t v)
+// Each OS-node identifier, as the quoted name of the first node that has it and whose name the reader takes
+// for the identifier (a name that starts with a digit reads as a number). Built once per scenario written:
+// looking through the nodes for every atom would take atoms times nodes.
+using OsNames = std::unordered_map<uint32_t, std::string>;
+
+OsNames OsNamesOf(const Scenario &sc)
 {
+    OsNames names;
     for (const NodeDecl &n : sc.nodes) {
-        if (n.osNodeId == v && std::isdigit(static_cast<unsigned char>(n.name[0])) == 0) {
-            return Text(n.name);
+        if (std::isdigit(static_cast<unsigned char>(n.name[0])) == 0) {
+            names.emplace(n.osNodeId, Text(n.name));
         }
     }
-    return std::to_string(v);
+    return names;
 }
 
-std::string AtomText(const Scenario &sc, const Atom &a)
+std::string OsInst(const OsNames &names, uint32_t v)
+{
+    const auto it = names.find(v);
+    return it != names.end() ? it->second : std::to_string(v);
+}
+
+std::string AtomText(const OsNames &names, const Atom &a)
 {
     const Atom blank = BlankAtom(a.cls);
     std::string out = std::string("{class: ") + ClassName(a.cls);
@@ -83,7 +95,7 @@ std::string AtomText(const Scenario &sc, const Atom &a)
             continue;
         }
         out += std::string(", ") + f.name + ": " +
-               (f.kind == FieldKind::OsInst ? OsInst(sc, v)
+               (f.kind == FieldKind::OsInst ? OsInst(names, v)
                 : f.kind == FieldKind::I32  ? Hex(v)
                                             : std::to_string(v));
     }
@@ -93,14 +105,8 @@ std::string AtomText(const Scenario &sc, const Atom &a)
 std::string AgentText(const AgentChange &c)
 {
     std::string out;
-    const std::pair<const char *, const std::optional<uint32_t> &> counts[] = {{"refuse", c.refuse},
-                                                                               {"refuseStatus", c.refuseStatus},
-                                                                               {"fail", c.fail},
-                                                                               {"failResult", c.failResult},
-                                                                               {"noReply", c.noReply},
-                                                                               {"result", c.result}};
-    for (const auto &[key, value] : counts) {
-        if (value) {
+    for (const auto &[key, field] : kAgentCounts) {
+        if (const std::optional<uint32_t> &value = c.*field) {
             out += std::string(", ") + key + ": " + std::to_string(*value);
         }
     }
@@ -123,7 +129,7 @@ std::string LibraryText(const Event &ev)
 }
 
 // The event after "- at: T, ": its kind and what it holds.
-std::string EventBody(const Scenario &sc, const Event &ev)
+std::string EventBody(const Scenario &sc, const OsNames &names, const Event &ev)
 {
     const std::string node =
         ev.kind == EventKind::Link || ev.kind == EventKind::LocationStatus || ev.kind == EventKind::Agent
@@ -131,7 +137,7 @@ std::string EventBody(const Scenario &sc, const Event &ev)
             : "";
     switch (ev.kind) {
     case EventKind::Config:
-        return "config: " + AtomText(sc, ev.atoms.front());
+        return "config: " + AtomText(names, ev.atoms.front());
     case EventKind::Link:
         return "link: {node: " + node + ", up: " + (ev.up ? "true" : "false") + "}";
     case EventKind::LocationStatus: {
@@ -199,6 +205,7 @@ std::string ScenarioYaml(const Scenario &sc, const std::vector<std::string> &not
         out += "  - " + NodeText(n) + "\n";
     }
     out += "\ntimeline:\n";
+    const OsNames names = OsNamesOf(sc);
     for (size_t i = 0; i < sc.events.size(); ++i) {
         const Event &ev = sc.events[i];
         if (i < notes.size() && !notes[i].empty()) {
@@ -207,10 +214,10 @@ std::string ScenarioYaml(const Scenario &sc, const std::vector<std::string> &not
         if (ev.kind == EventKind::Config && ev.atoms.size() > 1) {
             out += "  - at: " + YamlTime(ev.at) + "\n    config:\n";
             for (const Atom &a : ev.atoms) {
-                out += "      - " + AtomText(sc, a) + "\n";
+                out += "      - " + AtomText(names, a) + "\n";
             }
         } else {
-            out += "  - {at: " + YamlTime(ev.at) + ", " + EventBody(sc, ev) + "}\n";
+            out += "  - {at: " + YamlTime(ev.at) + ", " + EventBody(sc, names, ev) + "}\n";
         }
     }
     if (sc.events.empty()) {

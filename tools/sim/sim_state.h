@@ -82,6 +82,9 @@ struct Counters {
     uint64_t heldAtoms = 0;      // configuration that arrived while the library was stopped
     uint64_t partlyDecoded = 0;  // requests with more entries than the stand-in's agents decode
     std::map<std::string, uint64_t> ticks;
+
+    uint64_t Requests() const { return locRequests + compRequests; }
+    uint64_t Failures() const { return refused + failedCompletions; }
 };
 
 // Why the run ended where it did.
