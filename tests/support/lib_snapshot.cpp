@@ -36,12 +36,6 @@ void Walk(ZelSet *set, const char *what, std::string *problems, Visit visit)
     }
 }
 
-bool Running(const char *timerName)
-{
-    const STANDIN_TimerInfo *info = STANDIN_TimerFind(timerName);
-    return info != nullptr && info->alive != 0 && info->running != 0;
-}
-
 std::string Hex(uint64_t v)
 {
     char buf[24];
@@ -85,6 +79,12 @@ std::string EntryText(const STANDIN_LocEntry &e)
 std::string EntryText(const STANDIN_CompEntry &e)
 {
     return Words(&e.compType, 16, {e.compTypeName, e.compFileName, e.compExtName, e.compInstName}, e.nullTexts);
+}
+
+bool TimerRunning(const char *name)
+{
+    const STANDIN_TimerInfo *info = STANDIN_TimerFind(name);
+    return info != nullptr && info->alive != 0 && info->running != 0;
 }
 
 locationCb *LocCb()
@@ -134,8 +134,8 @@ Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string 
         });
         s.linkSvcHandle = link->svcHandle;
     }
-    s.locTimerRunning = Running("ZelmLocSmooth");
-    s.compTimerRunning = Running("ZelmCompSmooth");
+    s.locTimerRunning = TimerRunning("ZelmLocSmooth");
+    s.compTimerRunning = TimerRunning("ZelmCompSmooth");
     for (QOF_ConnHandle h : agents) {
         auto &locs = s.agentLocs[h];
         for (size_t i = 0; i < STANDIN_AgentLocCount(h); ++i) {

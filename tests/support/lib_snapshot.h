@@ -63,6 +63,9 @@ struct Snapshot {
     std::map<QOF_ConnHandle, std::map<AgentCompKey, STANDIN_CompEntry>> agentComps;
 };
 
+// Whether the stand-in's timer of this name exists and runs.
+bool TimerRunning(const char *name);
+
 // The modules' control blocks, null while the library is stopped.
 locationCb *LocCb();
 ZelmCompCb *CompCb();

@@ -88,12 +88,6 @@ std::vector<const STANDIN_RpcCall *> Calls(STANDIN_RpcKind kind, size_t from)
     return calls;
 }
 
-bool TimerRunning(const char *name)
-{
-    const STANDIN_TimerInfo *info = STANDIN_TimerFind(name);
-    return info != nullptr && info->alive != 0 && info->running != 0;
-}
-
 std::vector<LogLine> Log(size_t from)
 {
     std::vector<LogLine> lines;

@@ -60,7 +60,6 @@ inline void Answer(QOF_ConnHandle handle, AgentMode mode, uint32_t value = 5)
 
 // RPC calls of one kind made since call number `from`, in call order.
 std::vector<const STANDIN_RpcCall *> Calls(STANDIN_RpcKind kind, size_t from = 0);
-bool TimerRunning(const char *name);
 
 // Plain-log lines (LORN_LogWrite) since event number `from` of the recorder.
 struct LogLine {
