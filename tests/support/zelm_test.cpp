@@ -46,15 +46,12 @@ ZelmCompNodeCfg CompNodeCfg(uint32_t compType, const char *typeName, uint32_t co
 
 uint32_t AtomBytes(uint32_t classId, uint16_t opCode, const void *record, uint32_t len)
 {
-    const size_t before = STANDIN_ReplyCount();
-    STANDIN_Msg *msg = STANDIN_MsgNew();
-    STANDIN_MsgAddAtom(msg, classId, opCode, 0, record, len);
-    EXPECT_EQ(STANDIN_MsgDeliverNow(msg, nullptr), 0u) << "no handler for class " << std::hex << classId;
-    if (STANDIN_ReplyCount() != before + 1 || STANDIN_ReplyGet(before)->opInfoNum != 1) {
-        ADD_FAILURE() << "no reply with one op-info area";
+    const AtomAnswer answer = DeliverAtom(classId, opCode, record, len);
+    if (!answer.trouble.empty()) {
+        ADD_FAILURE() << answer.trouble << " (class " << std::hex << classId << ")";
         return 0xDEADu;
     }
-    return STANDIN_ReplyGet(before)->opInfos[0].code;
+    return answer.reply->opInfos[0].code;
 }
 
 void Settle()
