@@ -203,16 +203,9 @@ TEST_F(SimTest, ASecondStopOrStartChangesNothingAndTheTraceSaysSo)
               "  - {at: 2, library: start}\n  - {at: 3, library: start}\n");
     ASSERT_EQ(Run("--quiet --trace " + Quote(trace) + " " + Quote(file)).code, 0);
     const std::string t = Slurp(trace);
-    auto count = [&t](const std::string &what) {
-        size_t n = 0;
-        for (size_t at = t.find(what); at != std::string::npos; at = t.find(what, at + 1)) {
-            ++n;
-        }
-        return n;
-    };
     // The library started twice (at 0 and at 2 ms) and replayed once.
-    EXPECT_EQ(count("HOST  ZELM_Init"), 2u) << t;
-    EXPECT_EQ(count("replaying"), 1u) << t;
+    EXPECT_EQ(Count(t, "HOST  ZELM_Init"), 2u) << t;
+    EXPECT_EQ(Count(t, "replaying"), 1u) << t;
 }
 
 // ---- command line ----------------------------------------------------------------------------------------
