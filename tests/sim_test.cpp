@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace simcli;
@@ -18,29 +21,43 @@ using SimTest = SimCliTest;
 
 // ---- goldens ---------------------------------------------------------------------------------------------
 
-class SimGoldenTest : public SimTest, public ::testing::WithParamInterface<const char *> {};
+class SimGoldenTest : public SimTest, public ::testing::WithParamInterface<std::string> {};
+
+// The built-in scenario, every example and every golden: an example without its golden fails, and so
+// does a golden whose example is gone.
+std::vector<std::string> GoldenNames()
+{
+    std::set<std::string> names = {"builtin"};
+    for (const auto &[folder, extension] : {std::pair<fs::path, std::string>{SourceRoot() / "examples", ".yaml"},
+                                            {SourceRoot() / "tests" / "sim" / "golden", ".json"}}) {
+        for (const fs::directory_entry &entry : fs::directory_iterator(folder)) {
+            if (entry.is_regular_file() && entry.path().extension() == extension) {
+                names.insert(entry.path().stem().string());
+            }
+        }
+    }
+    return {names.begin(), names.end()};
+}
 
 TEST_P(SimGoldenTest, ReportMatchesItsGolden)
 {
     const std::string name = GetParam();
-    const std::string scenario = name == std::string("builtin") ? "" : "examples/" + name + ".yaml";
+    const std::string scenario = name == "builtin" ? "" : "examples/" + name + ".yaml";
     const fs::path json = dir_ / "report.json";
     const Result r = Run("--quiet --json " + Quote(json) + " " + scenario);
     ASSERT_EQ(r.code, 0) << r.err;
     const fs::path golden = SourceRoot() / "tests" / "sim" / "golden" / (name + ".json");
+    ASSERT_TRUE(fs::exists(golden)) << golden << " is missing: make it with tools/sim/update-goldens.sh";
     EXPECT_EQ(Slurp(json), Slurp(golden))
         << "the report of " << (scenario.empty() ? "the built-in scenario" : scenario) << " differs from " << golden
         << "; if the change is intended, regenerate the goldens with tools/sim/update-goldens.sh";
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, SimGoldenTest,
-                         ::testing::Values("builtin", "basic", "agent-outage", "index-move", "ha-role", "logic-groups",
-                                           "pitfalls", "restart", "large"),
-                         [](const auto &info) {
-                             std::string n = info.param;
-                             n.erase(std::remove(n.begin(), n.end(), '-'), n.end());
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Examples, SimGoldenTest, ::testing::ValuesIn(GoldenNames()), [](const auto &info) {
+    std::string n = info.param;
+    n.erase(std::remove(n.begin(), n.end(), '-'), n.end());
+    return n;
+});
 
 // ---- drift reasons ---------------------------------------------------------------------------------------
 
