@@ -7,7 +7,7 @@
 #                                removes them again, whatever the outcome
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
+source scripts/lib/c-host.sh
 
 check=0
 case "${1:-}" in
@@ -58,18 +58,10 @@ run_host() {
     dpkg -S "$(readlink -f "$path")"
   done
 }
-cd "$work"
-echo "== C host through find_package"
-cmake -S "$root/examples/c_host" -B cmake -DCMAKE_PREFIX_PATH=/usr >/dev/null
-cmake --build cmake >/dev/null
-run_host cmake/zelm_c_host
-
-echo "== C host through pkg-config"
 pcdir=$(dirname "$(dpkg -L libzelm-dev | grep '/zelm\.pc$')")
-# shellcheck disable=SC2046
-cc -std=c11 -Wall -Wextra -Wpedantic -Werror "$root/examples/c_host/main.c" \
-  $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs zelm zelm-platform) -o c_host_pc
-run_host ./c_host_pc
+c_host_check /usr "$pcdir" "$work" run_host
+
+cd "$work"
 
 echo "== what a host package of it would depend on (dpkg-shlibdeps)"
 mkdir debian
