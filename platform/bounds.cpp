@@ -51,7 +51,7 @@ int StringRefusal(char *dest, size_t destsz, const char *src, size_t *len)
 
 extern "C" int memcpy_s(void *dest, size_t destsz, const void *src, size_t count)
 {
-    const int injected = static_cast<int>(standin::Failing(__func__));
+    const int injected = static_cast<int>(STANDIN_FAILING());
     if (dest == nullptr || destsz > ZELM_RSIZE_MAX) {
         return (dest == nullptr) ? EINVAL : ERANGE;
     }
@@ -68,7 +68,7 @@ extern "C" int memcpy_s(void *dest, size_t destsz, const void *src, size_t count
 
 extern "C" int memset_s(void *dest, size_t destsz, int ch, size_t count)
 {
-    const int injected = static_cast<int>(standin::Failing(__func__));
+    const int injected = static_cast<int>(STANDIN_FAILING());
     if (dest == nullptr) {
         return EINVAL;
     }
@@ -86,7 +86,7 @@ extern "C" int memset_s(void *dest, size_t destsz, int ch, size_t count)
 
 extern "C" int strcpy_s(char *dest, size_t destsz, const char *src)
 {
-    const int injected = static_cast<int>(standin::Failing(__func__));
+    const int injected = static_cast<int>(STANDIN_FAILING());
     if (dest == nullptr) {
         return EINVAL;
     }

@@ -17,9 +17,6 @@
 #include "zelm_standin.h"
 
 namespace standin {
-namespace {
-
-constexpr uint32_t kDefaultStatus = 0xFFFFFFFFu;
 
 struct FailState {
     bool canFail = true;
@@ -28,6 +25,10 @@ struct FailState {
     uint32_t fromStatus = 0;
     std::multimap<uint64_t, uint32_t> once;  // absolute call number -> status
 };
+
+namespace {
+
+constexpr uint32_t kDefaultStatus = 0xFFFFFFFFu;
 
 struct FailPoint {
     const char *name;
@@ -74,7 +75,8 @@ constexpr FailPoint kPoints[] = {
     {"MIRL_GetCompHaRole", true},
 };
 
-// Looked up by string_view, so that counting a call allocates nothing.
+// Looked up by string_view, so that a lookup allocates nothing. Entries are never added or removed
+// once the table is made, so the entries that call sites keep stay valid.
 using StateMap = std::map<std::string, FailState, std::less<>>;
 
 StateMap &States()
@@ -121,20 +123,13 @@ void ResetFailures()
     }
 }
 
-uint32_t Failing(const char *function)
+FailState *FailPointNamed(const char *function)
 {
-    // Callers pass their own __func__ or a literal: a cache by address keeps the bounded
-    // functions, called on every record copy, clear of string compares.
-    struct CacheSlot {
-        const char *name;
-        FailState *state;
-    };
-    static CacheSlot cache[64];
-    CacheSlot &slot = cache[(reinterpret_cast<uintptr_t>(function) >> 3) % 64];
-    if (slot.name != function) {
-        slot = {function, Find(function)};
-    }
-    FailState *st = slot.state;
+    return Find(function);
+}
+
+uint32_t Failing(FailState *st)
+{
     if (st == nullptr) {
         return 0;
     }

@@ -44,7 +44,7 @@ void standin::ResetHostAlloc()
 
 extern "C" void *STANDIN_HostMalloc(size_t size)
 {
-    if (standin::Failing(__func__) != 0 || size > SIZE_MAX - sizeof(BlockHeader)) {
+    if (STANDIN_FAILING() != 0 || size > SIZE_MAX - sizeof(BlockHeader)) {
         return nullptr;
     }
     auto *header = static_cast<BlockHeader *>(std::malloc(sizeof(BlockHeader) + size));

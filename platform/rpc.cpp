@@ -159,7 +159,7 @@ extern "C" uint32_t QOF_ConnRpcCall(QOF_ConnHandle handle, const char *method, c
     g_calls.push_back(rec);
 
     AgentAnswer answer{};
-    uint32_t status = Failing(__func__);
+    uint32_t status = STANDIN_FAILING();
     if (status == 0) {
         const bool valid = method != nullptr && completion != nullptr && completion->completion != nullptr &&
                            (req != nullptr || reqLen == 0);

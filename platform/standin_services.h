@@ -18,18 +18,30 @@ StepId LoopPostAt(uint64_t atMs, STANDIN_StepFn fn, void *arg);
 bool LoopCancel(StepId id);
 
 // ---- failure injection ----
-// Counts one call of the named function and returns the status it must fail with, 0 to go
-// ahead. Names not in the table always go ahead.
-uint32_t Failing(const char *function);
+// A function's entry in the failure-injection table.
+struct FailState;
+// The entry of the named function; null for a name not in the table.
+FailState *FailPointNamed(const char *function);
+// Counts one call of the entry's function and returns the status it must fail with, 0 to go
+// ahead. A null entry always goes ahead.
+uint32_t Failing(FailState *point);
+
+// Failing() for the function it is written in. Each call site looks its entry up once, by the
+// function's name, and keeps it: some of these functions run on every record copy.
+#define STANDIN_FAILING()                                                               \
+    ::standin::Failing([](const char *function) {                                       \
+        static ::standin::FailState *const point = ::standin::FailPointNamed(function); \
+        return point;                                                                   \
+    }(__func__))
 
 // The first line of every platform function that can be made to fail: returns `failed` when a
 // failure is armed for this call; `failed` may name `failStatus`, the armed status.
-#define STANDIN_FAIL_POINT(failed)                                \
-    do {                                                          \
-        const uint32_t failStatus = ::standin::Failing(__func__); \
-        if (failStatus != 0) {                                    \
-            return failed;                                        \
-        }                                                         \
+#define STANDIN_FAIL_POINT(failed)                     \
+    do {                                               \
+        const uint32_t failStatus = STANDIN_FAILING(); \
+        if (failStatus != 0) {                         \
+            return failed;                             \
+        }                                              \
     } while (0)
 
 // ---- node agents (agents.cpp) ----

@@ -64,7 +64,16 @@ void Forget(size_t hole)
 
 extern "C" char *STANDIN_TextDup(const char *text, size_t len, const char *function)
 {
-    if (standin::Failing(function) != 0) {
+    // The name is compared, not its address: a caller may build it anywhere.
+    static standin::FailState *const strdupPoint = standin::FailPointNamed("strdup");
+    static standin::FailState *const strndupPoint = standin::FailPointNamed("strndup");
+    standin::FailState *point = nullptr;
+    if (function != nullptr && std::strcmp(function, "strdup") == 0) {
+        point = strdupPoint;
+    } else if (function != nullptr && std::strcmp(function, "strndup") == 0) {
+        point = strndupPoint;
+    }
+    if (standin::Failing(point) != 0) {
         return nullptr;
     }
     auto *copy = static_cast<char *>(std::malloc(len + 1));

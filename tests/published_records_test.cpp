@@ -1,6 +1,5 @@
 // Records a host can reach: stored records survive a refused copy, and flags set or cleared by the
 // host never make the smooth timers stop while a peer is flagged, nor run on for good when none is.
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,26 +13,12 @@ ZelmCompCb *Comp()
     return zt::CompCb();
 }
 
-// The keys of a set's entries, in walk order.
-std::vector<uint32_t> KeysOf(ZelSet *set)
-{
-    std::vector<uint32_t> keys;
-    for (void *e = AXO_AVL3_First(ZEL_AVL_GetTree(set), &set->treeInfo); e != nullptr;
-         e = AXO_AVL3_Next(reinterpret_cast<AXO_AVL3_NODE *>(static_cast<char *>(e) + set->treeInfo.nodeOffset),
-                           &set->treeInfo)) {
-        uint32_t key = 0;
-        std::memcpy(&key, static_cast<char *>(e) + set->treeInfo.keyOffset, sizeof(key));
-        keys.push_back(key);
-    }
-    return keys;
-}
-
 // Every key of the set is found where the walk met it, and the tree itself is sound.
 void ExpectFindable(ZelSet *set, const std::vector<uint32_t> &keys, const std::string &when)
 {
     char why[128] = "";
     EXPECT_EQ(STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, why, sizeof(why)), 0) << why << when;
-    EXPECT_EQ(KeysOf(set), keys) << when;
+    EXPECT_EQ(zt::KeysOf(set), keys) << when;
     for (uint32_t key : keys) {
         EXPECT_NE(ZEL_SET_Find(set, &key, sizeof(key)), nullptr) << "key " << key << when;
     }

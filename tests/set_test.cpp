@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "support/lib_snapshot.h"
 #include "zelm.h"
 #include "zelm_standin.h"
 
@@ -53,16 +54,6 @@ constexpr ZelSetDesc kHookedDesc = {offsetof(Rec, key),    offsetof(Rec, node), 
                                     ZEL_AVL_Uint32Compare, ScriptedInit,        RecordFini};
 constexpr ZelSetAllocator kHostAlloc = {STANDIN_HostMalloc, STANDIN_HostFree};
 constexpr ZelSetAllocator kDirtyAlloc = {DirtyMalloc, STANDIN_HostFree};
-
-std::vector<uint32_t> WalkKeys(ZelSet *set)
-{
-    std::vector<uint32_t> keys;
-    for (void *e = AXO_AVL3_First(ZEL_AVL_GetTree(set), &set->treeInfo); e != nullptr;
-         e = AXO_AVL3_Next(&static_cast<Rec *>(e)->node, &set->treeInfo)) {
-        keys.push_back(static_cast<Rec *>(e)->key);
-    }
-    return keys;
-}
 
 // Any sequence of inserts, node inserts, finds and deletes, with keys of the right length and of
 // another, keeps the set equal to a map, its tree sound and walked in key order; a delete and the
@@ -118,7 +109,7 @@ RC_GTEST_PROP(SetModelTest, BehavesLikeAnOrderedMap, ())
     for (const auto &[k, v] : model) {
         keys.push_back(k);
     }
-    RC_ASSERT(WalkKeys(set) == keys);
+    RC_ASSERT(zt::KeysOf(set) == keys);
     g_finiKeys.clear();
     g_countAtFini.clear();
     ZEL_AVL_Destroy(set);

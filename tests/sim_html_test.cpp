@@ -11,21 +11,14 @@
 
 #include "markup.h"
 #include "runner.h"
+#include "support/sim_cli.h"
 #include "timeline_layout.h"
 #include "timeline_page.h"
 
 namespace {
 
+using simcli::Count;
 using zsim::Ms;
-
-size_t Count(const std::string &text, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++n;
-    }
-    return n;
-}
 
 RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
 {

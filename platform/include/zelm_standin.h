@@ -84,7 +84,9 @@ size_t STANDIN_HostPeakBytes(void);
  * library) gets its strdup and strndup from here, for every shared object of
  * the process: the copies can be made to fail through the failure-injection
  * table ("strdup", "strndup"), and the stand-in knows which are still alive
- * until free releases them. Reset keeps the live copies.
+ * until free releases them. Reset keeps the live copies. `function` is
+ * "strdup" or "strndup", the point a copy counts under; a copy under any
+ * other name is neither counted nor made to fail.
  */
 char *STANDIN_TextDup(const char *text, size_t len, const char *function);
 /* Forgets a live copy about to be released; anything else is ignored. */

@@ -6,7 +6,6 @@
 namespace zt {
 namespace {
 
-constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 constexpr uint32_t kOsNodeMask = 0xFFFFFFu;
 constexpr uint32_t kOpAdd = 0;
 constexpr uint32_t kOpDel = 1;
@@ -381,18 +380,18 @@ void LibModel::LocationStatus(uint32_t osNodeId, const std::string &service, uin
         s_.links.erase(key);
         return;
     }
-    if (locIndex == kInvalidIndex) {
+    if (locIndex == ZELM_INVALID_LOC_INDEX) {
         return;
     }
     s_.linkSvcHandle = HandleOf(osNodeId);
     if (s_.linkSvcHandle == 0 || service.size() > kServiceNameMax) {
         return;
     }
-    auto [it, added] = s_.links.try_emplace(key, SnapLink{0, kInvalidIndex});
+    auto [it, added] = s_.links.try_emplace(key, SnapLink{0, ZELM_INVALID_LOC_INDEX});
     SnapLink &link = it->second;
     link.chan = s_.linkSvcHandle;
     const uint32_t old = link.locIndex;
-    if (old != kInvalidIndex && old != locIndex) {
+    if (old != ZELM_INVALID_LOC_INDEX && old != locIndex) {
         LocationLink(old, 0);
     }
     LocationLink(locIndex, link.chan);

@@ -10,7 +10,7 @@
 namespace zt {
 namespace {
 
-// Key-order walk of a set whose entries start with their AVL3 node; checks the tree and the count on the way.
+// Key-order walk of a set of entries of one type; checks the tree and the count on the way.
 template <typename Entry, typename Visit>
 void Walk(ZelSet *set, const char *what, std::string *problems, Visit visit)
 {
@@ -24,22 +24,14 @@ void Walk(ZelSet *set, const char *what, std::string *problems, Visit visit)
     if (STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, why, sizeof(why)) != 0 && problems != nullptr) {
         *problems += std::string(what) + ": " + why + "\n";
     }
-    uint32_t n = 0;
-    for (auto *e = static_cast<Entry *>(AXO_AVL3_First(ZEL_AVL_GetTree(set), &set->treeInfo)); e != nullptr;
-         e = static_cast<Entry *>(AXO_AVL3_Next(&e->node, &set->treeInfo))) {
-        visit(*e);
-        ++n;
+    const std::vector<void *> entries = EntriesOf(set);
+    for (void *e : entries) {
+        visit(*static_cast<const Entry *>(e));
     }
-    if (n != ZEL_SET_Count(set) && problems != nullptr) {
+    if (entries.size() != ZEL_SET_Count(set) && problems != nullptr) {
         *problems += std::string(what) + std::string(": count ") + std::to_string(ZEL_SET_Count(set)) + ", walked " +
-                     std::to_string(n) + "\n";
+                     std::to_string(entries.size()) + "\n";
     }
-}
-
-bool Running(const char *timerName)
-{
-    const STANDIN_TimerInfo *info = STANDIN_TimerFind(timerName);
-    return info != nullptr && info->alive != 0 && info->running != 0;
 }
 
 std::string Hex(uint64_t v)
@@ -85,6 +77,34 @@ std::string EntryText(const STANDIN_LocEntry &e)
 std::string EntryText(const STANDIN_CompEntry &e)
 {
     return Words(&e.compType, 16, {e.compTypeName, e.compFileName, e.compExtName, e.compInstName}, e.nullTexts);
+}
+
+std::vector<void *> EntriesOf(ZelSet *set)
+{
+    std::vector<void *> entries;
+    for (void *e = AXO_AVL3_First(ZEL_AVL_GetTree(set), &set->treeInfo); e != nullptr;
+         e = AXO_AVL3_Next(reinterpret_cast<AXO_AVL3_NODE *>(static_cast<char *>(e) + set->treeInfo.nodeOffset),
+                           &set->treeInfo)) {
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+std::vector<uint32_t> KeysOf(ZelSet *set)
+{
+    std::vector<uint32_t> keys;
+    for (void *e : EntriesOf(set)) {
+        uint32_t key = 0;
+        std::memcpy(&key, static_cast<char *>(e) + set->treeInfo.keyOffset, sizeof(key));
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+bool TimerRunning(const char *name)
+{
+    const STANDIN_TimerInfo *info = STANDIN_TimerFind(name);
+    return info != nullptr && info->alive != 0 && info->running != 0;
 }
 
 locationCb *LocCb()
@@ -134,8 +154,8 @@ Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string 
         });
         s.linkSvcHandle = link->svcHandle;
     }
-    s.locTimerRunning = Running("ZelmLocSmooth");
-    s.compTimerRunning = Running("ZelmCompSmooth");
+    s.locTimerRunning = TimerRunning("ZelmLocSmooth");
+    s.compTimerRunning = TimerRunning("ZelmCompSmooth");
     for (QOF_ConnHandle h : agents) {
         auto &locs = s.agentLocs[h];
         for (size_t i = 0; i < STANDIN_AgentLocCount(h); ++i) {

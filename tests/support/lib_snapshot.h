@@ -63,6 +63,14 @@ struct Snapshot {
     std::map<QOF_ConnHandle, std::map<AgentCompKey, STANDIN_CompEntry>> agentComps;
 };
 
+// A set's entries, walked through its tree from first to last: in key order.
+std::vector<void *> EntriesOf(ZelSet *set);
+// The keys of a set keyed by a u32, in walk order.
+std::vector<uint32_t> KeysOf(ZelSet *set);
+
+// Whether the stand-in's timer of this name exists and runs.
+bool TimerRunning(const char *name);
+
 // The modules' control blocks, null while the library is stopped.
 locationCb *LocCb();
 ZelmCompCb *CompCb();

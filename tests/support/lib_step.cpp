@@ -10,22 +10,34 @@ constexpr uint64_t kSmoothInterval = 5000;  // both smooth timers
 template <typename Rec>
 std::string DeliverOne(uint32_t classId, uint16_t opCode, const Rec &rec)
 {
-    const size_t before = STANDIN_ReplyCount();
-    STANDIN_Msg *msg = STANDIN_MsgNew();
-    STANDIN_MsgAddAtom(msg, classId, opCode, 0, &rec, sizeof(rec));
-    uint32_t result = 0;
-    if (STANDIN_MsgDeliverNow(msg, &result) != 0) {
-        return "no handler registered";
+    const AtomAnswer answer = DeliverAtom(classId, opCode, &rec, sizeof(rec));
+    if (!answer.trouble.empty()) {
+        return answer.trouble;
     }
-    const STANDIN_Reply *reply = STANDIN_ReplyGet(before);
-    if (result != 0 || STANDIN_ReplyCount() != before + 1 || reply->opInfoNum != 1 || reply->opInfos[0].code != 0 ||
-        reply->infoItemNum != 0 || reply->hasRetCode != 0) {
+    if (answer.handlerResult != 0 || answer.reply->opInfos[0].code != 0 || answer.reply->infoItemNum != 0 ||
+        answer.reply->hasRetCode != 0) {
         return "the atom was not answered as applied";
     }
     return "";
 }
 
 }  // namespace
+
+AtomAnswer DeliverAtom(uint32_t classId, uint16_t opCode, const void *record, uint32_t len)
+{
+    const size_t before = STANDIN_ReplyCount();
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    STANDIN_MsgAddAtom(msg, classId, opCode, 0, record, len);
+    AtomAnswer answer;
+    if (STANDIN_MsgDeliverNow(msg, &answer.handlerResult) != 0) {
+        answer.trouble = "no handler registered";
+    } else if (STANDIN_ReplyCount() != before + 1 || STANDIN_ReplyGet(before)->opInfoNum != 1) {
+        answer.trouble = "no reply with one op-info area";
+    } else {
+        answer.reply = STANDIN_ReplyGet(before);
+    }
+    return answer;
+}
 
 bool SetAgent(QOF_ConnHandle handle, AgentMode mode, uint32_t value)
 {

@@ -44,6 +44,14 @@ struct Step {
 
 std::ostream &operator<<(std::ostream &os, const Step &step);
 
+// What a one-atom message delivered at once got back.
+struct AtomAnswer {
+    std::string trouble;                   // "" when a handler took it and it got one reply of one op-info area
+    uint32_t handlerResult = 0;            // what the handler returned
+    const STANDIN_Reply *reply = nullptr;  // that reply, when there is no trouble
+};
+AtomAnswer DeliverAtom(uint32_t classId, uint16_t opCode, const void *record, uint32_t len);
+
 // Makes the agent behind a handle answer by a mode; false when there is no such agent.
 bool SetAgent(QOF_ConnHandle handle, AgentMode mode, uint32_t value);
 

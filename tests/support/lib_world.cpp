@@ -98,13 +98,28 @@ std::string LeftBehind(size_t hostBlocksBefore, size_t textCopiesBefore)
 
 bool World::Begin(LibModel &model, const std::vector<NodeDecl> &nodes)
 {
+    return Start(&model, nodes, {});
+}
+
+bool World::Begin(const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart)
+{
+    return Start(nullptr, nodes, beforeStart);
+}
+
+bool World::Start(LibModel *model, const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart)
+{
     STANDIN_Reset();
     // A history that failed half-way may have left blocks and copies behind; count from here.
     hostAtStart_ = STANDIN_HostLiveBlocks();
     textsAtStart_ = STANDIN_TextCopiesLive();
     for (const NodeDecl &n : nodes) {
         const uint32_t id = STANDIN_KormAddOsNode(n.chassis, n.slot, n.cpu, n.agent ? 1 : 0);
-        model.AddNode(id, STANDIN_KormServerHandle(id));
+        if (model != nullptr) {
+            model->AddNode(id, STANDIN_KormServerHandle(id));
+        }
+    }
+    if (beforeStart) {
+        beforeStart();
     }
     if (ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree) != 0) {
         return false;
@@ -173,6 +188,7 @@ std::string World::Mismatch(const LibModel &model) const
 
 std::string World::End() const
 {
+    STANDIN_FailClear(nullptr);
     STANDIN_RpcFailPending(1);
     ZELM_FInit();
     return LeftBehind(hostAtStart_, textsAtStart_);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,18 +32,23 @@ struct NodeDecl {
 
 class World {
 public:
-    // Resets the stand-in, declares the nodes (to the model too) and starts the library.
+    // Resets the stand-in, declares the nodes (to the model too, when there is one), runs
+    // `beforeStart` (which may arm a failure the start itself is to meet) and starts the library.
     // False when the library did not start.
     bool Begin(LibModel &model, const std::vector<NodeDecl> &nodes);
+    bool Begin(const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart);
     // "" when the library is where the model says: every request made as the model made it (in
     // each module's order), its records, flags, timers and link registry, what the agents hold, the
     // calls pending, and exactly the host blocks and text copies that the records and the pending
     // requests account for.
     std::string Mismatch(const LibModel &model) const;
-    // Stops the library as a host must, pending calls failed first; what it left behind.
+    // Stops the library as a host must, armed failures cleared and pending calls failed first;
+    // what it left behind.
     std::string End() const;
 
 private:
+    bool Start(LibModel *model, const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart);
+
     size_t hostAtStart_ = 0;
     size_t textsAtStart_ = 0;
     size_t baseBlocks_ = 0;  // the started library's own blocks, with nothing stored

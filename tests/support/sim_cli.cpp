@@ -41,6 +41,15 @@ std::string Quote(const std::string &s)
     return q + "'";
 }
 
+size_t Count(const std::string &text, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
 std::string Replaced(std::string text, const std::string &from, const std::string &to)
 {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {

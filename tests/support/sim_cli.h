@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -20,6 +21,8 @@ fs::path SimBinary();
 std::string Slurp(const fs::path &p);
 // `s` as one word of shell text.
 std::string Quote(const std::string &s);
+// How often `what` occurs in `text`, overlaps included.
+size_t Count(const std::string &text, const std::string &what);
 // `text` with every `from` replaced by `to`.
 std::string Replaced(std::string text, const std::string &from, const std::string &to);
 

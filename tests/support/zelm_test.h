@@ -60,7 +60,6 @@ inline void Answer(QOF_ConnHandle handle, AgentMode mode, uint32_t value = 5)
 
 // RPC calls of one kind made since call number `from`, in call order.
 std::vector<const STANDIN_RpcCall *> Calls(STANDIN_RpcKind kind, size_t from = 0);
-bool TimerRunning(const char *name);
 
 // Plain-log lines (LORN_LogWrite) since event number `from` of the recorder.
 struct LogLine {
@@ -69,8 +68,9 @@ struct LogLine {
     std::string body;
 };
 std::vector<LogLine> Log(size_t from = 0);
-// Whether a line with this level, function and body (empty: any) was written since event number `from`.
-bool Logged(uint32_t level, const std::string &func, const std::string &body = "", size_t from = 0);
+// Whether a line with this level and function, its body holding `text` (empty: any body), was written
+// since event number `from`.
+bool Logged(uint32_t level, const std::string &func, const std::string &text = "", size_t from = 0);
 
 // One row of a module's log table: what to do, and the line it must write: its level, its
 // function and a part of its body that tells it from the function's other lines.
