@@ -16,14 +16,14 @@
 
 #include <unistd.h>
 
-#include "budget.h"
-#include "explore.h"
-#include "outputs.h"
-#include "printable.h"
-#include "progress.h"
-#include "runner.h"
-#include "scenario.h"
-#include "timeline_page.h"
+#include "explore/explore.h"
+#include "report/outputs.h"
+#include "report/run_scenario.h"
+#include "run/progress.h"
+#include "scenario/budget.h"
+#include "scenario/scenario.h"
+#include "text/printable.h"
+#include "timeline/timeline_page.h"
 
 namespace {
 
