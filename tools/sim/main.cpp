@@ -23,6 +23,7 @@
 #include "scenario/budget.h"
 #include "scenario/scenario.h"
 #include "text/printable.h"
+#include "text/units.h"
 #include "timeline/timeline_page.h"
 
 namespace {

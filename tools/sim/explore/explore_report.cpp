@@ -7,6 +7,7 @@
 
 #include "report/report_paint.h"
 #include "text/printable.h"
+#include "text/units.h"
 
 namespace zsim {
 

@@ -6,6 +6,7 @@
 #include "report/report_paint.h"
 #include "scenario/scenario_write.h"
 #include "text/printable.h"
+#include "text/units.h"
 
 namespace zsim {
 

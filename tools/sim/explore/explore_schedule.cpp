@@ -1,6 +1,8 @@
 // Drawing fault schedules and turning faults into timeline events.
 #include "explore/explore_schedule.h"
 
+#include "text/units.h"
+
 #include <algorithm>
 #include <numeric>
 

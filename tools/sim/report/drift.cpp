@@ -7,6 +7,7 @@
 #include <string>
 
 #include "report/report.h"
+#include "text/units.h"
 #include "zelm_standin.h"
 
 namespace zsim {

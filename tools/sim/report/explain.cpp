@@ -3,6 +3,7 @@
 
 #include "report/report.h"
 #include "run/lib_view.h"
+#include "text/units.h"
 #include "zelm_standin.h"
 
 namespace zsim {

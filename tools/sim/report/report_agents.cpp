@@ -8,6 +8,7 @@
 
 #include "report/report_paint.h"
 #include "report/report_text.h"
+#include "text/units.h"
 
 namespace zsim {
 

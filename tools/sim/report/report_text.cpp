@@ -5,6 +5,7 @@
 #include <string>
 
 #include "report/report_text.h"
+#include "text/units.h"
 
 namespace zsim {
 

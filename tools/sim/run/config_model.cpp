@@ -1,6 +1,8 @@
 // The simulator's configuration store: atoms applied with the library's filters, independently of it.
 #include "run/config_model.h"
 
+#include "text/units.h"
+
 #include <cstring>
 
 namespace zsim {

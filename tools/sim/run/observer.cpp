@@ -1,6 +1,8 @@
 // The RPC observer and the timer recorder drain: counts, retries, withdrawals, holdings, history, trace lines.
 #include "run/observer.h"
 
+#include "text/units.h"
+
 #include "zelm.h"
 
 #include <cstring>

@@ -1,6 +1,8 @@
 // Progress display: silent for short runs; on a terminal one line redrawn in place, elsewhere a line a second.
 #include "run/progress.h"
 
+#include "text/units.h"
+
 #include <unistd.h>
 
 namespace zsim {

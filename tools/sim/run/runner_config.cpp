@@ -4,6 +4,7 @@
 
 #include "run/lib_view.h"
 #include "run/runner.h"
+#include "text/units.h"
 #include "zelm.h"
 #include "zelm_standin.h"
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "scenario/scenario.h"
+#include "text/units.h"
 
 namespace zsim {
 

@@ -8,9 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "text/units.h"
+
 namespace zsim {
 
-using Ms = uint64_t;  // virtual milliseconds, as in scenario.h
 struct Scenario;
 
 enum class FaultKind {

@@ -2,7 +2,6 @@
 #ifndef ZELM_SIM_SCENARIO_H
 #define ZELM_SIM_SCENARIO_H
 
-#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -10,11 +9,10 @@
 #include <vector>
 
 #include "scenario/explore_budget.h"
+#include "text/units.h"
 #include "zelm_config.h"
 
 namespace zsim {
-
-using Ms = uint64_t;  // virtual milliseconds
 
 // A place in a scenario file, 1-based; line 0 means "no place" (built from code).
 struct Mark {
@@ -147,32 +145,12 @@ struct TimeValue {
 TimeValue ReadTime(const std::string &text);
 // The message for a time that could not be read: "at must be a time such as ..., not '5 seconds'".
 std::string TimeProblem(const std::string &what, const std::string &text, TimeError error);
-// Virtual time as seconds with three decimals ("12.500").
-std::string FormatTime(Ms t);
-// With its unit: "12.500 s".
-std::string Seconds(Ms t);
-// From one time to another: "1.000 to 2.500 s".
-std::string Period(Ms from, Ms to);
-// A count and what it counts: "1 node", "2 nodes".
-template <std::integral N>
-std::string Plural(N n, const char *one, const char *many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-// A count the memory estimate keeps as a double, which may hold a fraction: rounded to whole ("%.0f"), and
-// `one` only when it is exactly 1.
-std::string Plural(double n, const char *one, const char *many);
-// A size in bytes as people read it: "512 MB", "1.8 GB".
-std::string FormatBytes(uint64_t bytes);
-
 // The location index a report gives for "no valid index" (`index: invalid` in a scenario).
 inline constexpr uint32_t kInvalidIndex = 0xFFFFFFFFu;
 // A location index as the trace and the page show it: the number, or "invalid".
 std::string IndexText(uint32_t index);
 
 uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu);
-// A number as "%#x" prints it ("0x80000000", "0").
-std::string Hex(uint32_t v);
 const char *ClassName(CfgClass cls);
 // An atom's key as reports name it: "LocId 4", "locIndex 2" (a logic group), "6/601" (index/compInst), "compType 10".
 std::string AtomKey(const Atom &a);

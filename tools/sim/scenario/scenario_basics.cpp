@@ -1,5 +1,4 @@
-// Small helpers of the scenario model: errors, durations, virtual time, OS-node identifiers, class names.
-#include <cstdio>
+// Small helpers of the scenario model: errors, durations, OS-node identifiers, class names, atom keys.
 #include <cstdlib>
 
 #include "scenario/scenario.h"
@@ -85,42 +84,6 @@ std::string TimeProblem(const std::string &what, const std::string &text, TimeEr
     return what + " must be a time such as 250, 250ms, 5s or 1.5m, not " + Quoted(text);
 }
 
-std::string FormatTime(Ms t)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%llu.%03llu", static_cast<unsigned long long>(t / 1000),
-                  static_cast<unsigned long long>(t % 1000));
-    return buf;
-}
-
-std::string Seconds(Ms t)
-{
-    return FormatTime(t) + " s";
-}
-
-std::string Period(Ms from, Ms to)
-{
-    return FormatTime(from) + " to " + FormatTime(to) + " s";
-}
-
-std::string Plural(double n, const char *one, const char *many)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.0f ", n);
-    return buf + std::string(n == 1 ? one : many);
-}
-
-std::string FormatBytes(uint64_t bytes)
-{
-    char buf[32];
-    if (bytes >= (uint64_t{1} << 30)) {
-        std::snprintf(buf, sizeof buf, "%.1f GB", static_cast<double>(bytes) / (1 << 30));
-    } else {
-        std::snprintf(buf, sizeof buf, "%llu MB", static_cast<unsigned long long>((bytes + (1 << 20) - 1) >> 20));
-    }
-    return buf;
-}
-
 std::string IndexText(uint32_t index)
 {
     return index == kInvalidIndex ? "invalid" : std::to_string(index);
@@ -130,13 +93,6 @@ uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu)
 {
     // A sum, not an OR: a slot above 255 carries into the chassis byte, as the node-status service counts.
     return ((cpu << 16) + (chassis << 8) + slot) & 0xFFFFFFu;
-}
-
-std::string Hex(uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%#x", v);
-    return buf;
 }
 
 const char *ClassName(CfgClass cls)

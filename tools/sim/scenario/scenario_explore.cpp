@@ -3,6 +3,7 @@
 
 #include "scenario/scenario_parse.h"
 #include "text/printable.h"
+#include "text/units.h"
 
 namespace zsim {
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scenario/scenario_parse.h"
+#include "text/units.h"
 
 namespace zsim {
 

@@ -9,6 +9,7 @@
 
 #include "scenario/budget.h"
 #include "scenario/scenario.h"
+#include "text/units.h"
 
 namespace zsim {
 

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "text/printable.h"
+#include "text/units.h"
 
 namespace zsim {
 

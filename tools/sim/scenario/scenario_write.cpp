@@ -9,6 +9,7 @@
 
 #include "scenario/scenario_fields.h"
 #include "text/printable.h"
+#include "text/units.h"
 
 namespace zsim {
 

@@ -2,6 +2,7 @@
 // first), the folded nodes, and the legend that explains its marks.
 #include <map>
 
+#include "text/units.h"
 #include "timeline/timeline_chart.h"
 #include "timeline/timeline_events.h"
 #include "timeline/timeline_marks.h"

@@ -2,6 +2,7 @@
 #include "timeline/timeline_events.h"
 
 #include "run/config_model.h"
+#include "text/units.h"
 
 namespace zsim {
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "text/printable.h"
+#include "text/units.h"
 #include "timeline/timeline_chart.h"
 #include "timeline/timeline_marks.h"
 

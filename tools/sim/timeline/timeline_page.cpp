@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "text/units.h"
 #include "timeline/markup.h"
 #include "timeline/timeline_chart.h"
 #include "timeline/timeline_marks.h"

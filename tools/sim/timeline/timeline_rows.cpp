@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "text/units.h"
 #include "timeline/timeline_chart.h"
 #include "timeline/timeline_events.h"
 #include "timeline/timeline_marks.h"
