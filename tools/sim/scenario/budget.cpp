@@ -3,9 +3,10 @@
 // the simulator's configuration, events and history of each record, together.
 #include "scenario/budget.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "scenario/scenario.h"
 #include "text/units.h"
@@ -85,11 +86,10 @@ uint64_t MaxTextBytes(uint64_t limitBytes)
 std::string OverBudget(const std::string &what, double bytes, uint64_t limitBytes)
 {
     // Enough to run it, with a tenth to spare, in whole gigabytes.
-    char raise[32];
-    std::snprintf(raise, sizeof raise, "%.0fG", std::ceil(bytes * 1.1 / (1 << 30)));
-    return what + " needs about " + FormatBytes(static_cast<uint64_t>(std::min(bytes, 1e18))) +
-           " of memory, more than the limit of " + FormatBytes(limitBytes) + "; raise the limit with --memory-limit " +
-           raise;
+    return fmt::
+        format("{} needs about {} of memory, more than the limit of {}; raise the limit with --memory-limit {:.0f}G",
+               what, FormatBytes(static_cast<uint64_t>(std::min(bytes, 1e18))), FormatBytes(limitBytes),
+               std::ceil(bytes * 1.1 / (1 << 30)));
 }
 
 std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)

@@ -1,4 +1,6 @@
 // Reading one configuration atom of a scenario: its class, operation code, sequence and record fields.
+#include <fmt/format.h>
+
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -70,8 +72,8 @@ void StoreField(const YamlReader &r, const YAML::Node &v, const FieldDesc &f, co
     case FieldKind::Text: {
         const std::string text = r.Text(v, f.name);
         if (text.size() >= f.size) {
-            r.Fail(v, std::string(f.name) + " " + Quoted(text) + " is too long: its field holds at most " +
-                          std::to_string(f.size - 1) + " characters");
+            r.Fail(v, fmt::format("{} {} is too long: its field holds at most {} characters", f.name, Quoted(text),
+                                  f.size - 1));
         }
         std::memcpy(reinterpret_cast<unsigned char *>(&rec) + f.offset, text.data(), text.size());
         return;

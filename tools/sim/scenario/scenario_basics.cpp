@@ -1,4 +1,6 @@
 // Small helpers of the scenario model: errors, durations, OS-node identifiers, class names, atom keys.
+#include <fmt/format.h>
+
 #include <cstdlib>
 
 #include "scenario/scenario.h"
@@ -13,7 +15,7 @@ std::string Where(const std::string &file, Mark mark)
     if (mark.line <= 0) {
         return file;
     }
-    return file + ":" + std::to_string(mark.line) + ":" + std::to_string(mark.col);
+    return fmt::format("{}:{}:{}", file, mark.line, mark.col);
 }
 
 }  // namespace
@@ -86,7 +88,7 @@ std::string TimeProblem(const std::string &what, const std::string &text, TimeEr
 
 std::string IndexText(uint32_t index)
 {
-    return index == kInvalidIndex ? "invalid" : std::to_string(index);
+    return index == kInvalidIndex ? "invalid" : fmt::format("{}", index);
 }
 
 uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu)
@@ -114,13 +116,13 @@ std::string AtomKey(const Atom &a)
 {
     switch (a.cls) {
     case CfgClass::Location:
-        return "LocId " + std::to_string(a.rec.loc.LocId);
+        return fmt::format("LocId {}", a.rec.loc.LocId);
     case CfgClass::LogicGroup:
-        return "locIndex " + std::to_string(a.rec.grp.locIndex);
+        return fmt::format("locIndex {}", a.rec.grp.locIndex);
     case CfgClass::Component:
-        return std::to_string(a.rec.comp.locIndex) + "/" + std::to_string(a.rec.comp.compInst);
+        return fmt::format("{}/{}", a.rec.comp.locIndex, a.rec.comp.compInst);
     case CfgClass::CompNode:
-        return "compType " + std::to_string(a.rec.node.compType);
+        return fmt::format("compType {}", a.rec.node.compType);
     }
     return "?";
 }
@@ -145,11 +147,11 @@ std::string AgentChangeText(const AgentChange &c)
                                                                                {c.result, "result "}};
     for (const auto &[value, what] : counts) {
         if (value) {
-            note(what + std::to_string(*value));
+            note(fmt::format("{}{}", what, *value));
         }
     }
     if (c.latency) {
-        note("latency " + std::to_string(*c.latency) + " ms");
+        note(fmt::format("latency {} ms", *c.latency));
     }
     if (c.down) {
         note(*c.down ? "down" : "up");

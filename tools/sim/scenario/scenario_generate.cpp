@@ -1,4 +1,6 @@
 // Expanding a `generate:` block: a regular cluster and its configuration, written compactly.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -42,13 +44,7 @@ int Digits(uint64_t n)
 // "node-007" for 7 of 100: numbers as wide as the largest, so that names sort as they count.
 std::string Numbered(const char *prefix, uint64_t i, uint64_t count)
 {
-    const std::string digits = std::to_string(i);
-    const size_t width = static_cast<size_t>(Digits(count));
-    std::string out = prefix;
-    out += '-';
-    out.append(width > digits.size() ? width - digits.size() : 0, '0');
-    out += digits;
-    return out;
+    return fmt::format("{}-{:0{}}", prefix, i, Digits(count));
 }
 
 void CopyText(char *field, size_t size, const std::string &text)
@@ -94,19 +90,20 @@ void CheckShape(const YamlReader &r, const YAML::Node &block, const ClusterShape
 {
     auto fail = [&](const char *key, const std::string &msg) { r.Fail(block[key] ? block[key] : block, msg); };
     if (g.nodes == 0 || g.nodes > kMaxNodes) {
-        fail("nodes", "generate.nodes must be from 1 to 4096, not " + std::to_string(g.nodes));
+        fail("nodes", fmt::format("generate.nodes must be from 1 to 4096, not {}", g.nodes));
     }
     const std::pair<const char *, uint32_t> perRequest[] = {{"locationsPerNode", g.locationsPerNode},
                                                             {"componentsPerLocation", g.componentsPerLocation}};
     for (const auto &[key, v] : perRequest) {
         if (v > kMaxEntriesPerRequest) {
-            fail(key, std::string(key) + " " + std::to_string(v) +
-                          " is too large: at most 65536, the entries the stand-in's agents take in one request");
+            fail(key,
+                 fmt::format("{} {} is too large: at most 65536, the entries the stand-in's agents take in one request",
+                             key, v));
         }
     }
     if (g.Components() > UINT32_MAX) {
         fail("componentsPerLocation",
-             "generate asks for " + std::to_string(g.Components()) + " components; compInst counts them in 32 bits");
+             fmt::format("generate asks for {} components; compInst counts them in 32 bits", g.Components()));
     }
     if (g.atomsPerMessage == 0) {
         fail("atomsPerMessage", "atomsPerMessage must be at least 1");

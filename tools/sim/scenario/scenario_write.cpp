@@ -2,9 +2,11 @@
 // from that default, texts always quoted, so that reading the text back gives the same events in the same order.
 #include "scenario/scenario_write.h"
 
+#include <fmt/format.h>
+
 #include <cctype>
-#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 
 #include "scenario/scenario_fields.h"
@@ -26,9 +28,7 @@ std::string Text(std::string_view s)
             out += '\\';
             out += ch;
         } else if (c < 0x20 || c == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
+            fmt::format_to(std::back_inserter(out), "\\x{:02X}", c);
         } else {
             out += ch;
         }
@@ -51,7 +51,7 @@ std::string_view LoadText(const CfgRecord &rec, const FieldDesc &f)
 
 std::string OpCodeText(uint16_t op)
 {
-    return op == ZELM_CFG_OP_MOD ? "update" : op == ZELM_CFG_OP_DEL ? "delete" : std::to_string(op);
+    return op == ZELM_CFG_OP_MOD ? "update" : op == ZELM_CFG_OP_DEL ? "delete" : fmt::format("{}", op);
 }
 
 // Each OS-node identifier, as the quoted name of the first node that has it and whose name the reader takes
@@ -73,7 +73,7 @@ OsNames OsNamesOf(const Scenario &sc)
 std::string OsInst(const OsNames &names, uint32_t v)
 {
     const auto it = names.find(v);
-    return it != names.end() ? it->second : std::to_string(v);
+    return it != names.end() ? it->second : fmt::format("{}", v);
 }
 
 std::string AtomText(const OsNames &names, const Atom &a)
@@ -83,7 +83,7 @@ std::string AtomText(const OsNames &names, const Atom &a)
     if (a.opCode != ZELM_CFG_OP_ADD) {
         out += ", opCode: " + OpCodeText(a.opCode);
     }
-    out += ", seq: " + std::to_string(a.seq);
+    fmt::format_to(std::back_inserter(out), ", seq: {}", a.seq);
     for (const FieldDesc &f : FieldsOf(a.cls)) {
         if (f.kind == FieldKind::Text) {
             if (!LoadText(a.rec, f).empty()) {
@@ -98,7 +98,7 @@ std::string AtomText(const OsNames &names, const Atom &a)
         out += std::string(", ") + f.name + ": " +
                (f.kind == FieldKind::OsInst ? OsInst(names, v)
                 : f.kind == FieldKind::I32  ? Hex(v)
-                                            : std::to_string(v));
+                                            : fmt::format("{}", v));
     }
     return out + "}";
 }
@@ -108,7 +108,7 @@ std::string AgentText(const AgentChange &c)
     std::string out;
     for (const auto &[key, field] : kAgentCounts) {
         if (const std::optional<uint32_t> &value = c.*field) {
-            out += std::string(", ") + key + ": " + std::to_string(*value);
+            fmt::format_to(std::back_inserter(out), ", {}: {}", key, *value);
         }
     }
     if (c.latency) {
@@ -144,7 +144,7 @@ std::string EventBody(const Scenario &sc, const OsNames &names, const Event &ev)
     case EventKind::LocationStatus: {
         std::string out = "locationStatus: {node: " + node + ", service: " + Text(ev.service);
         if (ev.locIndex != kInvalidIndex) {
-            out += ", index: " + std::to_string(ev.locIndex);
+            fmt::format_to(std::back_inserter(out), ", index: {}", ev.locIndex);
         } else if (ev.up) {
             out += ", index: invalid";
         }
@@ -153,7 +153,7 @@ std::string EventBody(const Scenario &sc, const OsNames &names, const Event &ev)
     case EventKind::Agent:
         return "agent: {node: " + node + AgentText(ev.agent) + "}";
     case EventKind::HaRole:
-        return "haRole: " + std::to_string(ev.haRole);
+        return fmt::format("haRole: {}", ev.haRole);
     case EventKind::LibraryStop:
     case EventKind::LibraryStart:
     case EventKind::LibraryRestart:
@@ -168,7 +168,7 @@ std::string NodeText(const NodeDecl &n)
     const std::pair<const char *, uint32_t> parts[] = {{"chassis", n.chassis}, {"slot", n.slot}, {"cpu", n.cpu}};
     for (const auto &[key, v] : parts) {
         if (v != 0) {
-            out += std::string(", ") + key + ": " + std::to_string(v);
+            fmt::format_to(std::back_inserter(out), ", {}: {}", key, v);
         }
     }
     return out + (n.agent ? "" : ", agent: false") + "}";
@@ -181,7 +181,7 @@ std::string YamlTime(Ms t)
     if (t == 0) {
         return "0";
     }
-    return t % 1000 == 0 ? std::to_string(t / 1000) + "s" : std::to_string(t) + "ms";
+    return t % 1000 == 0 ? fmt::format("{}s", t / 1000) : fmt::format("{}ms", t);
 }
 
 std::string ScenarioYaml(const Scenario &sc, const std::vector<std::string> &notes)
@@ -191,15 +191,15 @@ std::string ScenarioYaml(const Scenario &sc, const std::vector<std::string> &not
         out += "description: " + Text(sc.description) + "\n";
     }
     if (sc.haRole != 0) {
-        out += "haRole: " + std::to_string(sc.haRole) + "\n";
+        fmt::format_to(std::back_inserter(out), "haRole: {}\n", sc.haRole);
     }
     if (sc.until) {
         out += "until: " + YamlTime(*sc.until) + "\n";
     }
     out += "settle: " + YamlTime(sc.settle) + "\n";
     if (!sc.report.fullHoldings || sc.report.driftLimit != 0) {
-        out += std::string("report: {holdings: ") + (sc.report.fullHoldings ? "full" : "summary") +
-               ", driftLimit: " + std::to_string(sc.report.driftLimit) + "}\n";
+        fmt::format_to(std::back_inserter(out), "report: {{holdings: {}, driftLimit: {}}}\n",
+                       sc.report.fullHoldings ? "full" : "summary", sc.report.driftLimit);
     }
     out += "\nnodes:\n";
     for (const NodeDecl &n : sc.nodes) {

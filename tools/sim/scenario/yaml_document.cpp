@@ -1,6 +1,7 @@
 // Loading the one YAML document of a scenario, around two habits of yaml-cpp 0.7: YAML::LoadAll loops for
 // ever, making empty documents, on a character it cannot start a document with (a ','), and YAML::Load
 // quietly stops before a second document.
+#include <fmt/format.h>
 #include <yaml-cpp/depthguard.h>
 #include <yaml-cpp/eventhandler.h>
 
@@ -81,8 +82,7 @@ YAML::Node LoadDocument(const YamlReader &r, const std::string &text)
         }
         return root;
     } catch (const YAML::DeepRecursion &e) {
-        r.Fail(MarkOf(e.mark),
-               "the document nests " + std::to_string(e.depth()) + " levels deep; a scenario needs a few");
+        r.Fail(MarkOf(e.mark), fmt::format("the document nests {} levels deep; a scenario needs a few", e.depth()));
     } catch (const YAML::ParserException &e) {
         for (const int line : {e.mark.line, e.mark.line - 1}) {
             if (const std::optional<Mark> tab = line >= 0 ? TabIndent(text, line) : std::nullopt) {

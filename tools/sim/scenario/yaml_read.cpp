@@ -1,6 +1,8 @@
 // Checked reading of YAML values: maps with known keys, lists, numbers, booleans, texts and durations.
 #include "scenario/yaml_read.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -44,7 +46,7 @@ std::string Limit(uint64_t max)
 {
     return max == UINT16_MAX   ? "an unsigned 16-bit number"
            : max == UINT32_MAX ? "an unsigned 32-bit number"
-                               : "a number from 0 to " + std::to_string(max);
+                               : fmt::format("a number from 0 to {}", max);
 }
 
 }  // namespace
@@ -187,7 +189,7 @@ uint64_t YamlReader::UInt(const YAML::Node &node, uint64_t max, const char *what
     errno = 0;
     const unsigned long long v = std::strtoull(digits, nullptr, hex ? 16 : 10);
     if (errno != 0 || v > max) {
-        Fail(node, std::string(what) + " " + Quoted(s) + " is too large: at most " + std::to_string(max));
+        Fail(node, fmt::format("{} {} is too large: at most {}", what, Quoted(s), max));
     }
     return v;
 }
@@ -237,8 +239,7 @@ std::string YamlReader::Name(const YAML::Node &node, size_t max, const char *wha
         Fail(node, std::string(what) + " must not be empty");
     }
     if (text.size() > max) {
-        Fail(node,
-             std::string(what) + " " + Quoted(text) + " is too long: at most " + std::to_string(max) + " characters");
+        Fail(node, fmt::format("{} {} is too long: at most {} characters", what, Quoted(text), max));
     }
     if (std::any_of(text.begin(), text.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {

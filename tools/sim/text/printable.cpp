@@ -1,9 +1,11 @@
 // Escaping what a terminal or a JSON reader cannot take: invalid UTF-8 and control characters.
 #include "text/printable.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <iterator>
 
 namespace zsim {
 
@@ -47,9 +49,7 @@ size_t SequenceLength(std::string_view s, size_t i)
 
 void Escape(std::string &out, uint8_t byte)
 {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\x%02X", byte);
-    out += buf;
+    fmt::format_to(std::back_inserter(out), "\\x{:02X}", byte);
 }
 
 }  // namespace
@@ -101,9 +101,7 @@ std::string Quoted(std::string_view raw, size_t max)
         out += '\'';
         return out;
     }
-    out += "...' (";
-    out += std::to_string(chars);
-    out += " characters)";
+    fmt::format_to(std::back_inserter(out), "...' ({} characters)", chars);
     return out;
 }
 

@@ -2,6 +2,8 @@
 #ifndef ZELM_SIM_UNITS_H
 #define ZELM_SIM_UNITS_H
 
+#include <fmt/format.h>
+
 #include <concepts>
 #include <cstdint>
 #include <string>
@@ -20,15 +22,15 @@ std::string Period(Ms from, Ms to);
 template <std::integral N>
 std::string Plural(N n, const char *one, const char *many)
 {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
+    return fmt::format("{} {}", n, n == 1 ? one : many);
 }
-// A count the memory estimate keeps as a double, which may hold a fraction: rounded to whole ("%.0f"), and
+// A count the memory estimate keeps as a double, which may hold a fraction: rounded to whole, and
 // `one` only when it is exactly 1.
 std::string Plural(double n, const char *one, const char *many);
 // A size in bytes as people read it: "512 MB", "1.8 GB".
 std::string FormatBytes(uint64_t bytes);
 
-// A number as "%#x" prints it ("0x80000000", "0").
+// A number in hexadecimal with its prefix, and 0 as "0": "0x80000000", "0".
 std::string Hex(uint32_t v);
 
 }  // namespace zsim
