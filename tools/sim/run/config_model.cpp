@@ -3,6 +3,8 @@
 
 #include "text/units.h"
 
+#include <fmt/format.h>
+
 #include <cstring>
 
 namespace zsim {
@@ -44,7 +46,7 @@ AtomEffect ConfigModel::Apply(const Atom &atom)
             return {AtomEffect::Ignored,
                     "cfgStatus " + Hex(static_cast<uint32_t>(atom.rec.comp.cfgStatus)) + " has bit 31 clear"};
         }
-        return {AtomEffect::Ignored, "opCode " + std::to_string(atom.opCode) + " has no effect"};
+        return {AtomEffect::Ignored, fmt::format("opCode {} has no effect", atom.opCode)};
     }
     switch (atom.cls) {
     case CfgClass::Location: {
@@ -66,7 +68,7 @@ AtomEffect ConfigModel::Apply(const Atom &atom)
     case CfgClass::CompNode: {
         const ZelmCompNodeCfg &r = atom.rec.node;
         if (r.compClass == 0) {
-            return {AtomEffect::Ignored, "compClass 0: type " + std::to_string(r.compType) + " is not a QOF component"};
+            return {AtomEffect::Ignored, fmt::format("compClass 0: type {} is not a QOF component", r.compType)};
         }
         return StoreOrDelete(compNodes, r.compType, r, atom.opCode);
     }

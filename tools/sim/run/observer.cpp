@@ -5,7 +5,10 @@
 
 #include "zelm.h"
 
+#include <fmt/format.h>
+
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace zsim {
@@ -133,12 +136,10 @@ void Observer::EventStarts(size_t event)
 std::string Observer::Describe(const STANDIN_RpcCall &call) const
 {
     const size_t node = state_.NodeOfHandle(call.handle);
-    std::string s = "#";
-    s += std::to_string(call.callId);
-    s += ' ';
-    s += node == SIZE_MAX ? "handle " + std::to_string(call.handle) : state_.scenario.nodes[node].name;
+    std::string s = node == SIZE_MAX ? fmt::format("#{} handle {}", call.callId, call.handle)
+                                     : fmt::format("#{} {}", call.callId, state_.scenario.nodes[node].name);
     if (call.kind == STANDIN_RPC_COMP) {
-        s += " locIndex " + std::to_string(call.locIndex);
+        fmt::format_to(std::back_inserter(s), " locIndex {}", call.locIndex);
     }
     return s;
 }
@@ -247,18 +248,16 @@ void Observer::TraceCall(const STANDIN_RpcCall &call)
         return;
     }
     const bool loc = call.kind == STANDIN_RPC_LOC;
-    std::string s = Describe(call) + " " + call.method + " " + RequestOpName(call.opType) + ", " +
-                    Plural(call.entryNum, "entry", "entries") + " [";
+    std::string s = fmt::format("{} {} {}, {} [", Describe(call), call.method, RequestOpName(call.opType),
+                                Plural(call.entryNum, "entry", "entries"));
     for (uint32_t i = 0; i < call.decodedNum && i < 8; ++i) {
-        if (i != 0) {
-            s += ' ';
-        }
-        s += std::to_string(loc ? call.locEntries[i].LocId : call.compEntries[i].compInst);
+        fmt::format_to(std::back_inserter(s), "{}{}", i != 0 ? " " : "",
+                       loc ? call.locEntries[i].LocId : call.compEntries[i].compInst);
     }
     if (call.decodedNum > 8) {
-        s += " +" + std::to_string(call.decodedNum - 8);
+        fmt::format_to(std::back_inserter(s), " +{}", call.decodedNum - 8);
     }
-    s += call.outcome == STANDIN_RPC_REFUSED ? "]: refused, status " + std::to_string(call.callStatus) : "]: accepted";
+    s += call.outcome == STANDIN_RPC_REFUSED ? fmt::format("]: refused, status {}", call.callStatus) : "]: accepted";
     trace_.Raw(call.timeMs, "CALL", s);
 }
 
@@ -268,10 +267,9 @@ void Observer::TraceCompletion(const STANDIN_RpcCall &call)
         return;
     }
     const bool ok = call.replied != 0 && call.replyResult == 0;
-    std::string s = Describe(call) + " done: success " + std::to_string(call.result.success) + " errno " +
-                    std::to_string(call.result.errNo) + ", ";
-    s += call.replied != 0 ? "result " + std::to_string(call.replyResult) + (ok ? " (applied)" : "")
-                           : std::string("no reply");
+    std::string s =
+        fmt::format("{} done: success {} errno {}, ", Describe(call), call.result.success, call.result.errNo);
+    s += call.replied != 0 ? fmt::format("result {}{}", call.replyResult, ok ? " (applied)" : "") : "no reply";
     trace_.Raw(call.completedMs, "DONE", s);
 }
 

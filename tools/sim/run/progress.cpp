@@ -1,8 +1,10 @@
 // Progress display: silent for short runs; on a terminal one line redrawn in place, elsewhere a line a second.
 #include "run/progress.h"
 
+#include "text/print.h"
 #include "text/units.h"
 
+#include <fmt/format.h>
 #include <unistd.h>
 
 namespace zsim {
@@ -55,17 +57,14 @@ void Progress::Finish()
 
 std::string Progress::StateLine() const
 {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "virtual %s s, events %zu/%zu, requests %llu", FormatTime(now_).c_str(), eventsDone_,
-                  events_, static_cast<unsigned long long>(requests_));
-    return buf;
+    return fmt::format("virtual {} s, events {}/{}, requests {}", FormatTime(now_), eventsDone_, events_, requests_);
 }
 
 void Progress::Show(bool last)
 {
     const double wall = std::chrono::duration<double>(Clock::now() - start_).count();
-    std::fprintf(out_, "%szelm-sim: %s, wall %.1f s%s", tty_ ? "\r\033[K" : "", line_.value_or(StateLine()).c_str(),
-                 wall, tty_ && !last ? "" : "\n");
+    Print(out_, "{}zelm-sim: {}, wall {:.1f} s{}", tty_ ? "\r\033[K" : "", line_.value_or(StateLine()), wall,
+          tty_ && !last ? "" : "\n");
     std::fflush(out_);
     shown_ = true;
 }

@@ -5,6 +5,8 @@
 // time: the timeline reads in file order.
 #include "run/runner.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 #include "zelm.h"
@@ -156,7 +158,7 @@ void Simulation::Apply(const Event &ev)
         ApplyAgent(ev);
         break;
     case EventKind::HaRole:
-        trace_.Line(now, "EVENT", "HA role " + std::to_string(ev.haRole));
+        trace_.Line(now, "EVENT", fmt::format("HA role {}", ev.haRole));
         state_.haRole = ev.haRole;
         STANDIN_MirlSetHaRole(ev.haRole);
         break;

@@ -1,6 +1,9 @@
 // Configuration events: delivering table messages to the library, keeping the configuration, noting
 // beforehand what the library's rules will make of each delete.
+#include <fmt/format.h>
+
 #include <cstring>
+#include <iterator>
 
 #include "run/lib_view.h"
 #include "run/runner.h"
@@ -133,12 +136,13 @@ void Simulation::NoteLocationBefore(const Atom &a)
                                  "deleted before its publication completed: no withdrawal was sent"};
         return;
     }
-    state_.indexHistory[id] = {STANDIN_Now(), "location " + std::to_string(id) + " was deleted"};
+    state_.indexHistory[id] = {STANDIN_Now(), fmt::format("location {} was deleted", id)};
     const osNodeInst *os = LibOsNode(inst->osNodeId);
     h.unsentWithdrawal.reset();
     if (state_.haRole != 0) {
-        h.unsentWithdrawal = Why{DriftReason::DeletedUnsent, "deleted while HA role " + std::to_string(state_.haRole) +
-                                                                 " forbade publication: no withdrawal was sent"};
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent,
+                fmt::format("deleted while HA role {} forbade publication: no withdrawal was sent", state_.haRole)};
     } else if (os == nullptr || os->chanHandle == 0) {
         h.unsentWithdrawal =
             Why{DriftReason::DeletedUnsent, "deleted while its OS node had no channel: no withdrawal was sent"};
@@ -155,8 +159,7 @@ void Simulation::NoteGroupBefore(const Atom &a)
         state_.locHistory[idx].withdrawnByGroupDelete = false;
     } else if (LibGroup(idx) != nullptr) {
         state_.locHistory[idx].withdrawnByGroupDelete = true;
-        state_.indexHistory[idx] = {STANDIN_Now(),
-                                    "the logic group of location " + std::to_string(idx) + " was deleted"};
+        state_.indexHistory[idx] = {STANDIN_Now(), fmt::format("the logic group of location {} was deleted", idx)};
     }
 }
 
@@ -177,12 +180,12 @@ void Simulation::NoteComponentBefore(const Atom &a)
         h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
     } else if (loc->chanHandle == 0) {
         h.unsentWithdrawal =
-            Why{DriftReason::DeletedUnsent, "deleted while location index " + std::to_string(key.first) +
-                                                " had no channel: no withdrawal was sent"};
+            Why{DriftReason::DeletedUnsent,
+                fmt::format("deleted while location index {} had no channel: no withdrawal was sent", key.first)};
     } else if (!LibTypeReady(comp->cfg.compType)) {
         h.unsentWithdrawal =
-            Why{DriftReason::DeletedUnsent, "deleted while its type " + std::to_string(comp->cfg.compType) +
-                                                " was missing: no withdrawal could be built"};
+            Why{DriftReason::DeletedUnsent,
+                fmt::format("deleted while its type {} was missing: no withdrawal could be built", comp->cfg.compType)};
     }
 }
 
@@ -197,16 +200,16 @@ void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
     const uint32_t rc = STANDIN_MsgDeliverNow(msg, &handlerResult);
     if (rc != 0) {
         trace_.Line(STANDIN_Now(), "CFG",
-                    "message of " + std::to_string(atoms.size()) +
-                        " atoms not delivered: no handler registered for its class");
+                    fmt::format("message of {} atoms not delivered: no handler registered for its class",
+                                atoms.size()));
         return;
     }
     if (STANDIN_ReplyCount() > before) {
         TraceReply(atoms);
     } else {
         trace_.Line(STANDIN_Now(), "CFG",
-                    std::string(replay ? "replayed " : "") + "message of " + std::to_string(atoms.size()) +
-                        " atoms: no reply, handler result " + Hex(handlerResult));
+                    fmt::format("{}message of {} atoms: no reply, handler result {}", replay ? "replayed " : "",
+                                atoms.size(), Hex(handlerResult)));
     }
     STANDIN_ReplyClear();
 }
@@ -224,26 +227,25 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
     if (!trace_.On()) {
         return;
     }
-    std::string s = "reply to " + Plural(atoms.size(), "atom", "atoms") + ":";
+    std::string s = fmt::format("reply to {}:", Plural(atoms.size(), "atom", "atoms"));
     for (size_t i = 0; i < r->opInfoNum; ++i) {
         if (i == 8 && r->opInfoNum > 9) {
-            s += " ... (" + std::to_string(r->opInfoNum - 8) + " more)";
+            fmt::format_to(std::back_inserter(s), " ... ({} more)", r->opInfoNum - 8);
             break;
         }
         const STANDIN_OpInfo &o = r->opInfos[i];
         s += (i == 0 ? " " : ", ");
         if (i < atoms.size()) {
-            s += std::string(ClassName(atoms[i].cls)) + " " + AtomKey(atoms[i]) + " ";
+            fmt::format_to(std::back_inserter(s), "{} {} ", ClassName(atoms[i].cls), AtomKey(atoms[i]));
         }
         s += AtomOpName(o.opCode);
         if (o.opCode > ZELM_CFG_OP_DEL) {
-            s += ' ';
-            s += std::to_string(o.opCode);
+            fmt::format_to(std::back_inserter(s), " {}", o.opCode);
         }
-        s += " seq " + std::to_string(o.seq) + " code " + Hex(o.code);
+        fmt::format_to(std::back_inserter(s), " seq {} code {}", o.seq, Hex(o.code));
     }
     if (r->hasRetCode != 0) {
-        s += "; return code " + std::to_string(r->retCode);
+        fmt::format_to(std::back_inserter(s), "; return code {}", r->retCode);
     }
     trace_.Line(now, "CFG", s);
 }

@@ -3,6 +3,8 @@
 
 #include "zelm_standin.h"
 
+#include <fmt/format.h>
+
 namespace zsim {
 
 RunHistory Simulation::TakeHistory()
@@ -38,9 +40,8 @@ void Simulation::ApplyLocationStatus(const Event &ev)
     } else if (ev.up || before) {
         if (before && ev.up && *before != ev.locIndex && state_.libraryRunning) {
             // The library withdraws the old index: its component location goes, with every component in it.
-            state_.indexHistory[*before] = {now, "location index " + std::to_string(*before) + " moved to " +
-                                                     std::to_string(ev.locIndex) + " (" + ev.service + " on " + node +
-                                                     ")"};
+            state_.indexHistory[*before] = {now, fmt::format("location index {} moved to {} ({} on {})", *before,
+                                                             ev.locIndex, ev.service, node)};
         }
         // Who should hold the components of both indexes may change: the nodes announcing them before and after.
         const size_t heldNew = ev.up ? state_.AnnouncerOf(ev.locIndex) : SIZE_MAX;

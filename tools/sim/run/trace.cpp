@@ -1,6 +1,8 @@
 // Writing trace lines in the same time format as the library's text log, so that the two files interleave.
 #include "run/trace.h"
 
+#include "text/print.h"
+
 namespace zsim {
 
 void Trace::Line(Ms t, const char *tag, const std::string &text)
@@ -16,8 +18,7 @@ void Trace::Raw(Ms t, const char *tag, const std::string &text)
     if (out_ == nullptr) {
         return;
     }
-    std::fprintf(out_, "%06llu.%03llu %-5s %s\n", static_cast<unsigned long long>(t / 1000),
-                 static_cast<unsigned long long>(t % 1000), tag, text.c_str());
+    Print(out_, "{:06}.{:03} {:<5} {}\n", t / 1000, t % 1000, tag, text);
 }
 
 }  // namespace zsim
