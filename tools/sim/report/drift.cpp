@@ -3,6 +3,8 @@
 // A configured location belongs to the agent of the node its OsInst names; a configured component to the
 // agent of the node that last announced its location index as available. A component whose type is
 // missing cannot be published, so no agent should hold it. Entries an agent holds beyond that are extra.
+#include <fmt/format.h>
+
 #include <map>
 #include <string>
 
@@ -187,7 +189,7 @@ void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const
     const STANDIN_CompEntry *held = STANDIN_AgentCompFind(h, key.first, key.second);
     const std::optional<ZelmCompNodeCfg> type = s.config.TypeFor(cfg.compType);
     if (!type) {
-        const std::string missing = "component type " + std::to_string(cfg.compType) + " missing";
+        const std::string missing = fmt::format("component type {} missing", cfg.compType);
         out.push_back(held == nullptr
                           ? Component(s, DriftKind::Missing, n, key, name, {DriftReason::TypeMissing, missing})
                           : Component(s, DriftKind::Extra, n, key, name,

@@ -1,4 +1,7 @@
 // Why a drift item exists: the library's rules applied to its model, the cluster and the run's history.
+#include <fmt/format.h>
+
+#include <iterator>
 #include <string>
 
 #include "report/report.h"
@@ -9,11 +12,6 @@
 namespace zsim {
 
 namespace {
-
-std::string Num(uint64_t v)
-{
-    return std::to_string(v);
-}
 
 std::string NodeName(const SimState &s, size_t node)
 {
@@ -33,7 +31,7 @@ std::string AgentTrouble(const SimState &s, size_t node)
             return "the agent refuses calls";
         }
         if (sc.result != 0) {
-            return "the agent answers result " + Num(sc.result);
+            return fmt::format("the agent answers result {}", sc.result);
         }
         if (sc.failNext != 0 || sc.noReplyNext != 0) {
             return "the agent fails its requests";
@@ -54,10 +52,10 @@ std::optional<Why> WithdrawalWhy(const WithdrawalRec &w)
         return Why{DriftReason::WithdrawalInFlight, "its withdrawal is in flight"};
     case Withdrawal::Refused:
         return Why{DriftReason::WithdrawalLost,
-                   "its withdrawal was refused (status " + Num(w.code) + ") and is never sent again"};
+                   fmt::format("its withdrawal was refused (status {}) and is never sent again", w.code)};
     case Withdrawal::Failed:
         return Why{DriftReason::WithdrawalLost,
-                   "its withdrawal failed (result " + Num(w.code) + ") and is never sent again"};
+                   fmt::format("its withdrawal failed (result {}) and is never sent again", w.code)};
     case Withdrawal::NoReply:
         return Why{DriftReason::WithdrawalLost, "its withdrawal got no reply and is never sent again"};
     case Withdrawal::Applied:
@@ -98,7 +96,7 @@ const Why kNotRepublished{DriftReason::NotRepublished, "the library has not repu
 
 Why HaForbids(const SimState &s)
 {
-    return {DriftReason::HaRoleForbids, "HA role " + Num(s.haRole) + " forbids publication"};
+    return {DriftReason::HaRoleForbids, fmt::format("HA role {} forbids publication", s.haRole)};
 }
 
 // A location the library stores but has not published yet.
@@ -109,7 +107,7 @@ Why StoredLocation(const SimState &s, const LocHistory *h, const NodeState &n)
     }
     if (h != nullptr && h->haAtStore != 0) {
         return {DriftReason::HeldBackByHaRole,
-                "configured while HA role " + Num(h->haAtStore) + " forbade publication; never republished"};
+                fmt::format("configured while HA role {} forbade publication; never republished", h->haAtStore)};
     }
     if (n.upWhileForbidden) {
         return {DriftReason::HeldBackByHaRole,
@@ -183,9 +181,9 @@ Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
 
 Why WhyUnplaced(const SimState &s, uint32_t locIndex)
 {
-    std::string why = "location index " + Num(locIndex) + " is not available on any node";
+    std::string why = fmt::format("location index {} is not available on any node", locIndex);
     if (const IndexHistory *ih = Lookup(s.indexHistory, locIndex)) {
-        why += " (" + ih->note + ")";
+        fmt::format_to(std::back_inserter(why), " ({})", ih->note);
     }
     return {DriftReason::IndexNotAvailable, why};
 }
@@ -199,21 +197,22 @@ Why WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
     const ZelmCompLocation *loc = LibCompLocation(key.first);
     if (loc == nullptr) {
         return Unknown(s, ih,
-                       {DriftReason::NotInLibrary, "the library holds nothing for location index " + Num(key.first)});
+                       {DriftReason::NotInLibrary,
+                        fmt::format("the library holds nothing for location index {}", key.first)});
     }
     if (loc->chanHandle == 0) {
-        return {DriftReason::NoChannel, "no channel yet for location index " + Num(key.first)};
+        return {DriftReason::NoChannel, fmt::format("no channel yet for location index {}", key.first)};
     }
     if (loc->chanHandle != s.nodes[node].handle) {
         return {DriftReason::PublishedElsewhere,
-                "the library publishes location index " + Num(key.first) + " to another agent"};
+                fmt::format("the library publishes location index {} to another agent", key.first)};
     }
     const ZelmComponent *comp = LibComponent(key.first, key.second);
     if (comp == nullptr) {
         return Unknown(s, ih, {DriftReason::NotInLibrary, "the library does not hold it"});
     }
     if (!LibTypeReady(comp->cfg.compType)) {
-        return {DriftReason::TypeMissing, "component type " + Num(comp->cfg.compType) + " missing in the library"};
+        return {DriftReason::TypeMissing, fmt::format("component type {} missing in the library", comp->cfg.compType)};
     }
     if (s.nodes[node].pending > 0) {
         return kInFlight;
@@ -232,9 +231,9 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
     if (Lookup(s.config.components, key) != nullptr) {
         const size_t announcer = s.AnnouncerOf(key.first);
         if (announcer != SIZE_MAX && announcer != node) {
-            return {DriftReason::AnnouncedElsewhere, "location index " + Num(key.first) + " is now announced by " +
-                                                         NodeName(s, announcer) +
-                                                         ": this agent is never told to drop it"};
+            return {DriftReason::AnnouncedElsewhere,
+                    fmt::format("location index {} is now announced by {}: this agent is never told to drop it",
+                                key.first, NodeName(s, announcer))};
         }
         return {DriftReason::NotPublishedHere, "configured, but no longer published here"};
     }

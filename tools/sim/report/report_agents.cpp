@@ -1,5 +1,7 @@
 // The AGENTS part of the text report: one row per node (alike nodes folded in summary reports), and
 // under each row in full reports what the agent holds, beside the library's publication state.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <array>
 #include <map>
@@ -22,9 +24,7 @@ constexpr bool kRightAligned[kColumns] = {false, false, false, false, false, tru
 
 std::string OsNodeId(uint32_t id)
 {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%06x", id);
-    return buf;
+    return fmt::format("0x{:06x}", id);
 }
 
 std::string Converged(const AgentReport &a)
@@ -39,10 +39,10 @@ Row RowOf(const AgentReport &a)
             a.linkUp ? "up" : "down",
             a.hasAgent ? (a.agentDown ? "down" : "up") : "none",
             a.libNode + (a.libFault ? ", fault" : ""),
-            std::to_string(a.requests),
-            std::to_string(a.failures),
-            std::to_string(a.locCount),
-            std::to_string(a.compCount),
+            fmt::format("{}", a.requests),
+            fmt::format("{}", a.failures),
+            fmt::format("{}", a.locCount),
+            fmt::format("{}", a.compCount),
             a.lastChangeAt ? Seconds(*a.lastChangeAt) : "-",
             Converged(a)};
 }
@@ -56,7 +56,7 @@ std::vector<std::vector<size_t>> AlikeGroups(const Report &r, std::span<const Ro
     for (size_t n = 0; n < r.agents.size(); ++n) {
         const Row &row = rows[n];
         std::vector<std::string> key(row.begin() + 2, row.begin() + 9);
-        key.push_back(std::to_string(r.agents[n].driftItems));
+        key.push_back(fmt::format("{}", r.agents[n].driftItems));
         const auto [it, fresh] = groupOf.emplace(key, groups.size());
         if (fresh) {
             groups.emplace_back();
@@ -87,20 +87,18 @@ void Holdings(const Painter &p, const AgentReport &a)
     std::vector<std::pair<std::string, std::string>> lines;  // entry, library state ("" for a heading)
     auto comps = [&lines](const std::vector<HeldComp> &list) {
         for (const HeldComp &c : list) {
-            lines.push_back({"      component " + std::to_string(c.compInst) + " " + c.compInstName + " (type " +
-                                 std::to_string(c.compType) + ")",
-                             c.libState});
+            lines.push_back(
+                {fmt::format("      component {} {} (type {})", c.compInst, c.compInstName, c.compType), c.libState});
         }
     };
     for (const HeldLoc &l : a.locations) {
-        lines.push_back({"    location " + std::to_string(l.LocId) + " " + l.LocName +
-                             (l.locIndex ? " (index " + std::to_string(*l.locIndex) + ")" : " (no index announced)"),
+        lines.push_back({l.locIndex ? fmt::format("    location {} {} (index {})", l.LocId, l.LocName, *l.locIndex)
+                                    : fmt::format("    location {} {} (no index announced)", l.LocId, l.LocName),
                          l.libState});
         comps(l.comps);
     }
     for (const IndexGroup &g : a.otherIndexes) {
-        lines.push_back(
-            {"    index " + std::to_string(g.locIndex) + ": no location held here is announced under it", ""});
+        lines.push_back({fmt::format("    index {}: no location held here is announced under it", g.locIndex), ""});
         comps(g.comps);
     }
     size_t width = 0;

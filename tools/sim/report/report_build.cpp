@@ -1,5 +1,7 @@
 // Building the report: each agent's holdings with the library's publication state beside them, the drift
 // (also per node and per reason), the counts and the convergence.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <map>
 
@@ -168,13 +170,14 @@ Report BuildReport(const SimState &s, Ms now)
         r.settledAfterLastEvent = r.convergedAt - r.lastEventAt;
     }
     if (s.counters.partlyDecoded != 0) {
-        r.notes.push_back(std::to_string(s.counters.partlyDecoded) +
-                          " requests carried more entries than the stand-in's agents decode (65536): they hold the "
-                          "first ones only");
+        r.notes.push_back(
+            fmt::format("{} requests carried more entries than the stand-in's agents decode (65536): "
+                        "they hold the first ones only",
+                        s.counters.partlyDecoded));
     }
     if (const size_t escaped = MakePrintable(r); escaped != 0) {
-        r.notes.push_back(std::to_string(escaped) +
-                          " texts held bytes that are not printable UTF-8; they are shown as \\xNN");
+        r.notes.push_back(
+            fmt::format("{} texts held bytes that are not printable UTF-8; they are shown as \\xNN", escaped));
     }
     return r;
 }

@@ -2,9 +2,13 @@
 #ifndef ZELM_SIM_REPORT_PAINT_H
 #define ZELM_SIM_REPORT_PAINT_H
 
+#include <fmt/format.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "text/print.h"
 
 namespace zsim {
 
@@ -13,7 +17,7 @@ public:
     Painter(FILE *out, bool colour) : out_(out), colour_(colour) {}
     std::string Paint(const std::string &text, const char *code) const
     {
-        return colour_ ? std::string("\033[") + code + "m" + text + "\033[0m" : text;
+        return colour_ ? fmt::format("\033[{}m{}\033[0m", code, text) : text;
     }
     std::string Bold(const std::string &t) const { return Paint(t, "1"); }
     std::string State(const std::string &s) const
@@ -24,7 +28,7 @@ public:
                : head == "stored"  ? Paint(s, "33")
                                    : s;
     }
-    void Line(const std::string &s) const { std::fprintf(out_, "%s\n", s.c_str()); }
+    void Line(const std::string &s) const { Print(out_, "{}\n", s); }
 
 private:
     FILE *out_;

@@ -1,7 +1,10 @@
 // The report as text for a terminal: how the run went, the agents, the drift with reasons, the counts and
 // the convergence; colour on request.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "report/report_text.h"
@@ -22,10 +25,10 @@ std::string Kind(const Painter &p, DriftKind k)
 std::string ItemOf(const DriftItem &d)
 {
     if (d.component) {
-        return "component " + std::to_string(*d.locIndex) + "/" + std::to_string(d.compInst);
+        return fmt::format("component {}/{}", *d.locIndex, d.compInst);
     }
-    return "location " + std::to_string(d.LocId) +
-           (d.locIndex ? " (index " + std::to_string(*d.locIndex) + ")" : " (no index)");
+    return d.locIndex ? fmt::format("location {} (index {})", d.LocId, *d.locIndex)
+                      : fmt::format("location {} (no index)", d.LocId);
 }
 
 std::string Shown(const Difference &d, bool held)
@@ -34,7 +37,7 @@ std::string Shown(const Difference &d, bool held)
         return "'" + (held ? d.heldText : d.configuredText) + "'";
     }
     const uint32_t v = held ? d.heldNumber : d.configuredNumber;
-    return d.hex ? Hex(v) : std::to_string(v);
+    return d.hex ? Hex(v) : fmt::format("{}", v);
 }
 
 void Drift(const Painter &p, const Report &r)
@@ -45,10 +48,9 @@ void Drift(const Painter &p, const Report &r)
         return;
     }
     p.Line(p.Bold("DRIFT") + "  " + Plural(r.driftTotal, "item", "items") +
-           (r.drift.size() < r.driftTotal ? " (first " + std::to_string(r.drift.size()) + " listed)" : "") +
-           ", by reason:");
+           (r.drift.size() < r.driftTotal ? fmt::format(" (first {} listed)", r.drift.size()) : "") + ", by reason:");
     for (const ReasonCount &c : r.driftByReason) {
-        p.Line(PadLeft(std::to_string(c.items), 7) + "  " + Pad(KindName(c.kind), Kind(p, c.kind), 9) +
+        p.Line(PadLeft(fmt::format("{}", c.items), 7) + "  " + Pad(KindName(c.kind), Kind(p, c.kind), 9) +
                ReasonLabel(c.reason) + " [" + ReasonCode(c.reason) + "]");
     }
     size_t wItem = 4, wNode = 4, wName = 4;
@@ -70,24 +72,22 @@ void Drift(const Painter &p, const Report &r)
 
 void Row(const Painter &p, const char *label, uint64_t n, const std::string &detail)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "  %-15s %8llu", label, static_cast<unsigned long long>(n));
-    p.Line(std::string(buf) + (detail.empty() ? "" : "   " + detail));
+    p.Line(fmt::format("  {:<15} {:>8}{}{}", label, n, detail.empty() ? "" : "   ", detail));
 }
 
 std::string Applied(const EventCount &c)
 {
-    return c.applied == c.total ? "all applied" : std::to_string(c.applied) + " applied";
+    return c.applied == c.total ? "all applied" : fmt::format("{} applied", c.applied);
 }
 
 void Events(const Painter &p, const Report &r)
 {
-    std::string detail = "written in the timeline " + std::to_string(r.written.total) + " (" + Applied(r.written) + ")";
+    std::string detail = fmt::format("written in the timeline {} ({})", r.written.total, Applied(r.written));
     if (r.implied.total != 0) {
-        detail += ", implied by downFor " + std::to_string(r.implied.total) + " (" + Applied(r.implied) + ")";
+        fmt::format_to(std::back_inserter(detail), ", implied by downFor {} ({})", r.implied.total, Applied(r.implied));
     }
     if (r.generated.total != 0) {
-        detail += ", generated " + std::to_string(r.generated.total) + " (" + Applied(r.generated) + ")";
+        fmt::format_to(std::back_inserter(detail), ", generated {} ({})", r.generated.total, Applied(r.generated));
     }
     Row(p, "events", r.written.total + r.implied.total + r.generated.total, detail);
 }
@@ -107,22 +107,19 @@ void Counts(const Painter &p, const Report &r)
     p.Line("");
     p.Line(p.Bold("COUNTS"));
     Events(p, r);
-    Row(p, "requests", c.Requests(),
-        "locations " + std::to_string(c.locRequests) + ", components " + std::to_string(c.compRequests));
-    Row(p, "failures", c.Failures(),
-        "refused " + std::to_string(c.refused) + ", failed completions " + std::to_string(c.failedCompletions));
+    Row(p, "requests", c.Requests(), fmt::format("locations {}, components {}", c.locRequests, c.compRequests));
+    Row(p, "failures", c.Failures(), fmt::format("refused {}, failed completions {}", c.refused, c.failedCompletions));
     Row(p, "retries", c.retries, "requests to a peer whose last publication failed");
     uint64_t ticks = 0;
     std::string detail;
     for (const auto &[name, n] : c.ticks) {
         ticks += n;
-        detail += (detail.empty() ? "" : ", ") + name + " " + std::to_string(n);
+        fmt::format_to(std::back_inserter(detail), "{}{} {}", detail.empty() ? "" : ", ", name, n);
     }
     Row(p, "timer ticks", ticks, detail);
     Row(p, "config atoms", c.atoms,
-        "in " + Plural(c.configMessages, "message", "messages") + "; " + std::to_string(r.ignored.size()) +
-            " ignored, " + std::to_string(r.rejected.size()) + " rejected, " + std::to_string(c.heldAtoms) +
-            " held while stopped");
+        fmt::format("in {}; {} ignored, {} rejected, {} held while stopped",
+                    Plural(c.configMessages, "message", "messages"), r.ignored.size(), r.rejected.size(), c.heldAtoms));
     AtomNotes(p, "ignored", r.ignored);
     AtomNotes(p, "rejected", r.rejected);
 }
@@ -174,8 +171,8 @@ void WriteText(const Report &r, FILE *out, bool colour)
     const Painter p(out, colour);
     p.Line(p.Bold("zelm-sim") + "  " + r.scenario + " (" + r.source + ")  report at " + Seconds(r.time) + ": " +
            RunEndText(r));
-    p.Line("library " + std::string(r.libraryRunning ? "running" : "stopped") + ", HA role " +
-           std::to_string(r.haRole) + (r.haRole == 0 ? " (publication allowed)" : " (publication forbidden)"));
+    p.Line(fmt::format("library {}, HA role {} ({})", r.libraryRunning ? "running" : "stopped", r.haRole,
+                       r.haRole == 0 ? "publication allowed" : "publication forbidden"));
     for (const std::string &note : r.notes) {
         p.Line("note: " + note);
     }
