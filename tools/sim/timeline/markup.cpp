@@ -1,8 +1,9 @@
 // Escaping and element writing for the HTML page and its SVG.
 #include "timeline/markup.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
-#include <cstdio>
 
 #include "text/printable.h"
 
@@ -40,13 +41,9 @@ std::string EscapeMarkup(std::string_view raw)
 std::string Num(double v)
 {
     const double rounded = std::round(v * 10) / 10;
-    char buf[32];
-    if (rounded == std::floor(rounded)) {
-        std::snprintf(buf, sizeof buf, "%.0f", rounded);
-    } else {
-        std::snprintf(buf, sizeof buf, "%.1f", rounded);
-    }
-    return std::string(buf) == "-0" ? "0" : buf;
+    const std::string text =
+        rounded == std::floor(rounded) ? fmt::format("{:.0f}", rounded) : fmt::format("{:.1f}", rounded);
+    return text == "-0" ? "0" : text;
 }
 
 PathData &PathData::Point(char command, double x, double y)

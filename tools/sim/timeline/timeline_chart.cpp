@@ -1,5 +1,7 @@
 // The chart of a run as one SVG: the time axis, the events above the lanes, a lane per node (troubled ones
 // first), the folded nodes, and the legend that explains its marks.
+#include <fmt/format.h>
+
 #include <map>
 
 #include "text/units.h"
@@ -54,13 +56,13 @@ void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fulles
     }
     std::vector<std::string> tip{Period(b.from, b.to) + ": " + Plural(b.items.size(), "event", "events")};
     for (const auto &[kind, n] : kinds) {
-        tip.push_back("  " + std::to_string(n) + " " + MarkLabel(kind));
+        tip.push_back(fmt::format("  {} {}", n, MarkLabel(kind)));
     }
     for (size_t k = 0; k < b.items.size() && k < kHeadlinesShown; ++k) {
         tip.push_back(EventHeadline(c.sc, events[b.items[k]]));
     }
     if (b.items.size() > kHeadlinesShown) {
-        tip.push_back("... and " + std::to_string(b.items.size() - kHeadlinesShown) + " more");
+        tip.push_back(fmt::format("... and {} more", b.items.size() - kHeadlinesShown));
     }
     const double h =
         (kEventRowHeight - 4) * (0.35 + 0.65 * static_cast<double>(b.items.size()) / static_cast<double>(fullest));

@@ -4,6 +4,10 @@
 #include "run/config_model.h"
 #include "text/units.h"
 
+#include <fmt/format.h>
+
+#include <iterator>
+
 namespace zsim {
 
 namespace {
@@ -42,7 +46,7 @@ void NotesAt(std::vector<std::string> &lines, const char *what, const std::vecto
         }
     }
     if (shown > kAtomsShown) {
-        lines.push_back(std::string(what) + ": ... and " + std::to_string(shown - kAtomsShown) + " more at this time");
+        lines.push_back(fmt::format("{}: ... and {} more at this time", what, shown - kAtomsShown));
     }
 }
 
@@ -119,8 +123,8 @@ std::string EventHeadline(const Scenario &sc, const Event &ev)
         s += "agent " + node + ": " + AgentChangeText(ev.agent);
         break;
     case EventKind::HaRole:
-        s += "HA role " + std::to_string(ev.haRole) +
-             (ev.haRole == 0 ? " (publication allowed)" : " (publication forbidden)");
+        fmt::format_to(std::back_inserter(s), "HA role {} ({})", ev.haRole,
+                       ev.haRole == 0 ? "publication allowed" : "publication forbidden");
         break;
     case EventKind::LibraryStop:
         s += "library stop";
@@ -141,11 +145,11 @@ std::vector<std::string> EventDetails(const Scenario &sc, const Report &r, const
     for (size_t i = 0; i < ev.atoms.size() && i < kAtomsShown; ++i) {
         const Atom &a = ev.atoms[i];
         const std::string name = AtomName(a);
-        lines.push_back(std::string("  ") + ClassName(a.cls) + " " + AtomKey(a) + " " + AtomOpName(a.opCode) + " seq " +
-                        std::to_string(a.seq) + (name.empty() ? "" : " " + name));
+        lines.push_back(fmt::format("  {} {} {} seq {}{}{}", ClassName(a.cls), AtomKey(a), AtomOpName(a.opCode), a.seq,
+                                    name.empty() ? "" : " ", name));
     }
     if (ev.atoms.size() > kAtomsShown) {
-        lines.push_back("  ... and " + std::to_string(ev.atoms.size() - kAtomsShown) + " more");
+        lines.push_back(fmt::format("  ... and {} more", ev.atoms.size() - kAtomsShown));
     }
     if (ev.kind == EventKind::Config) {
         NotesAt(lines, "ignored", r.ignored, ev.at);

@@ -1,6 +1,7 @@
 // A node's lane and the band of folded nodes, from their rows, with their labels and how each one ended.
+#include <fmt/format.h>
+
 #include <algorithm>
-#include <cstdio>
 
 #include "text/printable.h"
 #include "text/units.h"
@@ -47,7 +48,7 @@ void Side(Markup &m, double top, bool converged, const std::string &outcome, con
 
 std::string Traffic(uint64_t requests, uint64_t failures)
 {
-    return Plural(requests, "request", "requests") + ", " + std::to_string(failures) + " failed";
+    return fmt::format("{}, {} failed", Plural(requests, "request", "requests"), failures);
 }
 
 }  // namespace
@@ -75,9 +76,7 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
                      {"y", Num(top)},
                      {"width", Num(kChartWidth)},
                      {"height", Num(kLaneHeight)}});
-    char id[16];
-    std::snprintf(id, sizeof id, "0x%06x", d.osNodeId);
-    Label(m, top, d.name, std::string(id) + (d.agent ? "" : ", no agent"));
+    Label(m, top, d.name, fmt::format("0x{:06x}{}", d.osNodeId, d.agent ? "" : ", no agent"));
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kLocRowTop + 10)}}, "locations");
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kCompRowTop + 10)}}, "components");
 
@@ -150,14 +149,14 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
     std::stable_sort(reqs.begin(), reqs.end(),
                      [](const NodeRequest &x, const NodeRequest &y) { return x.r->at < y.r->at; });
     const std::string who = Plural(nodes.size(), "node", "nodes");
-    m.Open("g", {{"class", "band"}, {"data-nodes", std::to_string(nodes.size())}});
+    m.Open("g", {{"class", "band"}, {"data-nodes", fmt::format("{}", nodes.size())}});
     m.Empty("rect", {{"class", "band-bg"},
                      {"x", "0"},
                      {"y", Num(top)},
                      {"width", Num(kChartWidth)},
                      {"height", Num(kBandHeight)}});
     Label(m, top, Plural(nodes.size(), "more node", "more nodes"),
-          quiet == nodes.size() ? "quiet: nothing failed" : std::to_string(nodes.size() - quiet) + " of them troubled");
+          quiet == nodes.size() ? "quiet: nothing failed" : fmt::format("{} of them troubled", nodes.size() - quiet));
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandStatusHeight)}}, "links up");
     m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(top + kBandRequestsTop + 19)}},
               "requests");
@@ -190,7 +189,7 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
     const bool all = converged.size() == nodes.size();
     Side(m, top, all,
          all ? "converged " + (first == last ? Seconds(first) : Period(first, last))
-             : std::to_string(nodes.size() - converged.size()) + " of " + who + " not converged",
+             : fmt::format("{} of {} not converged", nodes.size() - converged.size(), who),
          Traffic(requests, failures));
     m.Close("g");
 }

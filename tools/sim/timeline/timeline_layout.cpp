@@ -1,9 +1,10 @@
 // Layout decisions of the timeline page, kept apart from the drawing so that they can be checked alone.
 #include "timeline/timeline_layout.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <tuple>
 
 namespace zsim {
@@ -42,9 +43,7 @@ std::vector<Ms> AxisTicks(Ms end, int maxTicks)
 std::string TickLabel(Ms t, Ms step)
 {
     const int decimals = step % 1000 == 0 ? 0 : step % 100 == 0 ? 1 : step % 10 == 0 ? 2 : 3;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, static_cast<double>(t) / 1000);
-    return buf;
+    return fmt::format("{:.{}f}", static_cast<double>(t) / 1000, decimals);
 }
 
 bool IsQuiet(const NodeTrouble &t)

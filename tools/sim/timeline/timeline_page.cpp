@@ -1,6 +1,8 @@
 // The page around the chart: summary, legend, chart, and the text report's drift and counts.
 #include "timeline/timeline_page.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -78,9 +80,9 @@ std::string TimelinePage(const Scenario &sc, const Report &report, const RunHist
     m.Open("p").Element("span", {{"class", report.converged ? "ok" : "bad"}}, Verdict(report));
     m.Text(". Report at " + Seconds(report.time) + ": " + RunEndText(report) + ".").Close("p");
     m.Element("p", {},
-              Plural(sc.nodes.size(), "node", "nodes") + ", " + Plural(sc.events.size(), "event", "events") +
-                  "; library " + (report.libraryRunning ? "running" : "stopped") + " at the end, HA role " +
-                  std::to_string(report.haRole) + ".");
+              fmt::format("{}, {}; library {} at the end, HA role {}.", Plural(sc.nodes.size(), "node", "nodes"),
+                          Plural(sc.events.size(), "event", "events"), report.libraryRunning ? "running" : "stopped",
+                          report.haRole));
     for (const std::string &note : report.notes) {
         m.Element("p", {{"class", "desc"}}, "Note: " + note);
     }

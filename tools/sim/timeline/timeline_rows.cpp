@@ -1,5 +1,7 @@
 // Rows of a lane or of the folded band: requests as marks or density bars, the timer ticks that sent them,
 // periods as bands, and how many of a group of nodes are within a period over time.
+#include <fmt/format.h>
+
 #include <cmath>
 #include <map>
 #include <set>
@@ -24,9 +26,9 @@ std::string OutcomeText(const RequestRecord &r)
     case RequestOutcome::Applied:
         return "applied" + done;
     case RequestOutcome::Refused:
-        return "refused, status " + std::to_string(r.code);
+        return fmt::format("refused, status {}", r.code);
     case RequestOutcome::Rejected:
-        return "failed completion: result " + std::to_string(r.code) + done;
+        return fmt::format("failed completion: result {}{}", r.code, done);
     case RequestOutcome::NoReply:
         return "completed without a reply" + done;
     case RequestOutcome::Failed:
@@ -40,11 +42,10 @@ std::string OutcomeText(const RequestRecord &r)
 std::vector<std::string> RequestTip(const Chart &c, const NodeRequest &q)
 {
     const RequestRecord &r = *q.r;
-    std::vector<std::string> lines{Seconds(r.at) + " request #" + std::to_string(r.callId) + " to " +
-                                       c.sc.nodes[q.node].name + ": " +
-                                       (r.component ? "components at index " + std::to_string(r.locIndex)
-                                                    : std::string("locations")) +
-                                       ", " + RequestOpName(r.opType) + ", " + Plural(r.entries, "entry", "entries"),
+    const std::string what = r.component ? fmt::format("components at index {}", r.locIndex) : "locations";
+    std::vector<std::string> lines{fmt::format("{} request #{} to {}: {}, {}, {}", Seconds(r.at), r.callId,
+                                               c.sc.nodes[q.node].name, what, RequestOpName(r.opType),
+                                               Plural(r.entries, "entry", "entries")),
                                    OutcomeText(r)};
     if (!r.timer.empty()) {
         lines.push_back("sent by a " + r.timer + " tick");
@@ -63,7 +64,7 @@ void OpenTipped(Markup &m, const std::string &cls, const std::vector<std::string
 
 void OpenDense(Markup &m, const std::string &cls, const std::vector<std::string> &tip, size_t count)
 {
-    m.Open("g", {{"class", cls}, {"data-count", std::to_string(count)}}).Open("title").Lines(tip).Close("title");
+    m.Open("g", {{"class", cls}, {"data-count", fmt::format("{}", count)}}).Open("title").Lines(tip).Close("title");
 }
 
 // Requests in one row: a mark each where they stand apart, a density bar where they crowd, its height
@@ -100,7 +101,7 @@ void DrawRequests(Markup &m, const Chart &c, const std::vector<NodeRequest> &req
                                      " to " + who};
         for (const MarkKind k : kStackOrder) {
             if (counts[k] != 0) {
-                tip.push_back("  " + std::to_string(counts[k]) + " " + MarkLabel(k));
+                tip.push_back(fmt::format("  {} {}", counts[k], MarkLabel(k)));
             }
         }
         OpenDense(m, "req dense", tip, b.items.size());
