@@ -1,11 +1,14 @@
 // The explore command: the budget and the options checked, the runs, the findings, the reproducers.
 #include "explore/explore.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -18,6 +21,7 @@
 #include "report/outputs.h"
 #include "run/progress.h"
 #include "scenario/budget.h"
+#include "text/print.h"
 #include "text/printable.h"
 
 namespace zsim {
@@ -53,10 +57,9 @@ unsigned JobsFor(const ExploreOptions &o, const Scenario &sc, uint32_t maxFaults
     const double fit = std::max(1.0, static_cast<double>(o.limits.memoryBytes) / perRun);
     if (o.jobs != 0) {
         if (o.jobs > fit) {
-            throw UsageError("--jobs " + std::to_string(o.jobs) + ": " +
-                             OverBudget("running this scenario " + std::to_string(o.jobs) + " times at once",
-                                        perRun * o.jobs, o.limits.memoryBytes) +
-                             ", or lower --jobs");
+            throw UsageError(fmt::format("--jobs {}: {}, or lower --jobs", o.jobs,
+                                         OverBudget(fmt::format("running this scenario {} times at once", o.jobs),
+                                                    perRun * o.jobs, o.limits.memoryBytes)));
         }
         return o.jobs;
     }
@@ -168,8 +171,8 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
     };
     if (outcome.status == RunOutcome::Status::Crashed) {
         note(Defect::Crashed, outcome.signal != 0
-                                  ? "signal " + std::to_string(outcome.signal) + " (" + strsignal(outcome.signal) + ")"
-                                  : "exit status " + std::to_string(outcome.exitCode));
+                                  ? fmt::format("signal {} ({})", outcome.signal, strsignal(outcome.signal))
+                                  : fmt::format("exit status {}", outcome.exitCode));
         return;
     }
     if (outcome.status == RunOutcome::Status::Hung) {
@@ -178,7 +181,7 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
     }
     if (outcome.leftBlocks != 0) {
         note(Defect::Leaked,
-             std::to_string(outcome.leftBlocks) + " host blocks left allocated after the library stopped");
+             fmt::format("{} host blocks left allocated after the library stopped", outcome.leftBlocks));
     }
     if (outcome.converged) {
         ++report_.converged;
@@ -226,8 +229,8 @@ void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
     const std::string name = ReproducerName(f.key);
     Trial shrunk = Shrink(TrialOf(f.firstRun), f.key, pool_, [&] {
         Tick([&] {
-            return "explore: shrinking " + name + " (" + std::to_string(nth + 1) + " of " +
-                   std::to_string(report_.reasons.size()) + "), " + std::to_string(pool_.Started()) + " runs so far";
+            return fmt::format("explore: shrinking {} ({} of {}), {} runs so far", name, nth + 1,
+                               report_.reasons.size(), pool_.Started());
         });
     });
     Reproducer x;
@@ -246,7 +249,7 @@ void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
 
 void Explorer::WriteDefectScenario(DefectFinding &d)
 {
-    const std::string name = std::string(DefectName(d.defect)) + "-run-" + std::to_string(d.firstRun) + ".yaml";
+    const std::string name = fmt::format("{}-run-{}.yaml", DefectName(d.defect), d.firstRun);
     d.file = Write(name, DefectText(sc_, o_.seed, d, TrialOf(d.firstRun)));
 }
 
@@ -274,8 +277,7 @@ ExploreReport Explorer::Run()
         [this](size_t run, const RunOutcome &outcome) {
             Collect(run, outcome);
             Tick([this] {
-                return "explore: " + std::to_string(done_) + " of " + std::to_string(o_.runs) + " runs, " +
-                       std::to_string(reasons_.size()) + " drift reasons";
+                return fmt::format("explore: {} of {} runs, {} drift reasons", done_, o_.runs, reasons_.size());
             });
         });
     const double runSeconds = Since(start);
@@ -292,15 +294,10 @@ ExploreReport Explorer::Run()
     if (progress_) {
         progress_->Finish();
     }
-    char timing[200];
-    std::snprintf(timing, sizeof timing, "zelm-sim: explore: %llu runs in %.1f s, %u at a time",
-                  static_cast<unsigned long long>(runs), runSeconds, pool_.Jobs());
-    timing_ = timing;
+    timing_ = fmt::format("zelm-sim: explore: {} runs in {:.1f} s, {} at a time", runs, runSeconds, pool_.Jobs());
     if (report_.shrinking) {
-        std::snprintf(timing, sizeof timing, "; shrinking %zu drift reasons: %llu runs in %.1f s",
-                      report_.reasons.size(), static_cast<unsigned long long>(pool_.Started() - runs),
-                      Since(start) - runSeconds);
-        timing_ += timing;
+        fmt::format_to(std::back_inserter(timing_), "; shrinking {} drift reasons: {} runs in {:.1f} s",
+                       report_.reasons.size(), pool_.Started() - runs, Since(start) - runSeconds);
     }
     return report_;
 }
@@ -337,7 +334,7 @@ int Explore(const Scenario &sc, const ExploreOptions &o)
         lost += "zelm-sim: " + *err + "\n";
     }
     if (!o.quiet) {
-        std::fprintf(stderr, "%s\n", explorer.Timing().c_str());
+        Print(stderr, "{}\n", explorer.Timing());
     }
     if (!lost.empty()) {
         std::fputs(lost.c_str(), stderr);

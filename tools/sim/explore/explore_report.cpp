@@ -1,9 +1,11 @@
 // The exploration's report as text and as JSON (keys in a fixed order, nothing that varies with --jobs).
 #include "explore/explore_report.h"
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <iterator>
 
 #include "report/report_paint.h"
 #include "text/printable.h"
@@ -31,22 +33,22 @@ std::string Faults(const std::vector<std::string> &faults)
 {
     std::string out;
     for (size_t i = 0; i < faults.size(); ++i) {
-        out += (i == 0 ? "" : "; ") + std::to_string(i + 1) + ". " + Printable(faults[i]);
+        fmt::format_to(std::back_inserter(out), "{}{}. {}", i == 0 ? "" : "; ", i + 1, Printable(faults[i]));
     }
     return out.empty() ? "none" : out;
 }
 
 void Budget(const Painter &p, const ExploreReport &r)
 {
-    p.Line(p.Bold("zelm-sim explore") + "  " + Printable(r.scenario) + " (" + Printable(r.source) + ")  seed " +
-           std::to_string(r.seed) + ", " + Plural(r.runs, "run", "runs"));
+    p.Line(fmt::format("{}  {} ({})  seed {}, {}", p.Bold("zelm-sim explore"), Printable(r.scenario),
+                       Printable(r.source), r.seed, Plural(r.runs, "run", "runs")));
     std::vector<std::string> agents(r.agents.begin(), r.agents.begin() + static_cast<std::ptrdiff_t>(
                                                                              std::min(r.agents.size(), kAgentsShown)));
     if (r.agents.size() > kAgentsShown) {
-        agents.push_back("and " + std::to_string(r.agents.size() - kAgentsShown) + " more");
+        agents.push_back(fmt::format("and {} more", r.agents.size() - kAgentsShown));
     }
-    p.Line("faults  1 to " + std::to_string(r.maxFaults) + " a run, of " + Joined(r.kinds, ", ") +
-           (agents.empty() ? "" : ", on the agents of " + Joined(agents, ", ")));
+    p.Line(fmt::format("faults  1 to {} a run, of {}{}", r.maxFaults, Joined(r.kinds, ", "),
+                       agents.empty() ? "" : ", on the agents of " + Joined(agents, ", ")));
     p.Line("        starting between " + Seconds(r.from) + " and " + Seconds(r.to) + ", lasting at most " +
            Seconds(r.longest));
 }
@@ -54,8 +56,7 @@ void Budget(const Painter &p, const ExploreReport &r)
 void Converged(const Painter &p, const ExploreReport &r)
 {
     p.Line("");
-    std::string line =
-        p.Bold("CONVERGED") + "      " + std::to_string(r.converged) + " of " + std::to_string(r.runs) + " runs";
+    std::string line = fmt::format("{}      {} of {} runs", p.Bold("CONVERGED"), r.converged, r.runs);
     if (r.spread) {
         const Spread &s = *r.spread;
         line += ", at (from the start of a run): min " + Seconds(s.min) + ", p50 " + Seconds(s.p50) + ", p95 " +
@@ -66,17 +67,16 @@ void Converged(const Painter &p, const ExploreReport &r)
 
 void Reasons(const Painter &p, const ExploreReport &r)
 {
-    std::string head =
-        p.Bold("NOT CONVERGED") + "  " + std::to_string(r.notConverged) + " of " + std::to_string(r.runs) + " runs";
+    std::string head = fmt::format("{}  {} of {} runs", p.Bold("NOT CONVERGED"), r.notConverged, r.runs);
     if (r.reasons.empty()) {
         p.Line(head);
         return;
     }
     p.Line(head + ": drift remained at the end; by reason (a run may show several):");
     for (const ReasonFinding &f : r.reasons) {
-        p.Line(PadLeft(std::to_string(f.runs), 8) + "  " + Pad(KindName(f.key.kind), 9) +
+        p.Line(PadLeft(fmt::format("{}", f.runs), 8) + "  " + Pad(KindName(f.key.kind), 9) +
                Pad(ReasonCode(f.key.reason), 26) + ReasonLabel(f.key.reason));
-        p.Line("          first in run " + std::to_string(f.firstRun) + ", faults: " + Faults(f.firstRunFaults));
+        p.Line(fmt::format("          first in run {}, faults: {}", f.firstRun, Faults(f.firstRunFaults)));
         if (f.reproducer) {
             const Reproducer &x = *f.reproducer;
             p.Line("          reproducer: " + Printable(x.file) + ", " + Plural(x.events, "event", "events") +
@@ -97,9 +97,9 @@ void Defects(const Painter &p, const ExploreReport &r)
     }
     p.Line(p.Bold("DEFECTS") + "        runs that show a defect of the library or of zelm-sim:");
     for (const DefectFinding &d : r.defects) {
-        p.Line(PadLeft(std::to_string(d.runs), 8) + "  " + DefectName(d.defect) + ", first in run " +
-               std::to_string(d.firstRun) + " (" + d.detail + ")" +
-               (d.file.empty() ? "" : ", its scenario: " + Printable(d.file)));
+        p.Line(fmt::format("{}  {}, first in run {} ({}){}", PadLeft(fmt::format("{}", d.runs), 8),
+                           DefectName(d.defect), d.firstRun, d.detail,
+                           d.file.empty() ? "" : ", its scenario: " + Printable(d.file)));
         p.Line("          faults: " + Faults(d.firstRunFaults));
     }
 }

@@ -1,7 +1,10 @@
 // Writing explore's scenario files: plain scenarios that zelm-sim runs as they are.
 #include "explore/explore_reproducer.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
+#include <iterator>
 
 #include "report/report_paint.h"
 #include "scenario/scenario_write.h"
@@ -16,8 +19,8 @@ constexpr size_t kNameKept = 70;  // of the explored scenario's name, in a repro
 
 std::string Origin(const Scenario &explored, uint64_t seed, size_t run)
 {
-    return "run " + std::to_string(run) + " of `zelm-sim explore --seed " + std::to_string(seed) + "` on " +
-           Printable(explored.name) + " (" + Printable(explored.source) + ")";
+    return fmt::format("run {} of `zelm-sim explore --seed {}` on {} ({})", run, seed, Printable(explored.name),
+                       Printable(explored.source));
 }
 
 }  // namespace
@@ -38,15 +41,18 @@ std::string ReproducerText(const Scenario &explored, uint64_t seed, const Reason
         kept[k] = true;
     }
     x.faults = static_cast<size_t>(std::count(kept.begin() + 1, kept.end(), true));
-    std::string text = "# zelm-sim explore reproducer: " + std::string(KindName(f.key.kind)) + " drift, reason " +
-                       ReasonCode(f.key.reason) + ":\n#   " + ReasonLabel(f.key.reason) + "\n# Found in " +
-                       Origin(explored, seed, f.firstRun) + ", whose faults were:\n";
+    std::string text =
+        fmt::format("# zelm-sim explore reproducer: {} drift, reason {}:\n#   {}\n# Found in {}, whose faults were:\n",
+                    KindName(f.key.kind), ReasonCode(f.key.reason), ReasonLabel(f.key.reason),
+                    Origin(explored, seed, f.firstRun));
     for (size_t i = 0; i < f.firstRunFaults.size(); ++i) {
-        text += "#   " + std::to_string(i + 1) + ". " + Printable(f.firstRunFaults[i]) + "\n";
+        fmt::format_to(std::back_inserter(text), "#   {}. {}\n", i + 1, Printable(f.firstRunFaults[i]));
     }
-    return text + "# Shrunk to " + Plural(x.events, "event", "events") + ", with " +
-           Plural(x.faults, "fault", "faults") + " of the run's. `zelm-sim --expect-converged " +
-           ReproducerName(f.key) + ".yaml` exits with 1.\n\n" + ScenarioYaml(shrunk.scenario, FaultNotes(shrunk));
+    fmt::format_to(std::back_inserter(text),
+                   "# Shrunk to {}, with {} of the run's. `zelm-sim --expect-converged {}.yaml` exits with 1.\n\n{}",
+                   Plural(x.events, "event", "events"), Plural(x.faults, "fault", "faults"), ReproducerName(f.key),
+                   ScenarioYaml(shrunk.scenario, FaultNotes(shrunk)));
+    return text;
 }
 
 std::string DefectText(const Scenario &explored, uint64_t seed, const DefectFinding &d, Trial run)

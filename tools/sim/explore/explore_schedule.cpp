@@ -3,7 +3,10 @@
 
 #include "text/units.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 
 namespace zsim {
@@ -167,10 +170,10 @@ std::string FaultText(const Scenario &sc, const Fault &f)
     std::string what;
     switch (f.kind) {
     case FaultKind::Refuse:
-        what = agent + " refuses the next " + calls + " (status " + std::to_string(f.code) + ")";
+        what = fmt::format("{} refuses the next {} (status {})", agent, calls, f.code);
         break;
     case FaultKind::Fail:
-        what = agent + " fails the next " + calls + " (result " + std::to_string(f.code) + ")";
+        what = fmt::format("{} fails the next {} (result {})", agent, calls, f.code);
         break;
     case FaultKind::NoReply:
         what = agent + " completes the next " + calls + " without a reply";
@@ -252,7 +255,7 @@ std::vector<std::string> FaultNotes(const Trial &t)
             what = end ? "the HA role flips back" : "the HA role flips";
             break;
         }
-        notes.push_back("fault " + std::to_string(k) + (end ? " ends: " : ": ") + what);
+        notes.push_back(fmt::format("fault {}{}: {}", k, end ? " ends" : "", what));
     }
     return notes;
 }
