@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev librapidcheck-dev
-  libyaml-cpp-dev libcli11-dev nlohmann-json3-dev
+  libyaml-cpp-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   "$@"
 )
 

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-#include "printable.h"
-#include "runner.h"
-#include "scenario.h"
+#include "report/run_scenario.h"
+#include "scenario/scenario.h"
+#include "text/printable.h"
 
 namespace {
 

@@ -16,14 +16,16 @@
 
 #include <unistd.h>
 
-#include "budget.h"
-#include "explore.h"
-#include "outputs.h"
-#include "printable.h"
-#include "progress.h"
-#include "runner.h"
-#include "scenario.h"
-#include "timeline_page.h"
+#include "explore/explore.h"
+#include "report/outputs.h"
+#include "report/run_scenario.h"
+#include "run/progress.h"
+#include "scenario/budget.h"
+#include "scenario/scenario.h"
+#include "text/print.h"
+#include "text/printable.h"
+#include "text/units.h"
+#include "timeline/timeline_page.h"
 
 namespace {
 
@@ -95,10 +97,9 @@ int Validate(const Options &o, const zsim::Scenario &sc)
     for (const zsim::Event &ev : sc.events) {
         atoms += ev.atoms.size();
     }
-    std::printf("%s: a valid scenario: %s, %s, %s\n", zsim::Printable(sc.source).c_str(),
-                zsim::Plural(sc.nodes.size(), "node", "nodes").c_str(),
-                zsim::Plural(sc.events.size(), "event", "events").c_str(),
-                zsim::Plural(atoms, "configuration atom", "configuration atoms").c_str());
+    zsim::Print(stdout, "{}: a valid scenario: {}, {}, {}\n", zsim::Printable(sc.source),
+                zsim::Plural(sc.nodes.size(), "node", "nodes"), zsim::Plural(sc.events.size(), "event", "events"),
+                zsim::Plural(atoms, "configuration atom", "configuration atoms"));
     if (const auto lost = zsim::FlushStdout("summary")) {
         throw zsim::UsageError(*lost);
     }
@@ -217,8 +218,8 @@ int Run(const Options &o)
     progress.Finish();
     const std::string lost = WriteReports(sc, result, text, files);
     if (result.leftBlocks != 0) {
-        std::fprintf(stderr, "zelm-sim: warning: %zu host blocks still allocated after the library stopped\n",
-                     result.leftBlocks);
+        zsim::Print(stderr, "zelm-sim: warning: {} host blocks still allocated after the library stopped\n",
+                    result.leftBlocks);
     }
     if (!lost.empty()) {
         std::fputs(lost.c_str(), stderr);
@@ -327,13 +328,14 @@ int main(int argc, char **argv)
         }
         return exploreCmd->parsed() ? Explore(o, explore) : Run(o);
     } catch (const zsim::ScenarioError &e) {
-        std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
+        zsim::Print(stderr, "zelm-sim: {}\n", zsim::Printable(e.what()));
     } catch (const zsim::UsageError &e) {
-        std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
+        zsim::Print(stderr, "zelm-sim: {}\n", zsim::Printable(e.what()));
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr,
-                     "zelm-sim: out of memory: the estimate of what this scenario needs fell short; "
-                     "lower --memory-limit to what this machine has\n");
+        std::fputs(
+            "zelm-sim: out of memory: the estimate of what this scenario needs fell short; "
+            "lower --memory-limit to what this machine has\n",
+            stderr);
     }
     return kExitUsage;
 }
