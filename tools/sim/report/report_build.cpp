@@ -157,6 +157,7 @@ Report BuildReport(const SimState &s, Ms now)
         r.drift.resize(limit);
     }
     r.counters = s.counters;
+    r.cost = s.cost;
     r.ignored = s.ignored;
     r.rejected = s.rejected;
     CountEvents(s, r);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "run/cost.h"
 #include "run/history.h"
 #include "run/observer.h"
 #include "run/sim_state.h"
@@ -57,6 +58,7 @@ private:
     void TraceReply(const std::vector<Atom> &atoms);
     void StartLibrary(bool replay);
     void StopLibrary(const char *why);
+    void FInit();
     void RaiseLink(size_t node, bool up);
     void Housekeeping();
     void NoteEnd(bool fixedTime);
@@ -67,6 +69,7 @@ private:
     RunHistory history_;
     Trace trace_;
     Observer observer_;
+    CostMeter cost_;
     size_t next_ = 0;
 };
 

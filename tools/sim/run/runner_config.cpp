@@ -74,6 +74,7 @@ void Simulation::ApplyConfig(const Event &ev)
                         " kept by the configuration server: the library is stopped");
         return;
     }
+    cost_.configWhat = fmt::format("event {}", next_);
     Deliver(ev.atoms, false);
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/qof.h"
 #include "run/config_model.h"
+#include "run/cost.h"
 #include "run/drift_reason.h"
 #include "run/history.h"
 #include "scenario/scenario.h"
@@ -127,6 +128,7 @@ struct SimState {
     std::vector<AtomNote> ignored;
     std::vector<AtomNote> rejected;
     Counters counters;
+    CostTable cost;
     RunHistory *history = nullptr;  // kept only when asked for
 
     // The node whose agent answers on `handle`, or SIZE_MAX.
