@@ -72,7 +72,7 @@ void Complete(uint64_t callId, bool answered, QOF_RpcResult result)
         call.replied = 1;
         call.replyResult = p.answer.result;
         if (p.answer.result == 0) {
-            AgentApply(call.handle, call);
+            call.changedNum = AgentApply(call.handle, call);
         }
     }
     call.outcome = STANDIN_RPC_COMPLETED;

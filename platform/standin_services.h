@@ -68,8 +68,8 @@ QOF_ConnHandle AgentCreate();
 void AgentSetPresent(QOF_ConnHandle handle, bool present);
 // 0 when the agent accepts a call now (`answer` filled, script counters consumed), else the refusal status.
 uint32_t AgentAccept(QOF_ConnHandle handle, AgentAnswer *answer);
-// Applies an answered call to what the agent holds.
-void AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call);
+// Applies an answered call to what the agent holds; returns the entries that changed it.
+uint32_t AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call);
 // Fills the decoded part of `call` (call->kind set) from the request bytes as the agent reads them.
 void DecodeRequest(STANDIN_RpcCall *call, std::vector<STANDIN_LocEntry> *locs, std::vector<STANDIN_CompEntry> *comps,
                    const void *req, uint32_t reqLen);

@@ -276,15 +276,16 @@ typedef struct STANDIN_LocEntry {
     uint32_t reserved1;
     uint32_t logicId, faultPolicy, grpParam1, grpParam2, grpParam3;
     uint32_t reserved2;
-    char LocName[256], imageName[256], LocExtName[256]; /* "" for a null pointer */
-    uint32_t nullTexts;                                 /* bit 0 LocName, bit 1 imageName, bit 2 LocExtName were null */
+    /* At most 255 characters, "" for a null pointer. The stand-in keeps one copy of each distinct text, until reset. */
+    const char *LocName, *imageName, *LocExtName;
+    uint32_t nullTexts; /* bit 0 LocName, bit 1 imageName, bit 2 LocExtName were null */
 } STANDIN_LocEntry;
 
 /* A component entry as the agent decoded it from a "KorbCompSubscribe" request. */
 typedef struct STANDIN_CompEntry {
     uint32_t compType, reserved1, attr7, compClass, compInst, attr1, cfgStatus, attr2, locIndex;
     uint32_t attr3, attr4, attr5, attr6, attr8, attr9, reserved2;
-    char compTypeName[256], compFileName[256], compExtName[256], compInstName[256];
+    const char *compTypeName, *compFileName, *compExtName, *compInstName; /* as the location entry's texts */
     uint32_t nullTexts; /* bits 0..3 in the order of the texts above */
 } STANDIN_CompEntry;
 
@@ -322,6 +323,7 @@ typedef struct STANDIN_RpcCall {
     const STANDIN_LocEntry *locEntries;
     const STANDIN_CompEntry *compEntries;
     uint32_t decodedNum; /* entries decoded: entryNum, or fewer when the list pointer is null or the request short */
+    uint32_t changedNum; /* entries whose applying changed what the agent holds (set at completion) */
 } STANDIN_RpcCall;
 
 size_t STANDIN_RpcCallCount(void);
@@ -367,13 +369,21 @@ int STANDIN_AgentSetScript(QOF_ConnHandle handle, const STANDIN_AgentScript *scr
  */
 int STANDIN_AgentSetDown(QOF_ConnHandle handle, int down);
 
-/* What an agent holds, in ascending key order. */
+/*
+ * What an agent holds: locations by LocId, components by the request's
+ * locIndex and their compInst. Find copies the held entry into *entry and
+ * returns 0, or returns non-zero and leaves *entry as it was when the agent
+ * holds none. ForEach calls `visit` with every held entry in ascending key
+ * order; the holdings must not change meanwhile.
+ */
 size_t STANDIN_AgentLocCount(QOF_ConnHandle handle);
-const STANDIN_LocEntry *STANDIN_AgentLocGet(QOF_ConnHandle handle, size_t index);
-const STANDIN_LocEntry *STANDIN_AgentLocFind(QOF_ConnHandle handle, uint32_t locId);
+int STANDIN_AgentLocFind(QOF_ConnHandle handle, uint32_t locId, STANDIN_LocEntry *entry);
+typedef void (*STANDIN_AgentLocVisit)(const STANDIN_LocEntry *entry, void *arg);
+void STANDIN_AgentLocForEach(QOF_ConnHandle handle, STANDIN_AgentLocVisit visit, void *arg);
 size_t STANDIN_AgentCompCount(QOF_ConnHandle handle);
-const STANDIN_CompEntry *STANDIN_AgentCompGet(QOF_ConnHandle handle, size_t index);
-const STANDIN_CompEntry *STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, uint32_t compInst);
+int STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, uint32_t compInst, STANDIN_CompEntry *entry);
+typedef void (*STANDIN_AgentCompVisit)(uint32_t locIndex, const STANDIN_CompEntry *entry, void *arg);
+void STANDIN_AgentCompForEach(QOF_ConnHandle handle, STANDIN_AgentCompVisit visit, void *arg);
 
 /* ==== Entries: what each call into a user costs ======================================= */
 

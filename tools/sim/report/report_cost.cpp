@@ -26,14 +26,19 @@ std::array<std::string, kColumns> Cells(const EntryCounts &c)
             Grouped(c.hostBytes), Grouped(c.rpcRequests), Grouped(c.rpcEntries)};
 }
 
+std::string Counted(uint64_t n, const char *one, const char *many)
+{
+    return Grouped(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace
 
 std::string LargestText(const KindCost &k)
 {
     const EntryCounts &c = k.largest;
     return fmt::format("at {}: {}: {} tree steps, {} ({} bytes), {} with {}", Seconds(k.largestAt), k.largestWhat,
-                       Grouped(c.TreeSteps()), Plural(c.hostAllocs, "allocation", "allocations"), Grouped(c.hostBytes),
-                       Plural(c.rpcRequests, "request", "requests"), Plural(c.rpcEntries, "entry", "entries"));
+                       Grouped(c.TreeSteps()), Counted(c.hostAllocs, "allocation", "allocations"), Grouped(c.hostBytes),
+                       Counted(c.rpcRequests, "request", "requests"), Counted(c.rpcEntries, "entry", "entries"));
 }
 
 std::string CostLine(const Report &r)

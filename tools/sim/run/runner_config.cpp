@@ -170,11 +170,15 @@ void Simulation::NoteComponentBefore(const Atom &a)
         return;
     }
     const CompKey key{a.rec.comp.locIndex, a.rec.comp.compInst};
-    CompHistory &h = state_.compHistory[key];
-    h.unsentWithdrawal.reset();
     if (a.opCode != ZELM_CFG_OP_DEL) {
+        // A note only where a delete made one: a million components stored cost no history.
+        if (const auto it = state_.compHistory.find(key); it != state_.compHistory.end()) {
+            it->second.unsentWithdrawal.reset();
+        }
         return;
     }
+    CompHistory &h = state_.compHistory[key];
+    h.unsentWithdrawal.reset();
     const ZelmCompLocation *loc = LibCompLocation(key.first);
     const ZelmComponent *comp = LibComponent(key.first, key.second);
     if (loc == nullptr || comp == nullptr) {

@@ -29,9 +29,6 @@ struct NodeState {
     uint64_t requests = 0;
     uint64_t failures = 0;
     uint64_t pending = 0;
-    // What the agent holds, with a fingerprint of each entry to notice changes.
-    std::map<uint32_t, uint64_t> heldLocations;  // by LocId
-    std::map<CompKey, uint64_t> heldComponents;
     std::optional<Ms> lastChangeAt;          // its holdings last changed
     std::optional<Ms> lastExpectedChangeAt;  // what it should hold last changed (or may have)
 };
