@@ -38,12 +38,12 @@ struct Agent {
     bool down = false;
     STANDIN_AgentScript script{};
     ChunkMap<uint32_t, HeldLoc> locs;
-    ChunkMap<uint64_t, HeldComp> comps;  // (locIndex << 32) + compInst
+    ChunkMap<std::pair<uint32_t, uint32_t>, HeldComp> comps;  // (locIndex, compInst)
 };
 
-uint64_t CompKey(uint32_t locIndex, uint32_t compInst)
+std::pair<uint32_t, uint32_t> CompKey(uint32_t locIndex, uint32_t compInst)
 {
-    return (uint64_t{locIndex} << 32) + compInst;
+    return {locIndex, compInst};
 }
 
 std::map<QOF_ConnHandle, std::unique_ptr<Agent>> g_agents;
@@ -250,7 +250,7 @@ uint32_t AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call)
             changed += (remove ? a->locs.Erase(e.LocId) : a->locs.Put(e.LocId, ToHeld(e))) ? 1 : 0;
         } else if (call.kind == STANDIN_RPC_COMP) {
             const STANDIN_CompEntry &e = call.compEntries[i];
-            const uint64_t key = CompKey(call.locIndex, e.compInst);
+            const auto key = CompKey(call.locIndex, e.compInst);
             changed += (remove ? a->comps.Erase(key) : a->comps.Put(key, ToHeld(e))) ? 1 : 0;
         }
     }
@@ -377,8 +377,8 @@ extern "C" void STANDIN_AgentCompForEach(QOF_ConnHandle handle, STANDIN_AgentCom
     if (a == nullptr || visit == nullptr) {
         return;
     }
-    a->comps.ForEach([&](uint64_t key, const standin::HeldComp &held) {
+    a->comps.ForEach([&](const std::pair<uint32_t, uint32_t> &key, const standin::HeldComp &held) {
         const STANDIN_CompEntry e = standin::FromHeld(held);
-        visit(static_cast<uint32_t>(key >> 32), &e, arg);
+        visit(key.first, &e, arg);
     });
 }

@@ -124,7 +124,8 @@ DriftItem Component(const SimState &s, DriftKind kind, size_t node, const CompKe
 
 void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
 {
-    for (const auto &[id, cfg] : s.config.locations) {
+    for (const auto &[id, cfgAt] : s.config.locations) {
+        const ZelmLocInstCfg &cfg = *cfgAt;
         const size_t n = s.NodeOfOsInst(cfg.OsInst);
         const std::string name = FieldText(cfg.LocName);
         if (n == SIZE_MAX) {
@@ -153,7 +154,7 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
     for (size_t n = 0; n < s.nodes.size(); ++n) {
         ForEachHeldLocation(s.nodes[n].handle, [&](const STANDIN_LocEntry &e) {
             const auto it = s.config.locations.find(e.LocId);
-            if (it == s.config.locations.end() || s.NodeOfOsInst(it->second.OsInst) != n) {
+            if (it == s.config.locations.end() || s.NodeOfOsInst(it->second->OsInst) != n) {
                 out.push_back(Location(s, DriftKind::Extra, n, e.LocId, e.LocName, WhyLocationExtra(s, e.LocId, n)));
             }
         });
@@ -210,7 +211,8 @@ void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const
 void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
 {
     const std::map<CompKey, std::string> holders = UnplacedHolders(s);
-    for (const auto &[key, cfg] : s.config.components) {
+    for (const auto &[key, cfgAt] : s.config.components) {
+        const ZelmCompInstCfg &cfg = *cfgAt;
         const size_t n = s.AnnouncerOf(key.first);
         if (n != SIZE_MAX) {
             PlacedComponentDrift(s, n, key, cfg, out);

@@ -161,8 +161,8 @@ Why WhyLocationMissing(const SimState &s, uint32_t locId, size_t node)
 
 Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
 {
-    if (const ZelmLocInstCfg *cfg = Lookup(s.config.locations, locId)) {
-        const size_t now = s.NodeOfOsInst(cfg->OsInst);
+    if (const ZelmLocInstCfg *const *cfg = Lookup(s.config.locations, locId)) {
+        const size_t now = s.NodeOfOsInst((*cfg)->OsInst);
         if (now != node) {
             return {DriftReason::Moved,
                     "moved to " + (now == SIZE_MAX ? std::string("an undeclared OS node") : NodeName(s, now)) +
@@ -228,7 +228,7 @@ Why WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
 
 Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
 {
-    if (Lookup(s.config.components, key) != nullptr) {
+    if (s.config.components.count(key) != 0) {
         const size_t announcer = s.AnnouncerOf(key.first);
         if (announcer != SIZE_MAX && announcer != node) {
             return {DriftReason::AnnouncedElsewhere,

@@ -17,7 +17,17 @@ AtomEffect StoreOrDelete(Map &map, const Key &key, const Rec &rec, uint16_t opCo
     if (opCode == ZELM_CFG_OP_DEL) {
         return {map.erase(key) != 0 ? AtomEffect::Deleted : AtomEffect::Absent, ""};
     }
-    map[key] = rec;
+    map[key] = &rec;
+    return {AtomEffect::Stored, ""};
+}
+
+AtomEffect StoreOrDelete(zelm::ChunkMap<CompKey, const ZelmCompInstCfg *> &map, const CompKey &key,
+                         const ZelmCompInstCfg &rec, uint16_t opCode)
+{
+    if (opCode == ZELM_CFG_OP_DEL) {
+        return {map.Erase(key) ? AtomEffect::Deleted : AtomEffect::Absent, ""};
+    }
+    (void)map.Put(key, &rec);
     return {AtomEffect::Stored, ""};
 }
 
@@ -38,35 +48,35 @@ bool IsServiceImage(const char (&imageName)[32])
     return false;
 }
 
-AtomEffect ConfigModel::Apply(const Atom &atom)
+AtomEffect ConfigModel::Apply(AtomRef atom)
 {
     if (atom.opCode > ZELM_CFG_OP_DEL) {
         // Checked after the class's own gate for components; both leave everything as it was.
-        if (atom.cls == CfgClass::Component && atom.rec.comp.cfgStatus >= 0) {
+        if (atom.cls == CfgClass::Component && atom.Comp().cfgStatus >= 0) {
             return {AtomEffect::Ignored,
-                    "cfgStatus " + Hex(static_cast<uint32_t>(atom.rec.comp.cfgStatus)) + " has bit 31 clear"};
+                    "cfgStatus " + Hex(static_cast<uint32_t>(atom.Comp().cfgStatus)) + " has bit 31 clear"};
         }
         return {AtomEffect::Ignored, fmt::format("opCode {} has no effect", atom.opCode)};
     }
     switch (atom.cls) {
     case CfgClass::Location: {
-        const ZelmLocInstCfg &r = atom.rec.loc;
+        const ZelmLocInstCfg &r = atom.Loc();
         if (!IsServiceImage(r.imageName)) {
             return {AtomEffect::Ignored, "image '" + FieldText(r.imageName) + "' is not a service image"};
         }
         return StoreOrDelete(locations, r.LocId, r, atom.opCode);
     }
     case CfgClass::LogicGroup:
-        return StoreOrDelete(groups, atom.rec.grp.locIndex, atom.rec.grp, atom.opCode);
+        return StoreOrDelete(groups, atom.Grp().locIndex, atom.Grp(), atom.opCode);
     case CfgClass::Component: {
-        const ZelmCompInstCfg &r = atom.rec.comp;
+        const ZelmCompInstCfg &r = atom.Comp();
         if (r.cfgStatus >= 0) {
             return {AtomEffect::Ignored, "cfgStatus " + Hex(static_cast<uint32_t>(r.cfgStatus)) + " has bit 31 clear"};
         }
         return StoreOrDelete(components, CompKey{r.locIndex, r.compInst}, r, atom.opCode);
     }
     case CfgClass::CompNode: {
-        const ZelmCompNodeCfg &r = atom.rec.node;
+        const ZelmCompNodeCfg &r = atom.Node();
         if (r.compClass == 0) {
             return {AtomEffect::Ignored, fmt::format("compClass 0: type {} is not a QOF component", r.compType)};
         }
@@ -87,31 +97,34 @@ std::optional<ZelmCompNodeCfg> ConfigModel::TypeFor(uint32_t compType) const
     if (it == compNodes.end()) {
         return std::nullopt;
     }
-    return it->second;
+    return *it->second;
 }
 
 ZelmLogicLocGrpCfg ConfigModel::GroupFor(uint32_t locIndex) const
 {
     const auto it = groups.find(locIndex);
     if (it != groups.end()) {
-        return it->second;
+        return *it->second;
     }
     ZelmLogicLocGrpCfg def{};
     def.logicId = 0xFFFFFFFFu;
     return def;
 }
 
-std::vector<Atom> ConfigModel::ReplayAtoms() const
+std::vector<AtomList> ConfigModel::ReplayMessages(size_t perMessage) const
 {
-    std::vector<Atom> out;
+    std::vector<AtomList> out;
     uint16_t seq = 0;
-    auto add = [&](CfgClass cls, const auto &rec) {
+    auto add = [&](CfgClass cls, const auto *rec) {
+        if (out.empty() || out.back().size() >= perMessage) {
+            out.emplace_back();
+        }
         Atom a;
         a.cls = cls;
         a.opCode = ZELM_CFG_OP_ADD;
         a.seq = ++seq;
-        std::memcpy(&a.rec, &rec, sizeof rec);
-        out.push_back(a);
+        std::memcpy(&a.rec, rec, sizeof *rec);
+        out.back().push_back(a);
     };
     for (const auto &[k, r] : compNodes)
         add(CfgClass::CompNode, r);

@@ -194,12 +194,9 @@ void Simulation::StartLibrary(bool replay)
     }
     // What a real platform does for a fresh subscriber: the configuration server hands over the whole
     // configuration, the node-status service reports the current status.
-    const std::vector<Atom> atoms = state_.config.ReplayAtoms();
     cost_.configWhat = "replayed to the library's start";
-    for (size_t i = 0; i < atoms.size(); i += kReplayAtomsPerMessage) {
-        const auto last =
-            atoms.begin() + static_cast<std::ptrdiff_t>(std::min(atoms.size(), i + kReplayAtomsPerMessage));
-        Deliver(std::vector<Atom>(atoms.begin() + static_cast<std::ptrdiff_t>(i), last), true);
+    for (const AtomList &message : state_.config.ReplayMessages(kReplayAtomsPerMessage)) {
+        Deliver(message, true);
     }
     for (size_t n = 0; n < state_.nodes.size(); ++n) {
         if (state_.nodes[n].linkUp) {

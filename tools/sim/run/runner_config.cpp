@@ -15,26 +15,11 @@ namespace zsim {
 
 namespace {
 
-uint32_t RecordLen(CfgClass cls)
-{
-    switch (cls) {
-    case CfgClass::Location:
-        return sizeof(ZelmLocInstCfg);
-    case CfgClass::LogicGroup:
-        return sizeof(ZelmLogicLocGrpCfg);
-    case CfgClass::Component:
-        return sizeof(ZelmCompInstCfg);
-    case CfgClass::CompNode:
-        return sizeof(ZelmCompNodeCfg);
-    }
-    return 0;
-}
-
 // The node a configured location is placed at, or SIZE_MAX.
 size_t LocationNode(const SimState &s, uint32_t locId)
 {
     const auto it = s.config.locations.find(locId);
-    return it == s.config.locations.end() ? SIZE_MAX : s.NodeOfOsInst(it->second.OsInst);
+    return it == s.config.locations.end() ? SIZE_MAX : s.NodeOfOsInst(it->second->OsInst);
 }
 
 }  // namespace
@@ -45,12 +30,12 @@ void Simulation::ApplyConfig(const Event &ev)
     state_.counters.configMessages++;
     state_.counters.atoms += ev.atoms.size();
     if (state_.libraryRunning) {
-        for (const Atom &a : ev.atoms) {
+        for (const AtomRef a : ev.atoms) {
             NoteBeforeDelivery(a);
         }
     }
-    for (const Atom &a : ev.atoms) {
-        const size_t formerNode = a.cls == CfgClass::Location ? LocationNode(state_, a.rec.loc.LocId) : SIZE_MAX;
+    for (const AtomRef a : ev.atoms) {
+        const size_t formerNode = a.cls == CfgClass::Location ? LocationNode(state_, a.Loc().LocId) : SIZE_MAX;
         const AtomEffect e = state_.config.Apply(a);
         if (e.kind == AtomEffect::Stored || e.kind == AtomEffect::Deleted) {
             NoteExpectedChange(a, formerNode, now);
@@ -61,9 +46,9 @@ void Simulation::ApplyConfig(const Event &ev)
         if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
             const Why why{DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent"};
             if (a.cls == CfgClass::Location) {
-                state_.locHistory[a.rec.loc.LocId].unsentWithdrawal = why;
+                state_.locHistory[a.Loc().LocId].unsentWithdrawal = why;
             } else if (a.cls == CfgClass::Component) {
-                state_.compHistory[CompKey{a.rec.comp.locIndex, a.rec.comp.compInst}].unsentWithdrawal = why;
+                state_.compHistory[CompKey{a.Comp().locIndex, a.Comp().compInst}].unsentWithdrawal = why;
             }
         }
     }
@@ -78,18 +63,18 @@ void Simulation::ApplyConfig(const Event &ev)
     Deliver(ev.atoms, false);
 }
 
-void Simulation::NoteExpectedChange(const Atom &a, size_t formerNode, Ms now)
+void Simulation::NoteExpectedChange(AtomRef a, size_t formerNode, Ms now)
 {
     switch (a.cls) {
     case CfgClass::Location:
         state_.ExpectedChanged(formerNode, now);
-        state_.ExpectedChanged(state_.NodeOfOsInst(a.rec.loc.OsInst), now);
+        state_.ExpectedChanged(state_.NodeOfOsInst(a.Loc().OsInst), now);
         return;
     case CfgClass::LogicGroup:
-        state_.ExpectedChanged(LocationNode(state_, a.rec.grp.locIndex), now);
+        state_.ExpectedChanged(LocationNode(state_, a.Grp().locIndex), now);
         return;
     case CfgClass::Component:
-        state_.ExpectedChanged(state_.AnnouncerOf(a.rec.comp.locIndex), now);
+        state_.ExpectedChanged(state_.AnnouncerOf(a.Comp().locIndex), now);
         return;
     case CfgClass::CompNode:
         state_.ExpectedChangedEverywhere(now);
@@ -97,7 +82,7 @@ void Simulation::NoteExpectedChange(const Atom &a, size_t formerNode, Ms now)
     }
 }
 
-void Simulation::NoteBeforeDelivery(const Atom &a)
+void Simulation::NoteBeforeDelivery(AtomRef a)
 {
     switch (a.cls) {
     case CfgClass::Location:
@@ -114,13 +99,13 @@ void Simulation::NoteBeforeDelivery(const Atom &a)
     }
 }
 
-void Simulation::NoteLocationBefore(const Atom &a)
+void Simulation::NoteLocationBefore(AtomRef a)
 {
     const bool del = a.opCode == ZELM_CFG_OP_DEL;
-    if (!IsServiceImage(a.rec.loc.imageName) || a.opCode > ZELM_CFG_OP_DEL) {
+    if (!IsServiceImage(a.Loc().imageName) || a.opCode > ZELM_CFG_OP_DEL) {
         return;
     }
-    const uint32_t id = a.rec.loc.LocId;
+    const uint32_t id = a.Loc().LocId;
     LocHistory &h = state_.locHistory[id];
     if (!del) {
         h = LocHistory{};
@@ -150,9 +135,9 @@ void Simulation::NoteLocationBefore(const Atom &a)
     }
 }
 
-void Simulation::NoteGroupBefore(const Atom &a)
+void Simulation::NoteGroupBefore(AtomRef a)
 {
-    const uint32_t idx = a.rec.grp.locIndex;
+    const uint32_t idx = a.Grp().locIndex;
     if (LibLocation(idx) == nullptr || a.opCode > ZELM_CFG_OP_DEL) {
         return;
     }
@@ -164,12 +149,12 @@ void Simulation::NoteGroupBefore(const Atom &a)
     }
 }
 
-void Simulation::NoteComponentBefore(const Atom &a)
+void Simulation::NoteComponentBefore(AtomRef a)
 {
-    if (a.rec.comp.cfgStatus >= 0 || a.opCode > ZELM_CFG_OP_DEL) {
+    if (a.Comp().cfgStatus >= 0 || a.opCode > ZELM_CFG_OP_DEL) {
         return;
     }
-    const CompKey key{a.rec.comp.locIndex, a.rec.comp.compInst};
+    const CompKey key{a.Comp().locIndex, a.Comp().compInst};
     if (a.opCode != ZELM_CFG_OP_DEL) {
         // A note only where a delete made one: a million components stored cost no history.
         if (const auto it = state_.compHistory.find(key); it != state_.compHistory.end()) {
@@ -194,11 +179,11 @@ void Simulation::NoteComponentBefore(const Atom &a)
     }
 }
 
-void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
+void Simulation::Deliver(const AtomList &atoms, bool replay)
 {
     STANDIN_Msg *msg = STANDIN_MsgNew();
-    for (const Atom &a : atoms) {
-        STANDIN_MsgAddAtom(msg, ClassId(a.cls), a.opCode, a.seq, &a.rec, RecordLen(a.cls));
+    for (const AtomRef a : atoms) {
+        STANDIN_MsgAddAtom(msg, ClassId(a.cls), a.opCode, a.seq, a.Record(), RecordLen(a.cls));
     }
     const size_t before = STANDIN_ReplyCount();
     uint32_t handlerResult = 0;
@@ -219,13 +204,14 @@ void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
     STANDIN_ReplyClear();
 }
 
-void Simulation::TraceReply(const std::vector<Atom> &atoms)
+void Simulation::TraceReply(const AtomList &atoms)
 {
     const STANDIN_Reply *r = STANDIN_ReplyGet(STANDIN_ReplyCount() - 1);
     const Ms now = STANDIN_Now();
-    for (size_t i = 0; i < r->opInfoNum && i < atoms.size(); ++i) {
+    auto atom = atoms.begin();
+    for (size_t i = 0; i < r->opInfoNum && i < atoms.size(); ++i, ++atom) {
         if (r->opInfos[i].code != 0) {
-            const Atom &a = atoms[i];
+            const AtomRef a = *atom;
             state_.rejected.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), "code " + Hex(r->opInfos[i].code)});
         }
     }
@@ -233,6 +219,7 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
         return;
     }
     std::string s = fmt::format("reply to {}:", Plural(atoms.size(), "atom", "atoms"));
+    atom = atoms.begin();
     for (size_t i = 0; i < r->opInfoNum; ++i) {
         if (i == 8 && r->opInfoNum > 9) {
             fmt::format_to(std::back_inserter(s), " ... ({} more)", r->opInfoNum - 8);
@@ -241,7 +228,8 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
         const STANDIN_OpInfo &o = r->opInfos[i];
         s += (i == 0 ? " " : ", ");
         if (i < atoms.size()) {
-            fmt::format_to(std::back_inserter(s), "{} {} ", ClassName(atoms[i].cls), AtomKey(atoms[i]));
+            const AtomRef a = *atom++;
+            fmt::format_to(std::back_inserter(s), "{} {} ", ClassName(a.cls), AtomKey(a));
         }
         s += AtomOpName(o.opCode);
         if (o.opCode > ZELM_CFG_OP_DEL) {

@@ -53,7 +53,7 @@ ScenarioSize &ScenarioSize::operator+=(const ScenarioSize &more)
 ScenarioSize SizeOf(const Event &ev)
 {
     ScenarioSize size{.events = 1};
-    for (const Atom &a : ev.atoms) {
+    for (const AtomRef a : ev.atoms) {
         (a.cls == CfgClass::Location    ? size.locations
          : a.cls == CfgClass::Component ? size.components
          : a.cls == CfgClass::CompNode  ? size.types

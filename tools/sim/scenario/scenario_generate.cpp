@@ -125,7 +125,7 @@ class MessageSink {
 public:
     MessageSink(Scenario &sc, Ms at, Mark mark, uint32_t perMessage) : sc_(sc), at_(at), mark_(mark), per_(perMessage)
     {}
-    void Add(const Atom &a)
+    void Add(Atom a)
     {
         if (cur_ == kNone || sc_.events[cur_].atoms.size() >= per_) {
             Event ev;
@@ -136,9 +136,8 @@ public:
             cur_ = sc_.events.size();
             sc_.events.push_back(std::move(ev));
         }
-        std::vector<Atom> &atoms = sc_.events[cur_].atoms;
-        atoms.push_back(a);
-        atoms.back().seq = static_cast<uint16_t>(++seq_);
+        a.seq = static_cast<uint16_t>(++seq_);
+        sc_.events[cur_].atoms.push_back(a);
     }
     void Flush() { cur_ = kNone; }
 
