@@ -250,7 +250,7 @@ TEST_F(SimTest, ValidateReadsTheScenarioAndRunsNothing)
     const fs::path big = Write("big.yaml",
                                "generate: {nodes: 10, locationsPerNode: 100, componentTypes: 1, "
                                "componentsPerLocation: 20}\n");
-    const Result refused = Run("--validate --memory-limit 32M " + Quote(big));
+    const Result refused = Run("--validate --memory-limit 16M " + Quote(big));
     EXPECT_EQ(refused.code, 2);
     const size_t at = refused.err.find("--memory-limit ");
     ASSERT_NE(at, std::string::npos) << refused.err;
@@ -409,7 +409,7 @@ const BadScenario kBadScenarios[] = {
              }
              return more;
          }(),
-     ":16:5", "--memory-limit 50M"},
+     ":17:5", "--memory-limit 20M"},
 };
 
 void PrintTo(const BadScenario &bad, std::ostream *os)
