@@ -62,7 +62,7 @@ const char *TextOf(uint32_t id)
 
 uint32_t InternText(const char *text, size_t len)
 {
-    if ((g_pool.count + 1) * 2 > g_pool.slots.size()) {
+    if ((g_pool.count + 1) * 4 > g_pool.slots.size() * 3) {
         Grow();
     }
     const std::string_view view(text, len);

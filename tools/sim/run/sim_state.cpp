@@ -2,6 +2,7 @@
 #include "run/sim_state.h"
 
 #include <cstdint>
+#include <iterator>
 
 namespace zsim {
 
@@ -22,24 +23,24 @@ void SimState::Announce(size_t node, const std::string &service, std::optional<u
     const auto where = std::make_pair(node, service);
     const auto it = available.find(where);
     if (it != available.end()) {
-        const auto by = announcers.find(it->second.first);
-        by->second.erase(it->second.second);
-        if (by->second.empty()) {
-            announcers.erase(by);
-        }
+        announcers.erase(it->second);
         available.erase(it);
     }
     if (index) {
         const uint64_t order = ++reportOrder;
         available.emplace(where, std::make_pair(*index, order));
-        announcers[*index].emplace(order, node);
+        announcers.emplace(std::make_pair(*index, order), node);
     }
 }
 
 size_t SimState::AnnouncerOf(uint32_t index) const
 {
-    const auto it = announcers.find(index);
-    return it == announcers.end() ? SIZE_MAX : it->second.rbegin()->second;
+    // The latest report of the index is its last entry.
+    const auto next = announcers.upper_bound({index, UINT64_MAX});
+    if (next == announcers.begin() || std::prev(next)->first.first != index) {
+        return SIZE_MAX;
+    }
+    return std::prev(next)->second;
 }
 
 std::optional<uint32_t> SimState::AnnouncedIndex(size_t node, const std::string &service) const

@@ -106,8 +106,8 @@ struct SimState {
     std::vector<NodeState> nodes;
     // (node, service) -> (announced index, order of the report): the locations available now.
     std::map<std::pair<size_t, std::string>, std::pair<uint32_t, uint64_t>> available;
-    // index -> (order of the report -> node): who announces each index now, the latest last.
-    std::map<uint32_t, std::map<uint64_t, size_t>> announcers;
+    // (index, order of the report) -> node: who announces each index now, the latest last.
+    std::map<std::pair<uint32_t, uint64_t>, size_t> announcers;
     uint64_t reportOrder = 0;
     uint32_t haRole = 0;
     bool libraryRunning = false;

@@ -73,6 +73,7 @@ Scenario ScenarioParser::Parse(const std::string &text)
     for (Event &ev : sc_.events) {
         ev.atoms.ShrinkToFit();
     }
+    sc_.events.shrink_to_fit();
     return std::move(sc_);
 }
 
