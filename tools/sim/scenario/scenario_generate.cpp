@@ -302,6 +302,8 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc, Memory
     size.components = static_cast<double>(g.Components());
     size.types = g.componentTypes;
     size.events = atoms / g.atomsPerMessage + 2.0 * g.nodes + static_cast<double>(g.Locations());
+    // Every location announced at once publishes its components at once; with a stagger, a node's at a time.
+    size.burst = static_cast<double>(g.stagger == 0 ? g.Components() : g.Components() / g.nodes);
     if (const std::optional<std::string> refusal = budget.Add(size)) {
         r.Fail(block, *refusal);
     }

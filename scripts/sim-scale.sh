@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Measures zelm-sim on generated clusters of growing size (release build): peak memory, wall and user time,
+# the memory estimate, and the bring-up cost the COST section counts. Prints the two markdown tables of
+# docs/performance.md ("The simulator").
+#
+#   scripts/sim-scale.sh              every shape, the largest last (about 15 minutes on a 2-core machine)
+#   scripts/sim-scale.sh 1000 10000   only the shapes with these numbers of locations (10000000: the 10^7 run)
+#
+# Shapes: 100 nodes, ten components per location, ten component types, nodes joining 20 ms apart; and
+# 10^7 components as 10 nodes of 1,000 locations with 1,000 components each. Each run reports counts only
+# (holdings: summary). The load average is printed beside each row: the machine may be shared.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh jq time
+cmake --preset release >/dev/null
+cmake --build --preset release --target zelm-sim >&2
+sim="$PWD/build/release/tools/sim/zelm-sim"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+shapes=("$@")
+[ "${#shapes[@]}" -gt 0 ] || shapes=(1000 10000 20000 100000 10000000)
+
+# The generate block of a shape, named by its number of locations (10000000: the 10^7-component run).
+shape() {
+  if [ "$1" = 10000000 ]; then
+    echo "{nodes: 10, locationsPerNode: 1000, componentTypes: 10, componentsPerLocation: 1000, stagger: 20ms}"
+  else
+    echo "{nodes: 100, locationsPerNode: $(($1 / 100)), componentTypes: 10, componentsPerLocation: 10, stagger: 20ms}"
+  fi
+}
+
+# The estimate, as the refusal under a tiny limit states it: "needs about 2.2 GB of memory".
+estimate() {
+  "$sim" --validate --memory-limit 1M "$1" 2>&1 | sed -n 's/.*needs about \([0-9.]* [KMG]B\) of memory.*/\1/p'
+}
+
+mb() { awk -v kb="$1" 'BEGIN { printf "%.0f MB", kb / 1024 }'; }
+
+memory_rows=()
+cost_rows=()
+for s in "${shapes[@]}"; do
+  yaml="$work/g-$s.yaml"
+  printf 'report: {holdings: summary}\ngenerate: %s\n' "$(shape "$s")" >"$yaml"
+  load="$(cut -d' ' -f1-3 /proc/loadavg)"
+  /usr/bin/time -f "%e %U %M" -o "$work/time" "$sim" --quiet --memory-limit 64G --json "$work/r.json" "$yaml"
+  read -r wall user kb <"$work/time"
+  comps="$(jq '[.agents[].componentCount] | add' "$work/r.json")"
+  locs="$(jq '[.agents[].locationCount] | add' "$work/r.json")"
+  per="$(awk -v kb="$kb" -v n="$comps" 'BEGIN { printf "%.0f", kb * 1024 / n }')"
+  memory_rows+=("| $(printf "%'d" "$locs") | $(printf "%'d" "$comps") | $(mb "$kb") | $per B | $(estimate "$yaml") | $wall s | $user s | $load |")
+  # The bring-up cost: every tree step, the completions' share, steps per completion, and per link-up.
+  cost_rows+=("$(jq -r --arg locs "$(printf "%'d" "$locs")" --arg comps "$(printf "%'d" "$comps")" --arg wall "$wall" '
+    def n: tostring | [scan("\\d{1,3}(?=(\\d{3})*$)")] | join(",");
+    .cost as $c | ($c.byKind | map({(.kind): .}) | add) as $k |
+    "| \($locs) | \($comps) | \($c.treeSteps | n) | \($k.rpcCompletions.treeSteps | n) (\(if $c.treeSteps > 0 then ($k.rpcCompletions.treeSteps * 100 / $c.treeSteps | floor) else 0 end) %) | \($k.rpcCompletions.entries | n) | \(if $k.rpcCompletions.entries > 0 then ($k.rpcCompletions.treeSteps / $k.rpcCompletions.entries | floor | n) else 0 end) | \($k.osNodeLinkReports.treeSteps | n) | \($wall) s |"' "$work/r.json")")
+  echo "done: $s locations, $wall s" >&2
+done
+
+echo "| locations | components | peak RSS | per component | estimate | wall | user CPU | load average |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---|"
+printf '%s\n' "${memory_rows[@]}"
+echo
+echo "| locations | components | tree steps | in RPC completions | completions | steps per completion | in link reports | wall |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
+printf '%s\n' "${cost_rows[@]}"
