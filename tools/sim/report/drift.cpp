@@ -153,8 +153,8 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
     }
     for (size_t n = 0; n < s.nodes.size(); ++n) {
         ForEachHeldLocation(s.nodes[n].handle, [&](const STANDIN_LocEntry &e) {
-            const auto it = s.config.locations.find(e.LocId);
-            if (it == s.config.locations.end() || s.NodeOfOsInst(it->second->OsInst) != n) {
+            const ZelmLocInstCfg *const *cfg = s.config.locations.Find(e.LocId);
+            if (cfg == nullptr || s.NodeOfOsInst((*cfg)->OsInst) != n) {
                 out.push_back(Location(s, DriftKind::Extra, n, e.LocId, e.LocName, WhyLocationExtra(s, e.LocId, n)));
             }
         });

@@ -161,7 +161,7 @@ Why WhyLocationMissing(const SimState &s, uint32_t locId, size_t node)
 
 Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
 {
-    if (const ZelmLocInstCfg *const *cfg = Lookup(s.config.locations, locId)) {
+    if (const ZelmLocInstCfg *const *cfg = s.config.locations.Find(locId)) {
         const size_t now = s.NodeOfOsInst((*cfg)->OsInst);
         if (now != node) {
             return {DriftReason::Moved,
@@ -169,14 +169,15 @@ Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
                         ": the former agent is never told"};
         }
     }
-    const LocHistory *h = Lookup(s.locHistory, locId);
-    if (h == nullptr) {
+    if (s.locationsSeen.count(locId) == 0) {
         return {DriftReason::NotConfigured, "not in the configuration"};
     }
-    if (h->unsentWithdrawal) {
+    const LocHistory *h = Lookup(s.locHistory, locId);
+    if (h != nullptr && h->unsentWithdrawal) {
         return *h->unsentWithdrawal;
     }
-    return WithdrawalWhy(h->withdrawal).value_or(Why{DriftReason::NoLongerConfigured, "no longer configured"});
+    return WithdrawalWhy(h != nullptr ? h->withdrawal : WithdrawalRec{})
+        .value_or(Why{DriftReason::NoLongerConfigured, "no longer configured"});
 }
 
 Why WhyUnplaced(const SimState &s, uint32_t locIndex)

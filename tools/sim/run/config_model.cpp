@@ -21,8 +21,8 @@ AtomEffect StoreOrDelete(Map &map, const Key &key, const Rec &rec, uint16_t opCo
     return {AtomEffect::Stored, ""};
 }
 
-AtomEffect StoreOrDelete(zelm::ChunkMap<CompKey, const ZelmCompInstCfg *> &map, const CompKey &key,
-                         const ZelmCompInstCfg &rec, uint16_t opCode)
+template <typename Key, typename Rec>
+AtomEffect StoreOrDelete(zelm::ChunkMap<Key, const Rec *> &map, const Key &key, const Rec &rec, uint16_t opCode)
 {
     if (opCode == ZELM_CFG_OP_DEL) {
         return {map.Erase(key) ? AtomEffect::Deleted : AtomEffect::Absent, ""};

@@ -36,7 +36,7 @@ public:
     // of at most `perMessage` atoms.
     std::vector<AtomList> ReplayMessages(size_t perMessage) const;
 
-    std::map<uint32_t, const ZelmLocInstCfg *> locations;
+    zelm::ChunkMap<uint32_t, const ZelmLocInstCfg *> locations;
     std::map<uint32_t, const ZelmLogicLocGrpCfg *> groups;
     zelm::ChunkMap<CompKey, const ZelmCompInstCfg *> components;
     std::map<uint32_t, const ZelmCompNodeCfg *> compNodes;

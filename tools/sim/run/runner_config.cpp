@@ -18,8 +18,8 @@ namespace {
 // The node a configured location is placed at, or SIZE_MAX.
 size_t LocationNode(const SimState &s, uint32_t locId)
 {
-    const auto it = s.config.locations.find(locId);
-    return it == s.config.locations.end() ? SIZE_MAX : s.NodeOfOsInst(it->second->OsInst);
+    const ZelmLocInstCfg *const *cfg = s.config.locations.Find(locId);
+    return cfg == nullptr ? SIZE_MAX : s.NodeOfOsInst((*cfg)->OsInst);
 }
 
 }  // namespace
@@ -46,6 +46,7 @@ void Simulation::ApplyConfig(const Event &ev)
         if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
             const Why why{DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent"};
             if (a.cls == CfgClass::Location) {
+                (void)state_.locationsSeen.Put(a.Loc().LocId, true);
                 state_.locHistory[a.Loc().LocId].unsentWithdrawal = why;
             } else if (a.cls == CfgClass::Component) {
                 state_.compHistory[CompKey{a.Comp().locIndex, a.Comp().compInst}].unsentWithdrawal = why;
@@ -106,12 +107,19 @@ void Simulation::NoteLocationBefore(AtomRef a)
         return;
     }
     const uint32_t id = a.Loc().LocId;
-    LocHistory &h = state_.locHistory[id];
+    (void)state_.locationsSeen.Put(id, true);
     if (!del) {
-        h = LocHistory{};
-        h.haAtStore = state_.haRole;
+        // A new record starts a new history; only a forbidding HA role is worth a note.
+        if (state_.haRole == 0) {
+            state_.locHistory.erase(id);
+        } else {
+            LocHistory &h = state_.locHistory[id];
+            h = LocHistory{};
+            h.haAtStore = state_.haRole;
+        }
         return;
     }
+    LocHistory &h = state_.locHistory[id];
     const locationInst *inst = LibLocation(id);
     if (inst == nullptr) {
         h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
@@ -142,7 +150,9 @@ void Simulation::NoteGroupBefore(AtomRef a)
         return;
     }
     if (a.opCode != ZELM_CFG_OP_DEL) {
-        state_.locHistory[idx].withdrawnByGroupDelete = false;
+        if (const auto it = state_.locHistory.find(idx); it != state_.locHistory.end()) {
+            it->second.withdrawnByGroupDelete = false;
+        }
     } else if (LibGroup(idx) != nullptr) {
         state_.locHistory[idx].withdrawnByGroupDelete = true;
         state_.indexHistory[idx] = {STANDIN_Now(), fmt::format("the logic group of location {} was deleted", idx)};

@@ -119,7 +119,10 @@ struct SimState {
     size_t eventsDone = 0;
     RunEnd end;
 
+    // Only the locations with something to note; absent reads as a LocHistory{}.
     std::map<uint32_t, LocHistory> locHistory;
+    // Every LocId whose location was stored or deleted while the library ran, or deleted while it was stopped.
+    zelm::ChunkMap<uint32_t, bool> locationsSeen;
     std::map<CompKey, CompHistory> compHistory;
     std::map<uint32_t, IndexHistory> indexHistory;
     std::vector<AtomNote> ignored;

@@ -150,11 +150,11 @@ struct Event {
     EventOrigin origin = EventOrigin::Written;
     AtomList atoms;         // Config: one table message
     size_t node = 0;        // Link, LocationStatus, Agent: index into Scenario::nodes
-    bool up = false;        // Link: link up; LocationStatus: available
     std::string service;    // LocationStatus
-    uint32_t locIndex = 0;  // LocationStatus
     AgentChange agent;      // Agent
+    uint32_t locIndex = 0;  // LocationStatus
     uint32_t haRole = 0;    // HaRole
+    bool up = false;        // Link: link up; LocationStatus: available
     bool replay = true;     // LibraryStart, LibraryRestart: replay configuration and status to the new library
 };
 
