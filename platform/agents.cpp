@@ -28,10 +28,11 @@ constexpr size_t kMaxText = 255;
 constexpr size_t kLocReqLen = 16;
 constexpr size_t kCompReqLen = 24;
 constexpr size_t kEntryLen = 96;
-constexpr size_t kLocNumbers = 18;
-constexpr size_t kCompNumbers = 16;
-static_assert(offsetof(STANDIN_LocEntry, LocName) == kLocNumbers * sizeof(uint32_t));
-static_assert(offsetof(STANDIN_CompEntry, compTypeName) == kCompNumbers * sizeof(uint32_t));
+// The held entries copy the public entries' numbers as one run of words, the key's among them.
+static_assert(offsetof(STANDIN_LocEntry, LocName) == HeldLoc::kNumbers * sizeof(uint32_t));
+static_assert(offsetof(STANDIN_LocEntry, LocId) == HeldLoc::kKeyNumber * sizeof(uint32_t));
+static_assert(offsetof(STANDIN_CompEntry, compTypeName) == HeldComp::kNumbers * sizeof(uint32_t));
+static_assert(offsetof(STANDIN_CompEntry, compInst) == HeldComp::kKeyNumber * sizeof(uint32_t));
 
 struct Agent {
     bool present = true;
@@ -134,52 +135,64 @@ STANDIN_CompEntry DecodeComp(const uint8_t *e)
     return d;
 }
 
-// The held form of an entry and back: the numbers as they are, each text by its id in the pool.
-template <typename Held, typename Entry>
-Held ToHeld(const Entry &e, const char *const *texts, size_t numbers)
+// The held form of an entry and back: the numbers but the key's as they are, each text by its id in the pool.
+template <typename Held, typename Entry, size_t N>
+Held ToHeld(const Entry &e, const char *const (&texts)[N])
 {
     Held h{};
-    std::memcpy(h.numbers, &e, numbers * sizeof(uint32_t));
-    for (size_t i = 0; i < std::size(h.texts); ++i) {
-        h.texts[i] = InternText(texts[i], std::strlen(texts[i]));
+    const auto *numbers = reinterpret_cast<const uint32_t *>(&e);
+    std::memcpy(h.numbers, numbers, Held::kKeyNumber * sizeof(uint32_t));
+    std::memcpy(h.numbers + Held::kKeyNumber, numbers + Held::kKeyNumber + 1,
+                (Held::kNumbers - Held::kKeyNumber - 1) * sizeof(uint32_t));
+    for (size_t i = 0; i < N; ++i) {
+        h.texts[i] = (e.nullTexts & (1u << i)) != 0 ? kNullText : InternText(texts[i], std::strlen(texts[i]));
     }
-    h.nullTexts = e.nullTexts;
     return h;
 }
 
-STANDIN_LocEntry FromHeld(const HeldLoc &h)
+template <typename Entry, typename Held, size_t N>
+Entry FromHeld(const Held &h, uint32_t key, const char *Entry::*const (&texts)[N])
 {
-    STANDIN_LocEntry e{};
-    std::memcpy(&e, h.numbers, sizeof h.numbers);
-    e.LocName = TextOf(h.texts[0]);
-    e.imageName = TextOf(h.texts[1]);
-    e.LocExtName = TextOf(h.texts[2]);
-    e.nullTexts = h.nullTexts;
+    Entry e{};
+    auto *numbers = reinterpret_cast<uint32_t *>(&e);
+    std::memcpy(numbers, h.numbers, Held::kKeyNumber * sizeof(uint32_t));
+    numbers[Held::kKeyNumber] = key;
+    std::memcpy(numbers + Held::kKeyNumber + 1, h.numbers + Held::kKeyNumber,
+                (Held::kNumbers - Held::kKeyNumber - 1) * sizeof(uint32_t));
+    for (size_t i = 0; i < N; ++i) {
+        e.*texts[i] = h.texts[i] == kNullText ? "" : TextOf(h.texts[i]);
+        e.nullTexts |= h.texts[i] == kNullText ? 1u << i : 0u;
+    }
     return e;
 }
 
-STANDIN_CompEntry FromHeld(const HeldComp &h)
+constexpr const char *STANDIN_LocEntry::*kLocTexts[] = {&STANDIN_LocEntry::LocName, &STANDIN_LocEntry::imageName,
+                                                        &STANDIN_LocEntry::LocExtName};
+constexpr const char *STANDIN_CompEntry::*kCompTexts[] = {&STANDIN_CompEntry::compTypeName,
+                                                          &STANDIN_CompEntry::compFileName,
+                                                          &STANDIN_CompEntry::compExtName,
+                                                          &STANDIN_CompEntry::compInstName};
+
+STANDIN_LocEntry FromHeld(uint32_t locId, const HeldLoc &h)
 {
-    STANDIN_CompEntry e{};
-    std::memcpy(&e, h.numbers, sizeof h.numbers);
-    e.compTypeName = TextOf(h.texts[0]);
-    e.compFileName = TextOf(h.texts[1]);
-    e.compExtName = TextOf(h.texts[2]);
-    e.compInstName = TextOf(h.texts[3]);
-    e.nullTexts = h.nullTexts;
-    return e;
+    return FromHeld<STANDIN_LocEntry>(h, locId, kLocTexts);
+}
+
+STANDIN_CompEntry FromHeld(uint32_t compInst, const HeldComp &h)
+{
+    return FromHeld<STANDIN_CompEntry>(h, compInst, kCompTexts);
 }
 
 HeldLoc ToHeld(const STANDIN_LocEntry &e)
 {
     const char *const texts[] = {e.LocName, e.imageName, e.LocExtName};
-    return ToHeld<HeldLoc>(e, texts, kLocNumbers);
+    return ToHeld<HeldLoc>(e, texts);
 }
 
 HeldComp ToHeld(const STANDIN_CompEntry &e)
 {
     const char *const texts[] = {e.compTypeName, e.compFileName, e.compExtName, e.compInstName};
-    return ToHeld<HeldComp>(e, texts, kCompNumbers);
+    return ToHeld<HeldComp>(e, texts);
 }
 
 }  // namespace
@@ -337,7 +350,7 @@ extern "C" int STANDIN_AgentLocFind(QOF_ConnHandle handle, uint32_t locId, STAND
     if (held == nullptr || entry == nullptr) {
         return 1;
     }
-    *entry = standin::FromHeld(*held);
+    *entry = standin::FromHeld(locId, *held);
     return 0;
 }
 
@@ -347,8 +360,8 @@ extern "C" void STANDIN_AgentLocForEach(QOF_ConnHandle handle, STANDIN_AgentLocV
     if (a == nullptr || visit == nullptr) {
         return;
     }
-    a->locs.ForEach([&](uint32_t, const standin::HeldLoc &held) {
-        const STANDIN_LocEntry e = standin::FromHeld(held);
+    a->locs.ForEach([&](uint32_t locId, const standin::HeldLoc &held) {
+        const STANDIN_LocEntry e = standin::FromHeld(locId, held);
         visit(&e, arg);
     });
 }
@@ -367,7 +380,7 @@ extern "C" int STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, u
     if (held == nullptr || entry == nullptr) {
         return 1;
     }
-    *entry = standin::FromHeld(*held);
+    *entry = standin::FromHeld(compInst, *held);
     return 0;
 }
 
@@ -378,7 +391,7 @@ extern "C" void STANDIN_AgentCompForEach(QOF_ConnHandle handle, STANDIN_AgentCom
         return;
     }
     a->comps.ForEach([&](const std::pair<uint32_t, uint32_t> &key, const standin::HeldComp &held) {
-        const STANDIN_CompEntry e = standin::FromHeld(held);
+        const STANDIN_CompEntry e = standin::FromHeld(key.second, held);
         visit(key.first, &e, arg);
     });
 }

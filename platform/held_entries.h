@@ -18,17 +18,20 @@ uint32_t InternText(const char *text, size_t len);
 const char *TextOf(uint32_t id);
 void ResetTexts();
 
-// An entry as an agent holds it: its numbers in the order of the public entry, then its texts.
-template <size_t Numbers, size_t Texts>
+// An entry as an agent holds it: its numbers in the order of the public entry but the one its key gives
+// (LocId, compInst), then its texts, a null one as kNullText.
+inline constexpr uint32_t kNullText = UINT32_MAX;
+template <size_t Numbers, size_t Texts, size_t KeyNumber>
 struct HeldEntry {
-    uint32_t numbers[Numbers];
+    static constexpr size_t kNumbers = Numbers;
+    static constexpr size_t kKeyNumber = KeyNumber;
+    uint32_t numbers[Numbers - 1];
     uint32_t texts[Texts];
-    uint32_t nullTexts;
 
     bool operator==(const HeldEntry &other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
 };
-using HeldLoc = HeldEntry<18, 3>;
-using HeldComp = HeldEntry<16, 4>;
+using HeldLoc = HeldEntry<18, 3, 0>;   // without LocId
+using HeldComp = HeldEntry<16, 4, 4>;  // without compInst
 using zelm::ChunkMap;
 
 }  // namespace standin
