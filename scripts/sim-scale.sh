@@ -37,6 +37,8 @@ estimate() {
 }
 
 mb() { awk -v kb="$1" 'BEGIN { printf "%.0f MB", kb / 1024 }'; }
+# 1234567 as 1,234,567.
+grouped() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta'; }
 
 memory_rows=()
 cost_rows=()
@@ -49,12 +51,15 @@ for s in "${shapes[@]}"; do
   comps="$(jq '[.agents[].componentCount] | add' "$work/r.json")"
   locs="$(jq '[.agents[].locationCount] | add' "$work/r.json")"
   per="$(awk -v kb="$kb" -v n="$comps" 'BEGIN { printf "%.0f", kb * 1024 / n }')"
-  memory_rows+=("| $(printf "%'d" "$locs") | $(printf "%'d" "$comps") | $(mb "$kb") | $per B | $(estimate "$yaml") | $wall s | $user s | $load |")
-  # The bring-up cost: every tree step, the completions' share, steps per completion, and per link-up.
-  cost_rows+=("$(jq -r --arg locs "$(printf "%'d" "$locs")" --arg comps "$(printf "%'d" "$comps")" --arg wall "$wall" '
-    def n: tostring | [scan("\\d{1,3}(?=(\\d{3})*$)")] | join(",");
+  memory_rows+=("| $(grouped "$locs") | $(grouped "$comps") | $(mb "$kb") | $per B | $(estimate "$yaml") | $wall s | $user s | $load |")
+  # The bring-up cost: every tree step, the completions' share, steps per completion, and per link report.
+  read -r steps completionSteps completions linkSteps < <(jq -r '
     .cost as $c | ($c.byKind | map({(.kind): .}) | add) as $k |
-    "| \($locs) | \($comps) | \($c.treeSteps | n) | \($k.rpcCompletions.treeSteps | n) (\(if $c.treeSteps > 0 then ($k.rpcCompletions.treeSteps * 100 / $c.treeSteps | floor) else 0 end) %) | \($k.rpcCompletions.entries | n) | \(if $k.rpcCompletions.entries > 0 then ($k.rpcCompletions.treeSteps / $k.rpcCompletions.entries | floor | n) else 0 end) | \($k.osNodeLinkReports.treeSteps | n) | \($wall) s |"' "$work/r.json")")
+    "\($c.treeSteps) \($k.rpcCompletions.treeSteps) \($k.rpcCompletions.entries) \($k.osNodeLinkReports.treeSteps)"' \
+    "$work/r.json")
+  share=$((steps > 0 ? completionSteps * 100 / steps : 0))
+  perCompletion=$((completions > 0 ? completionSteps / completions : 0))
+  cost_rows+=("| $(grouped "$locs") | $(grouped "$comps") | $(grouped "$steps") | $(grouped "$completionSteps") ($share %) | $(grouped "$completions") | $(grouped "$perCompletion") | $(grouped "$linkSteps") | $wall s |")
   echo "done: $s locations, $wall s" >&2
 done
 
