@@ -13,6 +13,7 @@
 #include "scenario/scenario_fields.h"
 #include "scenario/scenario_keys.h"
 #include "scenario/scenario_schema.h"
+#include "scenario/yaml_read.h"
 #include "support/sim_cli.h"
 #include "text/printable.h"
 
@@ -162,6 +163,20 @@ TEST(SimModelTest, ScenarioSchemaHasTheReadersKeysAndWordsAndIsBuiltIn)
         }
         EXPECT_EQ(names(definition(zsim::ClassName(c)).value("required", nlohmann::json::array())), keys)
             << "the schema's required keys of a " << zsim::ClassName(c) << " atom are not its record's key fields";
+    }
+}
+
+// What a syntax error is blamed on lies in the text, at or before the place where the parser stopped.
+RC_GTEST_PROP(SimModelTest, SyntaxSuspectOpensWithinTheTextBeforeTheParserStopped, ())
+{
+    const std::string text = *rc::gen::container<std::string>(rc::gen::elementOf(std::string("{}[]\"'#:-, a\n|>\\")));
+    const zsim::Mark stopped{*rc::gen::inRange(1, 8), *rc::gen::inRange(1, 20)};
+    if (const std::optional<zsim::SyntaxSuspect> found = zsim::FindUnclosed(text, stopped)) {
+        RC_ASSERT(std::pair(found->opened.line, found->opened.col) <= std::pair(stopped.line, stopped.col));
+        RC_ASSERT(found->opened.line >= 1 && found->opened.col >= 1);
+        RC_ASSERT(static_cast<size_t>(found->opened.line) <=
+                  1 + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+        RC_ASSERT(!found->problem.empty());
     }
 }
 

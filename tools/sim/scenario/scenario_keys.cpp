@@ -37,12 +37,10 @@ std::vector<const char *> ClassNames()
 std::vector<NamedTable> ScenarioMapKeys()
 {
     std::vector<NamedTable> tables = {
-        Table("scenario", kScenarioKeys), Table("report", kReportKeys),
-        Table("node", kNodeKeys),         Table("event", kEventKeys),
-        Table("link", kLinkKeys),         Table("locationStatus", kLocationStatusKeys),
-        Table("agent", kAgentKeys),       Table("library", kLibraryKeys),
-        Table("generate", kGenerateKeys), Table("explore", kExploreKeys),
-        Table("window", kWindowKeys),
+        Table("scenario", kScenarioKeys), Table("report", kReportKeys),   Table("node", kNodeKeys),
+        Table("event", kEventKeys),       Table("link", kLinkKeys),       Table("locationStatus", kLocationStatusKeys),
+        Table("agent", kAgentKeys),       Table("library", kLibraryKeys), Table("generate", kGenerateKeys),
+        Table("explore", kExploreKeys),   Table("window", kWindowKeys),
     };
     for (const CfgClass c : kClasses) {
         tables.push_back(Table(ClassName(c), AtomKeys(c)));

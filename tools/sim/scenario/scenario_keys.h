@@ -11,8 +11,8 @@
 
 namespace zsim {
 
-inline constexpr const char *kScenarioKeys[] = {"name",     "description", "haRole", "until",  "settle",
-                                                "nodes",    "timeline",    "generate", "report", "explore"};
+inline constexpr const char *kScenarioKeys[] = {"name",  "description", "haRole",   "until",  "settle",
+                                                "nodes", "timeline",    "generate", "report", "explore"};
 inline constexpr const char *kReportKeys[] = {"holdings", "driftLimit"};
 inline constexpr const char *kNodeKeys[] = {"name", "chassis", "slot", "cpu", "agent"};
 // An event: its time, and one of the kinds after it.
@@ -20,11 +20,12 @@ inline constexpr const char *kEventKeys[] = {"at", "config", "link", "locationSt
 inline constexpr std::span<const char *const> kEventKinds = std::span(kEventKeys).subspan(1);
 inline constexpr const char *kLinkKeys[] = {"node", "up"};
 inline constexpr const char *kLocationStatusKeys[] = {"node", "service", "index", "available"};
-inline constexpr const char *kAgentKeys[] = {"node",   "refuse",  "refuseStatus", "fail", "failResult",
+inline constexpr const char *kAgentKeys[] = {"node",    "refuse", "refuseStatus", "fail", "failResult",
                                              "noReply", "result", "latency",      "down", "downFor"};
 inline constexpr const char *kLibraryKeys[] = {"action", "replay"};
-inline constexpr const char *kGenerateKeys[] = {"nodes",   "locationsPerNode", "componentTypes", "componentsPerLocation",
-                                                "atomsPerMessage", "configAt", "linkAt", "stagger", "image"};
+inline constexpr const char *kGenerateKeys[] =
+    {"nodes",  "locationsPerNode", "componentTypes", "componentsPerLocation", "atomsPerMessage", "configAt",
+     "linkAt", "stagger",          "image"};
 inline constexpr const char *kExploreKeys[] = {"agents", "faults", "maxFaults", "window", "longest"};
 inline constexpr const char *kWindowKeys[] = {"from", "to"};
 
