@@ -15,13 +15,14 @@ quiet_build() {
     : >"$work/said"
     (cd "$root" && cmake --preset "$preset") >"$work/log" 2>&1 || status=$?
   fi
-  # Make names each target it finds up to date ("Built target x"); any other line means work is being done.
+  # Make names each target it finds up to date ("Built target x"), and merges the dependencies the compiler
+  # found in the build before ("Consolidate compiler generated dependencies"); any other line means work.
   if [ "$status" -eq 0 ]; then
     (cd "$root" && cmake --build --preset "$preset" "${targets[@]}") 2>&1 | {
       while IFS= read -r line; do
         printf '%s\n' "$line" >>"$work/log"
         case $line in
-          *"Built target "*) ;;
+          *"Built target "* | "Consolidate compiler generated dependencies of target "*) ;;
           *) if [ ! -e "$work/said" ]; then
                echo "building $what ($preset) …" >&2
                : >"$work/said"

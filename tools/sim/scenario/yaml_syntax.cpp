@@ -2,7 +2,10 @@
 // text goes on without it, often a line later, so the text is scanned once more for what was left open.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "scenario/yaml_read.h"
@@ -54,7 +57,10 @@ private:
 
     // A quote or (outside brackets) a bracket counts only at the start of a value, so that "name: it's" holds no
     // quote and "name: a{b" no bracket; inside brackets a line may also go on after a block's "- ".
-    bool StartsValue() const { return std::strchr(open_.empty() ? ":-?\n" : "[{,:?-\n", prev_) != nullptr; }
+    bool StartsValue() const
+    {
+        return prev_ != '\0' && std::strchr(open_.empty() ? ":-?\n" : "[{,:?-\n", prev_) != nullptr;
+    }
 
     std::optional<SyntaxSuspect> Token(char c)
     {
