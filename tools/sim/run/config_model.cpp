@@ -62,7 +62,9 @@ AtomEffect ConfigModel::Apply(AtomRef atom)
     case CfgClass::Location: {
         const ZelmLocInstCfg &r = atom.Loc();
         if (!IsServiceImage(r.imageName)) {
-            return {AtomEffect::Ignored, "image '" + FieldText(r.imageName) + "' is not a service image"};
+            return {AtomEffect::Ignored, "image '" + FieldText(r.imageName) +
+                                             "' is not a service image: the library acts only on a location whose "
+                                             "imageName contains \".service\""};
         }
         return StoreOrDelete(locations, r.LocId, r, atom.opCode);
     }
