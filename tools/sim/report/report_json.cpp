@@ -165,14 +165,12 @@ Json CostPart(const Report &r)
     Json kinds = Json::array();
     for (size_t kind = 0; kind < kEntryKinds; ++kind) {
         const KindCost &k = r.cost.kinds[kind];
-        Json row = CostCounts(k.total);
-        row["kind"] = EntryKindKey(kind);
-        row["entries"] = k.total.entries;
+        Json row = {{"kind", EntryKindKey(kind)}, {"entries", k.total.entries}};
+        row.update(CostCounts(k.total));
         Json largest = nullptr;
         if (k.total.entries != 0) {
-            largest = CostCounts(k.largest);
-            largest["at"] = k.largestAt;
-            largest["what"] = k.largestWhat;
+            largest = {{"at", k.largestAt}, {"what", k.largestWhat}};
+            largest.update(CostCounts(k.largest));
         }
         row["largest"] = std::move(largest);
         kinds.push_back(std::move(row));
