@@ -18,13 +18,13 @@ namespace {
 constexpr double kBaseBytes = 8e6;
 constexpr double kNodeBytes = 1300;
 constexpr double kLocationBytes = 1700;
-constexpr double kComponentBytes = 400;
+constexpr double kComponentBytes = 360;
 constexpr double kTypeBytes = 700;
 constexpr double kGroupBytes = 500;
 constexpr double kEventBytes = 300;
 // A request's entries are copied while it is in flight (the library's request with its texts, the stand-in's
 // copy and the agent's decoded entries); the agents decode at most 65536 of them.
-constexpr double kRequestEntryBytes = 500;
+constexpr double kRequestEntryBytes = 400;
 constexpr double kMaxRequestEntries = 65536;
 // The YAML parser keeps about this much per node of the document, and a node takes at least one of ",:-[{".
 constexpr double kYamlNodeBytes = 600;
