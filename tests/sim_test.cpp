@@ -449,7 +449,7 @@ const BadScenario kBadScenarios[] = {
              }
              return more;
          }(),
-     ":17:5", "--memory-limit 20M"},
+     ":20:5", "--memory-limit 20M"},
 };
 
 void PrintTo(const BadScenario &bad, std::ostream *os)
