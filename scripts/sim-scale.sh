@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Measures zelm-sim on generated clusters of growing size (release build): peak memory, wall and user time,
 # the memory estimate, and the bring-up cost the COST section counts. Prints the two markdown tables of
-# docs/performance.md ("The simulator").
+# docs/performance.md ("The simulator"), and the COST section's explanation of each run where one kind of
+# entry dominates.
 #
-#   scripts/sim-scale.sh              every shape, the largest last (about 15 minutes on a 2-core machine)
+#   scripts/sim-scale.sh              every shape, the largest last (the 10^6-component run takes most of it:
+#                                     20 minutes of CPU and 50 of wall time on a shared machine)
 #   scripts/sim-scale.sh 1000 10000   only the shapes with these numbers of locations (10000000: the 10^7 run)
 #
 # Shapes: 100 nodes, ten components per location, ten component types, nodes joining 20 ms apart; and
@@ -42,6 +44,7 @@ grouped() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta'; }
 
 memory_rows=()
 cost_rows=()
+explanations=()
 for s in "${shapes[@]}"; do
   yaml="$work/g-$s.yaml"
   printf 'report: {holdings: summary}\ngenerate: %s\n' "$(shape "$s")" >"$yaml"
@@ -60,6 +63,8 @@ for s in "${shapes[@]}"; do
   share=$((steps > 0 ? completionSteps * 100 / steps : 0))
   perCompletion=$((completions > 0 ? completionSteps / completions : 0))
   cost_rows+=("| $(grouped "$locs") | $(grouped "$comps") | $(grouped "$steps") | $(grouped "$completionSteps") ($share %) | $(grouped "$completions") | $(grouped "$perCompletion") | $(grouped "$linkSteps") | $wall s |")
+  why="$(jq -r '.cost.dominant | if . then "\(.kind) (\(.percent) %): \(.explanation)" else empty end' "$work/r.json")"
+  [ -z "$why" ] || explanations+=("- $(grouped "$locs") locations: $why")
   echo "done: $s locations, $wall s" >&2
 done
 
@@ -70,3 +75,5 @@ echo
 echo "| locations | components | tree steps | in RPC completions | completions | steps per completion | in link reports | wall |"
 echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
 printf '%s\n' "${cost_rows[@]}"
+echo
+printf '%s\n' "${explanations[@]}"
