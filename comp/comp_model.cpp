@@ -95,7 +95,6 @@ ZELM_API void ZelmCompTryDestroyLocation(ZelmCompCb *cb, uint32_t locIndex)
         return;
     }
     // A flagged location takes its flag with it; the timer runs on until a success stops it.
-    ZelmPeerFlagGone(&g_zelmCompFlaggedLocations, location);
     ZelSetDeleteU32(cb->locationTree, locIndex);
     ZELM_LOG_INFO("zelm destroy location locIndex %u", locIndex);
 }
