@@ -87,6 +87,65 @@ TEST_F(PublishedRecordsTest, RefusedCopyLeavesEveryStoredRecordInItsPlace)
     EXPECT_STREQ(out.compTypeName, "caller's");
 }
 
+// A refused copy of a new compNode or component fails its atom and leaves no entry: neither a
+// record of zeros under its key nor one with only its key set. A copy refused later, on the way
+// to the agent, leaves the record stored whole.
+TEST_F(PublishedRecordsTest, RefusedCopyOfANewRecordLeavesNoEntryBehind)
+{
+    ASSERT_EQ(zt::Comp(ZELM_CFG_OP_ADD, zt::CompCfg(5, 1, 10)), 0u);
+    const uint32_t locIndex = 5;
+    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(Comp()->locationTree, &locIndex, 4));
+    ASSERT_NE(location, nullptr);
+    // The new record's name as stored under its key, "" when there is none.
+    const auto componentName = [location]() -> std::string {
+        uint32_t compInst = 4;
+        const auto *c = static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &compInst, 4));
+        return c == nullptr ? "" : c->cfg.compInstName;
+    };
+    const auto typeName = []() -> std::string {
+        uint32_t compType = 40;
+        const auto *n = static_cast<ZelmCompNode *>(ZEL_SET_Find(Comp()->compNodeTree, &compType, 4));
+        return n == nullptr ? "" : n->cfg.compTypeName;
+    };
+    const struct {
+        std::function<uint32_t(uint16_t)> atom;
+        ZelSet *set;
+        std::vector<uint32_t> keysBefore;
+        uint32_t key;
+        std::function<std::string()> name;
+    } news[] = {
+        {[](uint16_t op) { return zt::Comp(op, zt::CompCfg(5, 4, 10, "new")); },
+         location->componentTree,
+         {1},
+         4,
+         componentName},
+        {[](uint16_t op) { return zt::Type(op, zt::CompNodeCfg(40, "new")); }, Comp()->compNodeTree, {}, 40, typeName},
+    };
+    for (const auto &record : news) {
+        int failedAtoms = 0;
+        for (uint64_t nth = 1;; ++nth) {
+            const uint64_t before = STANDIN_CallCount("memcpy_s");
+            ASSERT_EQ(STANDIN_FailCall("memcpy_s", nth, 0), 0);
+            const uint32_t code = record.atom(ZELM_CFG_OP_ADD);
+            const bool refused = STANDIN_CallCount("memcpy_s") - before >= nth;
+            STANDIN_FailClear("memcpy_s");
+            const std::string when = " (copy " + std::to_string(nth) + " refused)";
+            std::vector<uint32_t> keys = record.keysBefore;
+            if (code == 0) {
+                keys.push_back(record.key);
+            }
+            ExpectFindable(record.set, keys, when);
+            EXPECT_EQ(record.name(), code == 0 ? "new" : "") << when;
+            failedAtoms += code != 0 ? 1 : 0;
+            if (!refused) {
+                break;
+            }
+            (void)record.atom(ZELM_CFG_OP_DEL);
+        }
+        EXPECT_GE(failedAtoms, 1) << "the record's own copy was refused once";
+    }
+}
+
 // ---- flagged peers ---------------------------------------------------------------------------
 
 locationCb *Loc()
