@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/avl3_check.h"
 #include "zelm_standin.h"
 
 namespace {
@@ -35,8 +36,7 @@ bool Linked(const Entry &e)
 
 std::string Verdict(const AXO_AVL3_TREE &tree)
 {
-    char why[256] = "";
-    return STANDIN_AVL3_Check(&tree, &kInfo, why, sizeof(why)) != 0 ? std::string(why) : std::string();
+    return zt::Avl3Problem(&tree, &kInfo);
 }
 
 std::vector<Entry> Entries(size_t n, uint32_t step)

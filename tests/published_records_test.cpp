@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/avl3_check.h"
 #include "support/zelm_test.h"
 
 #include <rapidcheck/gtest.h>
@@ -19,8 +20,7 @@ ZelmCompCb *Comp()
 // Every key of the set is found where the walk met it, and the tree itself is sound.
 void ExpectFindable(ZelSet *set, const std::vector<uint32_t> &keys, const std::string &when)
 {
-    char why[128] = "";
-    EXPECT_EQ(STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, why, sizeof(why)), 0) << why << when;
+    EXPECT_EQ(zt::Avl3Problem(ZEL_AVL_GetTree(set), &set->treeInfo), "") << when;
     EXPECT_EQ(zt::KeysOf(set), keys) << when;
     for (uint32_t key : keys) {
         EXPECT_NE(ZEL_SET_Find(set, &key, sizeof(key)), nullptr) << "key " << key << when;

@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "support/avl3_check.h"
 #include "support/lib_snapshot.h"
 #include "zelm.h"
 #include "zelm_standin.h"
@@ -104,7 +105,7 @@ RC_GTEST_PROP(SetModelTest, BehavesLikeAnOrderedMap, ())
         }
         RC_ASSERT(ZEL_SET_Count(set) == model.size());
     }
-    RC_ASSERT(STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, nullptr, 0) == 0);
+    RC_ASSERT(zt::Avl3Problem(ZEL_AVL_GetTree(set), &set->treeInfo).empty());
     std::vector<uint32_t> keys;
     for (const auto &[k, v] : model) {
         keys.push_back(k);

@@ -3,6 +3,7 @@
 
 #include "platform/lorn.h"
 #include "support/lib_world.h"
+#include "support/text_copies.h"
 
 namespace zt {
 
@@ -138,7 +139,7 @@ void ZelmTest::SetUp()
 {
     STANDIN_Reset();
     hostBefore_ = STANDIN_HostLiveBlocks();
-    textsBefore_ = STANDIN_TextCopiesLive();
+    textsBefore_ = zt::TextCopiesLive();
     if (startLibrary_) {
         ASSERT_EQ(ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree), 0u);
     }
