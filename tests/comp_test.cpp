@@ -55,6 +55,19 @@ TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
         // A stored record is copied over without a key copy first: the first copy is the record's.
         {"memcpy_s", 1, [&] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, ZELM_ERR, {}},
         {"memcpy_s", 1, [&] { return zt::Type(0, zt::CompNodeCfg(8)); }, ZELM_ERR, {"ZELM_COMP_UpdateCompNodeByCfg"}},
+        // A timer that does not start leaves the location flagged all the same.
+        {"QOF_TimerStart",
+         1,
+         [&] {
+             zt::Answer(STANDIN_KormServerHandle(STANDIN_OsNodeId(0, 1, 0)), zt::AgentMode::Refuse, 3);
+             return add(5, 4);
+         },
+         0,
+         {"ZelmCompSendMsgReliably", "ZelmCompTryPublishComponent"},
+         1,
+         [&](size_t) {
+             return Location(5)->publishFault != 0 && !zt::TimerRunning("ZelmCompSmooth") ? "" : "not flagged, or runs";
+         }},
     };
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(5)), 0u);
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(8)), 0u);

@@ -55,6 +55,52 @@ TEST_F(LinkTest, SubscribersHearEveryAnnouncementInOrderAndAMovedIndexWithdrawnF
     EXPECT_NE(ZEL_SET_Find(zt::CompCb()->locationTree, &nine, 4), nullptr) << "the component module heard it too";
 }
 
+// What the node-status service or a key copy refuses is reported and announces nothing, and leaves
+// the registry as it was; only a refused key copy of the lookup lets the insertion after it go on.
+TEST_F(LinkTest, RefusedPlatformCallsAreReportedAndAnnounceNothing)
+{
+    ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, this), 0u);
+    const auto heard = [this](const std::string &name, uint32_t index, bool available = true) {
+        const size_t before = g_heard.size();
+        Report(name, index, available);
+        return static_cast<uint32_t>(g_heard.size() - before);
+    };
+    const auto entry = [this](const char *name, uint32_t index) {
+        return [this, name, index](size_t) {
+            const ZelmLinkLoc *loc = ZelmLinkFindLocation(zt::LinkCb(), node_, name);
+            const uint32_t held = loc == nullptr ? 0 : loc->locIndex;
+            return held == index ? std::string() : name + std::string(" holds index ") + std::to_string(held);
+        };
+    };
+    zt::ExpectFaultTable(
+        STANDIN_RPC_COMP,
+        {
+            {"KORM_FindKorbCb",
+             1,
+             [&] { return heard("svc", 5); },
+             0,
+             {"ZELM_LINK_SubLocationStatus"},
+             0,
+             [&](size_t from) { return zt::LinkCb()->svcHandle == 0 ? entry("svc", 0)(from) : "a server handle"; }},
+            {"strcpy_s", 1, [&] { return heard("svc", 5); }, 1, {"ZelmLinkFindLocation"}, 0, entry("svc", 5)},
+            {"strcpy_s",
+             2,
+             [&] { return heard("new", 6); },
+             0,
+             {"ZelmLinkAddLocation", "ZelmLinkLocationAvailable"},
+             0,
+             entry("new", 0)},
+            {"strcpy_s",
+             1,
+             [&] { return heard("svc", 7); },
+             0,
+             {"ZelmLinkFindLocation", "ZelmLinkLocationAvailable"},
+             0,
+             entry("svc", 5)},
+            {"strcpy_s", 1, [&] { return heard("svc", 5, false); }, 0, {"ZelmLinkDelLocation"}, 0, entry("svc", 5)},
+        });
+}
+
 TEST_F(LinkTest, SubscribingAFunctionAgainOnlyReplacesItsUserDataAndNeedsTheModuleStarted)
 {
     int first = 0;

@@ -22,10 +22,46 @@ protected:
     uint32_t node_ = 0;
 };
 
-// A store that cannot be made fails its atom; a request that cannot be built is not sent; both are reported.
+// A store that cannot be made fails its atom; a request that cannot be built is not sent; both are
+// reported. A failed HA-role query reads as a role that forbids publishing, an agent the node-status
+// service cannot find as none, and a timer that will not start leaves the flag set all the same.
 TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
+    const QOF_ConnHandle agent = STANDIN_KormServerHandle(node_);
+    const auto stored = [](uint32_t locIndex) {
+        const locationInst *inst = ZelmTryFindLocationInst(zt::LocCb(), locIndex);
+        return inst == nullptr ? std::string("not stored") : inst->publishState != 0 ? "state not 0" : "";
+    };
     const std::vector<zt::FaultCase> cases = {
+        {"QOF_TimerStart",
+         1,
+         [&] {
+             zt::Answer(agent, zt::AgentMode::Refuse, 3);
+             const uint32_t code = zt::Loc(0, zt::LocCfg(7, node_));
+             zt::Answer(agent, zt::AgentMode::Accept);
+             return code;
+         },
+         0,
+         {"ZelmLocationSendMsgReliably", "ZelmTryPublishLocationInst"},
+         1,
+         [&](size_t) {
+             const bool flagged = ZelmLocTryFindOsNode(zt::LocCb(), node_)->publishFault != 0;
+             return flagged && !zt::TimerRunning("ZelmLocSmooth") ? "" : "flag not set, or the timer runs";
+         }},
+        {"MIRL_GetCompHaRole",
+         1,
+         [&] { return zt::Loc(0, zt::LocCfg(6, node_)); },
+         0,
+         {},
+         0,
+         [&](size_t from) {
+             for (const zt::LogLine &line : zt::Log(from)) {  // the atom and its store write; the publication is silent
+                 if (line.func != "ZelmProTuvCfgAtom" && line.func != "ZelmProcCreateLocation") {
+                     return line.func + " wrote a line";
+                 }
+             }
+             return stored(6);
+         }},
         {"STANDIN_HostMalloc",
          1,
          [&] { return zt::Loc(0, zt::LocCfg(1, node_)); },
@@ -71,6 +107,16 @@ TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
          },
          0,
          {"ZelmLocSubOsNodeLink"}},
+        {"KORM_FindKorbCb",
+         1,
+         [&] {
+             Link(node_);
+             return 0u;
+         },
+         0,
+         {{"ZelmLocTrySmoothOsnodeInst", LORN_LEVEL_INFO, "chanHandle is NULL."}},
+         0,
+         [&](size_t) { return ZelmLocTryFindOsNode(zt::LocCb(), node_)->chanHandle == 0 ? "" : "a channel"; }},
     };
     Link(node_);
     zt::ExpectFaultTable(STANDIN_RPC_LOC, cases);

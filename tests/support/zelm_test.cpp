@@ -164,9 +164,12 @@ void ExpectFaultTable(STANDIN_RpcKind kind, const std::vector<FaultCase> &table)
         ASSERT_EQ(STANDIN_FailCall(row.point, row.nth, 0), 0);
         EXPECT_EQ(row.act(), row.code) << row.point << " #" << row.nth;
         STANDIN_FailClear(nullptr);
-        EXPECT_EQ(Calls(kind).size(), sent) << row.point << " #" << row.nth;
-        for (const char *func : row.reporters) {
-            EXPECT_TRUE(Logged(LORN_LEVEL_ERROR, func, "", from)) << row.point << " #" << row.nth << ": " << func;
+        EXPECT_EQ(Calls(kind).size(), sent + row.sent) << row.point << " #" << row.nth;
+        for (const Reporter &r : row.reporters) {
+            EXPECT_TRUE(Logged(r.level, r.func, r.text, from)) << row.point << " #" << row.nth << ": " << r.func;
+        }
+        if (row.left) {
+            EXPECT_EQ(row.left(from), "") << row.point << " #" << row.nth;
         }
     }
 }
