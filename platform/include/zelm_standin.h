@@ -76,6 +76,13 @@ void STANDIN_HostFree(void *ptr);
 size_t STANDIN_HostLiveBlocks(void);
 size_t STANDIN_HostLiveBytes(void);
 size_t STANDIN_HostPeakBytes(void);
+/*
+ * With `on` non-zero, every block handed out from then on is filled with
+ * garbage, bytes of a fixed pseudo-random sequence, as a host allocator that
+ * never clears may leave them; with 0 (the default) blocks are as malloc
+ * gives them. Reset turns the filling off and restarts the sequence.
+ */
+void STANDIN_HostFillWithGarbage(int on);
 
 /* ==== LORN: log sinks and recorder ============================================= */
 

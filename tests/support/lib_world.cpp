@@ -98,9 +98,9 @@ std::string LeftBehind(size_t hostBlocksBefore, size_t textCopiesBefore)
     return left;
 }
 
-bool World::Begin(LibModel &model, const std::vector<NodeDecl> &nodes)
+bool World::Begin(LibModel &model, const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart)
 {
-    return Start(&model, nodes, {});
+    return Start(&model, nodes, beforeStart);
 }
 
 bool World::Begin(const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart)
