@@ -161,21 +161,4 @@ TEST_F(LinkTest, LogLines)
     });
 }
 
-// Operations given nothing to act on refuse or ignore it, and keep nothing.
-TEST_F(LinkTest, OperationsGivenNothingToActOnKeepNothing)
-{
-    ZelmLinkLoc entry{};
-    EXPECT_EQ(ZelmLinkFindLocation(nullptr, 1, "svc"), nullptr);
-    EXPECT_EQ(ZelmLinkAddLocation(nullptr, 1, "svc"), nullptr);
-    EXPECT_EQ(ZelmLinkAddLocation(zt::LinkCb(), 1, nullptr), nullptr);
-    ZelmLinkDelLocation(nullptr, 1, "svc");
-    ZelmLinkLocationAvailable(nullptr, 1, "svc", 4);
-    ZelmLinkDealLocLinkAvailable(nullptr, &entry, 4);
-    ZelmLinkDealLocLinkAvailable(zt::LinkCb(), nullptr, 4);
-    ZelmLinkPubLocationLink(nullptr, 4, 0x10);
-    ZELM_LINK_FInit(nullptr);
-    EXPECT_EQ(ZEL_SET_Count(zt::LinkCb()->linkLocTree), 0u);
-    EXPECT_TRUE(g_heard.empty());
-}
-
 }  // namespace

@@ -215,29 +215,4 @@ TEST_F(LocationTest, LogLines)
     EXPECT_EQ(ZelmLocTryFindOsNode(zt::LocCb(), 196866), nullptr);
 }
 
-// Operations given nothing to act on refuse or ignore it, and send and keep nothing.
-TEST_F(LocationTest, OperationsGivenNothingToActOnSendAndKeepNothing)
-{
-    ZelLocationMsg one{};
-    ZelLocPublishReqMsg withoutList = {ZELM_LOC_OP_ADD, 2, nullptr};
-    ZelLocPublishReqMsg withoutEntries = {ZELM_LOC_OP_ADD, 0, &one};
-    locationCb starting{};  // a block whose trees do not exist yet, as while the module starts
-    osNodeInst node{};
-    const uint32_t position[3] = {1, 2, 0};
-    const size_t blocks = STANDIN_HostLiveBlocks();
-    ZelmFreeZelLocationMsg(nullptr);
-    ZelmLocInstDeepFreePublishReqMsg(nullptr);
-    ZelmLocInstDeepFreePublishReqMsg(&withoutList);
-    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutList, 0);
-    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutEntries, 0);
-    ZelmLocPublishLocationInstCbk(QOF_RpcResult{1, 0}, &withoutList, nullptr, nullptr);
-    EXPECT_EQ(ZelmLocSubOsNodeLink(0x102, position, 1, &starting), 0u);
-    EXPECT_EQ(ZelmLocSmoothTimerCbk(nullptr, nullptr, &starting), 0u);
-    EXPECT_EQ(ZelmLocTrySmoothSetLocationInst(&starting, &node, nullptr, nullptr), 0u);
-    ZELM_LOCATION_FInit(nullptr);
-    EXPECT_EQ(withoutList.locNum, 2u);
-    EXPECT_EQ(STANDIN_RpcCallCount(), 0u);
-    EXPECT_EQ(STANDIN_HostLiveBlocks(), blocks);
-}
-
 }  // namespace
