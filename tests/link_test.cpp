@@ -145,7 +145,7 @@ TEST_F(LinkTest, LogLines)
         {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "Not find linkLoc, osNode 0x101"},
         {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "chanHandle 0x"},
         {[&] { Report("new", 6); }, I, "ZelmLinkPubLocationLink", "publish locIndex 6 status"},
-        {[&] { Report("new", 6, false); }, I, "ZELM_LINK_SubLocationStatus", "Not available."},
+        {[&] { Report("new", 6, false); }, I, "ZELM_LINK_SubLocationStatus", "location new status, the location is Not"},
         {[&] { Report("new", 0xFFFFFFFFu); }, I, "ZELM_LINK_SubLocationStatus", "is invalid."},
         {[&] { Report("x", 2, true, 0x777); }, E, "ZELM_LINK_SubLocationStatus", "osNode 777 server"},
         {[&] { ZELM_LINK_SubLocationStatus(node_, "svc", 2, 1, nullptr); }, LORN_LEVEL_ERROR,
