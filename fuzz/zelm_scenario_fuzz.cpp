@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "printable.h"
-#include "scenario.h"
+#include "scenario/scenario.h"
+#include "text/printable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
-#include "markup.h"
-#include "runner.h"
+#include "report/run_scenario.h"
 #include "support/sim_cli.h"
-#include "timeline_layout.h"
-#include "timeline_page.h"
+#include "timeline/markup.h"
+#include "timeline/timeline_layout.h"
+#include "timeline/timeline_page.h"
 
 namespace {
 

@@ -16,14 +16,17 @@
 
 #include <unistd.h>
 
-#include "budget.h"
-#include "explore.h"
-#include "outputs.h"
-#include "printable.h"
-#include "progress.h"
-#include "runner.h"
-#include "scenario.h"
-#include "timeline_page.h"
+#include "explore/explore.h"
+#include "report/outputs.h"
+#include "report/run_scenario.h"
+#include "run/progress.h"
+#include "scenario/budget.h"
+#include "scenario/scenario.h"
+#include "scenario/scenario_schema.h"
+#include "text/print.h"
+#include "text/printable.h"
+#include "text/units.h"
+#include "timeline/timeline_page.h"
 
 namespace {
 
@@ -42,8 +45,12 @@ struct Options {
     bool quiet = false;
     bool expectConverged = false;
     bool printBuiltin = false;
+    bool printSchema = false;
     bool validate = false;
 };
+
+// A run shows this many warnings of its scenario; --validate lists them all.
+constexpr size_t kWarningsShown = 10;
 
 // "4G", "512M", "1500000K" or bytes; 0 when malformed.
 uint64_t ParseSize(const std::string &text)
@@ -79,11 +86,22 @@ zsim::ReadLimits Limits(const Options &o)
     return limits;
 }
 
+// The scenario, its warnings shown on stderr unless quiet (--validate lists them on stdout instead).
 zsim::Scenario Load(const Options &o)
 {
     const zsim::ReadLimits limits = Limits(o);
-    return o.scenario.empty() ? zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>", limits)
-                              : zsim::LoadScenario(o.scenario, limits);
+    zsim::Scenario sc = o.scenario.empty() ? zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>", limits)
+                                           : zsim::LoadScenario(o.scenario, limits);
+    if (!o.quiet && !o.validate) {
+        for (size_t i = 0; i < sc.warnings.size() && i < kWarningsShown; ++i) {
+            zsim::Print(stderr, "zelm-sim: {}\n", zsim::Printable(sc.warnings[i]));
+        }
+        if (sc.warnings.size() > kWarningsShown) {
+            zsim::Print(stderr, "zelm-sim: and {} more warnings (zelm-sim --validate lists them all)\n",
+                        sc.warnings.size() - kWarningsShown);
+        }
+    }
+    return sc;
 }
 
 int Validate(const Options &o, const zsim::Scenario &sc)
@@ -95,10 +113,13 @@ int Validate(const Options &o, const zsim::Scenario &sc)
     for (const zsim::Event &ev : sc.events) {
         atoms += ev.atoms.size();
     }
-    std::printf("%s: a valid scenario: %s, %s, %s\n", zsim::Printable(sc.source).c_str(),
-                zsim::Plural(sc.nodes.size(), "node", "nodes").c_str(),
-                zsim::Plural(sc.events.size(), "event", "events").c_str(),
-                zsim::Plural(atoms, "configuration atom", "configuration atoms").c_str());
+    zsim::Print(stdout, "{}: a valid scenario: {}, {}, {}{}\n", zsim::Printable(sc.source),
+                zsim::Plural(sc.nodes.size(), "node", "nodes"), zsim::Plural(sc.events.size(), "event", "events"),
+                zsim::Plural(atoms, "configuration atom", "configuration atoms"),
+                sc.warnings.empty() ? "" : ", " + zsim::Plural(sc.warnings.size(), "warning:", "warnings:"));
+    for (const std::string &warning : sc.warnings) {
+        zsim::Print(stdout, "  {}\n", zsim::Printable(warning));
+    }
     if (const auto lost = zsim::FlushStdout("summary")) {
         throw zsim::UsageError(*lost);
     }
@@ -217,8 +238,8 @@ int Run(const Options &o)
     progress.Finish();
     const std::string lost = WriteReports(sc, result, text, files);
     if (result.leftBlocks != 0) {
-        std::fprintf(stderr, "zelm-sim: warning: %zu host blocks still allocated after the library stopped\n",
-                     result.leftBlocks);
+        zsim::Print(stderr, "zelm-sim: warning: {} host blocks still allocated after the library stopped\n",
+                    result.leftBlocks);
     }
     if (!lost.empty()) {
         std::fputs(lost.c_str(), stderr);
@@ -237,7 +258,14 @@ CLI::Validator Unsigned64()
             return digits && (std::strtoull(s.c_str(), nullptr, 10), errno == 0) ? std::string()
                                                                                  : "give a number from 0 to 2^64 - 1";
         },
-        "NUMBER");
+        "");
+}
+
+// A range check that leaves the option's placeholder ("N") alone in --help; the text says the range.
+template <typename T>
+CLI::Validator InRange(T min, T max)
+{
+    return CLI::Range(min, max).description("");
 }
 
 int Explore(const Options &o, zsim::ExploreOptions x)
@@ -257,17 +285,25 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
                                        "often and how fast it converged, why it did not, and shrink each drift "
                                        "reason to a minimal scenario");
     cmd->add_option("SCENARIO", o.scenario,
-                    "Scenario file (YAML); '-' reads standard input; none: the built-in scenario");
-    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200)")
-        ->check(CLI::Range(uint64_t{1}, zsim::kMaxRuns));
+                    "Scenario file (YAML); '-' reads standard input; none: the built-in scenario")
+        ->type_name("FILE");
+    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200; 1 to 1000000)")
+        ->type_name("N")
+        ->check(InRange(uint64_t{1}, zsim::kMaxRuns));
     cmd->add_option("--seed", x.seed, "Seed of the fault schedules (default 1): the same seed, the same report")
+        ->type_name("N")
         ->check(Unsigned64());
-    cmd->add_option("--jobs", x.jobs, "Runs at a time, each in a process of its own (default: one per core)")
-        ->check(CLI::Range(1u, zsim::kMaxJobs));
-    cmd->add_option("--out", x.out, "Write a minimal reproducer of each drift reason into DIR (a new or empty folder)");
-    cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
+    cmd->add_option("--jobs", x.jobs,
+                    "Runs at a time, each in a process of its own (default: one per core; at most 256)")
+        ->type_name("N")
+        ->check(InRange(1u, zsim::kMaxJobs));
+    cmd->add_option("--out", x.out, "Write a minimal reproducer of each drift reason into DIR (a new or empty folder)")
+        ->type_name("DIR");
+    cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)")
+        ->type_name("FILE");
     cmd->add_option("--memory-limit", o.memoryLimit,
-                    "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)");
+                    "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)")
+        ->type_name("SIZE");
     cmd->add_flag("-q,--quiet", o.quiet, "No text report, no progress display and no timing");
     cmd->add_flag("--expect-converged", o.expectConverged,
                   "Exit with 1 when a run did not converge or showed a defect");
@@ -276,22 +312,30 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
 
 void AddOptions(CLI::App &app, Options &o)
 {
-    app.add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input");
+    app.add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input")->type_name("FILE");
     app.add_option("--until", o.until,
-                   "Report at this virtual time (250, 250ms, 30s, 2m; at most 24h) instead of when the run settles");
-    app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
-    app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)");
+                   "Report at this virtual time (250ms, 30s, 2m; at most 24h) instead of when the run settles")
+        ->type_name("TIME");
+    app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)")
+        ->type_name("FILE");
+    app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)")
+        ->type_name("FILE");
     app.add_option("--trace", o.trace,
-                   "Write every RPC call and completion, timer call and configuration reply to FILE");
+                   "Write every RPC call and completion, timer call and configuration reply to FILE")
+        ->type_name("FILE");
     app.add_option("--html", o.html,
-                   "Write the run as one self-contained HTML page to FILE: a timeline with a lane per node");
+                   "Write the run as one self-contained HTML page to FILE: a timeline with a lane per node")
+        ->type_name("FILE");
     app.add_option("--memory-limit", o.memoryLimit,
-                   "Refuse scenarios estimated to need more memory than SIZE (default 4G)");
+                   "Refuse scenarios estimated to need more memory than SIZE (512M, 8G; default 4G)")
+        ->type_name("SIZE");
     app.add_flag("-q,--quiet", o.quiet, "No text report and no progress display");
     app.add_flag("--expect-converged", o.expectConverged, "Exit with 1 when drift remains at the end");
     app.add_flag("--validate", o.validate,
                  "Read and check the scenario, run nothing: exit 0 when it is valid, 2 when not");
     app.add_flag("--print-builtin", o.printBuiltin, "Print the built-in scenario's YAML and exit");
+    app.add_flag("--print-schema", o.printSchema,
+                 "Print the JSON Schema of scenario files (for editors that validate and complete YAML) and exit");
 }
 
 }  // namespace
@@ -318,22 +362,23 @@ int main(int argc, char **argv)
         return rc == 0 ? kExitOk : kExitUsage;
     }
     try {
-        if (o.printBuiltin) {
-            std::fputs(zsim::BuiltinScenarioText(), stdout);
-            if (const auto lost = zsim::FlushStdout("built-in scenario")) {
+        if (o.printBuiltin || o.printSchema) {
+            std::fputs(o.printBuiltin ? zsim::BuiltinScenarioText() : zsim::ScenarioSchemaText(), stdout);
+            if (const auto lost = zsim::FlushStdout(o.printBuiltin ? "built-in scenario" : "schema")) {
                 throw zsim::UsageError(*lost);
             }
             return kExitOk;
         }
         return exploreCmd->parsed() ? Explore(o, explore) : Run(o);
     } catch (const zsim::ScenarioError &e) {
-        std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
+        zsim::Print(stderr, "zelm-sim: {}\n", zsim::Printable(e.what()));
     } catch (const zsim::UsageError &e) {
-        std::fprintf(stderr, "zelm-sim: %s\n", zsim::Printable(e.what()).c_str());
+        zsim::Print(stderr, "zelm-sim: {}\n", zsim::Printable(e.what()));
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr,
-                     "zelm-sim: out of memory: the estimate of what this scenario needs fell short; "
-                     "lower --memory-limit to what this machine has\n");
+        std::fputs(
+            "zelm-sim: out of memory: the estimate of what this scenario needs fell short; "
+            "lower --memory-limit to what this machine has\n",
+            stderr);
     }
     return kExitUsage;
 }

@@ -1,0 +1,347 @@
+// The explore command: the budget and the options checked, the runs, the findings, the reproducers.
+#include "explore/explore.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "explore/explore_report.h"
+#include "explore/explore_reproducer.h"
+#include "explore/explore_shrink.h"
+#include "report/outputs.h"
+#include "run/progress.h"
+#include "scenario/budget.h"
+#include "text/print.h"
+#include "text/printable.h"
+
+namespace zsim {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kExitOk = 0;
+constexpr int kExitDrift = 1;
+constexpr int kExitLost = 2;
+
+double Since(Clock::time_point t)
+{
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// What a run of the scenario with its most faults brings, for the memory estimate.
+ScenarioSize RunSize(const Scenario &sc, uint32_t maxFaults)
+{
+    ScenarioSize size{.nodes = static_cast<double>(sc.nodes.size()), .events = 2.0 * maxFaults};
+    for (const Event &ev : sc.events) {
+        size += SizeOf(ev);
+    }
+    return size;
+}
+
+// Runs at a time: as asked, or one per core; either way as many as fit the memory limit together.
+unsigned JobsFor(const ExploreOptions &o, const Scenario &sc, uint32_t maxFaults)
+{
+    const double perRun = RunBytes(RunSize(sc, maxFaults));
+    const double fit = std::max(1.0, static_cast<double>(o.limits.memoryBytes) / perRun);
+    if (o.jobs != 0) {
+        if (o.jobs > fit) {
+            throw UsageError(fmt::format("--jobs {}: {}, or lower --jobs", o.jobs,
+                                         OverBudget(fmt::format("running this scenario {} times at once", o.jobs),
+                                                    perRun * o.jobs, o.limits.memoryBytes)));
+        }
+        return o.jobs;
+    }
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    return static_cast<unsigned>(std::min({fit, static_cast<double>(std::clamp<long>(cores, 1, kMaxJobs))}));
+}
+
+bool Inside(const std::string &path, const std::string &folder)
+{
+    std::error_code ec;
+    return fs::weakly_canonical(fs::absolute(path, ec).parent_path(), ec) ==
+           fs::weakly_canonical(fs::absolute(folder, ec), ec);
+}
+
+// The reproducers' folder: a new one, or an empty one, so that no file is ever overwritten.
+void PrepareOut(const ExploreOptions &o)
+{
+    if (o.out.empty()) {
+        return;
+    }
+    const std::string named = "--out " + Quoted(o.out, 100);
+    if (!o.json.empty() && o.json != "-" && Inside(o.json, o.out)) {
+        throw UsageError(named + ": give the JSON report (--json " + Quoted(o.json, 100) +
+                         ") a place outside that folder");
+    }
+    struct stat st {};
+    if (stat(o.out.c_str(), &st) == 0) {
+        std::error_code ec;
+        if (!S_ISDIR(st.st_mode)) {
+            throw UsageError(named + ": that is not a folder");
+        }
+        if (!fs::is_empty(o.out, ec) || ec) {
+            throw UsageError(
+                named + ": the folder is not empty; give a new or an empty one (reproducers never overwrite a file)");
+        }
+        return;
+    }
+    if (mkdir(o.out.c_str(), 0777) != 0) {
+        throw UsageError(named + ": cannot make the folder: " + std::strerror(errno));
+    }
+}
+
+class Explorer {
+public:
+    Explorer(const Scenario &sc, const ExploreOptions &o, ExploreBudget budget, unsigned jobs)
+        : sc_(sc), o_(o), budget_(std::move(budget)), pool_(jobs)
+    {
+        if (!o.quiet && isatty(STDERR_FILENO) != 0) {
+            progress_ = std::make_unique<Progress>(stderr);
+        }
+    }
+
+    ExploreReport Run();
+    // Lines for files that could not be written.
+    const std::string &Lost() const { return lost_; }
+    // How long it took: wall-clock figures, which no report holds.
+    const std::string &Timing() const { return timing_; }
+
+private:
+    Trial TrialOf(size_t run) const { return WithFaults(sc_, DrawSchedule(budget_, o_.seed, run)); }
+    std::vector<std::string> FaultsOf(size_t run) const;
+    void Collect(size_t run, const RunOutcome &outcome);
+    void Findings();
+    void ShrinkReason(ReasonFinding &f, size_t nth);
+    void WriteDefectScenario(DefectFinding &d);
+    std::string Write(const std::string &name, const std::string &text);
+    void Tick(const std::function<std::string()> &line);
+
+    const Scenario &sc_;
+    const ExploreOptions &o_;
+    ExploreBudget budget_;
+    WorkerPool pool_;
+    std::unique_ptr<Progress> progress_;
+    ExploreReport report_;
+    std::vector<Ms> times_;
+    std::map<size_t, ReasonFinding> reasons_;  // by ReasonKey::Index
+    std::map<Defect, DefectFinding> defects_;
+    size_t done_ = 0;
+    std::string lost_;
+    std::string timing_;
+};
+
+std::vector<std::string> Explorer::FaultsOf(size_t run) const
+{
+    std::vector<std::string> out;
+    for (const Fault &f : DrawSchedule(budget_, o_.seed, run)) {
+        out.push_back(FaultText(sc_, f));
+    }
+    return out;
+}
+
+void Explorer::Tick(const std::function<std::string()> &line)
+{
+    if (progress_) {
+        progress_->Update(line);
+    }
+}
+
+void Explorer::Collect(size_t run, const RunOutcome &outcome)
+{
+    ++done_;
+    auto note = [&](Defect d, const std::string &detail) {
+        DefectFinding &f = defects_.try_emplace(d, DefectFinding{d, 0, run, detail, {}, {}}).first->second;
+        ++f.runs;
+        if (run < f.firstRun) {
+            f.firstRun = run;
+            f.detail = detail;
+        }
+    };
+    if (outcome.status == RunOutcome::Status::Crashed) {
+        note(Defect::Crashed, outcome.signal != 0
+                                  ? fmt::format("signal {} ({})", outcome.signal, strsignal(outcome.signal))
+                                  : fmt::format("exit status {}", outcome.exitCode));
+        return;
+    }
+    if (outcome.status == RunOutcome::Status::Hung) {
+        note(Defect::Hung, "stopped after it ran far longer than the others");
+        return;
+    }
+    if (outcome.leftBlocks != 0) {
+        note(Defect::Leaked,
+             fmt::format("{} host blocks left allocated after the library stopped", outcome.leftBlocks));
+    }
+    if (outcome.converged) {
+        ++report_.converged;
+        times_.push_back(outcome.convergedAt);
+        return;
+    }
+    ++report_.notConverged;
+    for (const ReasonKey key : outcome.Reasons()) {
+        ReasonFinding &f = reasons_.try_emplace(key.Index(), ReasonFinding{key, 0, run, {}, {}}).first->second;
+        ++f.runs;
+        f.firstRun = std::min(f.firstRun, run);
+    }
+}
+
+void Explorer::Findings()
+{
+    if (!times_.empty()) {
+        report_.spread = SpreadOf(times_);
+    }
+    for (auto &[index, f] : reasons_) {
+        f.firstRunFaults = FaultsOf(f.firstRun);
+        report_.reasons.push_back(f);
+    }
+    std::stable_sort(report_.reasons.begin(), report_.reasons.end(),
+                     [](const ReasonFinding &a, const ReasonFinding &b) { return a.runs > b.runs; });
+    for (auto &[defect, found] : defects_) {
+        found.firstRunFaults = FaultsOf(found.firstRun);
+        report_.defects.push_back(found);
+    }
+}
+
+std::string Explorer::Write(const std::string &name, const std::string &text)
+{
+    const std::string path = (fs::path(o_.out) / name).string();
+    OutputFile file(OutputRequest{"--out", "reproducer", path});
+    file.Write(text);
+    if (const auto err = file.Close()) {
+        lost_ += "zelm-sim: " + *err + "\n";
+    }
+    return path;
+}
+
+void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
+{
+    const std::string name = ReproducerName(f.key);
+    Trial shrunk = Shrink(TrialOf(f.firstRun), f.key, pool_, [&] {
+        Tick([&] {
+            return fmt::format("explore: shrinking {} ({} of {}), {} runs so far", name, nth + 1,
+                               report_.reasons.size(), pool_.Started());
+        });
+    });
+    Reproducer x;
+    const std::string text = ReproducerText(sc_, o_.seed, f, std::move(shrunk), x);
+    x.file = Write(name + ".yaml", text);
+    // Read back as any user would, and run once more: the file, not the shrinker's copy, must show it.
+    try {
+        const Scenario back = ParseScenario(text, x.file, o_.limits);
+        pool_.Run(
+            1, [&back](size_t) { return back; }, [&](size_t, const RunOutcome &o) { x.reproduced = o.Shows(f.key); });
+    } catch (const ScenarioError &) {
+        x.reproduced = false;
+    }
+    f.reproducer = x;
+}
+
+void Explorer::WriteDefectScenario(DefectFinding &d)
+{
+    const std::string name = fmt::format("{}-run-{}.yaml", DefectName(d.defect), d.firstRun);
+    d.file = Write(name, DefectText(sc_, o_.seed, d, TrialOf(d.firstRun)));
+}
+
+ExploreReport Explorer::Run()
+{
+    report_.scenario = sc_.name;
+    report_.source = sc_.source;
+    report_.seed = o_.seed;
+    report_.runs = o_.runs;
+    for (const size_t n : budget_.agents) {
+        report_.agents.push_back(sc_.nodes[n].name);
+    }
+    for (const FaultKind k : DrawableKinds(budget_)) {
+        report_.kinds.push_back(FaultKindName(k));
+    }
+    report_.maxFaults = budget_.maxFaults;
+    report_.from = budget_.from;
+    report_.to = budget_.to;
+    report_.longest = budget_.longest;
+    report_.shrinking = !o_.out.empty();
+
+    const Clock::time_point start = Clock::now();
+    pool_.Run(
+        o_.runs, [this](size_t run) { return TrialOf(run).scenario; },
+        [this](size_t run, const RunOutcome &outcome) {
+            Collect(run, outcome);
+            Tick([this] {
+                return fmt::format("explore: {} of {} runs, {} drift reasons", done_, o_.runs, reasons_.size());
+            });
+        });
+    const double runSeconds = Since(start);
+    const uint64_t runs = pool_.Started();
+    Findings();
+    if (report_.shrinking) {
+        for (size_t i = 0; i < report_.reasons.size(); ++i) {
+            ShrinkReason(report_.reasons[i], i);
+        }
+        for (DefectFinding &d : report_.defects) {
+            WriteDefectScenario(d);
+        }
+    }
+    if (progress_) {
+        progress_->Finish();
+    }
+    timing_ = fmt::format("zelm-sim: explore: {} runs in {:.1f} s, {} at a time", runs, runSeconds, pool_.Jobs());
+    if (report_.shrinking) {
+        fmt::format_to(std::back_inserter(timing_), "; shrinking {} drift reasons: {} runs in {:.1f} s",
+                       report_.reasons.size(), pool_.Started() - runs, Since(start) - runSeconds);
+    }
+    return report_;
+}
+
+}  // namespace
+
+int Explore(const Scenario &sc, const ExploreOptions &o)
+{
+    // The reader refuses a budget that can draw nothing; the default one can always flip the HA role.
+    const ExploreBudget budget = sc.explore ? *sc.explore : DefaultExploreBudget(sc);
+    const unsigned jobs = JobsFor(o, sc, budget.maxFaults);
+    const bool text = !o.quiet && o.json != "-";
+    std::vector<OutputRequest> requests;
+    if (!o.json.empty()) {
+        requests.push_back(OutputRequest{"--json", "JSON report", o.json});
+    }
+    CheckOutputs(requests, o.scenarioPath, text);
+    PrepareOut(o);
+    std::unique_ptr<OutputFile> json = requests.empty() ? nullptr : std::make_unique<OutputFile>(requests.front());
+
+    Explorer explorer(sc, o, budget, jobs);
+    const ExploreReport report = explorer.Run();
+    if (text) {
+        WriteExploreText(report, stdout, isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr);
+    }
+    std::string lost = explorer.Lost();
+    if (json) {
+        json->Write(ExploreJson(report));
+        if (const auto err = json->Close()) {
+            lost += "zelm-sim: " + *err + "\n";
+        }
+    }
+    if (const auto err = FlushStdout("text report")) {
+        lost += "zelm-sim: " + *err + "\n";
+    }
+    if (!o.quiet) {
+        Print(stderr, "{}\n", explorer.Timing());
+    }
+    if (!lost.empty()) {
+        std::fputs(lost.c_str(), stderr);
+        return kExitLost;
+    }
+    const bool bad = report.notConverged > 0 || !report.defects.empty();
+    return o.expectConverged && bad ? kExitDrift : kExitOk;
+}
+
+}  // namespace zsim

@@ -1,0 +1,129 @@
+// The simulator's configuration store: atoms applied with the library's filters, independently of it.
+#include "run/config_model.h"
+
+#include "text/units.h"
+
+#include <fmt/format.h>
+
+#include <cstring>
+
+namespace zsim {
+
+namespace {
+
+template <typename Map, typename Key, typename Rec>
+AtomEffect StoreOrDelete(Map &map, const Key &key, const Rec &rec, uint16_t opCode)
+{
+    if (opCode == ZELM_CFG_OP_DEL) {
+        return {map.erase(key) != 0 ? AtomEffect::Deleted : AtomEffect::Absent, ""};
+    }
+    map[key] = rec;
+    return {AtomEffect::Stored, ""};
+}
+
+}  // namespace
+
+bool IsServiceImage(const char (&imageName)[32])
+{
+    static constexpr char kNeedle[] = ".service";
+    constexpr size_t n = sizeof kNeedle - 1;
+    for (size_t i = 0; i + n <= sizeof imageName; ++i) {
+        if (std::memcmp(imageName + i, kNeedle, n) == 0) {
+            return true;
+        }
+        if (imageName[i] == '\0') {
+            break;
+        }
+    }
+    return false;
+}
+
+AtomEffect ConfigModel::Apply(const Atom &atom)
+{
+    if (atom.opCode > ZELM_CFG_OP_DEL) {
+        // Checked after the class's own gate for components; both leave everything as it was.
+        if (atom.cls == CfgClass::Component && atom.rec.comp.cfgStatus >= 0) {
+            return {AtomEffect::Ignored,
+                    "cfgStatus " + Hex(static_cast<uint32_t>(atom.rec.comp.cfgStatus)) + " has bit 31 clear"};
+        }
+        return {AtomEffect::Ignored, fmt::format("opCode {} has no effect", atom.opCode)};
+    }
+    switch (atom.cls) {
+    case CfgClass::Location: {
+        const ZelmLocInstCfg &r = atom.rec.loc;
+        if (!IsServiceImage(r.imageName)) {
+            return {AtomEffect::Ignored, "image '" + FieldText(r.imageName) +
+                                             "' is not a service image: the library acts only on a location whose "
+                                             "imageName contains \".service\""};
+        }
+        return StoreOrDelete(locations, r.LocId, r, atom.opCode);
+    }
+    case CfgClass::LogicGroup:
+        return StoreOrDelete(groups, atom.rec.grp.locIndex, atom.rec.grp, atom.opCode);
+    case CfgClass::Component: {
+        const ZelmCompInstCfg &r = atom.rec.comp;
+        if (r.cfgStatus >= 0) {
+            return {AtomEffect::Ignored, "cfgStatus " + Hex(static_cast<uint32_t>(r.cfgStatus)) + " has bit 31 clear"};
+        }
+        return StoreOrDelete(components, CompKey{r.locIndex, r.compInst}, r, atom.opCode);
+    }
+    case CfgClass::CompNode: {
+        const ZelmCompNodeCfg &r = atom.rec.node;
+        if (r.compClass == 0) {
+            return {AtomEffect::Ignored, fmt::format("compClass 0: type {} is not a QOF component", r.compType)};
+        }
+        return StoreOrDelete(compNodes, r.compType, r, atom.opCode);
+    }
+    }
+    return {AtomEffect::Ignored, "unknown class"};
+}
+
+std::optional<ZelmCompNodeCfg> ConfigModel::TypeFor(uint32_t compType) const
+{
+    if (compType == 3 || compType == 207) {
+        ZelmCompNodeCfg zero{};
+        zero.compType = compType;
+        return zero;
+    }
+    const auto it = compNodes.find(compType);
+    if (it == compNodes.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+ZelmLogicLocGrpCfg ConfigModel::GroupFor(uint32_t locIndex) const
+{
+    const auto it = groups.find(locIndex);
+    if (it != groups.end()) {
+        return it->second;
+    }
+    ZelmLogicLocGrpCfg def{};
+    def.logicId = 0xFFFFFFFFu;
+    return def;
+}
+
+std::vector<Atom> ConfigModel::ReplayAtoms() const
+{
+    std::vector<Atom> out;
+    uint16_t seq = 0;
+    auto add = [&](CfgClass cls, const auto &rec) {
+        Atom a;
+        a.cls = cls;
+        a.opCode = ZELM_CFG_OP_ADD;
+        a.seq = ++seq;
+        std::memcpy(&a.rec, &rec, sizeof rec);
+        out.push_back(a);
+    };
+    for (const auto &[k, r] : compNodes)
+        add(CfgClass::CompNode, r);
+    for (const auto &[k, r] : groups)
+        add(CfgClass::LogicGroup, r);
+    for (const auto &[k, r] : locations)
+        add(CfgClass::Location, r);
+    for (const auto &[k, r] : components)
+        add(CfgClass::Component, r);
+    return out;
+}
+
+}  // namespace zsim

@@ -1,0 +1,57 @@
+// The configuration as the simulator keeps it: what every atom applied, by the library's own filter rules.
+#ifndef ZELM_SIM_CONFIG_MODEL_H
+#define ZELM_SIM_CONFIG_MODEL_H
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scenario/scenario.h"
+
+namespace zsim {
+
+struct AtomEffect {
+    enum Kind { Stored, Deleted, Absent, Ignored } kind = Stored;
+    std::string reason;  // for Ignored: why the library passes the atom over
+};
+
+using CompKey = std::pair<uint32_t, uint32_t>;  // (locIndex, compInst)
+
+// Independent of the library: built only from the atoms the scenario sends.
+class ConfigModel {
+public:
+    AtomEffect Apply(const Atom &atom);
+
+    // What the library publishes for a component type: the stored record, a record of zeros for the two
+    // types that need none (3 and 207), or nothing while the type is missing.
+    std::optional<ZelmCompNodeCfg> TypeFor(uint32_t compType) const;
+    // A location's logic group, or the default group when it has none.
+    ZelmLogicLocGrpCfg GroupFor(uint32_t locIndex) const;
+    // The whole configuration as add atoms, types and groups before locations and components.
+    std::vector<Atom> ReplayAtoms() const;
+
+    std::map<uint32_t, ZelmLocInstCfg> locations;
+    std::map<uint32_t, ZelmLogicLocGrpCfg> groups;
+    std::map<CompKey, ZelmCompInstCfg> components;
+    std::map<uint32_t, ZelmCompNodeCfg> compNodes;
+};
+
+// Whether a location's image name marks a service image (".service" within the 32-byte field).
+bool IsServiceImage(const char (&imageName)[32]);
+// A text field as a string, never past the field's end.
+template <size_t N>
+std::string FieldText(const char (&field)[N])
+{
+    size_t n = 0;
+    while (n < N && field[n] != '\0') {
+        ++n;
+    }
+    return std::string(field, n);
+}
+
+}  // namespace zsim
+
+#endif

@@ -1,0 +1,253 @@
+// Configuration events: delivering table messages to the library, keeping the configuration, noting
+// beforehand what the library's rules will make of each delete.
+#include <fmt/format.h>
+
+#include <cstring>
+#include <iterator>
+
+#include "run/lib_view.h"
+#include "run/runner.h"
+#include "text/units.h"
+#include "zelm.h"
+#include "zelm_standin.h"
+
+namespace zsim {
+
+namespace {
+
+uint32_t RecordLen(CfgClass cls)
+{
+    switch (cls) {
+    case CfgClass::Location:
+        return sizeof(ZelmLocInstCfg);
+    case CfgClass::LogicGroup:
+        return sizeof(ZelmLogicLocGrpCfg);
+    case CfgClass::Component:
+        return sizeof(ZelmCompInstCfg);
+    case CfgClass::CompNode:
+        return sizeof(ZelmCompNodeCfg);
+    }
+    return 0;
+}
+
+// The node a configured location is placed at, or SIZE_MAX.
+size_t LocationNode(const SimState &s, uint32_t locId)
+{
+    const auto it = s.config.locations.find(locId);
+    return it == s.config.locations.end() ? SIZE_MAX : s.NodeOfOsInst(it->second.OsInst);
+}
+
+}  // namespace
+
+void Simulation::ApplyConfig(const Event &ev)
+{
+    const Ms now = STANDIN_Now();
+    state_.counters.configMessages++;
+    state_.counters.atoms += ev.atoms.size();
+    if (state_.libraryRunning) {
+        for (const Atom &a : ev.atoms) {
+            NoteBeforeDelivery(a);
+        }
+    }
+    for (const Atom &a : ev.atoms) {
+        const size_t formerNode = a.cls == CfgClass::Location ? LocationNode(state_, a.rec.loc.LocId) : SIZE_MAX;
+        const AtomEffect e = state_.config.Apply(a);
+        if (e.kind == AtomEffect::Stored || e.kind == AtomEffect::Deleted) {
+            NoteExpectedChange(a, formerNode, now);
+        }
+        if (e.kind == AtomEffect::Ignored) {
+            state_.ignored.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), e.reason});
+        }
+        if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
+            const Why why{DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent"};
+            if (a.cls == CfgClass::Location) {
+                state_.locHistory[a.rec.loc.LocId].unsentWithdrawal = why;
+            } else if (a.cls == CfgClass::Component) {
+                state_.compHistory[CompKey{a.rec.comp.locIndex, a.rec.comp.compInst}].unsentWithdrawal = why;
+            }
+        }
+    }
+    if (!state_.libraryRunning) {
+        state_.counters.heldAtoms += ev.atoms.size();
+        trace_.Line(now, "CFG",
+                    Plural(ev.atoms.size(), "atom", "atoms") +
+                        " kept by the configuration server: the library is stopped");
+        return;
+    }
+    Deliver(ev.atoms, false);
+}
+
+void Simulation::NoteExpectedChange(const Atom &a, size_t formerNode, Ms now)
+{
+    switch (a.cls) {
+    case CfgClass::Location:
+        state_.ExpectedChanged(formerNode, now);
+        state_.ExpectedChanged(state_.NodeOfOsInst(a.rec.loc.OsInst), now);
+        return;
+    case CfgClass::LogicGroup:
+        state_.ExpectedChanged(LocationNode(state_, a.rec.grp.locIndex), now);
+        return;
+    case CfgClass::Component:
+        state_.ExpectedChanged(state_.AnnouncerOf(a.rec.comp.locIndex), now);
+        return;
+    case CfgClass::CompNode:
+        state_.ExpectedChangedEverywhere(now);
+        return;
+    }
+}
+
+void Simulation::NoteBeforeDelivery(const Atom &a)
+{
+    switch (a.cls) {
+    case CfgClass::Location:
+        NoteLocationBefore(a);
+        return;
+    case CfgClass::LogicGroup:
+        NoteGroupBefore(a);
+        return;
+    case CfgClass::Component:
+        NoteComponentBefore(a);
+        return;
+    case CfgClass::CompNode:
+        return;
+    }
+}
+
+void Simulation::NoteLocationBefore(const Atom &a)
+{
+    const bool del = a.opCode == ZELM_CFG_OP_DEL;
+    if (!IsServiceImage(a.rec.loc.imageName) || a.opCode > ZELM_CFG_OP_DEL) {
+        return;
+    }
+    const uint32_t id = a.rec.loc.LocId;
+    LocHistory &h = state_.locHistory[id];
+    if (!del) {
+        h = LocHistory{};
+        h.haAtStore = state_.haRole;
+        return;
+    }
+    const locationInst *inst = LibLocation(id);
+    if (inst == nullptr) {
+        h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
+        return;
+    }
+    if (inst->publishState == ZELM_LOC_STATE_CFG) {
+        h.unsentWithdrawal = Why{DriftReason::DeletedBeforePublished,
+                                 "deleted before its publication completed: no withdrawal was sent"};
+        return;
+    }
+    state_.indexHistory[id] = {STANDIN_Now(), fmt::format("location {} was deleted", id)};
+    const osNodeInst *os = LibOsNode(inst->osNodeId);
+    h.unsentWithdrawal.reset();
+    if (state_.haRole != 0) {
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent,
+                fmt::format("deleted while HA role {} forbade publication: no withdrawal was sent", state_.haRole)};
+    } else if (os == nullptr || os->chanHandle == 0) {
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent, "deleted while its OS node had no channel: no withdrawal was sent"};
+    }
+}
+
+void Simulation::NoteGroupBefore(const Atom &a)
+{
+    const uint32_t idx = a.rec.grp.locIndex;
+    if (LibLocation(idx) == nullptr || a.opCode > ZELM_CFG_OP_DEL) {
+        return;
+    }
+    if (a.opCode != ZELM_CFG_OP_DEL) {
+        state_.locHistory[idx].withdrawnByGroupDelete = false;
+    } else if (LibGroup(idx) != nullptr) {
+        state_.locHistory[idx].withdrawnByGroupDelete = true;
+        state_.indexHistory[idx] = {STANDIN_Now(), fmt::format("the logic group of location {} was deleted", idx)};
+    }
+}
+
+void Simulation::NoteComponentBefore(const Atom &a)
+{
+    if (a.rec.comp.cfgStatus >= 0 || a.opCode > ZELM_CFG_OP_DEL) {
+        return;
+    }
+    const CompKey key{a.rec.comp.locIndex, a.rec.comp.compInst};
+    CompHistory &h = state_.compHistory[key];
+    h.unsentWithdrawal.reset();
+    if (a.opCode != ZELM_CFG_OP_DEL) {
+        return;
+    }
+    const ZelmCompLocation *loc = LibCompLocation(key.first);
+    const ZelmComponent *comp = LibComponent(key.first, key.second);
+    if (loc == nullptr || comp == nullptr) {
+        h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
+    } else if (loc->chanHandle == 0) {
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent,
+                fmt::format("deleted while location index {} had no channel: no withdrawal was sent", key.first)};
+    } else if (!LibTypeReady(comp->cfg.compType)) {
+        h.unsentWithdrawal =
+            Why{DriftReason::DeletedUnsent,
+                fmt::format("deleted while its type {} was missing: no withdrawal could be built", comp->cfg.compType)};
+    }
+}
+
+void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
+{
+    STANDIN_Msg *msg = STANDIN_MsgNew();
+    for (const Atom &a : atoms) {
+        STANDIN_MsgAddAtom(msg, ClassId(a.cls), a.opCode, a.seq, &a.rec, RecordLen(a.cls));
+    }
+    const size_t before = STANDIN_ReplyCount();
+    uint32_t handlerResult = 0;
+    const uint32_t rc = STANDIN_MsgDeliverNow(msg, &handlerResult);
+    if (rc != 0) {
+        trace_.Line(STANDIN_Now(), "CFG",
+                    fmt::format("message of {} atoms not delivered: no handler registered for its class",
+                                atoms.size()));
+        return;
+    }
+    if (STANDIN_ReplyCount() > before) {
+        TraceReply(atoms);
+    } else {
+        trace_.Line(STANDIN_Now(), "CFG",
+                    fmt::format("{}message of {} atoms: no reply, handler result {}", replay ? "replayed " : "",
+                                atoms.size(), Hex(handlerResult)));
+    }
+    STANDIN_ReplyClear();
+}
+
+void Simulation::TraceReply(const std::vector<Atom> &atoms)
+{
+    const STANDIN_Reply *r = STANDIN_ReplyGet(STANDIN_ReplyCount() - 1);
+    const Ms now = STANDIN_Now();
+    for (size_t i = 0; i < r->opInfoNum && i < atoms.size(); ++i) {
+        if (r->opInfos[i].code != 0) {
+            const Atom &a = atoms[i];
+            state_.rejected.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), "code " + Hex(r->opInfos[i].code)});
+        }
+    }
+    if (!trace_.On()) {
+        return;
+    }
+    std::string s = fmt::format("reply to {}:", Plural(atoms.size(), "atom", "atoms"));
+    for (size_t i = 0; i < r->opInfoNum; ++i) {
+        if (i == 8 && r->opInfoNum > 9) {
+            fmt::format_to(std::back_inserter(s), " ... ({} more)", r->opInfoNum - 8);
+            break;
+        }
+        const STANDIN_OpInfo &o = r->opInfos[i];
+        s += (i == 0 ? " " : ", ");
+        if (i < atoms.size()) {
+            fmt::format_to(std::back_inserter(s), "{} {} ", ClassName(atoms[i].cls), AtomKey(atoms[i]));
+        }
+        s += AtomOpName(o.opCode);
+        if (o.opCode > ZELM_CFG_OP_DEL) {
+            fmt::format_to(std::back_inserter(s), " {}", o.opCode);
+        }
+        fmt::format_to(std::back_inserter(s), " seq {} code {}", o.seq, Hex(o.code));
+    }
+    if (r->hasRetCode != 0) {
+        fmt::format_to(std::back_inserter(s), "; return code {}", r->retCode);
+    }
+    trace_.Line(now, "CFG", s);
+}
+
+}  // namespace zsim
