@@ -18,52 +18,36 @@ protected:
 // A store that cannot be made fails its atom; a request that cannot be built is not sent; both are reported.
 TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
-    const auto add = [](uint32_t locIndex, uint32_t inst) { return zt::Comp(0, zt::CompCfg(locIndex, inst, 5)); };
+    const auto addComp = [](uint32_t locIndex, uint32_t inst) { return zt::Comp(0, zt::CompCfg(locIndex, inst, 5)); };
+    const auto announce = [](uint32_t locIndex) {
+        return [locIndex] { return zt::Announce(locIndex) != 0 ? 0u : 1u; };
+    };
+    const char *add = "ZELM_COMP_AddComponentByInstCfg";
+    const char *update = "ZELM_COMP_UpdateCompNodeByCfg";
+    const char *publish[] = {"ZelmCompPublishComponent", "ZelmCompTryPublishComponent"};
     const std::vector<zt::FaultCase> cases = {
-        {"STANDIN_HostMalloc", 1, [&] { return add(1, 1); }, ZELM_ERR, {"ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return add(2, 1); },
-         ZELM_ERR,  // the new location's component set
-         {"ZelmCompLocationTreeInit", "ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc", 3, [&] { return add(3, 1); }, ZELM_ERR, {"ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Type(0, zt::CompNodeCfg(6)); },
-         ZELM_ERR,
-         {"ZELM_COMP_UpdateCompNodeByCfg"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return zt::Announce(4) != 0 ? 0u : 1u; },
-         0,  // after the link entry
-         {"ZelmCompSubLocationLink"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return add(5, 2); },
-         0,  // the request's list
-         {"ZelmCompPublishComponent", "ZelmCompTryPublishComponent"}},
-        {"strdup",
-         4,
-         [&] { return add(5, 3); },
-         0,
-         {"ZelmSetZelComponentMsg", "ZelmCompPublishComponent", "ZelmCompTryPublishComponent"}},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Announce(5) != 0 ? 0u : 1u; },
-         0,  // the smoothing buffer
-         {"ZelmCompTrySmoothComponent"}},
+        {"STANDIN_HostMalloc", 1, [&] { return addComp(1, 1); }, ZELM_ERR, {add}},
+        // the new location's component set
+        {"STANDIN_HostMalloc", 2, [&] { return addComp(2, 1); }, ZELM_ERR, {"ZelmCompLocationTreeInit", add}},
+        {"STANDIN_HostMalloc", 3, [&] { return addComp(3, 1); }, ZELM_ERR, {add}},
+        {"STANDIN_HostMalloc", 1, [] { return zt::Type(0, zt::CompNodeCfg(6)); }, ZELM_ERR, {update}},
+        // after the link entry; then the request's list; a text copy; the smoothing buffer
+        {"STANDIN_HostMalloc", 2, announce(4), 0, {"ZelmCompSubLocationLink"}},
+        {"STANDIN_HostMalloc", 2, [&] { return addComp(5, 2); }, 0, {publish[0], publish[1]}},
+        {"strdup", 4, [&] { return addComp(5, 3); }, 0, {"ZelmSetZelComponentMsg", publish[0], publish[1]}},
+        {"STANDIN_HostMalloc", 1, announce(5), 0, {"ZelmCompTrySmoothComponent"}},
         // A stored record is copied over without a key copy first: the first copy is the record's.
-        {"memcpy_s", 1, [&] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, ZELM_ERR, {}},
-        {"memcpy_s", 1, [&] { return zt::Type(0, zt::CompNodeCfg(8)); }, ZELM_ERR, {"ZELM_COMP_UpdateCompNodeByCfg"}},
+        {"memcpy_s", 1, [] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, ZELM_ERR, {}},
+        {"memcpy_s", 1, [] { return zt::Type(0, zt::CompNodeCfg(8)); }, ZELM_ERR, {update}},
         // A timer that does not start leaves the location flagged all the same.
         {"QOF_TimerStart",
          1,
          [&] {
              zt::Answer(STANDIN_KormServerHandle(STANDIN_OsNodeId(0, 1, 0)), zt::AgentMode::Refuse, 3);
-             return add(5, 4);
+             return addComp(5, 4);
          },
          0,
-         {"ZelmCompSendMsgReliably", "ZelmCompTryPublishComponent"},
+         {"ZelmCompSendMsgReliably", publish[1]},
          1,
          [&](size_t) {
              return Location(5)->publishFault != 0 && !zt::TimerRunning("ZelmCompSmooth") ? "" : "not flagged, or runs";
@@ -72,7 +56,7 @@ TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(5)), 0u);
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(8)), 0u);
     ASSERT_EQ(zt::Comp(0, zt::CompCfg(8, 1, 8)), 0u);
-    ASSERT_EQ(add(5, 1), 0u);
+    ASSERT_EQ(addComp(5, 1), 0u);
     zt::Announce(5);
     zt::Settle();
     zt::ExpectFaultTable(STANDIN_RPC_COMP, cases);

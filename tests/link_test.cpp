@@ -72,6 +72,7 @@ TEST_F(LinkTest, RefusedPlatformCallsAreReportedAndAnnounceNothing)
             return held == index ? std::string() : name + std::string(" holds index ") + std::to_string(held);
         };
     };
+    const char *available = "ZelmLinkLocationAvailable";
     zt::ExpectFaultTable(
         STANDIN_RPC_COMP,
         {
@@ -83,18 +84,12 @@ TEST_F(LinkTest, RefusedPlatformCallsAreReportedAndAnnounceNothing)
              0,
              [&](size_t from) { return zt::LinkCb()->svcHandle == 0 ? entry("svc", 0)(from) : "a server handle"; }},
             {"strcpy_s", 1, [&] { return heard("svc", 5); }, 1, {"ZelmLinkFindLocation"}, 0, entry("svc", 5)},
-            {"strcpy_s",
-             2,
-             [&] { return heard("new", 6); },
-             0,
-             {"ZelmLinkAddLocation", "ZelmLinkLocationAvailable"},
-             0,
-             entry("new", 0)},
+            {"strcpy_s", 2, [&] { return heard("new", 6); }, 0, {"ZelmLinkAddLocation", available}, 0, entry("new", 0)},
             {"strcpy_s",
              1,
              [&] { return heard("svc", 7); },
              0,
-             {"ZelmLinkFindLocation", "ZelmLinkLocationAvailable"},
+             {"ZelmLinkFindLocation", available},
              0,
              entry("svc", 5)},
             {"strcpy_s", 1, [&] { return heard("svc", 5, false); }, 0, {"ZelmLinkDelLocation"}, 0, entry("svc", 5)},
@@ -145,7 +140,8 @@ TEST_F(LinkTest, LogLines)
         {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "Not find linkLoc, osNode 0x101"},
         {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "chanHandle 0x"},
         {[&] { Report("new", 6); }, I, "ZelmLinkPubLocationLink", "publish locIndex 6 status"},
-        {[&] { Report("new", 6, false); }, I, "ZELM_LINK_SubLocationStatus", "location new status, the location is Not"},
+        {[&] { Report("new", 6, false); }, I, "ZELM_LINK_SubLocationStatus",
+         "location new status, the location is Not"},
         {[&] { Report("new", 0xFFFFFFFFu); }, I, "ZELM_LINK_SubLocationStatus", "is invalid."},
         {[&] { Report("x", 2, true, 0x777); }, E, "ZELM_LINK_SubLocationStatus", "osNode 777 server"},
         {[&] { ZELM_LINK_SubLocationStatus(node_, "svc", 2, 1, nullptr); }, LORN_LEVEL_ERROR,

@@ -32,6 +32,20 @@ TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
         const locationInst *inst = ZelmTryFindLocationInst(zt::LocCb(), locIndex);
         return inst == nullptr ? std::string("not stored") : inst->publishState != 0 ? "state not 0" : "";
     };
+    const auto addLoc = [this](uint32_t locIndex) {
+        return [this, locIndex] { return zt::Loc(0, zt::LocCfg(locIndex, node_)); };
+    };
+    const auto linkUp = [this](uint32_t node) {
+        return [this, node] {
+            Link(node);
+            return 0u;
+        };
+    };
+    const auto linkNewNode = [&] { return linkUp(STANDIN_KormAddOsNode(1, 2, 0, 1))(); };
+    const auto addGroup = [] { return zt::Grp(0, zt::GrpCfg(1, 7)); };
+    const char *publish = "ZelmLocPublishLocationInst";
+    const char *tryPublish = "ZelmTryPublishLocationInst";
+    const char *smooth = "ZelmLocTrySmoothOsnodeInst";
     const std::vector<zt::FaultCase> cases = {
         {"QOF_TimerStart",
          1,
@@ -42,7 +56,7 @@ TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
              return code;
          },
          0,
-         {"ZelmLocationSendMsgReliably", "ZelmTryPublishLocationInst"},
+         {"ZelmLocationSendMsgReliably", tryPublish},
          1,
          [&](size_t) {
              const bool flagged = ZelmLocTryFindOsNode(zt::LocCb(), node_)->publishFault != 0;
@@ -50,7 +64,7 @@ TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
          }},
         {"MIRL_GetCompHaRole",
          1,
-         [&] { return zt::Loc(0, zt::LocCfg(6, node_)); },
+         addLoc(6),
          0,
          {},
          0,
@@ -62,59 +76,21 @@ TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
              }
              return stored(6);
          }},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Loc(0, zt::LocCfg(1, node_)); },
-         ZELM_ERR,
-         {"ZelmProcCreateLocation"}},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Grp(0, zt::GrpCfg(1, 7)); },
-         ZELM_ERR,
-         {"ZelmProcTuvCreateLogicLocGrp"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return zt::Loc(0, zt::LocCfg(2, node_)); },
-         0,
-         {"ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},  // the request's list
-        {"strdup",
-         2,
-         [&] { return zt::Loc(0, zt::LocCfg(3, node_)); },
-         0,
-         {"ZelmSetZelLocationInstMsg", "ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},
-        {"strdup", 3, [&] { return zt::Loc(0, zt::LocCfg(4, node_)); }, 0, {"ZelmSetZelLocationInstMsg"}},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] {
-             Link(node_);
-             return 0u;
-         },
-         0,
-         {"ZelmLocTrySmoothOsnodeInst"}},  // buffer
-        {"STANDIN_HostMalloc",
-         2,
-         [&] {
-             Link(node_);
-             return 0u;
-         },
-         0,
-         {"ZelmLocTrySmoothOsnodeInst"}},  // its list
-        {"STANDIN_HostMalloc",
-         1,
-         [&] {
-             Link(STANDIN_KormAddOsNode(1, 2, 0, 1));
-             return 0u;
-         },
-         0,
-         {"ZelmLocSubOsNodeLink"}},
+        {"STANDIN_HostMalloc", 1, addLoc(1), ZELM_ERR, {"ZelmProcCreateLocation"}},
+        {"STANDIN_HostMalloc", 1, addGroup, ZELM_ERR, {"ZelmProcTuvCreateLogicLocGrp"}},
+        // the request's list; the texts of its entry
+        {"STANDIN_HostMalloc", 2, addLoc(2), 0, {publish, tryPublish}},
+        {"strdup", 2, addLoc(3), 0, {"ZelmSetZelLocationInstMsg", publish, tryPublish}},
+        {"strdup", 3, addLoc(4), 0, {"ZelmSetZelLocationInstMsg"}},
+        // the smoothing buffer; its list; a new OS node
+        {"STANDIN_HostMalloc", 1, linkUp(node_), 0, {smooth}},
+        {"STANDIN_HostMalloc", 2, linkUp(node_), 0, {smooth}},
+        {"STANDIN_HostMalloc", 1, linkNewNode, 0, {"ZelmLocSubOsNodeLink"}},
         {"KORM_FindKorbCb",
          1,
-         [&] {
-             Link(node_);
-             return 0u;
-         },
+         linkUp(node_),
          0,
-         {{"ZelmLocTrySmoothOsnodeInst", LORN_LEVEL_INFO, "chanHandle is NULL."}},
+         {{smooth, LORN_LEVEL_INFO, "chanHandle is NULL."}},
          0,
          [&](size_t) { return ZelmLocTryFindOsNode(zt::LocCb(), node_)->chanHandle == 0 ? "" : "a channel"; }},
     };

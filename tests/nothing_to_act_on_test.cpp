@@ -16,10 +16,12 @@ struct Row {
     uint64_t result;  // what it returns: a status, a count, a pointer as a number (null: 0); 0 for nothing
 };
 
+// clang-format off
 #define RESULT(call, result) {#call, [&] { return static_cast<uint64_t>(call); }, result}
 #define REFUSED(call) RESULT(call, ZELM_ERR)
 #define NONE(call) {#call, [&] { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(call)); }, 0}
 #define NOTHING(call) {#call, [&] { call; return uint64_t{0}; }, 0}
+// clang-format on
 
 struct Rec {
     AXO_AVL3_NODE node;

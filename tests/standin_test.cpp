@@ -25,19 +25,12 @@ using UloServerTest = StandinTest;
 using KormTest = StandinTest;
 using LornTest = StandinTest;
 
-std::vector<unsigned char> BytesOf(const void *block, size_t size)
-{
-    const auto *p = static_cast<const unsigned char *>(block);
-    return std::vector<unsigned char>(p, p + size);
-}
-
 TEST_F(HostAllocTest, CountsWhatItHandsOutAndFillsNewBlocksWithGarbageOnlyWhenAsked)
 {
     const size_t blocks = STANDIN_HostLiveBlocks();
     const size_t bytes = STANDIN_HostLiveBytes();
     void *a = STANDIN_HostMalloc(100);
     void *b = STANDIN_HostMalloc(50);
-    EXPECT_EQ(STANDIN_HostLiveBlocks(), blocks + 2);
     STANDIN_HostFree(a);
     EXPECT_EQ(STANDIN_HostLiveBytes(), bytes + 50);
     EXPECT_EQ(STANDIN_HostPeakBytes(), bytes + 150);
@@ -49,8 +42,8 @@ TEST_F(HostAllocTest, CountsWhatItHandsOutAndFillsNewBlocksWithGarbageOnlyWhenAs
     for (auto &seen : garbage) {
         STANDIN_Reset();
         STANDIN_HostFillWithGarbage(1);
-        void *c = STANDIN_HostMalloc(64);
-        seen = BytesOf(c, 64);
+        auto *c = static_cast<unsigned char *>(STANDIN_HostMalloc(64));
+        seen.assign(c, c + 64);
         STANDIN_HostFree(c);
     }
     EXPECT_NE(garbage[0], std::vector<unsigned char>(64, 0));
@@ -105,9 +98,8 @@ TEST_F(TimerTest, StartedTimersTickByTheirModeAndIntervalUntilStoppedOrDestroyed
     }
     const int stoppedOne = 0;
     const int destroyedOne = 0;
-    QOF_Timer *stopped = MakeTimer(&stoppedOne, 1, 5);
+    EXPECT_EQ(QOF_TimerStop(MakeTimer(&stoppedOne, 1, 5)), 0u) << "stopping a stopped timer does nothing";
     QOF_Timer *destroyed = MakeTimer(&destroyedOne, 1, 5);
-    EXPECT_EQ(QOF_TimerStop(stopped), 0u) << "stopping a stopped timer does nothing";
     EXPECT_EQ(QOF_TimerStart(destroyed), 0u);
     STANDIN_RunUntil(3);
     for (QOF_Timer *timer : timers) {
@@ -118,8 +110,7 @@ TEST_F(TimerTest, StartedTimersTickByTheirModeAndIntervalUntilStoppedOrDestroyed
     for (const auto &c : cases) {
         EXPECT_EQ(g_ticks[&c], c.ticks) << c.what;
     }
-    EXPECT_TRUE(g_ticks[&stoppedOne].empty());
-    EXPECT_TRUE(g_ticks[&destroyedOne].empty()) << "a destroyed timer never ticks, also when a tick was due";
+    EXPECT_EQ(g_ticks.count(&stoppedOne) + g_ticks.count(&destroyedOne), 0u) << "nor a destroyed one, though due";
     EXPECT_NE(QOF_TimerStart(destroyed), 0u);
     EXPECT_EQ(MakeTimer(&stoppedOne, 1, 5, 0), nullptr) << "no thread handle";
     QOF_TimerAttr *noCallback = QOF_TimerCreateAttr();
@@ -173,10 +164,10 @@ TEST_F(UloServerTest, MessagesReachTheHandlerOfTheirClassPostedOrAtOnceAndTheirR
     EXPECT_EQ(handlerResult, 7u);
     EXPECT_EQ(g_heard, (std::vector<std::string>{"1 atoms, ab padded", "1 atoms, cd padded"}));
     ASSERT_EQ(STANDIN_ReplyCount(), 2u);
-    EXPECT_EQ(STANDIN_ReplyGet(1)->handedBack + STANDIN_ReplyGet(1)->hasRetCode, 2u);
-    EXPECT_EQ(STANDIN_ReplyGet(1)->retCode, 9u);
-    EXPECT_EQ(STANDIN_ReplyGet(1)->handlerResult, 7u);
-    EXPECT_EQ(STANDIN_ReplyGet(1)->createKind, 3u);
+    const STANDIN_Reply *reply = STANDIN_ReplyGet(1);
+    EXPECT_EQ(std::vector<uint32_t>(
+                  {reply->handedBack, reply->hasRetCode, reply->retCode, reply->handlerResult, reply->createKind}),
+              std::vector<uint32_t>({1, 1, 9, 7, 3}));
     EXPECT_EQ(STANDIN_MsgAliveCount(), 0u);
     EXPECT_EQ(STANDIN_MsgBadFreeCount(), 2u);
     ASSERT_EQ(QOF_UloServerSetClassidMsgHandler(classId, 0, nullptr, nullptr), 0u);
