@@ -190,11 +190,14 @@ void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const
     const std::optional<ZelmCompNodeCfg> type = s.config.TypeFor(cfg.compType);
     if (!type) {
         const std::string missing = fmt::format("component type {} missing", cfg.compType);
-        out.push_back(held == nullptr
-                          ? Component(s, DriftKind::Missing, n, key, name, {DriftReason::TypeMissing, missing})
-                          : Component(s, DriftKind::Extra, n, key, name,
-                                      {DriftReason::TypeMissing,
-                                       "held although " + missing + ": " + WhyCompExtra(s, key, n).text}));
+        if (held == nullptr) {
+            out.push_back(Component(s, DriftKind::Missing, n, key, name, {DriftReason::TypeMissing, missing}));
+        } else {
+            Why extra = WhyCompExtra(s, key, n);
+            out.push_back(Component(s, DriftKind::Extra, n, key, name,
+                                    {DriftReason::TypeMissing, "held although " + missing + ": " + extra.text,
+                                     std::move(extra.cause)}));
+        }
     } else if (held == nullptr) {
         out.push_back(Component(s, DriftKind::Missing, n, key, name, WhyCompMissing(s, key, n)));
     } else if (std::vector<Difference> diff = CompDiff(*held, cfg, *type); !diff.empty()) {

@@ -47,6 +47,9 @@ size_t MakePrintable(Report &r)
         escape(d.node);
         escape(d.name);
         escape(d.why.text);
+        if (d.why.cause) {
+            escape(d.why.cause->what);
+        }
         for (Difference &diff : d.differences) {
             escape(diff.heldText);
             escape(diff.configuredText);

@@ -40,6 +40,7 @@ struct RequestRecord {
     uint32_t code = 0;
     std::string timer;        // the smooth timer whose tick sent it; empty when an event did
     size_t event = SIZE_MAX;  // otherwise the timeline event (index into Scenario::events) that led to it
+    size_t atom = SIZE_MAX;   // and for a configuration message, the atom (index into Event::atoms) it followed
 };
 
 // A period in which the library held its fault flag for one peer of a node: the OS node itself (its
