@@ -42,6 +42,11 @@ size_t MakePrintable(Report &r)
         for (IndexGroup &g : a.otherIndexes) {
             escape(g.comps);
         }
+        for (NodeReason &n : a.reasons) {
+            if (n.cause) {
+                escape(n.cause->what);
+            }
+        }
     }
     for (DriftItem &d : r.drift) {
         escape(d.node);

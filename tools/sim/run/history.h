@@ -58,8 +58,17 @@ struct NodeHistory {
     std::vector<RequestRecord> requests;
 };
 
+// A tick of a smooth timer: it republishes to the peers whose fault flag the library holds, and to none when
+// the flagged peers have nothing to send.
+struct TickRecord {
+    Ms at = 0;
+    bool component = false;  // the component module's timer; the location module's otherwise
+    std::string timer;
+};
+
 struct RunHistory {
     std::vector<NodeHistory> nodes;  // as Scenario::nodes
+    std::vector<TickRecord> ticks;
 };
 
 // A request's operation type as the trace names it: "add", "delete", "smooth".

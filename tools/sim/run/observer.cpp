@@ -1,6 +1,8 @@
 // The RPC observer and the timer recorder drain: counts, retries, withdrawals, holdings, history, trace lines.
 #include "run/observer.h"
 
+#include "run/lib_view.h"
+
 #include "text/units.h"
 
 #include "zelm.h"
@@ -370,6 +372,9 @@ void Observer::DrainTimersBefore(Ms t)
             what = "tick";
             state_.counters.ticks[name]++;
             causeTimer_ = name;
+            if (state_.history != nullptr) {
+                state_.history->ticks.push_back({e->timeMs, LibIsCompSmoothTimer(name.c_str()), name});
+            }
             break;
         case STANDIN_TIMER_DESTROY:
             what = "destroy";
