@@ -158,6 +158,8 @@ struct SimState {
     // What `node` should hold changed at `t`; SIZE_MAX names no node (only the run's time moves).
     void ExpectedChanged(size_t node, Ms t);
     void ExpectedChangedEverywhere(Ms t);
+    // A fingerprint of what every agent holds now: equal for two runs whose agents hold the same entries.
+    uint64_t HoldingsFingerprint() const;
 
     std::map<QOF_ConnHandle, size_t> byHandle;
     std::map<uint32_t, size_t> byId;
