@@ -5,6 +5,7 @@
 #                                             or n3's lane without its drift's reason and the mark of its cause
 #   scripts/timeline-page.sh screenshot       regenerates docs/timeline.png from the built-in scenario's page, and
 #                                             docs/reproducer.png from the page of a reproducer explore writes
+#   scripts/timeline-page.sh sizes ZELM_SIM   the sizes of the pages docs/zelm-sim.md and docs/performance.md give
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" chromium
@@ -80,14 +81,33 @@ screenshot() {
   browser --hide-scrollbars --window-size=1500,760 --screenshot="$root/docs/timeline.png" "file://$work/page.html" 2>/dev/null
   echo "wrote docs/timeline.png"
   # A reproducer's page: the withdrawal explore finds lost on the built-in scenario, shrunk to a story.
-  "$sim" explore -q --runs 20 --seed 1 --out "$work/findings"
+  sim=$(realpath "$sim")
+  (cd "$work" && "$sim" explore -q --runs 20 --seed 1 --out findings)
   browser --hide-scrollbars --window-size=1500,600 --screenshot="$root/docs/reproducer.png" \
     "file://$work/findings/extra-withdrawal-lost.html" 2>/dev/null
   echo "wrote docs/reproducer.png"
 }
 
+sizes() {
+  local sim=$1 n
+  # 60 nodes of 10 locations, one component each, whose agents all stay down for ten minutes.
+  {
+    echo "generate: {nodes: 60, locationsPerNode: 10, componentTypes: 1, componentsPerLocation: 1}"
+    echo "timeline:"
+    for n in $(seq -w 1 60); do echo "  - {at: 0, agent: {node: node-$n, downFor: 10m}}"; done
+  } >"$work/down.yaml"
+  for scenario in built-in "$root/examples/agent-outage.yaml" "$root/examples/large.yaml" "$work/down.yaml"; do
+    local args=()
+    [ "$scenario" = built-in ] || args=("$scenario")
+    "$sim" -q --html "$work/page.html" --json "$work/report.json" "${args[@]}"
+    echo "$(basename "$scenario"): $(stat -c %s "$work/page.html") bytes," \
+      "$(grep -o '"requests": [0-9]*' "$work/report.json" | tail -1 | sed 's/.*: //') requests"
+  done
+}
+
 case "${1:-}" in
   check) check "${2:?give the zelm-sim program to check}" ;;
   screenshot) screenshot "${2:-}" ;;
-  *) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+  sizes) sizes "${2:?give the zelm-sim program to measure}" ;;
+  *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac

@@ -1,8 +1,9 @@
 // Drift: what the configuration says each agent should hold against what it holds, item by item.
 //
 // A configured location belongs to the agent of the node its OsInst names; a configured component to the
-// agent of the node that last announced its location index as available. A component whose type is
-// missing cannot be published, so no agent should hold it. Entries an agent holds beyond that are extra.
+// agent of the node that last announced its location index as available. A component whose type is missing
+// is expected all the same (it waits for its type): missing, or extra at an agent that holds it while its type
+// is missing. Entries an agent holds beyond that are extra.
 #include <fmt/format.h>
 
 #include <map>
