@@ -9,6 +9,7 @@
 
 #include "report/run_scenario.h"
 #include "scenario/scenario.h"
+#include "support/sim_cli.h"
 #include "text/printable.h"
 
 namespace {
@@ -96,17 +97,9 @@ timeline:
     EXPECT_EQ(n1.faults[0].span.to, n1.requests[1].doneAt);
 }
 
-// One node with a published location (index 5, logic group) and a published component, then `more`.
 std::string PublishedLocation(const std::string &more)
 {
-    return "nodes: [{name: a, slot: 1}]\ntimeline:\n"
-           "  - {at: 0, link: {node: a, up: true}}\n"
-           "  - {at: 0, config: [{class: compNode, compType: 1, compTypeName: t},\n"
-           "      {class: logicGroup, locIndex: 5, logicId: 100},\n"
-           "      {class: location, LocId: 5, LocName: l5, OsInst: a, imageName: x.service}]}\n"
-           "  - {at: 0, locationStatus: {node: a, service: l5, index: 5}}\n"
-           "  - {at: 1s, config: {class: component, locIndex: 5, compInst: 1, compType: 1, compInstName: c1}}\n" +
-           more;
+    return simcli::OneLocation(simcli::kNodeA, more);
 }
 
 // Each drift item as (kind, key, reason code), in order.

@@ -265,13 +265,14 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
         ->check(Unsigned64());
     cmd->add_option("--jobs", x.jobs, "Runs at a time, each in a process of its own (default: one per core)")
         ->check(CLI::Range(1u, zsim::kMaxJobs));
-    cmd->add_option("--out", x.out, "Write a minimal reproducer of each drift reason into DIR (a new or empty folder)");
+    cmd->add_option("--out", x.out,
+                    "Write a minimal reproducer of each drift reason, with its page, into DIR (a new or empty folder)");
     cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
     cmd->add_option("--memory-limit", o.memoryLimit,
                     "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)");
     cmd->add_flag("-q,--quiet", o.quiet, "No text report, no progress display and no timing");
     cmd->add_flag("--expect-converged", o.expectConverged,
-                  "Exit with 1 when a run did not converge or showed a defect");
+                  "Exit with 1 when the run without faults or a run did not converge, or a run showed a defect");
     return cmd;
 }
 

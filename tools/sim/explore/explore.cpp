@@ -324,7 +324,8 @@ ExploreReport Explorer::Run()
     timing_ = fmt::format("zelm-sim: explore: {} runs in {:.1f} s, {} at a time", runs, runSeconds, pool_.Jobs());
     if (report_.shrinking) {
         fmt::format_to(std::back_inserter(timing_), "; shrinking {} drift reasons: {} runs in {:.1f} s",
-                       report_.reasons.size(), pool_.Started() - runs, Since(start) - runSeconds);
+                       report_.reasons.size() + report_.baseline.reasons.size(), pool_.Started() - runs,
+                       Since(start) - runSeconds);
     }
     return report_;
 }
@@ -367,7 +368,8 @@ int Explore(const Scenario &sc, const ExploreOptions &o)
         std::fputs(lost.c_str(), stderr);
         return kExitLost;
     }
-    const bool bad = report.notConverged > 0 || !report.defects.empty();
+    // A scenario that drifts by itself, or whose run without faults fails, is not converged either.
+    const bool bad = report.notConverged > 0 || !report.defects.empty() || !report.baseline.converged;
     return o.expectConverged && bad ? kExitDrift : kExitOk;
 }
 

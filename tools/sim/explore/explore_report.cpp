@@ -88,7 +88,7 @@ void BaselineSection(const Painter &p, const ExploreReport &r)
         items += x.items;
     }
     p.Line(head + "did not converge: " + Plural(items, "drift item", "drift items") +
-           " by reason; a run with faults converged when it ended holding what this run holds:");
+           " by reason; a run with faults converged when it ended holding what this one holds:");
     for (const BaselineReason &x : b.reasons) {
         p.Line(ReasonLine(x.items, x.key));
         if (x.reproducer) {
