@@ -5,7 +5,8 @@
 #                                             or n3's lane without its drift's reason and the mark of its cause
 #   scripts/timeline-page.sh screenshot       regenerates docs/timeline.png from the built-in scenario's page, and
 #                                             docs/reproducer.png from the page of a reproducer explore writes
-#   scripts/timeline-page.sh sizes ZELM_SIM   the sizes of the pages docs/zelm-sim.md and docs/performance.md give
+#   scripts/timeline-page.sh sizes ZELM_SIM   the pages' sizes, time and memory docs/zelm-sim.md and
+#                                             docs/performance.md give (use a release build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" chromium
@@ -89,19 +90,30 @@ screenshot() {
 }
 
 sizes() {
-  local sim=$1 n
-  # 60 nodes of 10 locations, one component each, whose agents all stay down for ten minutes.
+  local sim=$1 n scenario
+  "$root/scripts/deps.sh" time
+  # 10 nodes of 100 locations whose agents refuse every call for an hour, and 60 nodes of 10 locations whose
+  # agents stay down for ten minutes; one component per location.
+  {
+    echo "generate: {nodes: 10, locationsPerNode: 100, componentTypes: 1, componentsPerLocation: 1}"
+    echo "timeline:"
+    for n in $(seq -w 1 10); do echo "  - {at: 0, agent: {node: node-$n, refuse: 100000000}}"; done
+    for n in $(seq -w 1 10); do echo "  - {at: 1h, agent: {node: node-$n, refuse: 0}}"; done
+  } >"$work/refusing.yaml"
   {
     echo "generate: {nodes: 60, locationsPerNode: 10, componentTypes: 1, componentsPerLocation: 1}"
     echo "timeline:"
     for n in $(seq -w 1 60); do echo "  - {at: 0, agent: {node: node-$n, downFor: 10m}}"; done
   } >"$work/down.yaml"
-  for scenario in built-in "$root/examples/agent-outage.yaml" "$root/examples/large.yaml" "$work/down.yaml"; do
+  echo "scenario: requests; page; without --html: wall, peak RSS; with it: wall, peak RSS"
+  for scenario in built-in "$root/examples/agent-outage.yaml" "$root/examples/large.yaml" "$work/refusing.yaml" \
+    "$work/down.yaml"; do
     local args=()
     [ "$scenario" = built-in ] || args=("$scenario")
-    "$sim" -q --html "$work/page.html" --json "$work/report.json" "${args[@]}"
-    echo "$(basename "$scenario"): $(stat -c %s "$work/page.html") bytes," \
-      "$(grep -o '"requests": [0-9]*' "$work/report.json" | tail -1 | sed 's/.*: //') requests"
+    /usr/bin/time -o "$work/without" -f "%e s, %M KB" "$sim" -q --json "$work/report.json" "${args[@]}"
+    /usr/bin/time -o "$work/with" -f "%e s, %M KB" "$sim" -q --html "$work/page.html" "${args[@]}"
+    echo "$(basename "$scenario"): $(grep -o '"requests": [0-9]*' "$work/report.json" | tail -1 | sed 's/.*: //')" \
+      "requests; $(stat -c %s "$work/page.html") bytes; $(cat "$work/without"); $(cat "$work/with")"
   done
 }
 
@@ -109,5 +121,5 @@ case "${1:-}" in
   check) check "${2:?give the zelm-sim program to check}" ;;
   screenshot) screenshot "${2:-}" ;;
   sizes) sizes "${2:?give the zelm-sim program to measure}" ;;
-  *) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+  *) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac

@@ -100,11 +100,6 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top);
 void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
                     const std::vector<NodeTrouble> &trouble, double top);
 
-// How a node's drift reads in a few words: "4 extra", and its main reason with its cause ("forgotten: index 6
-// moved to 16 at 20 s").
-std::string DriftCounts(const AgentReport &a);
-std::string MainReason(const AgentReport &a);
-
 // The SVG of a run: the events above, a lane per node, the folded nodes, the time axis.
 std::string TimelineChart(const Scenario &sc, const Report &report, const RunHistory &history);
 // The SVG that explains the chart's marks and bands.

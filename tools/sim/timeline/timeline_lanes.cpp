@@ -78,6 +78,39 @@ std::vector<std::string> DriftTip(const Chart &c, const AgentReport &a)
     return tip;
 }
 
+// A node's drift by kind: "4 extra", "3 missing, 1 extra".
+std::string DriftCounts(const AgentReport &a)
+{
+    size_t byKind[3] = {};
+    for (const NodeReason &r : a.reasons) {
+        byKind[static_cast<int>(r.kind)] += r.items;
+    }
+    std::string out;
+    for (const DriftKind k : {DriftKind::Missing, DriftKind::Extra, DriftKind::Stale}) {
+        if (byKind[static_cast<int>(k)] != 0) {
+            out += fmt::format("{}{} {}", out.empty() ? "" : ", ", byKind[static_cast<int>(k)], KindName(k));
+        }
+    }
+    return out.empty() ? Plural(a.driftItems, "drift item", "drift items") : out;
+}
+
+// Its main reason with its cause in a few words: "forgotten: index 6 moved to 16 at 20 s".
+std::string MainReason(const AgentReport &a)
+{
+    if (a.reasons.empty()) {
+        return "";
+    }
+    const NodeReason &r = a.reasons.front();
+    std::string out = ReasonCode(r.reason);
+    if (r.cause) {
+        out += ": " + r.cause->what + " at " + CompactSeconds(r.cause->at);
+    }
+    if (a.reasons.size() > 1) {
+        out += "; " + Plural(a.reasons.size() - 1, "more reason", "more reasons");
+    }
+    return out;
+}
+
 std::string Traffic(uint64_t requests, uint64_t failures)
 {
     return fmt::format("{}, {} failed", Plural(requests, "request", "requests"), failures);
@@ -167,37 +200,6 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
              DriftTip(c, a));
     }
     m.Close("g");
-}
-
-std::string DriftCounts(const AgentReport &a)
-{
-    size_t byKind[3] = {};
-    for (const NodeReason &r : a.reasons) {
-        byKind[static_cast<int>(r.kind)] += r.items;
-    }
-    std::string out;
-    for (const DriftKind k : {DriftKind::Missing, DriftKind::Extra, DriftKind::Stale}) {
-        if (byKind[static_cast<int>(k)] != 0) {
-            out += fmt::format("{}{} {}", out.empty() ? "" : ", ", byKind[static_cast<int>(k)], KindName(k));
-        }
-    }
-    return out.empty() ? Plural(a.driftItems, "drift item", "drift items") : out;
-}
-
-std::string MainReason(const AgentReport &a)
-{
-    if (a.reasons.empty()) {
-        return "";
-    }
-    const NodeReason &r = a.reasons.front();
-    std::string out = ReasonCode(r.reason);
-    if (r.cause) {
-        out += ": " + r.cause->what + " at " + CompactSeconds(r.cause->at);
-    }
-    if (a.reasons.size() > 1) {
-        out += "; " + Plural(a.reasons.size() - 1, "more reason", "more reasons");
-    }
-    return out;
 }
 
 void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
