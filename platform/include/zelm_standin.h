@@ -226,6 +226,14 @@ uint32_t STANDIN_MsgDeliverNow(STANDIN_Msg *msg, uint32_t *handlerResult);
 void STANDIN_MsgFree(STANDIN_Msg *msg);
 /* Addresses the message to a class other than its first atom's (needed for a message without atoms). */
 void STANDIN_MsgSetClass(STANDIN_Msg *msg, uint32_t classId);
+/*
+ * Called as a handler fetches an atom with QOF_GetNextAtom, before the atom is
+ * handed out; `index` counts the message's atoms from 0. The handler is done
+ * with the atoms before it, so a host sees the library between two atoms of
+ * one message. Null removes the observer; STANDIN_Reset removes it too.
+ */
+typedef void (*STANDIN_AtomObserver)(size_t index, void *arg);
+void STANDIN_MsgSetAtomObserver(STANDIN_AtomObserver observer, void *arg);
 
 typedef struct STANDIN_OpInfo {
     uint16_t opCode;

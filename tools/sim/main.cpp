@@ -297,7 +297,8 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
                     "Runs at a time, each in a process of its own (default: one per core; at most 256)")
         ->type_name("N")
         ->check(InRange(1u, zsim::kMaxJobs));
-    cmd->add_option("--out", x.out, "Write a minimal reproducer of each drift reason into DIR (a new or empty folder)")
+    cmd->add_option("--out", x.out,
+                    "Write a minimal reproducer of each drift reason, with its page, into DIR (a new or empty folder)")
         ->type_name("DIR");
     cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)")
         ->type_name("FILE");
@@ -306,7 +307,7 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
         ->type_name("SIZE");
     cmd->add_flag("-q,--quiet", o.quiet, "No text report, no progress display and no timing");
     cmd->add_flag("--expect-converged", o.expectConverged,
-                  "Exit with 1 when a run did not converge or showed a defect");
+                  "Exit with 1 when the run without faults or a run did not converge, or a run showed a defect");
     return cmd;
 }
 

@@ -123,7 +123,8 @@ private:
     std::vector<std::string> FaultsOf(size_t run) const;
     void Collect(size_t run, const RunOutcome &outcome);
     void Findings();
-    void ShrinkReason(ReasonFinding &f, size_t nth);
+    // Shrinks `trial` to a reproducer of `key` named `name`, written with its page; `f` is for its header.
+    Reproducer Reproduce(Trial trial, const ReasonFinding &f, bool baseline);
     void WriteDefectScenario(DefectFinding &d);
     std::string Write(const std::string &name, const std::string &text);
     void Tick(const std::function<std::string()> &line);
@@ -135,7 +136,9 @@ private:
     std::unique_ptr<Progress> progress_;
     ExploreReport report_;
     std::vector<Ms> times_;
+    RunOutcome baseline_;                      // the run without faults
     std::map<size_t, ReasonFinding> reasons_;  // by ReasonKey::Index
+    std::optional<BaselineLike> baselineLike_;
     std::map<Defect, DefectFinding> defects_;
     size_t done_ = 0;
     std::string lost_;
@@ -183,16 +186,26 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
         note(Defect::Leaked,
              fmt::format("{} host blocks left allocated after the library stopped", outcome.leftBlocks));
     }
-    if (outcome.converged) {
+    if (ConvergedLike(outcome, baseline_)) {
         ++report_.converged;
         times_.push_back(outcome.convergedAt);
         return;
     }
     ++report_.notConverged;
+    bool own = false;
     for (const ReasonKey key : outcome.Reasons()) {
+        if (baseline_.Shows(key)) {
+            continue;
+        }
+        own = true;
         ReasonFinding &f = reasons_.try_emplace(key.Index(), ReasonFinding{key, 0, run, {}, {}}).first->second;
         ++f.runs;
         f.firstRun = std::min(f.firstRun, run);
+    }
+    if (!own) {
+        BaselineLike &b = baselineLike_ ? *baselineLike_ : baselineLike_.emplace(BaselineLike{0, run, {}});
+        ++b.runs;
+        b.firstRun = std::min(b.firstRun, run);
     }
 }
 
@@ -211,6 +224,10 @@ void Explorer::Findings()
         found.firstRunFaults = FaultsOf(found.firstRun);
         report_.defects.push_back(found);
     }
+    if (baselineLike_) {
+        baselineLike_->firstRunFaults = FaultsOf(baselineLike_->firstRun);
+        report_.baselineLike = baselineLike_;
+    }
 }
 
 std::string Explorer::Write(const std::string &name, const std::string &text)
@@ -224,27 +241,27 @@ std::string Explorer::Write(const std::string &name, const std::string &text)
     return path;
 }
 
-void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
+Reproducer Explorer::Reproduce(Trial trial, const ReasonFinding &f, bool baseline)
 {
-    const std::string name = ReproducerName(f.key);
-    Trial shrunk = Shrink(TrialOf(f.firstRun), f.key, pool_, [&] {
-        Tick([&] {
-            return fmt::format("explore: shrinking {} ({} of {}), {} runs so far", name, nth + 1,
-                               report_.reasons.size(), pool_.Started());
-        });
+    const ReasonKey key = f.key;
+    const std::string name = (baseline ? "baseline-" : "") + ReproducerName(key);
+    Trial shrunk = Shrink(std::move(trial), key, pool_, [&] {
+        Tick([&] { return fmt::format("explore: shrinking {}, {} runs so far", name, pool_.Started()); });
     });
     Reproducer x;
-    const std::string text = ReproducerText(sc_, o_.seed, f, std::move(shrunk), x);
+    const std::string text = ReproducerText(sc_, o_.seed, f, std::move(shrunk), x, name, baseline);
     x.file = Write(name + ".yaml", text);
-    // Read back as any user would, and run once more: the file, not the shrinker's copy, must show it.
+    // Read back as any user would, and run once more as `zelm-sim --html` does: the file, not the shrinker's
+    // copy, must show it, and its page goes beside it.
+    std::string page;
     try {
         const Scenario back = ParseScenario(text, x.file, o_.limits);
-        pool_.Run(
-            1, [&back](size_t) { return back; }, [&](size_t, const RunOutcome &o) { x.reproduced = o.Shows(f.key); });
+        x.reproduced = pool_.RunWithPage(back, page).Shows(key);
     } catch (const ScenarioError &) {
         x.reproduced = false;
     }
-    f.reproducer = x;
+    x.page = Write(name + ".html", page);
+    return x;
 }
 
 void Explorer::WriteDefectScenario(DefectFinding &d)
@@ -257,6 +274,8 @@ ExploreReport Explorer::Run()
 {
     report_.scenario = sc_.name;
     report_.source = sc_.source;
+    report_.scenarioArg = o_.scenarioPath;
+    report_.out = o_.out;
     report_.seed = o_.seed;
     report_.runs = o_.runs;
     for (const size_t n : budget_.agents) {
@@ -272,6 +291,11 @@ ExploreReport Explorer::Run()
     report_.shrinking = !o_.out.empty();
 
     const Clock::time_point start = Clock::now();
+    // The scenario without faults first: every run with faults is measured against it.
+    pool_.Run(
+        1, [this](size_t) { return WithFaults(sc_, {}).scenario; },
+        [this](size_t, const RunOutcome &outcome) { baseline_ = outcome; });
+    report_.baseline = BaselineOf(baseline_);
     pool_.Run(
         o_.runs, [this](size_t run) { return TrialOf(run).scenario; },
         [this](size_t run, const RunOutcome &outcome) {
@@ -284,8 +308,11 @@ ExploreReport Explorer::Run()
     const uint64_t runs = pool_.Started();
     Findings();
     if (report_.shrinking) {
-        for (size_t i = 0; i < report_.reasons.size(); ++i) {
-            ShrinkReason(report_.reasons[i], i);
+        for (BaselineReason &b : report_.baseline.reasons) {
+            b.reproducer = Reproduce(WithFaults(sc_, {}), ReasonFinding{b.key, 0, 0, {}, {}}, true);
+        }
+        for (ReasonFinding &f : report_.reasons) {
+            f.reproducer = Reproduce(TrialOf(f.firstRun), f, false);
         }
         for (DefectFinding &d : report_.defects) {
             WriteDefectScenario(d);
@@ -297,7 +324,8 @@ ExploreReport Explorer::Run()
     timing_ = fmt::format("zelm-sim: explore: {} runs in {:.1f} s, {} at a time", runs, runSeconds, pool_.Jobs());
     if (report_.shrinking) {
         fmt::format_to(std::back_inserter(timing_), "; shrinking {} drift reasons: {} runs in {:.1f} s",
-                       report_.reasons.size(), pool_.Started() - runs, Since(start) - runSeconds);
+                       report_.reasons.size() + report_.baseline.reasons.size(), pool_.Started() - runs,
+                       Since(start) - runSeconds);
     }
     return report_;
 }
@@ -340,7 +368,8 @@ int Explore(const Scenario &sc, const ExploreOptions &o)
         std::fputs(lost.c_str(), stderr);
         return kExitLost;
     }
-    const bool bad = report.notConverged > 0 || !report.defects.empty();
+    // A scenario that drifts by itself, or whose run without faults fails, is not converged either.
+    const bool bad = report.notConverged > 0 || !report.defects.empty() || !report.baseline.converged;
     return o.expectConverged && bad ? kExitDrift : kExitOk;
 }
 

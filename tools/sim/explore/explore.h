@@ -25,8 +25,9 @@ struct ExploreOptions {
 inline constexpr uint64_t kMaxRuns = 1000000;
 inline constexpr unsigned kMaxJobs = 256;
 
-// Explores and writes the report; the exit status: 0, or 1 with expectConverged when a run did not converge
-// or showed a defect. Throws UsageError for options or outputs that cannot be followed, before anything runs.
+// Explores and writes the report; the exit status: 0, or 1 with expectConverged when the run without faults or
+// a run did not converge, or a run showed a defect. Throws UsageError for options or outputs that cannot be
+// followed, before anything runs.
 int Explore(const Scenario &sc, const ExploreOptions &options);
 
 }  // namespace zsim

@@ -212,6 +212,7 @@ Trial WithFaults(const Scenario &sc, const std::vector<Fault> &faults)
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return events[a].at < events[b].at; });
     for (const size_t i : order) {
+        t.origin.push_back(t.scenario.events.size());
         t.scenario.events.push_back(std::move(events[i]));
         t.faultOf.push_back(faultOf[i]);
     }

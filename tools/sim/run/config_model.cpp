@@ -17,7 +17,11 @@ AtomEffect StoreOrDelete(Map &map, const Key &key, const Rec &rec, uint16_t opCo
     if (opCode == ZELM_CFG_OP_DEL) {
         return {map.erase(key) != 0 ? AtomEffect::Deleted : AtomEffect::Absent, ""};
     }
-    map[key] = rec;
+    const auto [it, added] = map.try_emplace(key, rec);
+    if (!added && std::memcmp(&it->second, &rec, sizeof rec) == 0) {
+        return {AtomEffect::Unchanged, ""};
+    }
+    it->second = rec;
     return {AtomEffect::Stored, ""};
 }
 
@@ -101,6 +105,12 @@ ZelmLogicLocGrpCfg ConfigModel::GroupFor(uint32_t locIndex) const
     ZelmLogicLocGrpCfg def{};
     def.logicId = 0xFFFFFFFFu;
     return def;
+}
+
+bool ConfigModel::HasComponentsAt(uint32_t locIndex) const
+{
+    const auto it = components.lower_bound(CompKey{locIndex, 0});
+    return it != components.end() && it->first.first == locIndex;
 }
 
 std::vector<Atom> ConfigModel::ReplayAtoms() const

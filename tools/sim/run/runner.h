@@ -42,6 +42,7 @@ public:
 private:
     static void CursorThunk(void *self);
     static void MarkerThunk(void *self);
+    static void AtomThunk(size_t index, void *self);
     void CursorStep();
     void Apply(const Event &ev);
     void ApplyConfig(const Event &ev);
@@ -68,6 +69,7 @@ private:
     Trace trace_;
     Observer observer_;
     size_t next_ = 0;
+    const std::vector<Atom> *delivering_ = nullptr;  // the atoms of the configuration message being delivered
 };
 
 }  // namespace zsim

@@ -67,4 +67,29 @@ void SimState::ExpectedChangedEverywhere(Ms t)
     }
 }
 
+uint64_t SimState::HoldingsFingerprint() const
+{
+    uint64_t h = 1469598103934665603ull;
+    const auto mix = [&h](uint64_t v) {
+        for (int i = 0; i < 8; ++i) {
+            h = (h ^ ((v >> (8 * i)) & 0xFF)) * 1099511628211ull;
+        }
+    };
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        mix(n);
+        mix(nodes[n].heldLocations.size());
+        for (const auto &[id, fingerprint] : nodes[n].heldLocations) {
+            mix(id);
+            mix(fingerprint);
+        }
+        mix(nodes[n].heldComponents.size());
+        for (const auto &[key, fingerprint] : nodes[n].heldComponents) {
+            mix(key.first);
+            mix(key.second);
+            mix(fingerprint);
+        }
+    }
+    return h;
+}
+
 }  // namespace zsim
