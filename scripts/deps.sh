@@ -6,12 +6,15 @@ packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev librapidcheck-dev
   libyaml-cpp-dev libcli11-dev nlohmann-json3-dev libfmt-dev
+  python3-jsonschema python3-yaml
   "$@"
 )
 
+# One query for all of them: the scripts that build run this every time.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null | sed -n 's/ install ok installed$//p' || true)
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+  if ! grep -qxF "$p" <<<"$installed"; then
     missing+=("$p")
   fi
 done

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds zelm-sim (release preset) and runs it; with no argument it runs the built-in scenario.
+# Builds zelm-sim (release preset) when it is not up to date and runs it in the caller's folder, so that every
+# path given to it (the scenario, --json, --html, --log, --trace, --out) is the caller's; with no argument it
+# runs the built-in scenario. ZELM_SIM_PRESET names another preset to build and run (dev, asan, ...).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target zelm-sim >&2
-exec build/release/tools/sim/zelm-sim "$@"
+root=$(cd "$(dirname "$0")/.." && pwd)
+preset=${ZELM_SIM_PRESET:-release}
+source "$root/scripts/lib/quiet-build.sh"
+"$root/scripts/deps.sh"
+quiet_build "$root" "$preset" zelm-sim zelm-sim
+exec "$root/build/$preset/tools/sim/zelm-sim" "$@"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the project with the dev preset and runs the whole test suite.
+# Builds the project with the dev preset (quietly, see scripts/lib/quiet-build.sh) and runs the whole test
+# suite; arguments go to ctest (-R sim, --output-on-failure, ...).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/deps.sh
-cmake --preset dev >/dev/null
-cmake --build --preset dev
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/lib/quiet-build.sh"
+"$root/scripts/deps.sh"
+quiet_build "$root" dev "libzelm, zelm-sim and the tests"
+cd "$root"
 ctest --preset dev "$@"

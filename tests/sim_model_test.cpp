@@ -6,9 +6,14 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <set>
 
 #include "report/run_scenario.h"
 #include "scenario/scenario.h"
+#include "scenario/scenario_fields.h"
+#include "scenario/scenario_keys.h"
+#include "scenario/scenario_schema.h"
+#include "scenario/yaml_read.h"
 #include "support/sim_cli.h"
 #include "text/printable.h"
 
@@ -184,6 +189,65 @@ TEST(SimModelTest, TimesReadAsWholeMillisecondsUpToADay)
         const zsim::TimeValue got = zsim::ReadTime(text);
         EXPECT_EQ(got.error, want.error) << text;
         EXPECT_EQ(got.ms, want.ms) << text;
+    }
+}
+
+// The schema editors read (docs/scenario.schema.json) must take the keys and words the reader takes, no more and
+// no fewer: the reader's own tables against the schema's definitions, which carry the tables' names.
+TEST(SimModelTest, ScenarioSchemaHasTheReadersKeysAndWordsAndIsBuiltIn)
+{
+    const std::string text = simcli::Slurp(simcli::SourceRoot() / "docs" / "scenario.schema.json");
+    EXPECT_EQ(zsim::ScenarioSchemaText(), text) << "zelm-sim --print-schema differs from docs/scenario.schema.json";
+    const nlohmann::json schema = nlohmann::json::parse(text);
+    const auto definition = [&schema](const std::string &name) {
+        return name == "scenario" ? schema : schema["definitions"].value(name, nlohmann::json::object());
+    };
+    const auto names = [](const nlohmann::json &j) {
+        std::set<std::string> s;
+        for (const auto &[key, value] : j.items()) {
+            s.insert(j.is_array() ? value.get<std::string>() : key);
+        }
+        return s;
+    };
+    for (const zsim::NamedTable &t : zsim::ScenarioMapKeys()) {
+        EXPECT_EQ(names(definition(t.name).value("properties", nlohmann::json::object())),
+                  std::set<std::string>(t.entries.begin(), t.entries.end()))
+            << "the reader and docs/scenario.schema.json differ on the keys of " << t.name
+            << ": give each key the reader takes a property of definitions/" << t.name
+            << " in the schema, described in the docs' words";
+    }
+    for (const zsim::NamedTable &t : zsim::ScenarioWords()) {
+        EXPECT_EQ(names(definition(t.name).value("enum", nlohmann::json::array())),
+                  std::set<std::string>(t.entries.begin(), t.entries.end()))
+            << "the reader and docs/scenario.schema.json differ on the words of " << t.name
+            << ": a new one (a fault kind, say) goes into the enum of definitions/" << t.name
+            << " in the schema, and its description says what it does";
+    }
+    // An atom without one of its record's key fields is refused by both.
+    using zsim::CfgClass;
+    for (const CfgClass c : {CfgClass::Location, CfgClass::LogicGroup, CfgClass::Component, CfgClass::CompNode}) {
+        std::set<std::string> keys = {"class"};
+        for (const zsim::FieldDesc &f : zsim::FieldsOf(c)) {
+            if (f.key) {
+                keys.insert(f.name);
+            }
+        }
+        EXPECT_EQ(names(definition(zsim::ClassName(c)).value("required", nlohmann::json::array())), keys)
+            << "the schema's required keys of a " << zsim::ClassName(c) << " atom are not its record's key fields";
+    }
+}
+
+// What a syntax error is blamed on lies in the text, at or before the place where the parser stopped.
+RC_GTEST_PROP(SimModelTest, SyntaxSuspectOpensWithinTheTextBeforeTheParserStopped, ())
+{
+    const std::string text = *rc::gen::container<std::string>(rc::gen::elementOf(std::string("{}[]\"'#:-, a\n|>\\")));
+    const zsim::Mark stopped{*rc::gen::inRange(1, 8), *rc::gen::inRange(1, 20)};
+    if (const std::optional<zsim::SyntaxSuspect> found = zsim::FindUnclosed(text, stopped)) {
+        RC_ASSERT(std::pair(found->opened.line, found->opened.col) <= std::pair(stopped.line, stopped.col));
+        RC_ASSERT(found->opened.line >= 1 && found->opened.col >= 1);
+        RC_ASSERT(static_cast<size_t>(found->opened.line) <=
+                  1 + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+        RC_ASSERT(!found->problem.empty());
     }
 }
 

@@ -219,10 +219,22 @@ TEST_F(SimTest, ExitStatusSaysWhetherTheRunConvergedOnlyWhenAsked)
     EXPECT_EQ(Run("--quiet --expect-converged examples/pitfalls.yaml").code, 1);
     EXPECT_EQ(Run("--quiet examples/pitfalls.yaml").code, 0);
     EXPECT_EQ(Run("--quiet --expect-converged - < examples/basic.yaml").code, 0);
-    const Result help = Run("--help");
-    EXPECT_EQ(help.code, 0);
-    EXPECT_NE(help.out.find("--validate"), std::string::npos);
     EXPECT_EQ(Run("--version").code, 0);
+}
+
+TEST_F(SimTest, HelpNamesWhatEachOptionTakes)
+{
+    const std::pair<const char *, const char *> placeholders[] = {
+        {"--help", "SCENARIO FILE"},       {"--help", "--until TIME"},      {"--help", "--html FILE"},
+        {"--help", "--memory-limit SIZE"}, {"explore --help", "--out DIR"}, {"explore --help", "--runs N"},
+        {"explore --help", "--seed N"},    {"explore --help", "--jobs N"},
+    };
+    for (const auto &[args, shown] : placeholders) {
+        const Result help = Run(args);
+        EXPECT_EQ(help.code, 0);
+        EXPECT_NE(help.out.find(shown), std::string::npos) << help.out;
+        EXPECT_EQ(help.out.find("TEXT"), std::string::npos) << help.out;
+    }
 }
 
 TEST_F(SimTest, ValidateReadsTheScenarioAndRunsNothing)
@@ -230,16 +242,25 @@ TEST_F(SimTest, ValidateReadsTheScenarioAndRunsNothing)
     const fs::path json = dir_ / "r.json";
     EXPECT_EQ(Run("--validate --json " + Quote(json) + " examples/large.yaml").code, 0);
     EXPECT_FALSE(fs::exists(json));
-    // A scenario beyond the memory limit is refused, with the way to allow it.
+    // A scenario beyond the memory limit is refused with the smallest round limit that allows it: the
+    // expansion of `generate`, and the reading of a small file under a limit below what any reading takes.
     const fs::path big = Write("big.yaml",
                                "generate: {nodes: 10, locationsPerNode: 100, componentTypes: 1, "
                                "componentsPerLocation: 20}\n");
-    const Result refused = Run("--validate --memory-limit 32M " + Quote(big));
-    EXPECT_EQ(refused.code, 2);
-    const size_t at = refused.err.find("--memory-limit ");
-    ASSERT_NE(at, std::string::npos) << refused.err;
-    const std::string raise = refused.err.substr(at, refused.err.find_first_of(" \n", at + 15) - at);
-    EXPECT_EQ(Run("--validate " + raise + " " + Quote(big)).code, 0) << raise;
+    for (const auto &[scenario, limit] : {std::pair<std::string, const char *>{Quote(big), "32M"},
+                                          std::pair<std::string, const char *>{"examples/basic.yaml", "1M"}}) {
+        const Result refused = Run("--validate --memory-limit " + std::string(limit) + " " + scenario);
+        EXPECT_EQ(refused.code, 2);
+        const size_t at = refused.err.find("--memory-limit ");
+        ASSERT_NE(at, std::string::npos) << refused.err;
+        const std::string raise = refused.err.substr(at + 15, refused.err.find_first_of(" \n", at + 15) - at - 15);
+        EXPECT_EQ(Run("--validate --memory-limit " + raise + " " + scenario).code, 0) << raise;
+        const unsigned long less = std::stoul(raise) - 1;
+        if (less > 0) {
+            EXPECT_EQ(Run("--validate --memory-limit " + std::to_string(less) + raise.back() + " " + scenario).code, 2)
+                << raise << " is not the smallest limit that allows " << scenario;
+        }
+    }
 }
 
 namespace {
@@ -333,6 +354,7 @@ struct BadScenario {
     std::string yaml;
     const char *where;      // ":line:col", or "" where the whole file is at fault
     const char *args = "";  // more options
+    const char *says = "";  // what else the message must name: where the parser stopped, a suggestion, ...
 };
 
 const std::string kNode = "nodes: [{name: n1}]\n";
@@ -343,7 +365,18 @@ const BadScenario kBadScenarios[] = {
     {"WrongType", kEventAt0 + "config: {class: location, LocId: abc}}\n", ":3:46"},
     {"TextLongerThanItsField",
      kEventAt0 + "config: {class: location, LocId: 1, LocName: " + std::string(32, 'x') + "}}\n", ":3:58"},
-    {"UnknownNode", kEventAt0 + "link: {node: n9, up: true}}\n", ":3:26"},
+    // A name that is not known: a likely typo gets its correction, anything else the names there are.
+    {"UnknownNode", kEventAt0 + "link: {node: n9, up: true}}\n", ":3:26", "", "'n1'"},
+    {"UnknownNodeFarFromAnyName",
+     "nodes: [{name: alpha}, {name: bravo, slot: 1}, {name: charlie, slot: 2}]\ntimeline:\n"
+     "  - {at: 0, link: {node: f, up: true}}\n",
+     ":3:26", "", "alpha, bravo, charlie"},
+    {"UnknownNodeOfMany", "generate: {nodes: 30}\ntimeline:\n  - {at: 0, link: {node: zzz, up: true}}\n", ":3:26", "",
+     "20 more"},
+    {"MisspeltClass", kEventAt0 + "config: {class: locaton, LocId: 1}}\n", ":3:29", "", "'location'"},
+    {"MisspeltOperation", kEventAt0 + "config: {class: location, LocId: 1, opCode: updte}}\n", ":3:57", "", "'update'"},
+    {"MisspeltFaultKind", kEventAt0 + "haRole: 1}\nexplore: {faults: [lagg]}\n", ":4:20", "", "'lag'"},
+    {"MisspeltHoldings", kNode + "report: {holdings: sumary}\ntimeline: []\n", ":2:20", "", "'summary'"},
     {"AgentFaultOnANodeWithoutAgent",
      "nodes: [{name: n1, agent: false}]\ntimeline:\n  - {at: 0, agent: {node: n1, refuse: 3}}\n", ":3:27"},
     {"NotATime", kNode + "timeline:\n  - {at: 5 seconds, haRole: 1}\n", ":3:10"},
@@ -357,7 +390,13 @@ const BadScenario kBadScenarios[] = {
     {"MergeKey", "nodes:\n  - &n {name: n1}\n  - {<<: *n, slot: 2}\ntimeline: []\n", ":3:6"},
     {"TwoDocuments", kNode + "timeline: []\n---\nnodes: []\n", ":3:1"},
     {"TabIndent", "nodes:\n\t- {name: n1}\ntimeline: []\n", ":2:1"},
-    {"BrokenYaml", "nodes: [{name: n1}\ntimeline: []\n", ":2:1"},
+    // A syntax error is placed where the bracket or quote left open began, and says where the parser stopped.
+    {"BracketNeverClosed", "nodes: [{name: n1}\ntimeline: []\n", ":1:8", "", "2:1"},
+    {"BraceNeverClosedAtTheEndOfALine",
+     kNode + "timeline:\n  - {at: 0, link: {node: n1, up: true}\n  - {at: 1s, link: {node: n1, up: false}}\n", ":3:5",
+     "", "4:3"},
+    {"BraceClosedByABracket", "nodes: [{name: n1}, {name: n2]\ntimeline: []\n", ":1:21", "", "1:30"},
+    {"QuoteNeverClosed", "nodes:\n  - {name: \"n1}\n  - {name: n2}\ntimeline: []\n", ":2:12"},
     {"LoneComma", ",\n" + kNode, ":1:1"},
     {"DeepNesting", kNode + "timeline: " + std::string(3000, '['), ":2:1"},
     {"Empty", "", ""},
@@ -368,7 +407,8 @@ const BadScenario kBadScenarios[] = {
     {"RefusalStatusZero", kEventAt0 + "agent: {node: n1, refuse: 1, refuseStatus: 0}}\n", ":3:56"},
     {"FailureResultZero", kEventAt0 + "agent: {node: n1, fail: 1, failResult: 0}}\n", ":3:52"},
     {"LatencyZero", kEventAt0 + "agent: {node: n1, latency: 0}}\n", ":3:40"},
-    {"UnknownLibraryAction", kEventAt0 + "library: pause}\n", ":3:22"},
+    {"UnknownLibraryAction", kEventAt0 + "library: pause}\n", ":3:22", "", "restart"},
+    {"MisspeltLibraryAction", kEventAt0 + "library: restrat}\n", ":3:22", "", "'restart'"},
     {"KeyGivenTwice", "nodes: [{name: n1, name: n2}]\ntimeline: []\n", ":1:20"},
     {"GenerateComponentsPerLocationOverflow",
      "generate: {nodes: 1, locationsPerNode: 1, componentTypes: 1, componentsPerLocation: 4294967295}\n", ":1:85"},
@@ -415,11 +455,70 @@ TEST_P(SimErrorTest, IsReportedWithItsPlaceAndNothingRuns)
     // One line, short enough to read whatever the input held.
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_LT(r.err.size(), 400u) << r.err;
+    EXPECT_NE(r.err.find(bad.says), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
     EXPECT_FALSE(fs::exists(json)) << "a report was written for unusable input";
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, SimErrorTest, ::testing::ValuesIn(kBadScenarios),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// ---- warnings ---------------------------------------------------------------------------------------------
+
+struct Warned {
+    const char *name;
+    std::string yaml;
+    size_t warnings;    // how many --validate lists
+    const char *where;  // ":line:col" of the first
+};
+
+const Warned kWarnedScenarios[] = {
+    {"TimeWithoutItsUnit", kEventAt0 + "agent: {node: n1, downFor: 2}}\n", 1, ":3:40"},
+    {"RelativeTimeWithoutItsUnit", kEventAt0 + "haRole: 1}\n  - {at: +500, haRole: 0}\n", 1, ":4:10"},
+    {"EventsOutOfTimeOrder", kNode + "timeline:\n  - {at: 2s, haRole: 1}\n  - {at: 1s, haRole: 0}\n", 1, ":4:10"},
+    {"TimesInOrderWithUnits", kEventAt0 + "haRole: 1}\n  - {at: 1s, agent: {node: n1, downFor: 2s}}\n", 0, ""},
+    {"ManyWarnings",
+     kNode + "settle: 60\ntimeline:\n" +
+         [] {
+             std::string events;
+             for (int i = 12; i > 0; --i) {
+                 events += "  - {at: " + std::to_string(i) + "s, haRole: 1}\n";
+             }
+             return events;
+         }(),
+     12, ":2:9"},
+};
+
+void PrintTo(const Warned &w, std::ostream *os)
+{
+    *os << w.name;
+}
+
+class SimWarningTest : public SimTest, public ::testing::WithParamInterface<Warned> {};
+
+TEST_P(SimWarningTest, RunsWithOneLineEachOnStderrNoneWhenQuietAndAllListedByValidate)
+{
+    const Warned &w = GetParam();
+    const fs::path file = Write("w.yaml", w.yaml);
+    const Result run = Run(Quote(file));
+    EXPECT_EQ(run.code, 0) << run.err;
+    // A run shows the first ten, and how many more there are.
+    EXPECT_EQ(static_cast<size_t>(std::count(run.err.begin(), run.err.end(), '\n')),
+              std::min<size_t>(w.warnings, 10) + (w.warnings > 10 ? 1 : 0))
+        << run.err;
+    EXPECT_EQ(run.err.rfind("zelm-sim: " + file.string() + w.where, 0), w.warnings == 0 ? std::string::npos : 0)
+        << run.err;
+    const Result quiet = Run("-q " + Quote(file));
+    EXPECT_EQ(quiet.code, 0);
+    EXPECT_EQ(quiet.err, "");
+    const Result validate = Run("--validate " + Quote(file));
+    EXPECT_EQ(validate.code, 0);
+    EXPECT_EQ(static_cast<size_t>(std::count(validate.out.begin(), validate.out.end(), '\n')), 1 + w.warnings)
+        << validate.out;
+    EXPECT_EQ(validate.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, SimWarningTest, ::testing::ValuesIn(kWarnedScenarios),
                          [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace

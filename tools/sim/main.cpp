@@ -22,6 +22,7 @@
 #include "run/progress.h"
 #include "scenario/budget.h"
 #include "scenario/scenario.h"
+#include "scenario/scenario_schema.h"
 #include "text/print.h"
 #include "text/printable.h"
 #include "text/units.h"
@@ -44,8 +45,12 @@ struct Options {
     bool quiet = false;
     bool expectConverged = false;
     bool printBuiltin = false;
+    bool printSchema = false;
     bool validate = false;
 };
+
+// A run shows this many warnings of its scenario; --validate lists them all.
+constexpr size_t kWarningsShown = 10;
 
 // "4G", "512M", "1500000K" or bytes; 0 when malformed.
 uint64_t ParseSize(const std::string &text)
@@ -81,11 +86,22 @@ zsim::ReadLimits Limits(const Options &o)
     return limits;
 }
 
+// The scenario, its warnings shown on stderr unless quiet (--validate lists them on stdout instead).
 zsim::Scenario Load(const Options &o)
 {
     const zsim::ReadLimits limits = Limits(o);
-    return o.scenario.empty() ? zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>", limits)
-                              : zsim::LoadScenario(o.scenario, limits);
+    zsim::Scenario sc = o.scenario.empty() ? zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>", limits)
+                                           : zsim::LoadScenario(o.scenario, limits);
+    if (!o.quiet && !o.validate) {
+        for (size_t i = 0; i < sc.warnings.size() && i < kWarningsShown; ++i) {
+            zsim::Print(stderr, "zelm-sim: {}\n", zsim::Printable(sc.warnings[i]));
+        }
+        if (sc.warnings.size() > kWarningsShown) {
+            zsim::Print(stderr, "zelm-sim: and {} more warnings (zelm-sim --validate lists them all)\n",
+                        sc.warnings.size() - kWarningsShown);
+        }
+    }
+    return sc;
 }
 
 int Validate(const Options &o, const zsim::Scenario &sc)
@@ -97,9 +113,13 @@ int Validate(const Options &o, const zsim::Scenario &sc)
     for (const zsim::Event &ev : sc.events) {
         atoms += ev.atoms.size();
     }
-    zsim::Print(stdout, "{}: a valid scenario: {}, {}, {}\n", zsim::Printable(sc.source),
+    zsim::Print(stdout, "{}: a valid scenario: {}, {}, {}{}\n", zsim::Printable(sc.source),
                 zsim::Plural(sc.nodes.size(), "node", "nodes"), zsim::Plural(sc.events.size(), "event", "events"),
-                zsim::Plural(atoms, "configuration atom", "configuration atoms"));
+                zsim::Plural(atoms, "configuration atom", "configuration atoms"),
+                sc.warnings.empty() ? "" : ", " + zsim::Plural(sc.warnings.size(), "warning:", "warnings:"));
+    for (const std::string &warning : sc.warnings) {
+        zsim::Print(stdout, "  {}\n", zsim::Printable(warning));
+    }
     if (const auto lost = zsim::FlushStdout("summary")) {
         throw zsim::UsageError(*lost);
     }
@@ -238,7 +258,14 @@ CLI::Validator Unsigned64()
             return digits && (std::strtoull(s.c_str(), nullptr, 10), errno == 0) ? std::string()
                                                                                  : "give a number from 0 to 2^64 - 1";
         },
-        "NUMBER");
+        "");
+}
+
+// A range check that leaves the option's placeholder ("N") alone in --help; the text says the range.
+template <typename T>
+CLI::Validator InRange(T min, T max)
+{
+    return CLI::Range(min, max).description("");
 }
 
 int Explore(const Options &o, zsim::ExploreOptions x)
@@ -258,18 +285,26 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
                                        "often and how fast it converged, why it did not, and shrink each drift "
                                        "reason to a minimal scenario");
     cmd->add_option("SCENARIO", o.scenario,
-                    "Scenario file (YAML); '-' reads standard input; none: the built-in scenario");
-    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200)")
-        ->check(CLI::Range(uint64_t{1}, zsim::kMaxRuns));
+                    "Scenario file (YAML); '-' reads standard input; none: the built-in scenario")
+        ->type_name("FILE");
+    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200; 1 to 1000000)")
+        ->type_name("N")
+        ->check(InRange(uint64_t{1}, zsim::kMaxRuns));
     cmd->add_option("--seed", x.seed, "Seed of the fault schedules (default 1): the same seed, the same report")
+        ->type_name("N")
         ->check(Unsigned64());
-    cmd->add_option("--jobs", x.jobs, "Runs at a time, each in a process of its own (default: one per core)")
-        ->check(CLI::Range(1u, zsim::kMaxJobs));
+    cmd->add_option("--jobs", x.jobs,
+                    "Runs at a time, each in a process of its own (default: one per core; at most 256)")
+        ->type_name("N")
+        ->check(InRange(1u, zsim::kMaxJobs));
     cmd->add_option("--out", x.out,
-                    "Write a minimal reproducer of each drift reason, with its page, into DIR (a new or empty folder)");
-    cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
+                    "Write a minimal reproducer of each drift reason, with its page, into DIR (a new or empty folder)")
+        ->type_name("DIR");
+    cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)")
+        ->type_name("FILE");
     cmd->add_option("--memory-limit", o.memoryLimit,
-                    "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)");
+                    "Refuse scenarios whose runs would together need more memory than SIZE (default 4G)")
+        ->type_name("SIZE");
     cmd->add_flag("-q,--quiet", o.quiet, "No text report, no progress display and no timing");
     cmd->add_flag("--expect-converged", o.expectConverged,
                   "Exit with 1 when the run without faults or a run did not converge, or a run showed a defect");
@@ -278,22 +313,30 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
 
 void AddOptions(CLI::App &app, Options &o)
 {
-    app.add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input");
+    app.add_option("SCENARIO", o.scenario, "Scenario file (YAML); '-' reads standard input")->type_name("FILE");
     app.add_option("--until", o.until,
-                   "Report at this virtual time (250, 250ms, 30s, 2m; at most 24h) instead of when the run settles");
-    app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)");
-    app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)");
+                   "Report at this virtual time (250ms, 30s, 2m; at most 24h) instead of when the run settles")
+        ->type_name("TIME");
+    app.add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)")
+        ->type_name("FILE");
+    app.add_option("--log", o.log, "Write the library's log to FILE (plain format, virtual timestamps)")
+        ->type_name("FILE");
     app.add_option("--trace", o.trace,
-                   "Write every RPC call and completion, timer call and configuration reply to FILE");
+                   "Write every RPC call and completion, timer call and configuration reply to FILE")
+        ->type_name("FILE");
     app.add_option("--html", o.html,
-                   "Write the run as one self-contained HTML page to FILE: a timeline with a lane per node");
+                   "Write the run as one self-contained HTML page to FILE: a timeline with a lane per node")
+        ->type_name("FILE");
     app.add_option("--memory-limit", o.memoryLimit,
-                   "Refuse scenarios estimated to need more memory than SIZE (default 4G)");
+                   "Refuse scenarios estimated to need more memory than SIZE (512M, 8G; default 4G)")
+        ->type_name("SIZE");
     app.add_flag("-q,--quiet", o.quiet, "No text report and no progress display");
     app.add_flag("--expect-converged", o.expectConverged, "Exit with 1 when drift remains at the end");
     app.add_flag("--validate", o.validate,
                  "Read and check the scenario, run nothing: exit 0 when it is valid, 2 when not");
     app.add_flag("--print-builtin", o.printBuiltin, "Print the built-in scenario's YAML and exit");
+    app.add_flag("--print-schema", o.printSchema,
+                 "Print the JSON Schema of scenario files (for editors that validate and complete YAML) and exit");
 }
 
 }  // namespace
@@ -320,9 +363,9 @@ int main(int argc, char **argv)
         return rc == 0 ? kExitOk : kExitUsage;
     }
     try {
-        if (o.printBuiltin) {
-            std::fputs(zsim::BuiltinScenarioText(), stdout);
-            if (const auto lost = zsim::FlushStdout("built-in scenario")) {
+        if (o.printBuiltin || o.printSchema) {
+            std::fputs(o.printBuiltin ? zsim::BuiltinScenarioText() : zsim::ScenarioSchemaText(), stdout);
+            if (const auto lost = zsim::FlushStdout(o.printBuiltin ? "built-in scenario" : "schema")) {
                 throw zsim::UsageError(*lost);
             }
             return kExitOk;

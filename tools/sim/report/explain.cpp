@@ -203,6 +203,12 @@ Why WhyUnplaced(const SimState &s, uint32_t locIndex)
     if (const IndexHistory *ih = Lookup(s.indexHistory, locIndex)) {
         fmt::format_to(std::back_inserter(why), " ({})", ih->note);
         cause = Cause{ih->at, ih->brief};
+    } else {
+        // What a first scenario most often leaves out: components go where their index is announced.
+        fmt::format_to(std::back_inserter(why),
+                       ": components go to the node whose locationStatus event announces their index "
+                       "({{node: ..., service: LocName, index: {}}})",
+                       locIndex);
     }
     return {DriftReason::IndexNotAvailable, why, cause};
 }

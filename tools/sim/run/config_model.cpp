@@ -56,7 +56,9 @@ AtomEffect ConfigModel::Apply(const Atom &atom)
     case CfgClass::Location: {
         const ZelmLocInstCfg &r = atom.rec.loc;
         if (!IsServiceImage(r.imageName)) {
-            return {AtomEffect::Ignored, "image '" + FieldText(r.imageName) + "' is not a service image"};
+            return {AtomEffect::Ignored, "image '" + FieldText(r.imageName) +
+                                             "' is not a service image: the library acts only on a location whose "
+                                             "imageName contains \".service\""};
         }
         return StoreOrDelete(locations, r.LocId, r, atom.opCode);
     }

@@ -83,13 +83,18 @@ uint64_t MaxTextBytes(uint64_t limitBytes)
     return limitBytes / 16;
 }
 
+std::string RoundLimit(double bytes)
+{
+    // Whole megabytes below a gigabyte, whole gigabytes above.
+    const double megabytes = std::ceil(bytes / (1 << 20));
+    return megabytes < 1024 ? fmt::format("{:.0f}M", megabytes) : fmt::format("{:.0f}G", std::ceil(bytes / (1 << 30)));
+}
+
 std::string OverBudget(const std::string &what, double bytes, uint64_t limitBytes)
 {
-    // Enough to run it, with a tenth to spare, in whole gigabytes.
-    return fmt::
-        format("{} needs about {} of memory, more than the limit of {}; raise the limit with --memory-limit {:.0f}G",
-               what, FormatBytes(static_cast<uint64_t>(std::min(bytes, 1e18))), FormatBytes(limitBytes),
-               std::ceil(bytes * 1.1 / (1 << 30)));
+    return fmt::format("{} needs about {} of memory, more than the limit of {}; raise the limit with --memory-limit {}",
+                       what, FormatBytes(static_cast<uint64_t>(std::min(bytes, 1e18))), FormatBytes(limitBytes),
+                       RoundLimit(std::min(bytes, 1e18)));
 }
 
 std::optional<std::string> MemoryBudget::Add(const ScenarioSize &more)

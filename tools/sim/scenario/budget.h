@@ -50,7 +50,10 @@ private:
 // gives, if any.
 std::optional<std::string> HistoryOverBudget(const Scenario &sc, std::optional<uint64_t> untilMs, uint64_t limitBytes);
 
-// The message for something that needs `bytes` where `limitBytes` are allowed; `what` says what it is.
+// The smallest --memory-limit in whole megabytes (below a gigabyte) or whole gigabytes that holds `bytes`: "9M".
+std::string RoundLimit(double bytes);
+// The message for something that needs `bytes` where `limitBytes` are allowed, with the smallest limit that
+// allows it; `what` says what it is.
 std::string OverBudget(const std::string &what, double bytes, uint64_t limitBytes);
 
 }  // namespace zsim

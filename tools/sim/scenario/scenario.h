@@ -20,6 +20,9 @@ struct Mark {
     int col = 0;
 };
 
+// "file:line:col", or the file alone for no place.
+std::string Place(const std::string &file, Mark mark);
+
 // Unusable input: reported as "file:line:col: message" and nothing runs.
 class ScenarioError : public std::runtime_error {
 public:
@@ -111,6 +114,9 @@ struct Scenario {
     std::vector<Event> events;  // sorted by time, file order kept among equal times
     ReportOptions report;
     std::optional<ExploreBudget> explore;  // the `explore:` section, defaults resolved
+    // What the file says that is valid but likely not what was meant (a time without its unit, events out of
+    // time order): "file:line:col: warning: ..." each, in file order.
+    std::vector<std::string> warnings;
 };
 
 // What reading a scenario may take. A scenario is refused when the estimated memory of its run

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "scenario/scenario_fields.h"
+#include "scenario/scenario_keys.h"
 #include "scenario/scenario_parse.h"
 #include "text/printable.h"
 
@@ -28,22 +29,18 @@ std::optional<CfgClass> ClassByName(const std::string &name)
 
 uint16_t OpCode(const YamlReader &r, const YAML::Node &node)
 {
-    if (node.IsScalar()) {
-        const std::string &s = node.Scalar();
-        if (s == "add") {
-            return ZELM_CFG_OP_ADD;
-        }
-        if (s == "update") {
-            return ZELM_CFG_OP_MOD;
-        }
-        if (s == "delete") {
-            return ZELM_CFG_OP_DEL;
-        }
-        if (!s.empty() && std::isdigit(static_cast<unsigned char>(s[0]))) {
-            return static_cast<uint16_t>(r.UInt(node, UINT16_MAX, "opCode"));
+    static_assert(ZELM_CFG_OP_ADD == 0 && ZELM_CFG_OP_MOD == 1 && ZELM_CFG_OP_DEL == 2, "named in code order");
+    const std::string s = node.IsScalar() ? node.Scalar() : "";
+    for (uint16_t code = 0; code < std::size(kOpCodeNames); ++code) {
+        if (s == kOpCodeNames[code]) {
+            return code;
         }
     }
-    r.Fail(node, "opCode must be add, update, delete or a number from 0 to 65535, not " + Describe(node));
+    if (!s.empty() && std::isdigit(static_cast<unsigned char>(s[0]))) {
+        return static_cast<uint16_t>(r.UInt(node, UINT16_MAX, "opCode"));
+    }
+    r.Fail(node, "opCode must be add, update, delete or a number from 0 to 65535, not " + Describe(node) +
+                     DidYouMean(s, kOpCodeNames));
 }
 
 void Store32(CfgRecord &rec, size_t offset, uint32_t v)
@@ -103,15 +100,12 @@ Atom ParseAtom(const YamlReader &r, const YAML::Node &node, const NodeIndex &ind
     const YAML::Node clsNode = r.Required(node, "class", "a configuration atom");
     const std::optional<CfgClass> cls = clsNode.IsScalar() ? ClassByName(clsNode.Scalar()) : std::nullopt;
     if (!cls) {
-        r.Fail(clsNode, "class must be one of location, logicGroup, component, compNode, not " + Describe(clsNode));
+        const std::string name = clsNode.IsScalar() ? clsNode.Scalar() : "";
+        r.Fail(clsNode, fmt::format("class must be one of location, logicGroup, component, compNode, not {}{}",
+                                    Describe(clsNode), DidYouMean(name, ClassNames())));
     }
     const std::string what = std::string("a ") + ClassName(*cls) + " atom";
-
-    std::vector<const char *> allowed = {"class", "opCode", "seq"};
-    for (const FieldDesc &f : FieldsOf(*cls)) {
-        allowed.push_back(f.name);
-    }
-    r.CheckKeys(node, allowed, what.c_str());
+    r.CheckKeys(node, AtomKeys(*cls), what.c_str());
 
     Atom atom = BlankAtom(*cls);
     atom.opCode = node["opCode"] ? OpCode(r, node["opCode"]) : ZELM_CFG_OP_ADD;

@@ -8,9 +8,7 @@
 
 namespace zsim {
 
-namespace {
-
-std::string Where(const std::string &file, Mark mark)
+std::string Place(const std::string &file, Mark mark)
 {
     if (mark.line <= 0) {
         return file;
@@ -18,10 +16,8 @@ std::string Where(const std::string &file, Mark mark)
     return fmt::format("{}:{}:{}", file, mark.line, mark.col);
 }
 
-}  // namespace
-
 ScenarioError::ScenarioError(std::string f, Mark m, const std::string &msg)
-    : std::runtime_error(Where(f, m) + ": " + msg), file(std::move(f)), mark(m), message(msg)
+    : std::runtime_error(Place(f, m) + ": " + msg), file(std::move(f)), mark(m), message(msg)
 {}
 
 TimeValue ReadTime(const std::string &text)

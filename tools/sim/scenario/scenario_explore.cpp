@@ -1,6 +1,7 @@
 // Reading the `explore:` section of a scenario: the faults `zelm-sim explore` may draw, checked like the rest.
 #include <algorithm>
 
+#include "scenario/scenario_keys.h"
 #include "scenario/scenario_parse.h"
 #include "text/printable.h"
 #include "text/units.h"
@@ -55,10 +56,7 @@ std::vector<FaultKind> ParseKinds(const YamlReader &r, const YAML::Node &list)
         const std::string name = r.Text(n, "a fault kind");
         const std::optional<FaultKind> kind = FaultKindByName(name);
         if (!kind) {
-            const std::string hint =
-                Suggest(name, std::vector<const char *>(std::begin(kKindNames), std::end(kKindNames)));
-            r.Fail(n, "unknown fault kind " + Quoted(name) + (hint.empty() ? "" : "; did you mean '" + hint + "'?") +
-                          " (the kinds: " + KindList() + ")");
+            r.Fail(n, "unknown fault kind " + Quoted(name) + NotAmong(name, kKindNames, "the kinds"));
         }
         if (std::find(kinds.begin(), kinds.end(), *kind) != kinds.end()) {
             r.Fail(n, "fault kind " + Quoted(name) + " is named twice");
@@ -70,7 +68,7 @@ std::vector<FaultKind> ParseKinds(const YamlReader &r, const YAML::Node &list)
 
 void ParseWindow(const YamlReader &r, const YAML::Node &window, ExploreBudget &b)
 {
-    r.CheckKeys(window, {"from", "to"}, "window");
+    r.CheckKeys(window, kWindowKeys, "window");
     if (window["from"]) {
         b.from = r.Duration(window["from"], "from");
     }
@@ -85,6 +83,11 @@ void ParseWindow(const YamlReader &r, const YAML::Node &window, ExploreBudget &b
 }
 
 }  // namespace
+
+std::vector<const char *> FaultKindNames()
+{
+    return {std::begin(kKindNames), std::end(kKindNames)};
+}
 
 const char *FaultKindName(FaultKind kind)
 {
@@ -127,7 +130,7 @@ ExploreBudget DefaultExploreBudget(const Scenario &sc)
 
 ExploreBudget ParseExplore(const YamlReader &r, const YAML::Node &block, const Scenario &sc, const NodeIndex &index)
 {
-    r.CheckKeys(block, {"agents", "faults", "maxFaults", "window", "longest"}, "explore");
+    r.CheckKeys(block, kExploreKeys, "explore");
     ExploreBudget b = DefaultExploreBudget(sc);
     if (block["agents"]) {
         b.agents = ParseAgents(r, block["agents"], sc, index);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scenario/scenario_keys.h"
 #include "scenario/scenario_parse.h"
 #include "text/units.h"
 
@@ -55,10 +56,7 @@ void CopyText(char *field, size_t size, const std::string &text)
 
 ClusterShape ReadShape(const YamlReader &r, const YAML::Node &block)
 {
-    r.CheckKeys(block,
-                {"nodes", "locationsPerNode", "componentTypes", "componentsPerLocation", "atomsPerMessage", "configAt",
-                 "linkAt", "stagger", "image"},
-                "generate");
+    r.CheckKeys(block, kGenerateKeys, "generate");
     ClusterShape g;
     g.nodes = r.U32(r.Required(block, "nodes", "generate"), "nodes");
     const std::pair<const char *, uint32_t *> counts[] = {{"locationsPerNode", &g.locationsPerNode},

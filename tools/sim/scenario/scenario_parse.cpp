@@ -1,9 +1,12 @@
 // Reading a scenario: the document, the top-level fields, the OS nodes and the timeline of events.
 #include "scenario/scenario_parse.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <map>
 
+#include "scenario/scenario_keys.h"
 #include "text/printable.h"
 #include "text/units.h"
 
@@ -11,7 +14,6 @@ namespace zsim {
 
 namespace {
 
-const std::vector<const char *> kEventKinds = {"config", "link", "locationStatus", "agent", "haRole", "library"};
 constexpr size_t kMaxScenarioNameLength = 100;
 
 class ScenarioParser {
@@ -52,7 +54,8 @@ private:
 
 YAML::Node ScenarioParser::Document(const std::string &text)
 {
-    const double bytes = ReadBytes(text);
+    // A limit allows a text of a sixteenth of it at most, whatever the text holds.
+    const double bytes = std::max(ReadBytes(text), 16.0 * static_cast<double>(text.size()));
     if (text.size() > MaxTextBytes(limits_.memoryBytes) || bytes > static_cast<double>(limits_.memoryBytes)) {
         r_.Fail(Mark{},
                 OverBudget("reading this scenario (" + FormatBytes(text.size()) + ")", bytes, limits_.memoryBytes));
@@ -70,6 +73,7 @@ Scenario ScenarioParser::Parse(const std::string &text)
         r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1}, "unreadable here: " + e.msg);
     }
     std::stable_sort(sc_.events.begin(), sc_.events.end(), [](const Event &a, const Event &b) { return a.at < b.at; });
+    sc_.warnings = r_.TakeWarnings();
     return std::move(sc_);
 }
 
@@ -79,10 +83,7 @@ void ScenarioParser::ParseTop(const YAML::Node &root)
         r_.Fail(root,
                 "a scenario must be a map with at least 'nodes' (or 'generate') and 'timeline', not " + Describe(root));
     }
-    r_.CheckKeys(root,
-                 {"name", "description", "haRole", "until", "settle", "nodes", "timeline", "generate", "report",
-                  "explore"},
-                 "the scenario");
+    r_.CheckKeys(root, kScenarioKeys, "the scenario");
     sc_.source = r_.file();
     sc_.name = root["name"] ? r_.Name(root["name"], kMaxScenarioNameLength, "name") : sc_.source;
     sc_.description = root["description"] ? r_.Text(root["description"], "description") : "";
@@ -134,11 +135,11 @@ void ScenarioParser::Charge(const ScenarioSize &size, Mark mark)
 
 void ScenarioParser::ParseReport(const YAML::Node &block)
 {
-    r_.CheckKeys(block, {"holdings", "driftLimit"}, "report");
+    r_.CheckKeys(block, kReportKeys, "report");
     if (const YAML::Node h = block["holdings"]) {
         const std::string v = r_.Text(h, "holdings");
         if (v != "full" && v != "summary") {
-            r_.Fail(h, "holdings must be full or summary, not " + Describe(h));
+            r_.Fail(h, "holdings must be full or summary, not " + Describe(h) + DidYouMean(v, kHoldingsValues));
         }
         sc_.report.fullHoldings = v == "full";
     }
@@ -151,7 +152,7 @@ void ScenarioParser::ParseNodes(const YAML::Node &list)
 {
     r_.ExpectList(list, "nodes", "OS nodes");
     for (const YAML::Node &n : list) {
-        r_.CheckKeys(n, {"name", "chassis", "slot", "cpu", "agent"}, "an OS node");
+        r_.CheckKeys(n, kNodeKeys, "an OS node");
         NodeDecl d;
         d.name = r_.Name(r_.Required(n, "name", "an OS node"), kMaxNameLength, "a node name");
         d.chassis = n["chassis"] ? r_.U32(n["chassis"], "chassis") : 0;
@@ -195,6 +196,7 @@ Ms ScenarioParser::ParseAt(const YAML::Node &at)
             r_.Fail(at, "at " + Quoted(at.Scalar()) + " comes to " + Seconds(lastAt_ + d.ms) +
                             ", after 24h, the latest time of a scenario");
         }
+        r_.WarnIfUnitless(at, "at", at.Scalar().substr(1), d.ms);
         return lastAt_ + d.ms;
     }
     return r_.Duration(at, "at");
@@ -208,12 +210,16 @@ void ScenarioParser::Add(Event ev)
 
 void ScenarioParser::ParseEvent(const YAML::Node &entry)
 {
-    std::vector<const char *> allowed = kEventKinds;
-    allowed.insert(allowed.begin(), "at");
-    r_.CheckKeys(entry, allowed, "a timeline event");
+    r_.CheckKeys(entry, kEventKeys, "a timeline event");
     Event ev;
     ev.mark = YamlReader::MarkOf(entry);
-    ev.at = ParseAt(r_.Required(entry, "at", "a timeline event"));
+    const YAML::Node at = r_.Required(entry, "at", "a timeline event");
+    ev.at = ParseAt(at);
+    if (ev.at < lastAt_) {
+        r_.Warn(at, fmt::format("this event at {} comes after one at {} in the file; events run in time order, so "
+                                "it runs before that one",
+                                Seconds(ev.at), Seconds(lastAt_)));
+    }
     lastAt_ = ev.at;
 
     const char *kind = nullptr;
@@ -272,7 +278,7 @@ void ScenarioParser::ParseConfig(const YAML::Node &value, Event &ev)
 
 void ScenarioParser::ParseLink(const YAML::Node &value, Event &ev)
 {
-    r_.CheckKeys(value, {"node", "up"}, "a link event");
+    r_.CheckKeys(value, kLinkKeys, "a link event");
     ev.kind = EventKind::Link;
     ev.node = FindNode(r_, r_.Required(value, "node", "a link event"), nodeIndex_);
     ev.up = r_.Bool(r_.Required(value, "up", "a link event"), "up");
@@ -280,7 +286,7 @@ void ScenarioParser::ParseLink(const YAML::Node &value, Event &ev)
 
 void ScenarioParser::ParseLocationStatus(const YAML::Node &value, Event &ev)
 {
-    r_.CheckKeys(value, {"node", "service", "index", "available"}, "a locationStatus event");
+    r_.CheckKeys(value, kLocationStatusKeys, "a locationStatus event");
     ev.kind = EventKind::LocationStatus;
     ev.node = FindNode(r_, r_.Required(value, "node", "a locationStatus event"), nodeIndex_);
     ev.service = r_.Name(r_.Required(value, "service", "a locationStatus event"), kMaxNameLength, "service");
@@ -310,10 +316,7 @@ size_t ScenarioParser::AgentNode(const YAML::Node &map, const char *what)
 
 void ScenarioParser::ParseAgent(const YAML::Node &value, Event &ev)
 {
-    r_.CheckKeys(value,
-                 {"node", "refuse", "refuseStatus", "fail", "failResult", "noReply", "result", "latency", "down",
-                  "downFor"},
-                 "an agent event");
+    r_.CheckKeys(value, kAgentKeys, "an agent event");
     ev.kind = EventKind::Agent;
     ev.node = AgentNode(value, "an agent event");
     AgentChange &c = ev.agent;
@@ -370,7 +373,7 @@ void ScenarioParser::ParseLibrary(const YAML::Node &value, Event &ev)
 {
     std::string action;
     if (value.IsMap()) {
-        r_.CheckKeys(value, {"action", "replay"}, "a library event");
+        r_.CheckKeys(value, kLibraryKeys, "a library event");
         action = r_.Text(r_.Required(value, "action", "a library event"), "action");
         if (value["replay"]) {
             ev.replay = r_.Bool(value["replay"], "replay");
@@ -378,16 +381,16 @@ void ScenarioParser::ParseLibrary(const YAML::Node &value, Event &ev)
     } else {
         action = r_.Text(value, "library");
     }
-    const std::pair<const char *, EventKind> actions[] = {{"stop", EventKind::LibraryStop},
-                                                          {"start", EventKind::LibraryStart},
-                                                          {"restart", EventKind::LibraryRestart}};
-    for (const auto &[name, kind] : actions) {
-        if (action == name) {
-            ev.kind = kind;
+    constexpr EventKind kinds[] = {EventKind::LibraryStop, EventKind::LibraryStart, EventKind::LibraryRestart};
+    static_assert(std::size(kinds) == std::size(kLibraryActions), "one event kind per library action");
+    for (size_t i = 0; i < std::size(kinds); ++i) {
+        if (action == kLibraryActions[i]) {
+            ev.kind = kinds[i];
             return;
         }
     }
-    r_.Fail(value, "library must be stop, start or restart, not " + Quoted(action));
+    r_.Fail(value,
+            "library must be stop, start or restart, not " + Quoted(action) + DidYouMean(action, kLibraryActions));
 }
 
 }  // namespace
@@ -398,12 +401,12 @@ size_t FindNode(const YamlReader &r, const YAML::Node &node, const NodeIndex &in
     if (const auto it = index.byName.find(name); it != index.byName.end()) {
         return it->second;
     }
+    // Looking for a likely typo costs a comparison with every name: only the first thousand are compared.
     std::vector<const char *> names;
-    for (const NodeDecl &n : index.nodes) {
-        names.push_back(n.name.c_str());
+    for (size_t i = 0; i < index.nodes.size() && i < 1000; ++i) {
+        names.push_back(index.nodes[i].name.c_str());
     }
-    const std::string hint = index.nodes.size() <= 1000 ? Suggest(name, names) : "";
-    r.Fail(node, "unknown node " + Quoted(name) + (hint.empty() ? "" : "; did you mean '" + hint + "'?"));
+    r.Fail(node, "unknown node " + Quoted(name) + NotAmong(name, names, "declared", index.nodes.size()));
 }
 
 Scenario ParseScenario(const std::string &text, const std::string &source, const ReadLimits &limits)

@@ -89,7 +89,12 @@ YAML::Node LoadDocument(const YamlReader &r, const std::string &text)
                 r.Fail(*tab, "a tab indents this line; YAML indents with spaces only");
             }
         }
-        r.Fail(MarkOf(e.mark), e.msg);
+        const Mark stopped = MarkOf(e.mark);
+        if (const std::optional<SyntaxSuspect> open = FindUnclosed(text, stopped)) {
+            r.Fail(open->opened, fmt::format("{} (the YAML parser stopped at {}:{}: {})", open->problem, stopped.line,
+                                             stopped.col, e.msg));
+        }
+        r.Fail(stopped, e.msg);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <set>
 #include <vector>
 
@@ -65,7 +66,7 @@ std::string Describe(const YAML::Node &node)
     return "nothing";
 }
 
-std::string Suggest(const std::string &word, const std::vector<const char *> &candidates)
+std::string Suggest(const std::string &word, std::span<const char *const> candidates)
 {
     // A typo is a few edits away; anything further (or longer than any name) is another word.
     std::string best;
@@ -81,6 +82,29 @@ std::string Suggest(const std::string &word, const std::vector<const char *> &ca
         }
     }
     return best;
+}
+
+std::string DidYouMean(const std::string &word, std::span<const char *const> known)
+{
+    const std::string hint = Suggest(word, known);
+    return hint.empty() ? hint : fmt::format("; did you mean '{}'?", hint);
+}
+
+std::string NotAmong(const std::string &word, std::span<const char *const> known, const char *listed, size_t total)
+{
+    constexpr size_t kListed = 10;
+    if (std::string hint = DidYouMean(word, known); !hint.empty()) {
+        return hint;
+    }
+    std::string list;
+    for (size_t i = 0; i < known.size() && i < kListed; ++i) {
+        fmt::format_to(std::back_inserter(list), "{}{}", i == 0 ? "" : ", ", Printable(ShortName(known[i], 40)));
+    }
+    total = std::max(total, known.size());
+    if (total > kListed) {
+        fmt::format_to(std::back_inserter(list), ", and {} more", total - kListed);
+    }
+    return fmt::format(" ({}: {})", listed, list);
 }
 
 Mark YamlReader::MarkOf(const YAML::Node &node)
@@ -127,7 +151,7 @@ void YamlReader::ExpectList(const YAML::Node &node, const char *what, const char
     }
 }
 
-void YamlReader::CheckKeys(const YAML::Node &map, const std::vector<const char *> &allowed, const char *what) const
+void YamlReader::CheckKeys(const YAML::Node &map, std::span<const char *const> allowed, const char *what) const
 {
     ExpectMap(map, what);
     std::set<std::string> seen;
@@ -145,18 +169,8 @@ void YamlReader::CheckKeys(const YAML::Node &map, const std::vector<const char *
         if (std::find_if(allowed.begin(), allowed.end(), [&](const char *a) { return key == a; }) != allowed.end()) {
             continue;
         }
-        std::string msg = "unknown field " + Quoted(key) + " in " + what;
-        const std::string hint = Suggest(key, allowed);
-        if (!hint.empty()) {
-            msg += "; did you mean '" + hint + "'?";
-        } else {
-            msg += " (known fields:";
-            for (const char *a : allowed) {
-                msg += std::string(" ") + a;
-            }
-            msg += ")";
-        }
-        Fail(kv.first, msg);
+        Fail(kv.first,
+             fmt::format("unknown field {} in {}{}", Quoted(key), what, NotAmong(key, allowed, "known fields")));
     }
 }
 
@@ -258,7 +272,37 @@ Ms YamlReader::Duration(const YAML::Node &node, const char *what) const
     if (t.error != TimeError::None) {
         Fail(node, TimeProblem(what, node.Scalar(), t.error));
     }
+    WarnIfUnitless(node, what, node.Scalar(), t.ms);
     return t.ms;
+}
+
+void YamlReader::Warn(const YAML::Node &node, const std::string &msg) const
+{
+    const Mark mark = MarkOf(node);
+    warnings_.emplace_back(mark, Place(file_, mark) + ": warning: " + msg);
+}
+
+std::vector<std::string> YamlReader::TakeWarnings()
+{
+    // Read in the order the scenario needs (its nodes before its events), told in the order of the file.
+    std::stable_sort(warnings_.begin(), warnings_.end(), [](const auto &a, const auto &b) {
+        return std::pair(a.first.line, a.first.col) < std::pair(b.first.line, b.first.col);
+    });
+    std::vector<std::string> texts;
+    for (auto &[mark, text] : warnings_) {
+        texts.push_back(std::move(text));
+    }
+    warnings_.clear();
+    return texts;
+}
+
+void YamlReader::WarnIfUnitless(const YAML::Node &node, const char *what, const std::string &text, Ms ms) const
+{
+    // 0 is the same in every unit.
+    if (ms != 0 && text.find_first_not_of("0123456789.") == std::string::npos) {
+        Warn(node, fmt::format("{} {} has no unit, so it means {} ms; write {}ms, or {}s if seconds were meant", what,
+                               Quoted(text), ms, text, text));
+    }
 }
 
 }  // namespace zsim

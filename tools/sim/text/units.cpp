@@ -38,7 +38,10 @@ std::string FormatBytes(uint64_t bytes)
     if (bytes >= (uint64_t{1} << 30)) {
         return fmt::format("{:.1f} GB", static_cast<double>(bytes) / (1 << 30));
     }
-    return fmt::format("{} MB", (bytes + (1 << 20) - 1) >> 20);
+    if (bytes >= (uint64_t{1} << 20)) {
+        return fmt::format("{} MB", (bytes + (1 << 20) - 1) >> 20);
+    }
+    return bytes >= 1024 ? fmt::format("{} KB", (bytes + 1023) >> 10) : fmt::format("{} bytes", bytes);
 }
 
 std::string Hex(uint32_t v)

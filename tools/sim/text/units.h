@@ -29,7 +29,7 @@ std::string Plural(N n, const char *one, const char *many)
 // A count the memory estimate keeps as a double, which may hold a fraction: rounded to whole, and
 // `one` only when it is exactly 1.
 std::string Plural(double n, const char *one, const char *many);
-// A size in bytes as people read it: "512 MB", "1.8 GB".
+// A size in bytes as people read it: "130 bytes", "2 KB", "512 MB", "1.8 GB".
 std::string FormatBytes(uint64_t bytes);
 
 // A number in hexadecimal with its prefix, and 0 as "0": "0x80000000", "0".
