@@ -116,6 +116,30 @@ TEST_F(ExploreTest, ScenarioThatAlwaysConvergesGivesASpreadAndNoReproducer)
     EXPECT_EQ(Run("explore -q --expect-converged --runs 5 " + file.string()).code, 0);
 }
 
+// A restart is drawn as the scenario's own stop and start: one that spans the delete at 5 s loses its
+// withdrawal, one that ends before it loses nothing, and the reproducer runs as a plain scenario with the
+// library running again at its end.
+TEST_F(ExploreTest, RestartIsDrawnAsTheLibrarysStopAndStartWithReplay)
+{
+    const fs::path file =
+        Write("restart.yaml", OneLocation(kNodeA,
+                                          "  - {at: 5s, config: {class: component, opCode: delete, locIndex: 5, "
+                                          "compInst: 1, compType: 1}}\n"
+                                          "explore: {faults: [restart], maxFaults: 1, window: {from: 4s, to: "
+                                          "4s}, longest: 2s}\n"));
+    const Json r = Explore("--runs 20 " + file.string(), "out");
+    EXPECT_GT(r["converged"]["runs"], 0) << "a restart over before the delete loses nothing";
+    const Json &found = r["notConverged"]["byReason"];
+    ASSERT_EQ(found.size(), 1u) << found.dump(1);
+    EXPECT_EQ(found[0]["kind"], "extra");
+    EXPECT_EQ(found[0]["reasonCode"], "delete-not-sent");
+    EXPECT_EQ(found[0]["runs"], r["notConverged"]["runs"]);
+    EXPECT_EQ(found[0]["reproducer"]["faults"], 1);
+    const Json plain = Json::parse(Run("--json - " + found[0]["reproducer"]["file"].get<std::string>()).out);
+    EXPECT_EQ(plain["library"], "running");
+    EXPECT_EQ(plain["drift"]["byReason"][0]["reasonCode"], "delete-not-sent") << plain["drift"].dump(1);
+}
+
 struct BadExplore {
     const char *name;
     std::string args;   // {file} is the scenario below
