@@ -24,6 +24,7 @@ using Json = nlohmann::ordered_json;
 
 constexpr uint64_t kShardFormat = 1;
 constexpr size_t kMissingNamed = 10;  // shards a message lists before "and n more"
+constexpr size_t kPathShown = 300;    // characters of a file name a message shows
 
 const char *StatusName(RunOutcome::Status s)
 {
@@ -74,7 +75,7 @@ public:
 
     [[noreturn]] void Fail(const std::string &what) const
     {
-        throw UsageError(fmt::format("--merge {}: {}", Quoted(file_, 100), what));
+        throw UsageError(fmt::format("--merge {}: {}", Quoted(file_, kPathShown), what));
     }
     const Json &At(const Json &j, const char *key) const
     {
@@ -105,8 +106,8 @@ public:
         if (v.is_string()) {
             return v.get<std::string>();
         }
-        const std::string hex = v.is_object() && v.contains("hex") && v["hex"].is_string() ? v["hex"].get<std::string>()
-                                                                                           : std::string("?");
+        const std::string hex =
+            v.is_object() && v.contains("hex") && v["hex"].is_string() ? v["hex"].get<std::string>() : std::string("?");
         if (hex.size() % 2 != 0 || hex.find_first_not_of("0123456789abcdef") != std::string::npos) {
             Fail(fmt::format("'{}' is not a text", key));
         }
@@ -195,7 +196,8 @@ void Tally::Add(const Tally &o)
         mine.firstRun = std::min(mine.firstRun, f.firstRun);
     }
     if (o.baselineLike) {
-        BaselineLike &b = baselineLike ? *baselineLike : baselineLike.emplace(BaselineLike{0, o.baselineLike->firstRun, {}});
+        BaselineLike &b =
+            baselineLike ? *baselineLike : baselineLike.emplace(BaselineLike{0, o.baselineLike->firstRun, {}});
         b.runs += o.baselineLike->runs;
         b.firstRun = std::min(b.firstRun, o.baselineLike->firstRun);
     }
@@ -272,31 +274,30 @@ std::string ShardJson(const Shard &s, const std::function<std::vector<std::strin
                            {"detail", Bytes(d.detail)},
                            {"firstRunFaults", Faults(faultsOf(d.firstRun))}});
     }
-    const Json j = {
-        {"zelmSimExploreShard", kShardFormat},
-        {"zelmSim", s.version},
-        {"shard", s.spec.index},
-        {"shards", s.spec.count},
-        {"seed", s.seed},
-        {"runs", s.runs},
-        {"scenario",
-         {{"source", Bytes(s.source)},
-          {"given", Bytes(s.given)},
-          {"digest", ScenarioDigest(s.scenarioText)},
-          {"text", Bytes(s.scenarioText)}}},
-        {"baseline",
-         {{"status", StatusName(s.baseline.status)},
-          {"signal", s.baseline.signal},
-          {"exitCode", s.baseline.exitCode},
-          {"converged", s.baseline.converged},
-          {"convergedAt", s.baseline.convergedAt},
-          {"byReason", baselineReasons}}},
-        {"tally",
-         {{"runs", s.tally.runs},
-          {"converged", {{"runs", s.tally.converged}, {"convergedAt", times}}},
-          {"notConverged",
-           {{"runs", s.tally.notConverged}, {"byReason", reasons}, {"baselineReasonsOnly", like}}},
-          {"defects", defects}}}};
+    const Json j = {{"zelmSimExploreShard", kShardFormat},
+                    {"zelmSim", s.version},
+                    {"shard", s.spec.index},
+                    {"shards", s.spec.count},
+                    {"seed", s.seed},
+                    {"runs", s.runs},
+                    {"scenario",
+                     {{"source", Bytes(s.source)},
+                      {"given", Bytes(s.given)},
+                      {"digest", ScenarioDigest(s.scenarioText)},
+                      {"text", Bytes(s.scenarioText)}}},
+                    {"baseline",
+                     {{"status", StatusName(s.baseline.status)},
+                      {"signal", s.baseline.signal},
+                      {"exitCode", s.baseline.exitCode},
+                      {"converged", s.baseline.converged},
+                      {"convergedAt", s.baseline.convergedAt},
+                      {"byReason", baselineReasons}}},
+                    {"tally",
+                     {{"runs", s.tally.runs},
+                      {"converged", {{"runs", s.tally.converged}, {"convergedAt", times}}},
+                      {"notConverged",
+                       {{"runs", s.tally.notConverged}, {"byReason", reasons}, {"baselineReasonsOnly", like}}},
+                      {"defects", defects}}}};
     return j.dump(1) + "\n";
 }
 
@@ -349,8 +350,8 @@ Shard ReadShard(const std::string &path, uint64_t maxBytes)
     Tally &t = s.tally;
     t.runs = r.Number(tally, "runs");
     if (t.runs != s.spec.Runs(s.runs)) {
-        r.Fail(fmt::format("holds {} runs, where shard {} of {} of {} runs has {}", t.runs, s.spec.index,
-                           s.spec.count, s.runs, s.spec.Runs(s.runs)));
+        r.Fail(fmt::format("holds {} runs, where shard {} of {} of {} runs has {}", t.runs, s.spec.index, s.spec.count,
+                           s.runs, s.spec.Runs(s.runs)));
     }
     const Json &converged = r.At(tally, "converged");
     t.converged = r.Number(converged, "runs");
@@ -390,20 +391,21 @@ Shard MergeShards(const std::vector<Shard> &shards, const std::string &version)
     for (const Shard &s : shards) {
         const ShardReader r(s.file);
         if (s.version != version) {
-            r.Fail(fmt::format("written by zelm-sim {}, and this is zelm-sim {}: run the shards and the merge with "
-                               "one version",
-                               Quoted(s.version), version));
+            r.Fail(
+                fmt::format("written by zelm-sim {}, and this is zelm-sim {}: run the shards and the merge with "
+                            "one version",
+                            Quoted(s.version), version));
         }
         auto differs = [&](const std::string &what) {
-            r.Fail(fmt::format("not of the exploration of {}: {}", Quoted(first.file, 100), what));
+            r.Fail(fmt::format("not of the exploration of {}: {}", Quoted(first.file, kPathShown), what));
         };
         if (ScenarioDigest(s.scenarioText) != ScenarioDigest(first.scenarioText)) {
             differs(fmt::format("another scenario ({}, not {})", ScenarioDigest(s.scenarioText),
                                 ScenarioDigest(first.scenarioText)));
         }
         if (s.source != first.source || s.given != first.given) {
-            differs(fmt::format("its scenario was given as {}, not {}", Quoted(s.source, 100),
-                                Quoted(first.source, 100)));
+            differs(fmt::format("its scenario was given as {}, not {}", Quoted(s.source, kPathShown),
+                                Quoted(first.source, kPathShown)));
         }
         if (s.seed != first.seed) {
             differs(fmt::format("seed {}, not {}", s.seed, first.seed));
@@ -417,7 +419,8 @@ Shard MergeShards(const std::vector<Shard> &shards, const std::string &version)
         const auto [it, fresh] = byIndex.emplace(s.spec.index, &s);
         if (!fresh) {
             throw UsageError(fmt::format("--merge: shard {} of {} is given twice: {} and {}", s.spec.index,
-                                         s.spec.count, Quoted(it->second->file, 100), Quoted(s.file, 100)));
+                                         s.spec.count, Quoted(it->second->file, kPathShown),
+                                         Quoted(s.file, kPathShown)));
         }
     }
     if (byIndex.size() != first.spec.count) {
