@@ -131,6 +131,7 @@ struct GroupedAtoms {
 TEST(SimModelTest, AtomsGiveTheSameReasonsInOneMessageOrInMany)
 {
     const std::string del5 = "{class: location, opCode: delete, LocId: 5, imageName: x.service}";
+    const std::string delComp1 = "{class: component, opCode: delete, locIndex: 5, compInst: 1}";
     const std::string update5 =
         "{class: location, opCode: update, LocId: 5, LocName: l5, OsInst: a, imageName: x.service, LocType: 2}";
     const GroupedAtoms cases[] = {
@@ -146,6 +147,13 @@ TEST(SimModelTest, AtomsGiveTheSameReasonsInOneMessageOrInMany)
         {"a logic group deleted, then its location",
          {"{class: logicGroup, opCode: delete, locIndex: 5}", del5},
          "missing 1 forgotten"},
+        {"a logic group deleted, then its component",
+         {"{class: logicGroup, opCode: delete, locIndex: 5}", delComp1},
+         "missing 5 withdrawn-by-group-delete"},
+        {"a component and its location deleted without a channel",
+         {delComp1, del5},
+         "extra 5 delete-not-sent",
+         "  - {at: 4s, link: {node: a, up: false}}\n"},
     };
     for (const GroupedAtoms &c : cases) {
         std::string one = "  - at: 5s\n    config:\n", many;

@@ -115,7 +115,7 @@ void DriftTable(Markup &m, const Report &r, const std::vector<size_t> &lanes)
     for (const size_t n : lanes) {
         for (const CauseMark &cm : CausesOf(r, n)) {
             for (const size_t i : cm.items) {
-                target[i] = "#" + cm.id;
+                target[i] = fmt::format("#{}", cm.id);
             }
         }
     }
@@ -142,9 +142,9 @@ void DriftTable(Markup &m, const Report &r, const std::vector<size_t> &lanes)
         }
         m.Close("td").Open("td");
         if (const auto it = target.find(i); it != target.end()) {
-            m.Element("a", {{"href", it->second}}, "cause at " + CompactSeconds(d.why.cause->at));
+            m.Element("a", {{"href", it->second}}, fmt::format("cause at {}", CompactSeconds(d.why.cause->at)));
         } else if (const auto lane = laneOf.find(d.node); lane != laneOf.end()) {
-            m.Element("a", {{"href", "#" + LaneId(lane->second)}}, "lane");
+            m.Element("a", {{"href", fmt::format("#{}", LaneId(lane->second))}}, "lane");
         }
         m.Close("td").Close("tr");
     }
