@@ -317,7 +317,7 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
     cmd->add_option("--merge", o.merge,
                     "Merge the results of every shard of one exploration into its report (and, with --out, its "
                     "reproducers); the scenario, runs and seed come from the shards")
-        ->type_name("SHARD.json ...")
+        ->type_name("SHARD.json")
         ->expected(1, -1)
         ->excludes(scenario)
         ->excludes(runs)
