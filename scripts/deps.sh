@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev librapidcheck-dev
   libyaml-cpp-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   python3-jsonschema python3-yaml
-  chromium
+  chromium parallel
   "$@"
 )
 

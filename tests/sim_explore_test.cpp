@@ -116,6 +116,74 @@ TEST_F(ExploreTest, ScenarioThatAlwaysConvergesGivesASpreadAndNoReproducer)
     EXPECT_EQ(Run("explore -q --expect-converged --runs 5 " + file.string()).code, 0);
 }
 
+// A restart is drawn as the scenario's own stop and start: one that spans the delete at 5 s loses its
+// withdrawal, one that ends before it loses nothing, and the reproducer runs as a plain scenario with the
+// library running again at its end.
+TEST_F(ExploreTest, RestartIsDrawnAsTheLibrarysStopAndStartWithReplay)
+{
+    const fs::path file =
+        Write("restart.yaml", OneLocation(kNodeA,
+                                          "  - {at: 5s, config: {class: component, opCode: delete, locIndex: 5, "
+                                          "compInst: 1, compType: 1}}\n"
+                                          "explore: {faults: [restart], maxFaults: 1, window: {from: 4s, to: "
+                                          "4s}, longest: 2s}\n"));
+    const Json r = Explore("--runs 20 " + file.string(), "out");
+    EXPECT_GT(r["converged"]["runs"], 0) << "a restart over before the delete loses nothing";
+    const Json &found = r["notConverged"]["byReason"];
+    ASSERT_EQ(found.size(), 1u) << found.dump(1);
+    EXPECT_EQ(found[0]["kind"], "extra");
+    EXPECT_EQ(found[0]["reasonCode"], "delete-not-sent");
+    EXPECT_EQ(found[0]["runs"], r["notConverged"]["runs"]);
+    EXPECT_EQ(found[0]["reproducer"]["faults"], 1);
+    const Json plain = Json::parse(Run("--json - " + found[0]["reproducer"]["file"].get<std::string>()).out);
+    EXPECT_EQ(plain["library"], "running");
+    EXPECT_EQ(plain["drift"]["byReason"][0]["reasonCode"], "delete-not-sent") << plain["drift"].dump(1);
+}
+
+// Shards that do not make one exploration, and shard options that cannot be followed: each is refused with
+// one line that names what is wrong, and the merge writes nothing.
+TEST_F(ExploreTest, ShardSetsThatDoNotMakeOneExplorationAreRefusedByName)
+{
+    const std::string scenario = Write("one.yaml", OneLocation(kNodeA, "")).string();
+    auto shard = [&](const std::string &spec, const std::string &seed, const std::string &name) {
+        const Result r = Run("explore -q --runs 5 --seed " + seed + " --shard " + spec + " --json " +
+                             (dir_ / name).string() + " " + scenario);
+        EXPECT_EQ(r.code, 0) << r.err;
+    };
+    shard("1/2", "1", "s1.json");
+    shard("2/2", "1", "s2.json");
+    shard("2/2", "2", "seed2.json");
+    Write("cut.json", Slurp(dir_ / "s2.json").substr(0, 200));
+    Write("report.json", Run("explore -q --runs 2 --json - " + scenario).out);
+    const struct {
+        std::string args;
+        std::string named;  // what the message must name
+    } cases[] = {
+        {"--merge {d}/s1.json", "shard 2 of 2"},
+        {"--merge {d}/s1.json {d}/s2.json {d}/s1.json", "s1.json"},
+        {"--merge {d}/s1.json {d}/seed2.json", "seed2.json"},
+        {"--merge {d}/s1.json {d}/cut.json", "cut.json"},
+        {"--merge {d}/s1.json {d}/report.json", "report.json"},
+        {"--merge {d}/s1.json {d}/s2.json --json {d}/s2.json", "s2.json"},
+        {"--merge {d}/s1.json {d}/s2.json --seed 3", "--seed"},
+        {"--shard 0/2 --json {d}/x.json " + scenario, "--shard"},
+        {"--shard 3/2 --json {d}/x.json " + scenario, "--shard"},
+        {"--shard 1-2 --json {d}/x.json " + scenario, "--shard"},
+        {"--shard 1/2 " + scenario, "--json"},
+    };
+    for (const auto &c : cases) {
+        const Result r = Run(Replaced("explore --out {d}/out " + c.args, "{d}", dir_.string()));
+        EXPECT_EQ(r.code, 2) << c.args;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_FALSE(fs::exists(dir_ / "out")) << c.args;
+    }
+    EXPECT_EQ(Run(Replaced("explore -q --merge {d}/s2.json {d}/s1.json --json {d}/merged.json", "{d}", dir_.string()))
+                  .code,
+              0);
+    EXPECT_EQ(Json::parse(Slurp(dir_ / "merged.json"))["runs"], 5);
+}
+
 struct BadExplore {
     const char *name;
     std::string args;   // {file} is the scenario below
