@@ -66,7 +66,8 @@ ZELM_API uint32_t ZELM_ComponentProc(const ZelmCompInstCfg *cfg, uint16_t opCode
  * Stores the record at its location (both made when missing) with state 0
  * and publishes it. 0xFFFFFFFF when the location or the component could not
  * be had, or the copy was refused: a location made by this call then stays,
- * and a component already stored keeps its record and state.
+ * empty, a component made by it is deleted again, and a component already
+ * stored keeps its record and state.
  */
 ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmCompInstCfg *cfg)
 {
@@ -79,6 +80,7 @@ ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
                        ZelmLogTextOf(cfg->compInstName).text, cfg->compInst, cfg->locIndex);
         return ZELM_ERR;
     }
+    const uint32_t stored = ZEL_SET_Count(location->componentTree);
     ZelmComponent *component = ZelmLocationTryAddComp(location, cfg->compInst);
     if (component == nullptr) {
         ZELM_LOG_ERROR("zelm comp, add comp inst to location failed. compInstName %s(%u) locIndex %u",
@@ -86,6 +88,7 @@ ZELM_API uint32_t ZELM_COMP_AddComponentByInstCfg(ZelmCompCb *cb, const ZelmComp
         return ZELM_ERR;
     }
     if (ZelmCopyRecord(&component->cfg, *cfg) != ZELM_OK) {
+        ZelSetUndoInsertU32(location->componentTree, stored, cfg->compInst);
         return ZELM_ERR;
     }
     component->state = ZELM_COMP_STATE_CFG;

@@ -1,4 +1,4 @@
-/* Private to the COMP module: its flagged-location count and the component types without compNode records. */
+/* Private to the COMP module: the component types without compNode records. */
 #ifndef ZELM_COMP_INTERNAL_H
 #define ZELM_COMP_INTERNAL_H
 
@@ -10,9 +10,6 @@
 #include "core/zelm_text.h"
 #include "platform/bounds.h"
 #include "zelm.h"
-
-/* The locations whose publishFault is set; one module per process, so one count. */
-extern ZelmFlaggedPeers g_zelmCompFlaggedLocations;
 
 /* Component types whose compNode record is never looked up: a record of zeros stands in. */
 inline constexpr uint32_t ZELM_COMP_TYPE_NO_NODE_A = 3u;

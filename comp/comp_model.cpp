@@ -48,21 +48,27 @@ ZELM_API uint32_t ZELM_COMP_GetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, Ze
 
 /*
  * Stores `cfg` whole under `compType`, replacing an existing record.
- * 0xFFFFFFFF when no entry could be had or the copy was refused; an existing
- * record is then left as it was.
+ * 0xFFFFFFFF when no entry could be had or the copy was refused; the set is
+ * then as it was: an existing record unchanged, an entry made for the copy
+ * deleted again.
  */
 ZELM_API uint32_t ZELM_COMP_SetCompNodeCfg(ZelmCompCb *cb, uint32_t compType, const ZelmCompNodeCfg *cfg)
 {
     if (cb == nullptr || cfg == nullptr) {
         return ZELM_ERR;
     }
+    const uint32_t stored = ZEL_SET_Count(cb->compNodeTree);
     auto *node = ZelSetFindOrInsertU32<ZelmCompNode>(cb->compNodeTree, compType);
     ZELM_LOG_INFO("zelm set compNode from compNodeTree compType %u is %s.", compType,
                   (node != nullptr) ? "success" : "failed");
     if (node == nullptr) {
         return ZELM_ERR;
     }
-    return ZelmCopyRecord(&node->cfg, *cfg);
+    if (ZelmCopyRecord(&node->cfg, *cfg) != ZELM_OK) {
+        ZelSetUndoInsertU32(cb->compNodeTree, stored, compType);
+        return ZELM_ERR;
+    }
+    return ZELM_OK;
 }
 
 /* Logs the switch, also to the value already held, and stores it. Cannot fail. */
@@ -95,7 +101,6 @@ ZELM_API void ZelmCompTryDestroyLocation(ZelmCompCb *cb, uint32_t locIndex)
         return;
     }
     // A flagged location takes its flag with it; the timer runs on until a success stops it.
-    ZelmPeerFlagGone(&g_zelmCompFlaggedLocations, location);
     ZelSetDeleteU32(cb->locationTree, locIndex);
     ZELM_LOG_INFO("zelm destroy location locIndex %u", locIndex);
 }

@@ -43,7 +43,6 @@ ZELM_API void *ZELM_COMP_Init(void)
         return nullptr;
     }
     (void)memset_s(cb, sizeof(*cb), 0, sizeof(*cb));
-    g_zelmCompFlaggedLocations.num = 0;
     if (ZELM_LINK_SubLocationLink(ZelmCompSubLocationLink, cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] comp init failed. sub location link error.");
         ZELM_Free(cb);

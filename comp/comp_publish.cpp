@@ -10,8 +10,6 @@
 
 static constexpr char kCompSubscribeMethod[] = "KorbCompSubscribe";
 
-ZelmFlaggedPeers g_zelmCompFlaggedLocations = {0u};
-
 extern "C" {
 
 /*
@@ -169,7 +167,7 @@ ZELM_API void ZelmCompPublishFaultAccess(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
-    ZelmPeerFaultAccess(&g_zelmCompFlaggedLocations, location, cb->smoothTimer);
+    ZelmPeerFaultAccess(location, cb->smoothTimer);
 }
 
 /* Clears the location's flag; stops the smooth timer when no location is flagged any more. */
@@ -178,7 +176,7 @@ ZELM_API void ZelmCompPublishFaultSloved(ZelmCompCb *cb, ZelmCompLocation *locat
     if (cb == nullptr || location == nullptr) {
         return;
     }
-    ZelmPeerFaultSolved(&g_zelmCompFlaggedLocations, cb->locationTree, location, cb->smoothTimer);
+    ZelmPeerFaultSolved(cb->locationTree, location, cb->smoothTimer);
 }
 
 }  // extern "C"

@@ -113,17 +113,13 @@ ZELM_API uint32_t ZelmCompSmoothTimerCbk(QOF_Timer *timer, void *reserved, void 
     if (cb == nullptr) {
         return ZELM_OK;
     }
-    uint32_t flaggedNum = 0;
     for (auto *location = ZelSetFirst<ZelmCompLocation>(cb->locationTree); location != nullptr;
          location = ZelSetNext(cb->locationTree, location)) {
         if (location->publishFault != 0) {
-            ++flaggedNum;
             ZELM_LOG_INFO("zelm comp, try location smooth timer, locIndex %u", location->locIndex);
             ZelmCompTrySmoothComponent(cb, location, ZELM_COMP_OP_SMOOTH);
         }
     }
-    // The walk has seen every flag, also those a host set or cleared itself.
-    g_zelmCompFlaggedLocations.num = flaggedNum;
     return ZELM_OK;
 }
 

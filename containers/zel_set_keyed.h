@@ -56,6 +56,18 @@ inline void ZelSetDeleteU32(ZelSet *set, uint32_t key)
     ZEL_SET_Delete(set, &key, sizeof(key));
 }
 
+/*
+ * Deletes the entry of `key` again when the set grew from `countBefore`, that
+ * is when the find-or-insert just made it: an operation refused after its
+ * insertion leaves the set as it was. Through the set's delete, so its hooks run.
+ */
+inline void ZelSetUndoInsertU32(ZelSet *set, uint32_t countBefore, uint32_t key)
+{
+    if (ZEL_SET_Count(set) != countBefore) {
+        ZelSetDeleteU32(set, key);
+    }
+}
+
 /* Key-order walk; the caller takes the next entry before deleting the current one. */
 template <typename Entry>
 inline Entry *ZelSetFirst(ZelSet *set)

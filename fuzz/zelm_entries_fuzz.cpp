@@ -2,14 +2,21 @@
 //
 // Each input starts from a reset stand-in with a small cluster and a started
 // library. Its operations are the steps of the model-based test with fields of
-// any value (tests/support), checked by the same tail after every one, and
-// entries the model does not follow: failures injected at any failure point,
-// messages of many atoms with raw records of any class and length, agents that
-// answer late or by script, clock jumps, stops and starts, callbacks without
-// their data. After the first of those the model is given up for the rest of
-// the input; the trees must stay sound throughout, and the end (pending calls
-// failed, library stopped) must leave nothing behind. A broken rule aborts
-// with its description, which libFuzzer records as a crash.
+// any value (tests/support), and odd entries: failures injected at any failure
+// point, messages of many atoms with raw records of any class and length,
+// agents that answer late or by script, clock jumps, stops and starts,
+// callbacks without their data, starts of a running library.
+//
+// Three inputs in four follow the model from the first entry to the last:
+// every step, and every odd entry the model covers (those that change
+// nothing), is checked by the same tail as in the model test; an entry the
+// model does not cover, and a report for a node nobody declared, is skipped
+// and the input goes on. The fourth runs every entry and follows no model. In
+// every input the trees must stay sound throughout, and the end (pending calls
+// failed, library stopped) must leave nothing behind. A broken rule, or any
+// disagreement with the model, aborts with its description, which libFuzzer
+// records as a crash. With ZELM_FUZZ_STATS set, the target tells at exit how
+// many steps of the inputs it ran the model checked.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
@@ -118,8 +125,9 @@ zt::Step ModelStep(Input &in)
     return s;
 }
 
-// One entry the model does not follow.
-void OddEntry(Input &in)
+// One odd entry, decoded whole. Those the model covers, which change nothing, always run; the
+// others only when `modelFollowed` is false. True when what ran is covered by the model.
+bool OddEntry(Input &in, bool modelFollowed)
 {
     static const std::vector<std::string> points = zt::InjectablePoints();
     static const uint32_t kClasses[] = {ZELM_CLASS_LOCATION, ZELM_CLASS_LOGIC_LOC_GRP, ZELM_CLASS_COMPONENT,
@@ -128,8 +136,12 @@ void OddEntry(Input &in)
     case 0: {
         const char *point = points[in.Pick(static_cast<uint32_t>(points.size() - 1))].c_str();
         const uint64_t nth = in.Pick(15) + 1;
-        (void)(in.Pick(1) != 0 ? STANDIN_FailCall(point, nth, in.Word()) : STANDIN_FailFrom(point, nth, in.Word()));
-        break;
+        const bool once = in.Pick(1) != 0;
+        const uint32_t status = in.Word();
+        if (!modelFollowed) {
+            (void)(once ? STANDIN_FailCall(point, nth, status) : STANDIN_FailFrom(point, nth, status));
+        }
+        return false;
     }
     case 1: {  // a message of several atoms, of any class, with raw records of any length
         STANDIN_Msg *msg = STANDIN_MsgNew();
@@ -140,24 +152,40 @@ void OddEntry(Input &in)
                                static_cast<uint16_t>(in.Pick(3)), static_cast<uint16_t>(in.Word()), record.data(),
                                static_cast<uint32_t>(record.size()));
         }
-        (void)STANDIN_MsgDeliverNow(msg, nullptr);
-        break;
+        if (modelFollowed) {
+            STANDIN_MsgFree(msg);
+        } else {
+            (void)STANDIN_MsgDeliverNow(msg, nullptr);
+        }
+        return false;
     }
     case 2: {  // an agent that answers late, or by a script that runs out
         STANDIN_AgentScript script{in.Pick(2), in.Word(), in.Pick(2), in.Word(), in.Pick(2), in.Pick(12000), in.Word()};
-        (void)STANDIN_AgentSetScript(STANDIN_KormServerHandle(NodeOf(in, true, false)), &script);
-        break;
-    }
-    case 3:
-        STANDIN_RunFor(in.Pick(20000));
-        break;
-    case 4:
-        STANDIN_RpcFailPending(in.Word());
-        if (in.Pick(1) != 0) {
-            ZELM_FInit();
+        const QOF_ConnHandle agent = STANDIN_KormServerHandle(NodeOf(in, true, false));
+        if (!modelFollowed) {
+            (void)STANDIN_AgentSetScript(agent, &script);
         }
-        (void)ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree);
-        break;
+        return false;
+    }
+    case 3: {
+        const uint32_t duration = in.Pick(20000);
+        if (!modelFollowed) {
+            STANDIN_RunFor(duration);
+        }
+        return false;
+    }
+    case 4: {
+        const uint32_t errNo = in.Word();
+        const bool stop = in.Pick(1) != 0;
+        if (!modelFollowed) {
+            STANDIN_RpcFailPending(errNo);
+            if (stop) {
+                ZELM_FInit();
+            }
+            (void)ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree);
+        }
+        return false;
+    }
     case 5: {  // callbacks without their data
         const uint32_t position[3] = {in.Word(), in.Word(), in.Word()};
         ZelmLocPublishLocationInstCbk(QOF_RpcResult{0, 1}, nullptr, nullptr, zt::LocCb());
@@ -167,37 +195,73 @@ void OddEntry(Input &in)
         (void)ZelmLocSubOsNodeLink(in.Word(), position, in.Word(), nullptr);
         (void)ZelmCompSubLocationLink(in.Word(), in.Word(), nullptr);
         ZELM_LINK_SubLocationStatus(in.Word(), "svc", in.Word(), 1, nullptr);
-        break;
+        return true;
     }
-    default:
+    default:  // a start of the running library, with a hook missing or not
         (void)ZELM_Init(STANDIN_HostMalloc, in.Pick(1) != 0 ? STANDIN_HostFree : nullptr);
-        break;
+        return true;
     }
+}
+
+// How many entries of the inputs run so far the model checked.
+struct Stats {
+    uint64_t inputs = 0;
+    uint64_t followed = 0;  // inputs that followed the model
+    uint64_t entries = 0;   // entries of those inputs
+    uint64_t checked = 0;   // of those, checked against the model
+};
+Stats g_stats;
+
+void PrintStats()
+{
+    const double perInput = g_stats.followed != 0 ? static_cast<double>(g_stats.checked) / g_stats.followed : 0.0;
+    std::fprintf(stderr, "model: %llu of %llu inputs followed it; %llu of their %llu entries checked, %.1f per input\n",
+                 static_cast<unsigned long long>(g_stats.followed), static_cast<unsigned long long>(g_stats.inputs),
+                 static_cast<unsigned long long>(g_stats.checked), static_cast<unsigned long long>(g_stats.entries),
+                 perInput);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    static const bool kStats = std::getenv("ZELM_FUZZ_STATS") != nullptr && std::atexit(PrintStats) == 0;
     Input in(data, size);
+    const bool follow = in.Pick(3) != 0;
+    if (kStats && size == 0) {
+        return 0;  // libFuzzer's own first call; no input of the corpus
+    }
+    ++g_stats.inputs;
+    g_stats.followed += follow ? 1 : 0;
     zt::World world;
     zt::LibModel model;
-    bool followed = world.Begin(model, kCluster);
+    if (!world.Begin(model, kCluster)) {
+        Broken("the library did not start");
+    }
     for (uint32_t op = 0; op < kMaxOps && in.More(); ++op) {
+        bool covered = false;
         if (in.Pick(7) != 0) {
             const zt::Step step = ModelStep(in);
             const std::string trouble = zt::RunStep(step);
-            if (followed && trouble.empty()) {
-                model.Apply(step);
-                const std::string mismatch = world.Mismatch(model);
-                if (!mismatch.empty()) {
-                    Broken(mismatch);
-                }
+            // A report for a node nobody declared, or a script for an agent nobody has, reaches nothing.
+            const bool reachedNothing = (step.kind == zt::StepKind::OsNodeLink || step.kind == zt::StepKind::Agent);
+            if (follow && !trouble.empty() && !reachedNothing) {
+                Broken("the library took a step otherwise than the model: " + trouble);
             }
-            followed = followed && trouble.empty();
+            if (follow && trouble.empty()) {
+                model.Apply(step);
+                covered = true;
+            }
         } else {
-            OddEntry(in);
-            followed = false;
+            covered = OddEntry(in, follow) && follow;
+        }
+        g_stats.entries += follow ? 1 : 0;
+        if (covered) {
+            const std::string mismatch = world.Mismatch(model);
+            if (!mismatch.empty()) {
+                Broken(mismatch);
+            }
+            ++g_stats.checked;
         }
         std::string problems;
         (void)zt::LibrarySnapshot({}, &problems);

@@ -2,16 +2,11 @@
 #ifndef ZELM_API_H
 #define ZELM_API_H
 
-#include <assert.h>
 #include <stddef.h>
 
-#define ZELM_API __attribute__((visibility("default")))
+#include "platform/layout_assert.h"
 
-/*
- * A layout check beside its typedef. Through assert.h, static_assert is
- * _Static_assert in C11; in C++ it is the keyword.
- */
-#define ZELM_LAYOUT_ASSERT(cond) static_assert(cond, #cond)
+#define ZELM_API __attribute__((visibility("default")))
 
 #ifdef __cplusplus
 #define ZELM_EXTERN_C_BEGIN extern "C" {

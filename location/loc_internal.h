@@ -1,4 +1,4 @@
-/* Private to the LOCATION module: its flagged-OS-node count and the default logic group. */
+/* Private to the LOCATION module: the default logic group. */
 #ifndef ZELM_LOCATION_LOC_INTERNAL_H
 #define ZELM_LOCATION_LOC_INTERNAL_H
 
@@ -9,9 +9,6 @@
 #include "core/zelm_text.h"
 #include "platform/bounds.h"
 #include "zelm.h"
-
-/* The OS nodes whose publishFault is set; one module per process, so one count. */
-extern ZelmFlaggedPeers g_zelmLocFlaggedOsNodes;
 
 /* Stands in for the logic group of a location that has none. */
 inline constexpr ZelmLogicLocGrpCfg kZelmLocDefaultGrp = {0u, 0xFFFFFFFFu, 0u, 0u, 0u, 0u};

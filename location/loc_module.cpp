@@ -34,7 +34,6 @@ ZELM_API void *ZELM_LOCATION_Init(void)
         return nullptr;
     }
     (void)memset_s(cb, sizeof(*cb), 0, sizeof(*cb));
-    g_zelmLocFlaggedOsNodes.num = 0;
     if (ZELM_INFRA_SubOsNodeStatus(ZelmLocSubOsNodeLink, cb) != ZELM_OK) {
         ZELM_LOG_ERROR("[ZELM] locationInst init failed. sub locationInst link error.");
         ZELM_Free(cb);

@@ -16,8 +16,6 @@ constexpr const char kLocSubscribeMethod[] = "KorbLocSubscribe";
 
 }  // namespace
 
-ZelmFlaggedPeers g_zelmLocFlaggedOsNodes = {0u};
-
 extern "C" {
 
 /*
@@ -166,13 +164,13 @@ ZELM_API void ZelmLocationPublishUpdationDone(locationCb *cb, ZelLocPublishReqMs
 /* Flags the OS node for republication and starts the smooth timer (also when it runs). */
 ZELM_API void ZelmLocationPublishFaultAccess(locationCb *cb, osNodeInst *osNode)
 {
-    ZelmPeerFaultAccess(&g_zelmLocFlaggedOsNodes, osNode, cb->smoothTimer);
+    ZelmPeerFaultAccess(osNode, cb->smoothTimer);
 }
 
 /* Clears the OS node's flag; stops the smooth timer when no OS node is left flagged. */
 ZELM_API void ZelmLocationPublishFaultSloved(locationCb *cb, osNodeInst *osNode)
 {
-    ZelmPeerFaultSolved(&g_zelmLocFlaggedOsNodes, cb->osNodeTree, osNode, cb->smoothTimer);
+    ZelmPeerFaultSolved(cb->osNodeTree, osNode, cb->smoothTimer);
 }
 
 }  // extern "C"

@@ -141,15 +141,11 @@ ZELM_API uint32_t ZelmLocSmoothTimerCbk(QOF_Timer *timer, void *reserved, void *
         return 0;
     }
     ZelSet *set = cb->osNodeTree;
-    uint32_t flaggedNum = 0;
     for (auto *osNode = ZelSetFirst<osNodeInst>(set); osNode != nullptr; osNode = ZelSetNext(set, osNode)) {
         if (osNode->publishFault != 0) {
-            ++flaggedNum;
             ZelmLocTrySmoothOsnodeInst(cb, osNode);
         }
     }
-    // The walk has seen every flag, also those a host set or cleared itself.
-    g_zelmLocFlaggedOsNodes.num = flaggedNum;
     return 0;
 }
 

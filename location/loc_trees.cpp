@@ -68,10 +68,6 @@ ZELM_API osNodeInst *ZelmLocTryFindOsNode(locationCb *cb, uint32_t osNodeId)
 ZELM_API void ZelmLocTryDestroyOsnode(locationCb *cb, uint32_t osNodeId)
 {
     // A flagged node takes its flag with it; the timer runs on until a success stops it.
-    const osNodeInst *osNode = ZelmLocTryFindOsNode(cb, osNodeId);
-    if (osNode != nullptr) {
-        ZelmPeerFlagGone(&g_zelmLocFlaggedOsNodes, osNode);
-    }
     ZelSetDeleteU32(cb->osNodeTree, osNodeId);
 }
 

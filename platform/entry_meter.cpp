@@ -21,6 +21,8 @@ struct Totals {
 };
 
 Totals g_totals;
+// What callbacks did inside entries, left out of every entry's cost.
+STANDIN_Entry g_uncounted{};
 unsigned g_depth = 0;
 STANDIN_EntryObserver g_observer = nullptr;
 void *g_observerArg = nullptr;
@@ -36,16 +38,18 @@ const uint64_t *TreeCounter(int function)
     return counters[function];
 }
 
-// The counters now, in the cost fields of `e`.
-void Snapshot(STANDIN_Entry &e)
+// The counters now, with or without what callbacks did, in the cost fields of `e`.
+void Snapshot(STANDIN_Entry &e, bool withUncounted = false)
 {
+    const STANDIN_Entry none{};
+    const STANDIN_Entry &left = withUncounted ? none : g_uncounted;
     for (int f = 0; f < STANDIN_TREE_FUNCTIONS; ++f) {
-        e.treeCalls[f] = *TreeCounter(f);
+        e.treeCalls[f] = *TreeCounter(f) - left.treeCalls[f];
     }
-    e.hostAllocs = g_totals.hostAllocs;
-    e.hostBytes = g_totals.hostBytes;
-    e.rpcCalls = g_totals.rpcCalls;
-    e.rpcEntries = g_totals.rpcEntries;
+    e.hostAllocs = g_totals.hostAllocs - left.hostAllocs;
+    e.hostBytes = g_totals.hostBytes - left.hostBytes;
+    e.rpcCalls = g_totals.rpcCalls - left.rpcCalls;
+    e.rpcEntries = g_totals.rpcEntries - left.rpcEntries;
 }
 
 }  // namespace
@@ -76,6 +80,24 @@ EntryScope::~EntryScope()
     g_observer(&entry_, g_observerArg);
 }
 
+EntryUncounted::EntryUncounted() : start_{}
+{
+    Snapshot(start_, true);
+}
+
+EntryUncounted::~EntryUncounted()
+{
+    STANDIN_Entry now{};
+    Snapshot(now, true);
+    for (int f = 0; f < STANDIN_TREE_FUNCTIONS; ++f) {
+        g_uncounted.treeCalls[f] += now.treeCalls[f] - start_.treeCalls[f];
+    }
+    g_uncounted.hostAllocs += now.hostAllocs - start_.hostAllocs;
+    g_uncounted.hostBytes += now.hostBytes - start_.hostBytes;
+    g_uncounted.rpcCalls += now.rpcCalls - start_.rpcCalls;
+    g_uncounted.rpcEntries += now.rpcEntries - start_.rpcEntries;
+}
+
 void EntryNoteRpc(uint32_t entries)
 {
     ++g_totals.rpcCalls;
@@ -95,6 +117,7 @@ void ResetEntries()
     delete g_hostEntry;
     g_hostEntry = nullptr;
     g_depth = 0;
+    g_uncounted = {};
 }
 
 }  // namespace standin

@@ -1,7 +1,8 @@
 // Failure injection and call counting: one table for every call a host or test can make fail.
 //
-// Every platform function of the stand-in, the bounded copy functions, the
-// text copies and the host allocator ask Failing() on entry: the call is
+// Every platform function of the stand-in, the bounded copy functions and the
+// host allocator ask Failing() on entry, and the text copies of a host that
+// makes its own ask STANDIN_FailingCall(): the call is
 // counted, and an armed failure (the n-th call from arming once, or every call
 // from the n-th on) makes it fail with its status. Functions that return
 // nothing, and the withdrawals and destroys whose result a user may ignore,
@@ -202,4 +203,9 @@ extern "C" const char *STANDIN_FailPoint(size_t index)
         }
     }
     return nullptr;
+}
+
+extern "C" uint32_t STANDIN_FailingCall(const char *function)
+{
+    return standin::Failing(standin::Find(function));
 }

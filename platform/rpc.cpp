@@ -221,19 +221,3 @@ extern "C" void STANDIN_RpcFailPending(uint32_t errNo)
 {
     standin::FailPending(QOF_RpcResult{0, errNo}, [](const standin::Pending &) { return true; });
 }
-
-extern "C" size_t STANDIN_RpcDropPendingFor(void *userData)
-{
-    size_t dropped = 0;
-    for (auto it = standin::g_pending.begin(); it != standin::g_pending.end();) {
-        if (it->second.pair.userData != userData) {
-            ++it;
-            continue;
-        }
-        (void)standin::LoopCancel(it->second.step);
-        std::free(it->second.reqCopy);
-        it = standin::g_pending.erase(it);
-        ++dropped;
-    }
-    return dropped;
-}

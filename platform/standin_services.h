@@ -87,6 +87,18 @@ private:
     STANDIN_Entry entry_;
     bool outermost_;
 };
+// Leaves out of the entry that runs what a host's callback does from inside it (the atom observer's own
+// lookups), from its construction to its destruction.
+class EntryUncounted {
+public:
+    EntryUncounted();
+    ~EntryUncounted();
+    EntryUncounted(const EntryUncounted &) = delete;
+    EntryUncounted &operator=(const EntryUncounted &) = delete;
+
+private:
+    STANDIN_Entry start_;
+};
 // Notes an RPC request made, with the entries it carries, for the entry that runs.
 void EntryNoteRpc(uint32_t entries);
 // Notes a host allocation of `bytes`, for the entry that runs.

@@ -90,6 +90,8 @@ std::set<STANDIN_Msg *> g_posted;
 std::deque<std::unique_ptr<ReplyRec>> g_replies;
 uint64_t g_nextCtxId = 1;
 uint64_t g_badFrees = 0;
+STANDIN_AtomObserver g_atomObserver = nullptr;
+void *g_atomObserverArg = nullptr;
 
 QOF_Msg *LiveReply(QOF_Msg **replyRef)
 {
@@ -188,6 +190,8 @@ void ResetServer()
     g_handlers.clear();
     g_replies.clear();
     g_badFrees = 0;
+    g_atomObserver = nullptr;
+    g_atomObserverArg = nullptr;
 }
 }  // namespace standin
 
@@ -233,6 +237,10 @@ extern "C" uint32_t QOF_GetNextAtom(QOF_Msg *msg, QOF_Atom **atom)
     STANDIN_FAIL_POINT(failStatus);
     if (!standin::LiveTable(msg) || atom == nullptr || msg->cursor >= msg->atoms.size()) {
         return standin::kRefused;
+    }
+    if (standin::g_atomObserver != nullptr) {
+        const standin::EntryUncounted observing;
+        standin::g_atomObserver(msg->cursor, standin::g_atomObserverArg);
     }
     *atom = msg->atoms[msg->cursor++].get();
     return 0;
@@ -391,6 +399,12 @@ extern "C" void STANDIN_MsgSetClass(STANDIN_Msg *msg, uint32_t classId)
         msg->msg.hasClass = true;
         msg->msg.classId = classId;
     }
+}
+
+extern "C" void STANDIN_MsgSetAtomObserver(STANDIN_AtomObserver observer, void *arg)
+{
+    standin::g_atomObserver = observer;
+    standin::g_atomObserverArg = observer != nullptr ? arg : nullptr;
 }
 
 extern "C" uint32_t STANDIN_MsgPost(STANDIN_Msg *msg)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds with, and only those that are missing.
+# Installs the Debian packages the project builds and tests with, and only those that are missing
+# (Chromium opens zelm-sim's timeline page in the test suite, scripts/timeline-page.sh).
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev librapidcheck-dev
   libyaml-cpp-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   python3-jsonschema python3-yaml
+  chromium parallel
   "$@"
 )
 

@@ -5,6 +5,8 @@
 #   scripts/fuzz.sh                     long run: 10 million executions or one hour, whichever ends first
 #   scripts/fuzz.sh --time 600 --runs 0 long run with other limits (0: no limit on executions)
 #   scripts/fuzz.sh --minimize          merges the long run's corpus into the seed corpus, minimised
+#   scripts/fuzz.sh --stats [DIR]       runs the entries target once on every input of DIR (default: its
+#                                       seeds) and tells how many entries the model checked
 #   scripts/fuzz.sh --target NAME ...   another target (default entries: zelm_entries_fuzz; scenario:
 #                                       zelm_scenario_fuzz, zelm-sim's scenario reader)
 #   scripts/fuzz.sh -B /tmp/fuzz ...    another build folder (default build/fuzz)
@@ -26,11 +28,12 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --ci) mode=ci; shift ;;
     --minimize) mode=minimize; shift ;;
+    --stats) mode=stats; shift; if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then stats_dir="$1"; shift; fi ;;
     --time) max_time="$2"; shift 2 ;;
     --runs) max_runs="$2"; shift 2 ;;
     --target) target="$2"; shift 2 ;;
     -B) build="$2"; shift 2 ;;
-    *) echo "usage: scripts/fuzz.sh [--ci | --minimize] [--time s] [--runs n] [--target name] [-B build-folder]" >&2
+    *) echo "usage: scripts/fuzz.sh [--ci | --minimize | --stats [dir]] [--time s] [--runs n] [--target name] [-B build-folder]" >&2
        exit 2 ;;
   esac
 done
@@ -56,6 +59,14 @@ flags=(-max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
 mkdir -p "$build/artifacts" "$seeds"
 
 case "$mode" in
+  stats)
+    # Each input once, without libFuzzer's second run of inputs that look like leaking.
+    # xargs may run the target more than once: their counts add up.
+    find "${stats_dir:-$seeds}" -type f -print0 | xargs -0 env ZELM_FUZZ_STATS=1 "$build/fuzz/zelm_entries_fuzz" \
+      -detect_leaks=0 -max_len=4096 2>&1 | awk '/^model:/ { f += $2; n += $4; c += $8; e += $11 }
+        END { printf "model: %d of %d inputs followed it; %d of their %d entries checked, %.1f per input\n",
+              f, n, c, e, f ? c / f : 0 }'
+    ;;
   ci)
     # A copy, so that what the run adds stays out of the repository.
     for t in "${targets[@]}"; do

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/bounds.h"
+#include "support/text_copies.h"
 #include "zelm_standin.h"
 
 namespace {
@@ -102,22 +103,22 @@ TEST_F(BoundsTest, InjectedFailuresRefuseTheNthCallOnceOrFromThenOn)
     EXPECT_NE(STANDIN_FailFrom("memset_s", 0, 1), 0);
 }
 
-// The shim in this executable routes strdup, strndup and free through the stand-in.
+// The shim in this executable counts strdup and strndup copies until freed, and fails them through the stand-in.
 TEST_F(BoundsTest, TextCopiesAreCountedUntilFreedAndCanFail)
 {
-    const size_t live = STANDIN_TextCopiesLive();
+    const size_t live = zt::TextCopiesLive();
     char *a = strdup("text");
     char *b = strndup("unterminated", 4);
     EXPECT_STREQ(b, "unte");
-    EXPECT_EQ(STANDIN_TextCopiesLive(), live + 2);
+    EXPECT_EQ(zt::TextCopiesLive(), live + 2);
     free(a);
-    EXPECT_EQ(STANDIN_TextCopiesLive(), live + 1);
+    EXPECT_EQ(zt::TextCopiesLive(), live + 1);
     ASSERT_EQ(STANDIN_FailCall("strndup", 1, 0), 0);
     EXPECT_EQ(strndup("x", 1), nullptr);
     STANDIN_Reset();
-    EXPECT_EQ(STANDIN_TextCopiesLive(), live + 1) << "a reset keeps what is still out there";
+    EXPECT_EQ(zt::TextCopiesLive(), live + 1) << "a reset keeps what is still out there";
     free(b);
-    EXPECT_EQ(STANDIN_TextCopiesLive(), live);
+    EXPECT_EQ(zt::TextCopiesLive(), live);
 }
 
 }  // namespace

@@ -18,48 +18,45 @@ protected:
 // A store that cannot be made fails its atom; a request that cannot be built is not sent; both are reported.
 TEST_F(CompTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
-    const auto add = [](uint32_t locIndex, uint32_t inst) { return zt::Comp(0, zt::CompCfg(locIndex, inst, 5)); };
+    const auto addComp = [](uint32_t locIndex, uint32_t inst) { return zt::Comp(0, zt::CompCfg(locIndex, inst, 5)); };
+    const auto announce = [](uint32_t locIndex) {
+        return [locIndex] { return zt::Announce(locIndex) != 0 ? 0u : 1u; };
+    };
+    const char *add = "ZELM_COMP_AddComponentByInstCfg";
+    const char *update = "ZELM_COMP_UpdateCompNodeByCfg";
+    const char *publish[] = {"ZelmCompPublishComponent", "ZelmCompTryPublishComponent"};
     const std::vector<zt::FaultCase> cases = {
-        {"STANDIN_HostMalloc", 1, [&] { return add(1, 1); }, ZELM_ERR, {"ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return add(2, 1); },
-         ZELM_ERR,  // the new location's component set
-         {"ZelmCompLocationTreeInit", "ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc", 3, [&] { return add(3, 1); }, ZELM_ERR, {"ZELM_COMP_AddComponentByInstCfg"}},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Type(0, zt::CompNodeCfg(6)); },
-         ZELM_ERR,
-         {"ZELM_COMP_UpdateCompNodeByCfg"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return zt::Announce(4) != 0 ? 0u : 1u; },
-         0,  // after the link entry
-         {"ZelmCompSubLocationLink"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return add(5, 2); },
-         0,  // the request's list
-         {"ZelmCompPublishComponent", "ZelmCompTryPublishComponent"}},
-        {"strdup",
-         4,
-         [&] { return add(5, 3); },
-         0,
-         {"ZelmSetZelComponentMsg", "ZelmCompPublishComponent", "ZelmCompTryPublishComponent"}},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Announce(5) != 0 ? 0u : 1u; },
-         0,  // the smoothing buffer
-         {"ZelmCompTrySmoothComponent"}},
+        {"STANDIN_HostMalloc", 1, [&] { return addComp(1, 1); }, ZELM_ERR, {add}},
+        // the new location's component set
+        {"STANDIN_HostMalloc", 2, [&] { return addComp(2, 1); }, ZELM_ERR, {"ZelmCompLocationTreeInit", add}},
+        {"STANDIN_HostMalloc", 3, [&] { return addComp(3, 1); }, ZELM_ERR, {add}},
+        {"STANDIN_HostMalloc", 1, [] { return zt::Type(0, zt::CompNodeCfg(6)); }, ZELM_ERR, {update}},
+        // after the link entry; then the request's list; a text copy; the smoothing buffer
+        {"STANDIN_HostMalloc", 2, announce(4), 0, {"ZelmCompSubLocationLink"}},
+        {"STANDIN_HostMalloc", 2, [&] { return addComp(5, 2); }, 0, {publish[0], publish[1]}},
+        {"strdup", 4, [&] { return addComp(5, 3); }, 0, {"ZelmSetZelComponentMsg", publish[0], publish[1]}},
+        {"STANDIN_HostMalloc", 1, announce(5), 0, {"ZelmCompTrySmoothComponent"}},
         // A stored record is copied over without a key copy first: the first copy is the record's.
-        {"memcpy_s", 1, [&] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, ZELM_ERR, {}},
-        {"memcpy_s", 1, [&] { return zt::Type(0, zt::CompNodeCfg(8)); }, ZELM_ERR, {"ZELM_COMP_UpdateCompNodeByCfg"}},
+        {"memcpy_s", 1, [] { return zt::Comp(0, zt::CompCfg(8, 1, 8)); }, ZELM_ERR, {}},
+        {"memcpy_s", 1, [] { return zt::Type(0, zt::CompNodeCfg(8)); }, ZELM_ERR, {update}},
+        // A timer that does not start leaves the location flagged all the same.
+        {"QOF_TimerStart",
+         1,
+         [&] {
+             zt::Answer(STANDIN_KormServerHandle(STANDIN_OsNodeId(0, 1, 0)), zt::AgentMode::Refuse, 3);
+             return addComp(5, 4);
+         },
+         0,
+         {"ZelmCompSendMsgReliably", publish[1]},
+         1,
+         [&](size_t) {
+             return Location(5)->publishFault != 0 && !zt::TimerRunning("ZelmCompSmooth") ? "" : "not flagged, or runs";
+         }},
     };
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(5)), 0u);
     ASSERT_EQ(zt::Type(0, zt::CompNodeCfg(8)), 0u);
     ASSERT_EQ(zt::Comp(0, zt::CompCfg(8, 1, 8)), 0u);
-    ASSERT_EQ(add(5, 1), 0u);
+    ASSERT_EQ(addComp(5, 1), 0u);
     zt::Announce(5);
     zt::Settle();
     zt::ExpectFaultTable(STANDIN_RPC_COMP, cases);
@@ -205,60 +202,6 @@ TEST_F(CompTest, LogLines)
         {[&] { ZelmCompSubLocationLink(9, 0, zt::CompCb()); }, I, "ZelmCompSubLocationLink",
          "(locIndex 9) link, locIndex"},
     });
-}
-
-// Operations given nothing to act on refuse or ignore it, and send and keep nothing.
-TEST_F(CompTest, OperationsGivenNothingToActOnSendAndKeepNothing)
-{
-    ZelmCompCb *cb = zt::CompCb();
-    const ZelmCompNodeCfg node = zt::CompNodeCfg(1);
-    const ZelmCompInstCfg comp = zt::CompCfg(1, 1, 1);
-    ZelmCompNodeCfg out{};
-    ZelmCompLocation location{};
-    ZelmComponent component{};
-    ZelComponentMsg msg{};
-    const ZelmCompPublishList list = {nullptr, nullptr, 0, 0};
-    ZelCompPublishReqMsg req = {1, 0, 3, 0, nullptr};
-    const size_t blocks = STANDIN_HostLiveBlocks();
-    for (const uint32_t refused :
-         {ZELM_COMP_UpdateCompNodeByCfg(nullptr, &node), ZELM_COMP_UpdateCompNodeByCfg(cb, nullptr),
-          ZELM_COMP_AddComponentByInstCfg(nullptr, &comp), ZELM_COMP_AddComponentByInstCfg(cb, nullptr),
-          ZELM_COMP_GetCompNodeCfg(cb, 1, nullptr), ZELM_COMP_GetCompNodeCfg(nullptr, 1, &out),
-          ZELM_COMP_SetCompNodeCfg(nullptr, 1, &node), ZELM_COMP_SetCompNodeCfg(cb, 1, nullptr),
-          ZelmSetZelComponentMsg(nullptr, &node, &msg), ZelmSetZelComponentMsg(&comp, nullptr, &msg),
-          ZelmSetZelComponentMsg(&comp, &node, nullptr), ZelmSetZelCompNameMsg(nullptr, &node, &msg),
-          ZelmSetZelCompNameMsg(&comp, nullptr, &msg), ZelmSetZelCompNameMsg(&comp, &node, nullptr),
-          ZelmCompPublishComponent(cb, nullptr, 0, &list), ZelmCompPublishComponent(cb, &location, 0, nullptr),
-          ZelmCompSendMsgReliably(cb, &location, nullptr), ZelmCompInitSmoothTimer(nullptr)}) {
-        EXPECT_EQ(refused, ZELM_ERR);
-    }
-    EXPECT_EQ(ZELM_COMP_DelCompNodeByCfg(nullptr, &node) | ZELM_COMP_DelCompNodeByCfg(cb, nullptr) |
-                  ZELM_COMP_DelComponentByInstCfg(nullptr, &comp) | ZELM_COMP_DelComponentByInstCfg(cb, nullptr),
-              0u);
-    EXPECT_EQ(ZelmCompTryAddLocation(nullptr, 1), nullptr);
-    EXPECT_EQ(ZelmLocationTryAddComp(nullptr, 1), nullptr);
-    ZELM_COMP_CompNodePublish(nullptr, 1, 0);
-    ZELM_COMP_CompPublishByCompType(cb, nullptr, 1, 0);
-    ZelmCompSetState(nullptr, 1);
-    ZelmCompTryDestroyLocation(nullptr, 1);
-    ZelmFreeZelComponentMsg(nullptr);
-    ZelmCompDeepFreePublishReqMsg(nullptr);
-    ZelmCompDeepFreePublishReqMsg(&req);  // no list: nothing to release
-    ZelmCompTryPublishComponent(cb, nullptr, 0, &component);
-    ZelmCompTryPublishComponent(cb, &location, 0, nullptr);
-    ZelmCompPublishComponentCbk(QOF_RpcResult{1, 0}, &req, nullptr, nullptr);
-    ZelmCompPublishUpdationDone(nullptr, &req, 0);
-    ZelmCompPublishUpdationDone(cb, nullptr, 0);
-    ZelmCompPublishUpdationDone(cb, &req, 0);
-    ZelmCompPublishFaultAccess(nullptr, &location);
-    ZelmCompPublishFaultAccess(cb, nullptr);
-    ZelmCompPublishFaultSloved(nullptr, &location);
-    ZelmCompPublishFaultSloved(cb, nullptr);
-    ZelmCompTrySmoothComponent(cb, nullptr, 2);
-    ZELM_COMP_FInit(nullptr);
-    EXPECT_EQ(location.publishFault, 0u);
-    EXPECT_EQ(STANDIN_RpcCallCount(), 0u);
-    EXPECT_EQ(STANDIN_HostLiveBlocks(), blocks);
 }
 
 }  // namespace

@@ -210,25 +210,4 @@ TEST_F(HandlerTest, RefusesWhatItCannotReadOrHasNoModuleFor)
     }
 }
 
-// Operations given nothing to act on refuse it and answer nothing.
-TEST_F(HandlerTest, DispatchGivenNothingToActOnAnswersNothing)
-{
-    ZelmLocalData *data = ZELM_GetLocalData();
-    auto *someMsg = reinterpret_cast<QOF_Msg *>(data);  // opaque handles that must never be read
-    auto *someAtom = reinterpret_cast<QOF_Atom *>(data);
-    QOF_Msg *noReply = nullptr;
-    for (const uint32_t refused :
-         {ZelmProcTuvTableMsg(nullptr, someMsg, nullptr), ZelmProTuvCfgAtom(nullptr, someAtom, &noReply, data, nullptr),
-          ZelmProTuvCfgAtom(someMsg, nullptr, &noReply, data, nullptr),
-          ZelmProTuvCfgAtom(someMsg, someAtom, nullptr, data, nullptr),
-          ZelmProTuvCfgAtom(someMsg, someAtom, &noReply, nullptr, nullptr), ZelmProcAddOpInfoArea(nullptr, someAtom, 0),
-          ZelmProcAddOpInfoArea(&noReply, someAtom, 0), ZelmProcAddOpInfoArea(&someMsg, nullptr, 0),
-          ZELM_RegisterMsgTable(nullptr), ZelmInitMods(nullptr)}) {
-        EXPECT_EQ(refused, ZELM_ERR);
-    }
-    ZelmFInitMods(nullptr);
-    EXPECT_EQ(STANDIN_ReplyCount(), 0u);
-    EXPECT_EQ(STANDIN_MsgAliveCount(), 0u);
-}
-
 }  // namespace

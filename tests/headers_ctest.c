@@ -1,4 +1,4 @@
-/* Every public header, platform ones included, compiles as C11 in one translation unit. */
+/* Every public header, platform ones included, compiles in one translation unit: C99, C11, C++17, C++20. */
 #include "platform/axo_avl3.h"
 #include "platform/bounds.h"
 #include "platform/korm.h"

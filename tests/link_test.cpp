@@ -55,6 +55,47 @@ TEST_F(LinkTest, SubscribersHearEveryAnnouncementInOrderAndAMovedIndexWithdrawnF
     EXPECT_NE(ZEL_SET_Find(zt::CompCb()->locationTree, &nine, 4), nullptr) << "the component module heard it too";
 }
 
+// What the node-status service or a key copy refuses is reported and announces nothing, and leaves
+// the registry as it was; only a refused key copy of the lookup lets the insertion after it go on.
+TEST_F(LinkTest, RefusedPlatformCallsAreReportedAndAnnounceNothing)
+{
+    ASSERT_EQ(ZELM_LINK_SubLocationLink(Subscriber<'a'>, this), 0u);
+    const auto heard = [this](const std::string &name, uint32_t index, bool available = true) {
+        const size_t before = g_heard.size();
+        Report(name, index, available);
+        return static_cast<uint32_t>(g_heard.size() - before);
+    };
+    const auto entry = [this](const char *name, uint32_t index) {
+        return [this, name, index](size_t) {
+            const ZelmLinkLoc *loc = ZelmLinkFindLocation(zt::LinkCb(), node_, name);
+            const uint32_t held = loc == nullptr ? 0 : loc->locIndex;
+            return held == index ? std::string() : name + std::string(" holds index ") + std::to_string(held);
+        };
+    };
+    const char *available = "ZelmLinkLocationAvailable";
+    zt::ExpectFaultTable(
+        STANDIN_RPC_COMP,
+        {
+            {"KORM_FindKorbCb",
+             1,
+             [&] { return heard("svc", 5); },
+             0,
+             {"ZELM_LINK_SubLocationStatus"},
+             0,
+             [&](size_t from) { return zt::LinkCb()->svcHandle == 0 ? entry("svc", 0)(from) : "a server handle"; }},
+            {"strcpy_s", 1, [&] { return heard("svc", 5); }, 1, {"ZelmLinkFindLocation"}, 0, entry("svc", 5)},
+            {"strcpy_s", 2, [&] { return heard("new", 6); }, 0, {"ZelmLinkAddLocation", available}, 0, entry("new", 0)},
+            {"strcpy_s",
+             1,
+             [&] { return heard("svc", 7); },
+             0,
+             {"ZelmLinkFindLocation", available},
+             0,
+             entry("svc", 5)},
+            {"strcpy_s", 1, [&] { return heard("svc", 5, false); }, 0, {"ZelmLinkDelLocation"}, 0, entry("svc", 5)},
+        });
+}
+
 TEST_F(LinkTest, SubscribingAFunctionAgainOnlyReplacesItsUserDataAndNeedsTheModuleStarted)
 {
     int first = 0;
@@ -99,7 +140,8 @@ TEST_F(LinkTest, LogLines)
         {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "Not find linkLoc, osNode 0x101"},
         {[&] { Report("new", 6); }, I, "ZelmLinkLocationAvailable", "chanHandle 0x"},
         {[&] { Report("new", 6); }, I, "ZelmLinkPubLocationLink", "publish locIndex 6 status"},
-        {[&] { Report("new", 6, false); }, I, "ZELM_LINK_SubLocationStatus", "Not available."},
+        {[&] { Report("new", 6, false); }, I, "ZELM_LINK_SubLocationStatus",
+         "location new status, the location is Not"},
         {[&] { Report("new", 0xFFFFFFFFu); }, I, "ZELM_LINK_SubLocationStatus", "is invalid."},
         {[&] { Report("x", 2, true, 0x777); }, E, "ZELM_LINK_SubLocationStatus", "osNode 777 server"},
         {[&] { ZELM_LINK_SubLocationStatus(node_, "svc", 2, 1, nullptr); }, LORN_LEVEL_ERROR,
@@ -113,23 +155,6 @@ TEST_F(LinkTest, LogLines)
          },
          E, "ZelmLinkLocationAvailable", "add failed, add link location error."},
     });
-}
-
-// Operations given nothing to act on refuse or ignore it, and keep nothing.
-TEST_F(LinkTest, OperationsGivenNothingToActOnKeepNothing)
-{
-    ZelmLinkLoc entry{};
-    EXPECT_EQ(ZelmLinkFindLocation(nullptr, 1, "svc"), nullptr);
-    EXPECT_EQ(ZelmLinkAddLocation(nullptr, 1, "svc"), nullptr);
-    EXPECT_EQ(ZelmLinkAddLocation(zt::LinkCb(), 1, nullptr), nullptr);
-    ZelmLinkDelLocation(nullptr, 1, "svc");
-    ZelmLinkLocationAvailable(nullptr, 1, "svc", 4);
-    ZelmLinkDealLocLinkAvailable(nullptr, &entry, 4);
-    ZelmLinkDealLocLinkAvailable(zt::LinkCb(), nullptr, 4);
-    ZelmLinkPubLocationLink(nullptr, 4, 0x10);
-    ZELM_LINK_FInit(nullptr);
-    EXPECT_EQ(ZEL_SET_Count(zt::LinkCb()->linkLocTree), 0u);
-    EXPECT_TRUE(g_heard.empty());
 }
 
 }  // namespace

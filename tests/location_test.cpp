@@ -22,55 +22,77 @@ protected:
     uint32_t node_ = 0;
 };
 
-// A store that cannot be made fails its atom; a request that cannot be built is not sent; both are reported.
+// A store that cannot be made fails its atom; a request that cannot be built is not sent; both are
+// reported. A failed HA-role query reads as a role that forbids publishing, an agent the node-status
+// service cannot find as none, and a timer that will not start leaves the flag set all the same.
 TEST_F(LocationTest, WhatCannotBeStoredOrBuiltIsReportedAndNothingIsSent)
 {
+    const QOF_ConnHandle agent = STANDIN_KormServerHandle(node_);
+    const auto stored = [](uint32_t locIndex) {
+        const locationInst *inst = ZelmTryFindLocationInst(zt::LocCb(), locIndex);
+        return inst == nullptr ? std::string("not stored") : inst->publishState != 0 ? "state not 0" : "";
+    };
+    const auto addLoc = [this](uint32_t locIndex) {
+        return [this, locIndex] { return zt::Loc(0, zt::LocCfg(locIndex, node_)); };
+    };
+    const auto linkUp = [this](uint32_t node) {
+        return [this, node] {
+            Link(node);
+            return 0u;
+        };
+    };
+    const auto linkNewNode = [&] { return linkUp(STANDIN_KormAddOsNode(1, 2, 0, 1))(); };
+    const auto addGroup = [] { return zt::Grp(0, zt::GrpCfg(1, 7)); };
+    const char *publish = "ZelmLocPublishLocationInst";
+    const char *tryPublish = "ZelmTryPublishLocationInst";
+    const char *smooth = "ZelmLocTrySmoothOsnodeInst";
     const std::vector<zt::FaultCase> cases = {
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Loc(0, zt::LocCfg(1, node_)); },
-         ZELM_ERR,
-         {"ZelmProcCreateLocation"}},
-        {"STANDIN_HostMalloc",
-         1,
-         [&] { return zt::Grp(0, zt::GrpCfg(1, 7)); },
-         ZELM_ERR,
-         {"ZelmProcTuvCreateLogicLocGrp"}},
-        {"STANDIN_HostMalloc",
-         2,
-         [&] { return zt::Loc(0, zt::LocCfg(2, node_)); },
-         0,
-         {"ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},  // the request's list
-        {"strdup",
-         2,
-         [&] { return zt::Loc(0, zt::LocCfg(3, node_)); },
-         0,
-         {"ZelmSetZelLocationInstMsg", "ZelmLocPublishLocationInst", "ZelmTryPublishLocationInst"}},
-        {"strdup", 3, [&] { return zt::Loc(0, zt::LocCfg(4, node_)); }, 0, {"ZelmSetZelLocationInstMsg"}},
-        {"STANDIN_HostMalloc",
+        {"QOF_TimerStart",
          1,
          [&] {
-             Link(node_);
-             return 0u;
+             zt::Answer(agent, zt::AgentMode::Refuse, 3);
+             const uint32_t code = zt::Loc(0, zt::LocCfg(7, node_));
+             zt::Answer(agent, zt::AgentMode::Accept);
+             return code;
          },
          0,
-         {"ZelmLocTrySmoothOsnodeInst"}},  // buffer
-        {"STANDIN_HostMalloc",
-         2,
-         [&] {
-             Link(node_);
-             return 0u;
-         },
-         0,
-         {"ZelmLocTrySmoothOsnodeInst"}},  // its list
-        {"STANDIN_HostMalloc",
+         {"ZelmLocationSendMsgReliably", tryPublish},
          1,
-         [&] {
-             Link(STANDIN_KormAddOsNode(1, 2, 0, 1));
-             return 0u;
-         },
+         [&](size_t) {
+             const bool flagged = ZelmLocTryFindOsNode(zt::LocCb(), node_)->publishFault != 0;
+             return flagged && !zt::TimerRunning("ZelmLocSmooth") ? "" : "flag not set, or the timer runs";
+         }},
+        {"MIRL_GetCompHaRole",
+         1,
+         addLoc(6),
          0,
-         {"ZelmLocSubOsNodeLink"}},
+         {},
+         0,
+         [&](size_t from) {
+             for (const zt::LogLine &line : zt::Log(from)) {  // the atom and its store write; the publication is silent
+                 if (line.func != "ZelmProTuvCfgAtom" && line.func != "ZelmProcCreateLocation") {
+                     return line.func + " wrote a line";
+                 }
+             }
+             return stored(6);
+         }},
+        {"STANDIN_HostMalloc", 1, addLoc(1), ZELM_ERR, {"ZelmProcCreateLocation"}},
+        {"STANDIN_HostMalloc", 1, addGroup, ZELM_ERR, {"ZelmProcTuvCreateLogicLocGrp"}},
+        // the request's list; the texts of its entry
+        {"STANDIN_HostMalloc", 2, addLoc(2), 0, {publish, tryPublish}},
+        {"strdup", 2, addLoc(3), 0, {"ZelmSetZelLocationInstMsg", publish, tryPublish}},
+        {"strdup", 3, addLoc(4), 0, {"ZelmSetZelLocationInstMsg"}},
+        // the smoothing buffer; its list; a new OS node
+        {"STANDIN_HostMalloc", 1, linkUp(node_), 0, {smooth}},
+        {"STANDIN_HostMalloc", 2, linkUp(node_), 0, {smooth}},
+        {"STANDIN_HostMalloc", 1, linkNewNode, 0, {"ZelmLocSubOsNodeLink"}},
+        {"KORM_FindKorbCb",
+         1,
+         linkUp(node_),
+         0,
+         {{smooth, LORN_LEVEL_INFO, "chanHandle is NULL."}},
+         0,
+         [&](size_t) { return ZelmLocTryFindOsNode(zt::LocCb(), node_)->chanHandle == 0 ? "" : "a channel"; }},
     };
     Link(node_);
     zt::ExpectFaultTable(STANDIN_RPC_LOC, cases);
@@ -167,31 +189,6 @@ TEST_F(LocationTest, LogLines)
         {[&] { ZelmLocSubOsNodeLink(0x30102, position, 1, nullptr); }, E, "ZelmLocSubOsNodeLink", "196866) link"},
     });
     EXPECT_EQ(ZelmLocTryFindOsNode(zt::LocCb(), 196866), nullptr);
-}
-
-// Operations given nothing to act on refuse or ignore it, and send and keep nothing.
-TEST_F(LocationTest, OperationsGivenNothingToActOnSendAndKeepNothing)
-{
-    ZelLocationMsg one{};
-    ZelLocPublishReqMsg withoutList = {ZELM_LOC_OP_ADD, 2, nullptr};
-    ZelLocPublishReqMsg withoutEntries = {ZELM_LOC_OP_ADD, 0, &one};
-    locationCb starting{};  // a block whose trees do not exist yet, as while the module starts
-    osNodeInst node{};
-    const uint32_t position[3] = {1, 2, 0};
-    const size_t blocks = STANDIN_HostLiveBlocks();
-    ZelmFreeZelLocationMsg(nullptr);
-    ZelmLocInstDeepFreePublishReqMsg(nullptr);
-    ZelmLocInstDeepFreePublishReqMsg(&withoutList);
-    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutList, 0);
-    ZelmLocationPublishUpdationDone(zt::LocCb(), &withoutEntries, 0);
-    ZelmLocPublishLocationInstCbk(QOF_RpcResult{1, 0}, &withoutList, nullptr, nullptr);
-    EXPECT_EQ(ZelmLocSubOsNodeLink(0x102, position, 1, &starting), 0u);
-    EXPECT_EQ(ZelmLocSmoothTimerCbk(nullptr, nullptr, &starting), 0u);
-    EXPECT_EQ(ZelmLocTrySmoothSetLocationInst(&starting, &node, nullptr, nullptr), 0u);
-    ZELM_LOCATION_FInit(nullptr);
-    EXPECT_EQ(withoutList.locNum, 2u);
-    EXPECT_EQ(STANDIN_RpcCallCount(), 0u);
-    EXPECT_EQ(STANDIN_HostLiveBlocks(), blocks);
 }
 
 }  // namespace

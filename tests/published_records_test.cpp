@@ -1,10 +1,14 @@
-// Records a host can reach: stored records survive a refused copy, and flags set or cleared by the
-// host never make the smooth timers stop while a peer is flagged, nor run on for good when none is.
+// Records a host can reach: stored records survive a refused copy, and flags the host sets, clears or
+// deletes itself decide, like the library's own, whether a success stops the smooth timer.
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "support/avl3_check.h"
 #include "support/zelm_test.h"
+
+#include <rapidcheck/gtest.h>
 
 namespace {
 
@@ -16,8 +20,7 @@ ZelmCompCb *Comp()
 // Every key of the set is found where the walk met it, and the tree itself is sound.
 void ExpectFindable(ZelSet *set, const std::vector<uint32_t> &keys, const std::string &when)
 {
-    char why[128] = "";
-    EXPECT_EQ(STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, why, sizeof(why)), 0) << why << when;
+    EXPECT_EQ(zt::Avl3Problem(ZEL_AVL_GetTree(set), &set->treeInfo), "") << when;
     EXPECT_EQ(zt::KeysOf(set), keys) << when;
     for (uint32_t key : keys) {
         EXPECT_NE(ZEL_SET_Find(set, &key, sizeof(key)), nullptr) << "key " << key << when;
@@ -84,6 +87,65 @@ TEST_F(PublishedRecordsTest, RefusedCopyLeavesEveryStoredRecordInItsPlace)
     EXPECT_STREQ(out.compTypeName, "caller's");
 }
 
+// A refused copy of a new compNode or component fails its atom and leaves no entry: neither a
+// record of zeros under its key nor one with only its key set. A copy refused later, on the way
+// to the agent, leaves the record stored whole.
+TEST_F(PublishedRecordsTest, RefusedCopyOfANewRecordLeavesNoEntryBehind)
+{
+    ASSERT_EQ(zt::Comp(ZELM_CFG_OP_ADD, zt::CompCfg(5, 1, 10)), 0u);
+    const uint32_t locIndex = 5;
+    auto *location = static_cast<ZelmCompLocation *>(ZEL_SET_Find(Comp()->locationTree, &locIndex, 4));
+    ASSERT_NE(location, nullptr);
+    // The new record's name as stored under its key, "" when there is none.
+    const auto componentName = [location]() -> std::string {
+        uint32_t compInst = 4;
+        const auto *c = static_cast<ZelmComponent *>(ZEL_SET_Find(location->componentTree, &compInst, 4));
+        return c == nullptr ? "" : c->cfg.compInstName;
+    };
+    const auto typeName = []() -> std::string {
+        uint32_t compType = 40;
+        const auto *n = static_cast<ZelmCompNode *>(ZEL_SET_Find(Comp()->compNodeTree, &compType, 4));
+        return n == nullptr ? "" : n->cfg.compTypeName;
+    };
+    const struct {
+        std::function<uint32_t(uint16_t)> atom;
+        ZelSet *set;
+        std::vector<uint32_t> keysBefore;
+        uint32_t key;
+        std::function<std::string()> name;
+    } news[] = {
+        {[](uint16_t op) { return zt::Comp(op, zt::CompCfg(5, 4, 10, "new")); },
+         location->componentTree,
+         {1},
+         4,
+         componentName},
+        {[](uint16_t op) { return zt::Type(op, zt::CompNodeCfg(40, "new")); }, Comp()->compNodeTree, {}, 40, typeName},
+    };
+    for (const auto &record : news) {
+        int failedAtoms = 0;
+        for (uint64_t nth = 1;; ++nth) {
+            const uint64_t before = STANDIN_CallCount("memcpy_s");
+            ASSERT_EQ(STANDIN_FailCall("memcpy_s", nth, 0), 0);
+            const uint32_t code = record.atom(ZELM_CFG_OP_ADD);
+            const bool refused = STANDIN_CallCount("memcpy_s") - before >= nth;
+            STANDIN_FailClear("memcpy_s");
+            const std::string when = " (copy " + std::to_string(nth) + " refused)";
+            std::vector<uint32_t> keys = record.keysBefore;
+            if (code == 0) {
+                keys.push_back(record.key);
+            }
+            ExpectFindable(record.set, keys, when);
+            EXPECT_EQ(record.name(), code == 0 ? "new" : "") << when;
+            failedAtoms += code != 0 ? 1 : 0;
+            if (!refused) {
+                break;
+            }
+            (void)record.atom(ZELM_CFG_OP_DEL);
+        }
+        EXPECT_GE(failedAtoms, 1) << "the record's own copy was refused once";
+    }
+}
+
 // ---- flagged peers ---------------------------------------------------------------------------
 
 locationCb *Loc()
@@ -91,87 +153,102 @@ locationCb *Loc()
     return zt::LocCb();
 }
 
-// The peers of one module (OS nodes, comp locations), driven through the module's exported operations.
+// The peers of one module (OS nodes, comp locations): their set, and completions of a request to one.
 struct PeerModule {
-    const char *name;
     const char *timerName;
+    ZelSet *(*peers)();
     uint32_t *(*flagOf)(uint32_t key);  // adds the peer when absent; its publishFault field
-    void (*fail)(uint32_t key);
-    void (*succeed)(uint32_t key);
-    void (*remove)(uint32_t key);
-    void (*tick)();
+    bool (*anyFlagged)();
+    void (*complete)(uint32_t key, uint32_t result);
 };
 
+template <typename Peer>
+bool AnyFlagged(ZelSet *set)
+{
+    for (void *entry : zt::EntriesOf(set)) {
+        if (static_cast<Peer *>(entry)->publishFault != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 const PeerModule kOsNodes = {
-    "os_nodes",
     "ZelmLocSmooth",
+    [] { return Loc()->osNodeTree; },
     [](uint32_t key) { return &ZelmLocTryAddOsNode(Loc(), key)->publishFault; },
-    [](uint32_t key) { ZelmLocationPublishFaultAccess(Loc(), ZelmLocTryAddOsNode(Loc(), key)); },
-    [](uint32_t key) { ZelmLocationPublishFaultSloved(Loc(), ZelmLocTryAddOsNode(Loc(), key)); },
-    [](uint32_t key) { ZelmLocTryDestroyOsnode(Loc(), key); },
-    [] { ZelmLocSmoothTimerCbk(nullptr, nullptr, Loc()); },
+    [] { return AnyFlagged<osNodeInst>(Loc()->osNodeTree); },
+    [](uint32_t key, uint32_t result) {
+        ZelLocationMsg entry{};
+        entry.OsInst = key;
+        ZelLocPublishReqMsg req = {ZELM_LOC_OP_ADD, 1, &entry};
+        ZelmLocationPublishUpdationDone(Loc(), &req, result);
+    },
 };
 
 const PeerModule kCompLocations = {
-    "comp_locations",
     "ZelmCompSmooth",
+    [] { return Comp()->locationTree; },
     [](uint32_t key) { return &ZelmCompTryAddLocation(Comp(), key)->publishFault; },
-    [](uint32_t key) { ZelmCompPublishFaultAccess(Comp(), ZelmCompTryAddLocation(Comp(), key)); },
-    [](uint32_t key) { ZelmCompPublishFaultSloved(Comp(), ZelmCompTryAddLocation(Comp(), key)); },
-    [](uint32_t key) { ZelmCompTryDestroyLocation(Comp(), key); },
-    [] { ZelmCompSmoothTimerCbk(nullptr, nullptr, Comp()); },
+    [] { return AnyFlagged<ZelmCompLocation>(Comp()->locationTree); },
+    [](uint32_t key, uint32_t result) {
+        ZelComponentMsg entry{};
+        entry.locIndex = key;
+        ZelCompPublishReqMsg req = {key, ZELM_COMP_OP_ADD, 1, 0, &entry};
+        ZelmCompPublishUpdationDone(Comp(), &req, result);
+    },
 };
 
-class FlaggedPeersTest : public ZelmTest, public ::testing::WithParamInterface<const PeerModule *> {
-protected:
-    const PeerModule &M() const { return *GetParam(); }
-    bool TimerRunning() const { return zt::TimerRunning(M().timerName); }
-};
+enum class PeerAct { HostSets, HostClears, HostDeletes, Fails, Succeeds };
 
-constexpr uint32_t kA = 1;
-constexpr uint32_t kB = 2;
-
-TEST_P(FlaggedPeersTest, FlagSetByTheHostKeepsTheTimerRunningAfterAnotherPeersSuccess)
+// Starts and stops of the named timer since timer event `from`.
+std::pair<int, int> TimerCalls(const char *name, size_t from)
 {
-    *M().flagOf(kA) = 1;
-    M().fail(kB);
-    ASSERT_TRUE(TimerRunning());
-    M().succeed(kB);
-    EXPECT_TRUE(TimerRunning()) << "peer A is still flagged";
-    M().tick();
-    M().succeed(kB);
-    EXPECT_TRUE(TimerRunning()) << "peer A is still flagged after a tick";
-    M().succeed(kA);
-    EXPECT_FALSE(TimerRunning());
+    std::pair<int, int> calls{0, 0};
+    for (size_t i = from; i < STANDIN_TimerEventCount(); ++i) {
+        const STANDIN_TimerEvent *ev = STANDIN_TimerEventGet(i);
+        if (std::string(ev->name) == name) {
+            calls.first += ev->kind == STANDIN_TIMER_START ? 1 : 0;
+            calls.second += ev->kind == STANDIN_TIMER_STOP ? 1 : 0;
+        }
+    }
+    return calls;
 }
 
-// Each step leaves exactly peer B flagged by the library, whatever the host did before; B's
-// success must then stop the timer.
-TEST_P(FlaggedPeersTest, FlagsTheHostChangedOrThatLeftWithTheirPeerStopNoLaterSuccess)
+// The host sets and clears flags in the exported records and deletes flagged ones through the
+// exported set operations, between completions and without a tick: every failed completion starts
+// the module's timer, and every successful one stops it exactly when no peer is left flagged.
+RC_GTEST_FIXTURE_PROP(PublishedRecordsTest, SuccessStopsTheTimerExactlyWhenNoPeerIsFlagged, ())
 {
-    const auto bFailsThenSucceeds = [this](const char *after) {
-        M().fail(kB);
-        ASSERT_TRUE(TimerRunning()) << after;
-        M().succeed(kB);
-        EXPECT_FALSE(TimerRunning()) << after;
-    };
-    bFailsThenSucceeds("nothing");
-
-    *M().flagOf(kA) = 1;
-    M().succeed(kA);  // a flag the library never counted is cleared
-    bFailsThenSucceeds("a flag set by the host and cleared by a success");
-
-    M().fail(kA);
-    *M().flagOf(kA) = 0;
-    M().tick();
-    bFailsThenSucceeds("a flag cleared by the host, then a tick");
-
-    M().fail(kA);
-    M().remove(kA);
-    bFailsThenSucceeds("a flagged peer removed");
+    const auto acts = *rc::gen::container<std::vector<std::pair<PeerAct, uint32_t>>>(
+        rc::gen::pair(rc::gen::element(PeerAct::HostSets, PeerAct::HostClears, PeerAct::HostDeletes, PeerAct::Fails,
+                                       PeerAct::Succeeds),
+                      rc::gen::inRange<uint32_t>(1, 4)));
+    for (const PeerModule *m : {&kOsNodes, &kCompLocations}) {
+        for (const auto &[act, key] : acts) {
+            const size_t from = STANDIN_TimerEventCount();
+            uint32_t k = key;
+            switch (act) {
+            case PeerAct::HostSets:
+                *m->flagOf(key) = 1;
+                break;
+            case PeerAct::HostClears:
+                *m->flagOf(key) = 0;
+                break;
+            case PeerAct::HostDeletes:
+                ZEL_SET_Delete(m->peers(), &k, sizeof(k));
+                break;
+            default:
+                (void)m->flagOf(key);
+                m->complete(key, act == PeerAct::Fails ? 5u : 0u);
+                RC_ASSERT(*m->flagOf(key) == (act == PeerAct::Fails ? 1u : 0u));
+                break;
+            }
+            const auto [starts, stops] = TimerCalls(m->timerName, from);
+            RC_ASSERT(starts == (act == PeerAct::Fails ? 1 : 0));
+            RC_ASSERT(stops == (act == PeerAct::Succeeds && !m->anyFlagged() ? 1 : 0));
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(BothModules, FlaggedPeersTest, ::testing::Values(&kOsNodes, &kCompLocations),
-                         [](const ::testing::TestParamInfo<const PeerModule *> &info) { return info.param->name; });
 
 }  // namespace

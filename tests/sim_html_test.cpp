@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "report/run_scenario.h"
@@ -52,38 +53,63 @@ RC_GTEST_PROP(SimHtmlTest, AxisTicksCoverTheRunInRoundSteps, ())
     RC_ASSERT((label.find('.') == std::string::npos || label.back() != '0'));  // no more decimals than the step needs
 }
 
-RC_GTEST_PROP(SimHtmlTest, TimeMapsOntoTheAxisAndBinsKeepEveryPointInOrderWithinIt, ())
+// Every instant has room for its marks, in their order; time runs left to right; long idle stretches fold;
+// bins gather only marks that would overlap.
+RC_GTEST_PROP(SimHtmlTest, TheAxisGivesEachInstantRoomAndFoldsIdleStretches, ())
 {
-    const zsim::TimeScale scale{*rc::gen::inRange(0, 300) * 1.0, *rc::gen::inRange(1, 1500) * 1.0,
-                                *rc::gen::inRange<Ms>(0, 100000)};
-    const double right = scale.left + (scale.end == 0 ? 0 : scale.width);  // a run that ends at 0 is a point
-    RC_ASSERT(scale.X(0) == scale.left);
-    RC_ASSERT(std::abs(scale.X(scale.end / 2) - (scale.left + right) / 2) <=
-              scale.width / std::max<double>(1, scale.end));
-    RC_ASSERT(scale.X(scale.end) == right);
-    RC_ASSERT(scale.X(UINT64_MAX) == right);
-    const double binPx = *rc::gen::inRange(1, 20) * 0.5;
-    std::vector<Ms> times = *rc::gen::container<std::vector<Ms>>(rc::gen::inRange<Ms>(0, scale.end + 1000));
-    std::sort(times.begin(), times.end());
-    std::vector<zsim::TimePoint> points;
-    for (size_t i = 0; i < times.size(); ++i) {
-        points.push_back({times[i], i});
+    const double left = *rc::gen::inRange(0, 300);
+    const double width = *rc::gen::inRange(200, 1500);
+    const Ms end = *rc::gen::inRange<Ms>(0, 100000);
+    std::vector<zsim::Instant> instants = *rc::gen::container<std::vector<zsim::Instant>>(
+        rc::gen::build<zsim::Instant>(rc::gen::set(&zsim::Instant::at, rc::gen::inRange<Ms>(0, end + 1)),
+                                      rc::gen::set(&zsim::Instant::slots, rc::gen::inRange<size_t>(1, 24))));
+    const zsim::TimeScale scale(left, width, end, instants);
+    RC_ASSERT(scale.X(0) == left);
+    // Every slot of every instant, in time and slot order: strictly left to right, a slot apart at least.
+    std::map<Ms, size_t> room;
+    for (const zsim::Instant &i : instants) {
+        room[i.at] = std::max(room[i.at], std::min(i.slots, zsim::kMaxSlots));
     }
+    double last = -1;
+    for (const auto &[at, slots] : room) {
+        for (size_t slot = 0; slot < slots; ++slot) {
+            const double x = scale.X(at, slot);
+            RC_ASSERT((last < 0 || x - last >= scale.SlotPx() - 1e-6));
+            RC_ASSERT(scale.SlotPx() > 0);
+            last = x;
+        }
+        RC_ASSERT(scale.After(at) == last);
+    }
+    RC_ASSERT(last <= scale.Right() + 1e-6);
+    const Ms a = *rc::gen::inRange<Ms>(0, end + 1);
+    const Ms b = *rc::gen::inRange<Ms>(a, end + 1);
+    RC_ASSERT(scale.X(a) <= scale.X(b));
+    RC_ASSERT(scale.X(end + 1 + a) == scale.X(end));
+    // A break is a long stretch without an instant, narrower than the time it stands for would be.
+    for (const zsim::Break &br : scale.Breaks()) {
+        RC_ASSERT(br.to - br.from >= 1000u);
+        RC_ASSERT(4 * (br.to - br.from) >= end);
+        RC_ASSERT(room.lower_bound(br.from + 1) == room.lower_bound(br.to));
+        RC_ASSERT(br.x1 > br.x0);
+        RC_ASSERT(br.x1 - br.x0 <= 26 + 1e-9);
+    }
+
+    std::vector<Ms> times = *rc::gen::container<std::vector<Ms>>(rc::gen::inRange<Ms>(0, end + 1));
+    std::sort(times.begin(), times.end());
+    const std::vector<zsim::TimePoint> points = zsim::Slotted(times);
+    const double binPx = *rc::gen::inRange(1, 20) * 0.5;
     const std::vector<zsim::Bin> bins = zsim::GatherBins(points, scale, binPx);
     size_t next = 0;
-    for (size_t b = 0; b < bins.size(); ++b) {
-        const zsim::Bin &bin = bins[b];
+    double previous = -1e9;
+    for (const zsim::Bin &bin : bins) {
         RC_ASSERT(!bin.items.empty());
-        RC_ASSERT(bin.x >= scale.left);
-        RC_ASSERT(bin.width > 0);
-        RC_ASSERT(bin.x + bin.width <= scale.left + scale.width + 1e-9);
-        RC_ASSERT((b == 0 || bins[b - 1].x < bin.x));
-        RC_ASSERT(bin.from == times[bin.items.front()]);
-        RC_ASSERT(bin.to == times[bin.items.back()]);
+        const zsim::TimePoint &first = points[bin.items.front()];
+        const double x0 = scale.X(first.at, first.slot);
+        RC_ASSERT(x0 - previous >= binPx - 1e-9);
+        previous = x0;
         for (const size_t i : bin.items) {
             RC_ASSERT(i == next++);
-            RC_ASSERT(scale.X(times[i]) >= bin.x - 1e-9);
-            RC_ASSERT(scale.X(times[i]) <= bin.x + binPx + 1e-9);
+            RC_ASSERT(scale.X(points[i].at, points[i].slot) < x0 + binPx);
         }
     }
     RC_ASSERT(next == times.size());
@@ -180,10 +206,10 @@ timeline:
     }
     EXPECT_EQ(Count(page, "<g class=\"lane\""), 2u);
 
-    // Below the chart, the drift and the counts as the text report has them.
+    // Below the chart and the drift table, the counts and the convergence as the text report has them.
     FILE *text = std::tmpfile();
     ASSERT_NE(text, nullptr);
-    zsim::WriteDriftAndCounts(run.report, text);
+    zsim::WriteCountsAndConvergence(run.report, text);
     std::rewind(text);
     char line[512];
     while (std::fgets(line, sizeof line, text) != nullptr) {
@@ -191,6 +217,53 @@ timeline:
             << line;
     }
     std::fclose(text);
+}
+
+// The x of each event mark of the page, in the order the page draws them, with its hover's first line.
+std::vector<std::pair<double, std::string>> EventMarks(const std::string &page)
+{
+    std::vector<std::pair<double, std::string>> marks;
+    const std::string open = "<g class=\"ev\"><title>";
+    for (size_t at = page.find(open); at != std::string::npos; at = page.find(open, at + 1)) {
+        const size_t title = at + open.size();
+        const size_t d = page.find(" d=\"M", title);  // the diamond of a configuration message starts at its top
+        marks.emplace_back(std::stod(page.substr(d + 5)), page.substr(title, page.find('\n', title) - title));
+    }
+    return marks;
+}
+
+// A shrunk run's events of one instant stand apart in their order, its settling folds, and marks that really
+// overlap become one bar whose hover lists them.
+TEST(SimHtmlTest, OneInstantReadsInOrderAndACrowdedMarkListsItsEvents)
+{
+    std::string yaml = "nodes: [{name: a, slot: 1}]\ntimeline:\n";
+    for (int i = 0; i < 3; ++i) {  // at one instant, as a shrunk run has them
+        yaml += "  - {at: 0, config: {class: compNode, compType: " + std::to_string(i + 1) + ", compTypeName: t}}\n";
+    }
+    for (int i = 0; i < 40; ++i) {  // an hour later, more reports at one instant than it has room for
+        yaml += std::string("  - {at: 1h, link: {node: a, up: ") + (i % 2 == 0 ? "true" : "false") + "}}\n";
+    }
+    const zsim::Scenario sc = zsim::ParseScenario(yaml, "story.yaml");
+    zsim::RunOptions options;
+    options.history = true;
+    const zsim::RunResult run = zsim::RunScenario(sc, options);
+    const std::string page = zsim::TimelinePage(sc, run.report, run.history);
+    const auto marks = EventMarks(page);
+    ASSERT_EQ(marks.size(), 3u + zsim::kMaxSlots - 1) << "the reports that have no room crowd into one bar";
+    for (size_t i = 1; i < marks.size(); ++i) {
+        EXPECT_GT(marks[i].first, marks[i - 1].first + 5) << marks[i].second;
+    }
+    EXPECT_LT(marks[3].first, 400) << "the hour between folds into a break";
+    EXPECT_EQ(Count(page, "<g class=\"break\">"), 1u);
+
+    const std::string dense = "<g class=\"ev dense\" data-count=\"25\"><title>";
+    const size_t bar = page.find(dense);
+    ASSERT_NE(bar, std::string::npos);
+    const std::string tip = page.substr(bar, page.find("</title>", bar) - bar);
+    for (const char *line : {"12 links up", "13 links down", "3600.000 s link a down", "... and 5 more"}) {
+        EXPECT_NE(tip.find(line), std::string::npos) << line << " in " << tip;
+    }
+    EXPECT_EQ(Count(tip, " s link a "), 20u);
 }
 
 // A lane's label cuts a long name between characters, whatever their widths, and says that it did.

@@ -140,6 +140,85 @@ TEST(SimModelTest, CostCountsEveryEntryAndNamesTheWalkThatDominates)
     EXPECT_EQ(completions.peak.compLocations, 300u);
 }
 
+std::string PublishedLocation(const std::string &more)
+{
+    return simcli::OneLocation(simcli::kNodeA, more);
+}
+
+// Each drift item as (kind, key, reason code), in order.
+std::vector<std::string> DriftOf(const std::string &yaml)
+{
+    const zsim::RunResult run = zsim::RunScenario(zsim::ParseScenario(yaml, "s.yaml"), {});
+    std::vector<std::string> out;
+    for (const zsim::DriftItem &d : run.report.drift) {
+        out.push_back(std::string(zsim::KindName(d.kind)) + " " + std::to_string(d.component ? d.compInst : d.LocId) +
+                      " " + zsim::ReasonCode(d.why.reason));
+    }
+    return out;
+}
+
+struct GroupedAtoms {
+    const char *name;
+    std::vector<std::string> atoms;  // at 5 s, after PublishedLocation
+    const char *drift;               // the one item they leave, as DriftOf gives it
+    const char *before = "";         // events at 4 s
+};
+
+// The library takes a message's atoms one at a time: the same atoms give the same reasons whether they come in
+// one message or each in its own.
+TEST(SimModelTest, AtomsGiveTheSameReasonsInOneMessageOrInMany)
+{
+    const std::string del5 = "{class: location, opCode: delete, LocId: 5, imageName: x.service}";
+    const std::string delComp1 = "{class: component, opCode: delete, locIndex: 5, compInst: 1}";
+    const std::string update5 =
+        "{class: location, opCode: update, LocId: 5, LocName: l5, OsInst: a, imageName: x.service, LocType: 2}";
+    const GroupedAtoms cases[] = {
+        {"a location added and deleted before its publication completed",
+         {"{class: location, LocId: 7, LocName: l7, OsInst: a, imageName: x.service}",
+          "{class: location, opCode: delete, LocId: 7, imageName: x.service}"},
+         "extra 7 deleted-before-published"},
+        {"a location updated and deleted", {update5, del5}, "extra 5 deleted-before-published"},
+        {"the same under a forbidding HA role",
+         {update5, del5},
+         "extra 5 deleted-before-published",
+         "  - {at: 4s, haRole: 1}\n"},
+        {"a logic group deleted, then its location",
+         {"{class: logicGroup, opCode: delete, locIndex: 5}", del5},
+         "missing 1 forgotten"},
+        {"a logic group deleted, then its component",
+         {"{class: logicGroup, opCode: delete, locIndex: 5}", delComp1},
+         "missing 5 withdrawn-by-group-delete"},
+        {"a component and its location deleted without a channel",
+         {delComp1, del5},
+         "extra 5 delete-not-sent",
+         "  - {at: 4s, link: {node: a, up: false}}\n"},
+    };
+    for (const GroupedAtoms &c : cases) {
+        std::string one = "  - at: 5s\n    config:\n", many;
+        for (const std::string &atom : c.atoms) {
+            one += "      - " + atom + "\n";
+            many += "  - {at: 5s, config: " + atom + "}\n";
+        }
+        const std::vector<std::string> together = DriftOf(PublishedLocation(c.before + one));
+        EXPECT_EQ(together, std::vector<std::string>{c.drift}) << c.name;
+        EXPECT_EQ(DriftOf(PublishedLocation(c.before + many)), together) << c.name;
+    }
+}
+
+// A node's convergence is dated by the last change of what the drift compares: a location-status report that
+// announces an index again, or a record stored again as it was, changes nothing.
+TEST(SimModelTest, ARepeatedReportOrRecordDoesNotMoveConvergence)
+{
+    const std::string base = PublishedLocation("");
+    const zsim::Ms converged = *zsim::RunScenario(zsim::ParseScenario(base, "s.yaml"), {}).report.agents[0].convergedAt;
+    for (const char *again : {"  - {at: 9s, locationStatus: {node: a, service: l5, index: 5}}\n",
+                              "  - {at: 9s, config: {class: logicGroup, locIndex: 5, logicId: 100}}\n"}) {
+        const zsim::Report r = zsim::RunScenario(zsim::ParseScenario(base + again, "s.yaml"), {}).report;
+        EXPECT_EQ(r.agents[0].convergedAt, converged) << again;
+        EXPECT_EQ(r.convergedAt, converged) << again;
+    }
+}
+
 TEST(SimModelTest, TimesReadAsWholeMillisecondsUpToADay)
 {
     const std::pair<const char *, zsim::TimeValue> cases[] = {

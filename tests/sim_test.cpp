@@ -61,22 +61,6 @@ INSTANTIATE_TEST_SUITE_P(Examples, SimGoldenTest, ::testing::ValuesIn(GoldenName
 
 // ---- drift reasons ---------------------------------------------------------------------------------------
 
-// One node with one published location holding one published component, then `more` events.
-std::string OneLocation(const std::string &nodes, const std::string &more)
-{
-    return "nodes:\n" + nodes +
-           "timeline:\n"
-           "  - {at: 0, link: {node: a, up: true}}\n"
-           "  - {at: 0, config: [{class: compNode, compType: 1, compTypeName: t},\n"
-           "                     {class: logicGroup, locIndex: 5, logicId: 100},\n"
-           "                     {class: location, LocId: 5, LocName: l5, OsInst: a, imageName: x.service}]}\n"
-           "  - {at: 0, locationStatus: {node: a, service: l5, index: 5}}\n"
-           "  - {at: 1s, config: {class: component, locIndex: 5, compInst: 1, compType: 1, compInstName: c1}}\n" +
-           more;
-}
-
-const char kNodeA[] = "  - {name: a, slot: 1}\n";
-
 struct DriftCase {
     const char *name;
     std::string scenario;  // a path from the repository root, or a scenario's text

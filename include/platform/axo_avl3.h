@@ -2,9 +2,10 @@
 #ifndef ZELM_PLATFORM_AXO_AVL3_H
 #define ZELM_PLATFORM_AXO_AVL3_H
 
-#include <assert.h>
 #include <stddef.h>
 #include <stdint.h>
+
+#include "layout_assert.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -22,7 +23,7 @@ typedef struct AXO_AVL3_NODE {
     int16_t leftHeight;
     int16_t rightHeight;
 } AXO_AVL3_NODE;
-static_assert(sizeof(AXO_AVL3_NODE) == 32, "AXO_AVL3_NODE: three pointers and two heights");
+ZELM_LAYOUT_ASSERT(sizeof(AXO_AVL3_NODE) == 32); /* three pointers and two heights */
 
 /* A tree: all three pointers are null when it is empty. */
 typedef struct AXO_AVL3_TREE {
@@ -30,7 +31,7 @@ typedef struct AXO_AVL3_TREE {
     AXO_AVL3_NODE *first;
     AXO_AVL3_NODE *last;
 } AXO_AVL3_TREE;
-static_assert(sizeof(AXO_AVL3_TREE) == 24, "AXO_AVL3_TREE: three pointers");
+ZELM_LAYOUT_ASSERT(sizeof(AXO_AVL3_TREE) == 24); /* three pointers */
 
 /* Key order: negative when the first key sorts before the second, 0 when equal. */
 typedef int32_t (*AXO_AVL3_COMPARE)(const void *keyA, const void *keyB);
@@ -41,9 +42,9 @@ typedef struct AXO_AVL3_TREE_INFO {
     uint16_t keyOffset;
     uint16_t nodeOffset;
 } AXO_AVL3_TREE_INFO;
-static_assert(offsetof(AXO_AVL3_TREE_INFO, keyOffset) == 8, "AXO_AVL3_TREE_INFO: key offset after the compare");
-static_assert(offsetof(AXO_AVL3_TREE_INFO, nodeOffset) == 10, "AXO_AVL3_TREE_INFO: node offset after the key offset");
-static_assert(sizeof(AXO_AVL3_TREE_INFO) == 16, "AXO_AVL3_TREE_INFO: 16 bytes");
+ZELM_LAYOUT_ASSERT(offsetof(AXO_AVL3_TREE_INFO, keyOffset) == 8);   /* key offset after the compare */
+ZELM_LAYOUT_ASSERT(offsetof(AXO_AVL3_TREE_INFO, nodeOffset) == 10); /* node offset after the key offset */
+ZELM_LAYOUT_ASSERT(sizeof(AXO_AVL3_TREE_INFO) == 16);               /* 16 bytes */
 
 /*
  * Links `node` and returns null; when an entry with an equal key is already

@@ -2,9 +2,10 @@
 #ifndef ZELM_PLATFORM_KORM_H
 #define ZELM_PLATFORM_KORM_H
 
-#include <assert.h>
 #include <stddef.h>
 #include <stdint.h>
+
+#include "layout_assert.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -15,14 +16,14 @@ typedef struct KORM_LocalData {
     uintptr_t thHandle;  /* the service's worker thread */
     uintptr_t memHandle; /* the service's memory partition */
 } KORM_LocalData;
-static_assert(offsetof(KORM_LocalData, thHandle) == 0, "KORM_LocalData: the thread handle first");
-static_assert(offsetof(KORM_LocalData, memHandle) == 8, "KORM_LocalData: the memory handle second");
+ZELM_LAYOUT_ASSERT(offsetof(KORM_LocalData, thHandle) == 0);  /* the thread handle first */
+ZELM_LAYOUT_ASSERT(offsetof(KORM_LocalData, memHandle) == 8); /* the memory handle second */
 
 /* A node agent's control block; only the server handle is public. */
 typedef struct KORM_KorbCb {
     uintptr_t serverHandle; /* RPC handle of the agent, never 0 */
 } KORM_KorbCb;
-static_assert(offsetof(KORM_KorbCb, serverHandle) == 0, "KORM_KorbCb: the server handle first");
+ZELM_LAYOUT_ASSERT(offsetof(KORM_KorbCb, serverHandle) == 0); /* the server handle first */
 
 /*
  * OS-node link change: the node's identifier, its position {chassis, slot,

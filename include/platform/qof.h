@@ -2,8 +2,9 @@
 #ifndef ZELM_PLATFORM_QOF_H
 #define ZELM_PLATFORM_QOF_H
 
-#include <assert.h>
 #include <stdint.h>
+
+#include "layout_assert.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -22,7 +23,7 @@ typedef struct QOF_TimerCbPair {
     QOF_TimerCallback callback;
     void *userData;
 } QOF_TimerCbPair;
-static_assert(sizeof(QOF_TimerCbPair) == 16, "QOF_TimerCbPair: callback and user data");
+ZELM_LAYOUT_ASSERT(sizeof(QOF_TimerCbPair) == 16); /* callback and user data */
 
 #define QOF_TIMER_ATTR_CALLBACK 0u /* QOF_TimerCbPair, 16 bytes */
 #define QOF_TIMER_ATTR_MODE 1u     /* u32; 1 = periodic */

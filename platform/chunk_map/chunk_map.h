@@ -115,6 +115,20 @@ public:
         return true;
     }
 
+    // The first item whose key is not below `key`, or nullptr when there is none.
+    const Item *LowerBound(const Key &key) const
+    {
+        auto chunk = ChunkOf(key);
+        if (chunk == chunks_.end()) {
+            return chunks_.empty() ? nullptr : &chunks_.begin()->second.front();
+        }
+        const auto item = Position(chunk->second, key);
+        if (item != chunk->second.end()) {
+            return &*item;
+        }
+        ++chunk;
+        return chunk == chunks_.end() ? nullptr : &chunk->second.front();
+    }
     // Calls f(key, value) for every item in key order.
     template <typename F>
     void ForEach(F f) const

@@ -76,22 +76,13 @@ void STANDIN_HostFree(void *ptr);
 size_t STANDIN_HostLiveBlocks(void);
 size_t STANDIN_HostLiveBytes(void);
 size_t STANDIN_HostPeakBytes(void);
-
-/* ==== Text copies =============================================================== */
-
 /*
- * A host that links the text-copy shim (the zelm_platform_text_shim object
- * library) gets its strdup and strndup from here, for every shared object of
- * the process: the copies can be made to fail through the failure-injection
- * table ("strdup", "strndup"), and the stand-in knows which are still alive
- * until free releases them. Reset keeps the live copies. `function` is
- * "strdup" or "strndup", the point a copy counts under; a copy under any
- * other name is neither counted nor made to fail.
+ * With `on` non-zero, every block handed out from then on is filled with
+ * garbage, bytes of a fixed pseudo-random sequence, as a host allocator that
+ * never clears may leave them; with 0 (the default) blocks are as malloc
+ * gives them. Reset turns the filling off and restarts the sequence.
  */
-char *STANDIN_TextDup(const char *text, size_t len, const char *function);
-/* Forgets a live copy about to be released; anything else is ignored. */
-void STANDIN_TextForget(const void *ptr);
-size_t STANDIN_TextCopiesLive(void);
+void STANDIN_HostFillWithGarbage(int on);
 
 /* ==== LORN: log sinks and recorder ============================================= */
 
@@ -131,14 +122,6 @@ const STANDIN_LogEvent *STANDIN_LogGet(size_t index);
 uint64_t STANDIN_LogTotal(void); /* events seen by any sink since reset */
 void STANDIN_LogClear(void);
 
-/* ==== AXO: checking a tree ==================================================== */
-
-/*
- * Checks order, heights, balance and parent links of a tree. 0 when sound;
- * otherwise non-zero and a description in `why` (may be null).
- */
-int STANDIN_AVL3_Check(const AXO_AVL3_TREE *tree, const AXO_AVL3_TREE_INFO *treeInfo, char *why, size_t whyLen);
-
 /* ==== Failure injection ========================================================= */
 
 /*
@@ -161,6 +144,13 @@ void STANDIN_FailClear(const char *function); /* null clears all */
 uint64_t STANDIN_CallCount(const char *function);
 /* The index-th name that can be armed, or null past the last. */
 const char *STANDIN_FailPoint(size_t index);
+/*
+ * Counts one call of the named function and returns the status it is armed to
+ * fail with, 0 to go ahead (always 0 for a name not in the table). For the
+ * doubles a host puts beside the stand-in that fail through this table: the
+ * test suite's own strdup and strndup ask it under those names.
+ */
+uint32_t STANDIN_FailingCall(const char *function);
 
 /* ==== QOF timers ================================================================== */
 
@@ -237,6 +227,15 @@ uint32_t STANDIN_MsgDeliverNow(STANDIN_Msg *msg, uint32_t *handlerResult);
 void STANDIN_MsgFree(STANDIN_Msg *msg);
 /* Addresses the message to a class other than its first atom's (needed for a message without atoms). */
 void STANDIN_MsgSetClass(STANDIN_Msg *msg, uint32_t classId);
+/*
+ * Called as a handler fetches an atom with QOF_GetNextAtom, before the atom is
+ * handed out; `index` counts the message's atoms from 0. The handler is done
+ * with the atoms before it, so a host sees the library between two atoms of
+ * one message. What the observer calls is left out of the message's entry
+ * cost. Null removes the observer; STANDIN_Reset removes it too.
+ */
+typedef void (*STANDIN_AtomObserver)(size_t index, void *arg);
+void STANDIN_MsgSetAtomObserver(STANDIN_AtomObserver observer, void *arg);
 
 typedef struct STANDIN_OpInfo {
     uint16_t opCode;
@@ -339,8 +338,6 @@ void STANDIN_RpcSetObserver(STANDIN_RpcObserver observer, void *arg);
  * stops the library, so that every request is released by its owner.
  */
 void STANDIN_RpcFailPending(uint32_t errNo);
-/* Drops every pending call whose completion carries this user data, completing none. */
-size_t STANDIN_RpcDropPendingFor(void *userData);
 
 /*
  * Agent behaviour, per server handle. An accepted call completes after the

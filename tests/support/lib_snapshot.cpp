@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "support/avl3_check.h"
 #include "support/lib_step.h"
 
 namespace zt {
@@ -20,8 +21,8 @@ void Walk(ZelSet *set, const char *what, std::string *problems, Visit visit)
         }
         return;
     }
-    char why[160] = {};
-    if (STANDIN_AVL3_Check(ZEL_AVL_GetTree(set), &set->treeInfo, why, sizeof(why)) != 0 && problems != nullptr) {
+    const std::string why = Avl3Problem(ZEL_AVL_GetTree(set), &set->treeInfo);
+    if (!why.empty() && problems != nullptr) {
         *problems += std::string(what) + ": " + why + "\n";
     }
     const std::vector<void *> entries = EntriesOf(set);

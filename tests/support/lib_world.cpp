@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "support/text_copies.h"
+
 namespace zt {
 namespace {
 
@@ -85,7 +87,7 @@ std::string LeftBehind(size_t hostBlocksBefore, size_t textCopiesBefore)
 {
     std::string left;
     Count(left, "host blocks", STANDIN_HostLiveBlocks() - hostBlocksBefore);
-    Count(left, "text copies", STANDIN_TextCopiesLive() - textCopiesBefore);
+    Count(left, "text copies", TextCopiesLive() - textCopiesBefore);
     Count(left, "timers", STANDIN_TimerAliveCount());
     Count(left, "timer attribute sets", STANDIN_TimerAttrAliveCount());
     Count(left, "replies never released", STANDIN_MsgAliveCount());
@@ -96,9 +98,9 @@ std::string LeftBehind(size_t hostBlocksBefore, size_t textCopiesBefore)
     return left;
 }
 
-bool World::Begin(LibModel &model, const std::vector<NodeDecl> &nodes)
+bool World::Begin(LibModel &model, const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart)
 {
-    return Start(&model, nodes, {});
+    return Start(&model, nodes, beforeStart);
 }
 
 bool World::Begin(const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart)
@@ -111,7 +113,7 @@ bool World::Start(LibModel *model, const std::vector<NodeDecl> &nodes, const std
     STANDIN_Reset();
     // A history that failed half-way may have left blocks and copies behind; count from here.
     hostAtStart_ = STANDIN_HostLiveBlocks();
-    textsAtStart_ = STANDIN_TextCopiesLive();
+    textsAtStart_ = TextCopiesLive();
     for (const NodeDecl &n : nodes) {
         const uint32_t id = STANDIN_KormAddOsNode(n.chassis, n.slot, n.cpu, n.agent ? 1 : 0);
         if (model != nullptr) {
@@ -178,7 +180,7 @@ std::string World::Mismatch(const LibModel &model) const
         return std::to_string(blocks) + std::string(" host blocks alive, the model accounts for ") +
                std::to_string(expectedBlocks);
     }
-    const size_t texts = STANDIN_TextCopiesLive() - textsAtStart_;
+    const size_t texts = TextCopiesLive() - textsAtStart_;
     if (texts != model.PendingTexts()) {
         return std::to_string(texts) + " text copies alive, the pending requests hold " +
                std::to_string(model.PendingTexts());

@@ -33,9 +33,9 @@ struct NodeDecl {
 class World {
 public:
     // Resets the stand-in, declares the nodes (to the model too, when there is one), runs
-    // `beforeStart` (which may arm a failure the start itself is to meet) and starts the library.
-    // False when the library did not start.
-    bool Begin(LibModel &model, const std::vector<NodeDecl> &nodes);
+    // `beforeStart` (which may arm a failure the start itself is to meet, or set up the host
+    // allocator) and starts the library. False when the library did not start.
+    bool Begin(LibModel &model, const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart = {});
     bool Begin(const std::vector<NodeDecl> &nodes, const std::function<void()> &beforeStart);
     // "" when the library is where the model says: every request made as the model made it (in
     // each module's order), its records, flags, timers and link registry, what the agents hold, the

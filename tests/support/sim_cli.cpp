@@ -11,6 +11,19 @@
 
 namespace simcli {
 
+std::string OneLocation(const std::string &nodes, const std::string &more)
+{
+    return "nodes:\n" + nodes +
+           "timeline:\n"
+           "  - {at: 0, link: {node: a, up: true}}\n"
+           "  - {at: 0, config: [{class: compNode, compType: 1, compTypeName: t},\n"
+           "                     {class: logicGroup, locIndex: 5, logicId: 100},\n"
+           "                     {class: location, LocId: 5, LocName: l5, OsInst: a, imageName: x.service}]}\n"
+           "  - {at: 0, locationStatus: {node: a, service: l5, index: 5}}\n"
+           "  - {at: 1s, config: {class: component, locIndex: 5, compInst: 1, compType: 1, compInstName: c1}}\n" +
+           more;
+}
+
 fs::path SourceRoot()
 {
     return fs::path(__FILE__).parent_path().parent_path().parent_path();  // tests/support/ lies in it

@@ -26,6 +26,11 @@ size_t Count(const std::string &text, const std::string &what);
 // `text` with every `from` replaced by `to`.
 std::string Replaced(std::string text, const std::string &from, const std::string &to);
 
+// A scenario: `nodes` (YAML list items, among them `a`), and on `a` one published location (LocId and index 5,
+// logic group 100) holding one published component (compInst 1), then `more` events.
+std::string OneLocation(const std::string &nodes, const std::string &more);
+inline constexpr char kNodeA[] = "  - {name: a, slot: 1}\n";
+
 struct Result {
     int code = -1;
     std::string out;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/lorn.h"
 #include "support/lib_snapshot.h"
 #include "support/lib_step.h"
 #include "zelm.h"
@@ -83,17 +84,31 @@ struct LogCase {
 // Runs the rows in order; each must write its line while it runs.
 void ExpectLogTable(const std::vector<LogCase> &table);
 
+// A line a fault must make a function write: at error level unless said otherwise.
+struct Reporter {
+    Reporter(const char *function, uint32_t lineLevel = LORN_LEVEL_ERROR, const char *lineText = "")
+        : func(function), level(lineLevel), text(lineText)
+    {}
+    const char *func;
+    uint32_t level;
+    const char *text;
+};
+
 // One row of a module's fault table: the nth call of an injection point fails once while `act`
-// runs; `act` returns the code its atom got, which must be `code`, and each of the reporters
-// must write an error line.
+// runs; `act` returns the code its atom got (or what else it reports), which must be `code`; each
+// reporter must write its line; `sent` requests of the table's kind may be made (refused ones
+// count); and `left`, given the first log event of the row, tells what is wrong with what the
+// row left behind ("" when nothing is).
 struct FaultCase {
     const char *point;
     uint64_t nth;
     std::function<uint32_t()> act;
     uint32_t code;
-    std::vector<const char *> reporters;
+    std::vector<Reporter> reporters;
+    size_t sent = 0;
+    std::function<std::string(size_t from)> left = {};
 };
-// Runs the rows in order; none of them may send a request of this kind.
+// Runs the rows in order.
 void ExpectFaultTable(STANDIN_RpcKind kind, const std::vector<FaultCase> &table);
 
 }  // namespace zt

@@ -13,6 +13,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -42,6 +43,8 @@ struct Options {
     std::string trace;
     std::string html;
     std::string memoryLimit;
+    std::string shard;               // explore --shard I/N
+    std::vector<std::string> merge;  // explore --merge: the shard results
     bool quiet = false;
     bool expectConverged = false;
     bool printBuiltin = false;
@@ -86,12 +89,16 @@ zsim::ReadLimits Limits(const Options &o)
     return limits;
 }
 
-// The scenario, its warnings shown on stderr unless quiet (--validate lists them on stdout instead).
-zsim::Scenario Load(const Options &o)
+// The scenario, its warnings shown on stderr unless quiet (--validate lists them on stdout instead); with
+// `text`, the text it was read from goes there.
+zsim::Scenario Load(const Options &o, std::string *text = nullptr)
 {
     const zsim::ReadLimits limits = Limits(o);
+    if (text != nullptr && o.scenario.empty()) {
+        *text = zsim::BuiltinScenarioText();
+    }
     zsim::Scenario sc = o.scenario.empty() ? zsim::ParseScenario(zsim::BuiltinScenarioText(), "<built-in>", limits)
-                                           : zsim::LoadScenario(o.scenario, limits);
+                                           : zsim::LoadScenario(o.scenario, limits, text);
     if (!o.quiet && !o.validate) {
         for (size_t i = 0; i < sc.warnings.size() && i < kWarningsShown; ++i) {
             zsim::Print(stderr, "zelm-sim: {}\n", zsim::Printable(sc.warnings[i]));
@@ -275,7 +282,15 @@ int Explore(const Options &o, zsim::ExploreOptions x)
     x.quiet = o.quiet;
     x.expectConverged = o.expectConverged;
     x.limits = Limits(o);
-    return zsim::Explore(Load(o), x);
+    x.version = ZELM_SIM_VERSION;
+    if (!o.merge.empty()) {
+        return zsim::ExploreMerge(o.merge, x);
+    }
+    if (!o.shard.empty()) {
+        x.shard = zsim::ParseShardSpec(o.shard);
+    }
+    const zsim::Scenario sc = Load(o, x.shard ? &x.scenarioText : nullptr);
+    return zsim::Explore(sc, x);
 }
 
 CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
@@ -284,20 +299,36 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
                                        "Run the scenario under many fault schedules drawn from a seed; report how "
                                        "often and how fast it converged, why it did not, and shrink each drift "
                                        "reason to a minimal scenario");
-    cmd->add_option("SCENARIO", o.scenario,
-                    "Scenario file (YAML); '-' reads standard input; none: the built-in scenario")
-        ->type_name("FILE");
-    cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200; 1 to 1000000)")
-        ->type_name("N")
-        ->check(InRange(uint64_t{1}, zsim::kMaxRuns));
-    cmd->add_option("--seed", x.seed, "Seed of the fault schedules (default 1): the same seed, the same report")
-        ->type_name("N")
-        ->check(Unsigned64());
+    CLI::Option *scenario = cmd->add_option("SCENARIO", o.scenario,
+                                            "Scenario file (YAML); '-' reads standard input; none: the built-in "
+                                            "scenario")
+                                ->type_name("FILE");
+    CLI::Option *runs = cmd->add_option("--runs", x.runs, "Runs, each with its own faults (default 200; 1 to 1000000)")
+                            ->type_name("N")
+                            ->check(InRange(uint64_t{1}, zsim::kMaxRuns));
+    CLI::Option *seed =
+        cmd->add_option("--seed", x.seed, "Seed of the fault schedules (default 1): the same seed, the same report")
+            ->type_name("N")
+            ->check(Unsigned64());
+    CLI::Option *shard = cmd->add_option("--shard", o.shard,
+                                         "Run only shard I of N (the runs i with i mod N + 1 = I) and write its "
+                                         "result to the --json FILE, for --merge")
+                             ->type_name("I/N");
+    cmd->add_option("--merge", o.merge,
+                    "Merge the results of every shard of one exploration into its report (and, with --out, its "
+                    "reproducers); the scenario, runs and seed come from the shards")
+        ->type_name("SHARD.json")
+        ->expected(1, -1)
+        ->excludes(scenario)
+        ->excludes(runs)
+        ->excludes(seed)
+        ->excludes(shard);
     cmd->add_option("--jobs", x.jobs,
                     "Runs at a time, each in a process of its own (default: one per core; at most 256)")
         ->type_name("N")
         ->check(InRange(1u, zsim::kMaxJobs));
-    cmd->add_option("--out", x.out, "Write a minimal reproducer of each drift reason into DIR (a new or empty folder)")
+    cmd->add_option("--out", x.out,
+                    "Write a minimal reproducer of each drift reason, with its page, into DIR (a new or empty folder)")
         ->type_name("DIR");
     cmd->add_option("--json", o.json, "Write the report as JSON to FILE ('-' for stdout, instead of the text report)")
         ->type_name("FILE");
@@ -306,7 +337,7 @@ CLI::App *AddExplore(CLI::App &app, Options &o, zsim::ExploreOptions &x)
         ->type_name("SIZE");
     cmd->add_flag("-q,--quiet", o.quiet, "No text report, no progress display and no timing");
     cmd->add_flag("--expect-converged", o.expectConverged,
-                  "Exit with 1 when a run did not converge or showed a defect");
+                  "Exit with 1 when the run without faults or a run did not converge, or a run showed a defect");
     return cmd;
 }
 

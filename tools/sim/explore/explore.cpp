@@ -104,15 +104,22 @@ void PrepareOut(const ExploreOptions &o)
 
 class Explorer {
 public:
-    Explorer(const Scenario &sc, const ExploreOptions &o, ExploreBudget budget, unsigned jobs)
-        : sc_(sc), o_(o), budget_(std::move(budget)), pool_(jobs)
-    {
-        if (!o.quiet && isatty(STDERR_FILENO) != 0) {
-            progress_ = std::make_unique<Progress>(stderr);
-        }
-    }
+    Explorer(const Scenario &sc, const ExploreOptions &o, ExploreBudget budget, unsigned jobs);
 
-    ExploreReport Run();
+    // The run without faults, then the runs: all of them, or the share of one shard.
+    void RunAll(std::optional<ShardSpec> shard);
+    // A merge's runs, as the shards found them.
+    void Adopt(const RunOutcome &baseline, Tally tally)
+    {
+        baseline_ = baseline;
+        tally_ = std::move(tally);
+        report_.baseline = BaselineOf(baseline_);
+    }
+    // The report of the runs so far: their findings told, and shrunk with --out.
+    ExploreReport Finish();
+    const RunOutcome &Baseline() const { return baseline_; }
+    const Tally &Counted() const { return tally_; }
+    std::vector<std::string> FaultsOf(size_t run) const;
     // Lines for files that could not be written.
     const std::string &Lost() const { return lost_; }
     // How long it took: wall-clock figures, which no report holds.
@@ -120,10 +127,10 @@ public:
 
 private:
     Trial TrialOf(size_t run) const { return WithFaults(sc_, DrawSchedule(budget_, o_.seed, run)); }
-    std::vector<std::string> FaultsOf(size_t run) const;
     void Collect(size_t run, const RunOutcome &outcome);
     void Findings();
-    void ShrinkReason(ReasonFinding &f, size_t nth);
+    // Shrinks `trial` to a reproducer of `key` named `name`, written with its page; `f` is for its header.
+    Reproducer Reproduce(Trial trial, const ReasonFinding &f, bool baseline);
     void WriteDefectScenario(DefectFinding &d);
     std::string Write(const std::string &name, const std::string &text);
     void Tick(const std::function<std::string()> &line);
@@ -134,10 +141,11 @@ private:
     WorkerPool pool_;
     std::unique_ptr<Progress> progress_;
     ExploreReport report_;
-    std::vector<Ms> times_;
-    std::map<size_t, ReasonFinding> reasons_;  // by ReasonKey::Index
-    std::map<Defect, DefectFinding> defects_;
-    size_t done_ = 0;
+    RunOutcome baseline_;  // the run without faults
+    Tally tally_;
+    Clock::time_point start_ = Clock::now();
+    uint64_t runsStarted_ = 0;  // by the runs, before shrinking
+    double runSeconds_ = 0;
     std::string lost_;
     std::string timing_;
 };
@@ -160,9 +168,9 @@ void Explorer::Tick(const std::function<std::string()> &line)
 
 void Explorer::Collect(size_t run, const RunOutcome &outcome)
 {
-    ++done_;
+    ++tally_.runs;
     auto note = [&](Defect d, const std::string &detail) {
-        DefectFinding &f = defects_.try_emplace(d, DefectFinding{d, 0, run, detail, {}, {}}).first->second;
+        DefectFinding &f = tally_.defects.try_emplace(d, DefectFinding{d, 0, run, detail, {}, {}}).first->second;
         ++f.runs;
         if (run < f.firstRun) {
             f.firstRun = run;
@@ -183,33 +191,54 @@ void Explorer::Collect(size_t run, const RunOutcome &outcome)
         note(Defect::Leaked,
              fmt::format("{} host blocks left allocated after the library stopped", outcome.leftBlocks));
     }
-    if (outcome.converged) {
-        ++report_.converged;
-        times_.push_back(outcome.convergedAt);
+    if (ConvergedLike(outcome, baseline_)) {
+        ++tally_.converged;
+        ++tally_.convergedAt[outcome.convergedAt];
         return;
     }
-    ++report_.notConverged;
+    ++tally_.notConverged;
+    bool own = false;
     for (const ReasonKey key : outcome.Reasons()) {
-        ReasonFinding &f = reasons_.try_emplace(key.Index(), ReasonFinding{key, 0, run, {}, {}}).first->second;
+        if (baseline_.Shows(key)) {
+            continue;
+        }
+        own = true;
+        ReasonFinding &f = tally_.reasons.try_emplace(key.Index(), ReasonFinding{key, 0, run, {}, {}}).first->second;
         ++f.runs;
         f.firstRun = std::min(f.firstRun, run);
+    }
+    if (!own) {
+        std::optional<BaselineLike> &like = tally_.baselineLike;
+        BaselineLike &b = like ? *like : like.emplace(BaselineLike{0, run, {}});
+        ++b.runs;
+        b.firstRun = std::min(b.firstRun, run);
     }
 }
 
 void Explorer::Findings()
 {
-    if (!times_.empty()) {
-        report_.spread = SpreadOf(times_);
+    report_.converged = tally_.converged;
+    report_.notConverged = tally_.notConverged;
+    if (!tally_.convergedAt.empty()) {
+        std::vector<Ms> times;
+        for (const auto &[at, n] : tally_.convergedAt) {
+            times.insert(times.end(), n, at);
+        }
+        report_.spread = SpreadOf(times);
     }
-    for (auto &[index, f] : reasons_) {
+    for (auto [index, f] : tally_.reasons) {
         f.firstRunFaults = FaultsOf(f.firstRun);
         report_.reasons.push_back(f);
     }
     std::stable_sort(report_.reasons.begin(), report_.reasons.end(),
                      [](const ReasonFinding &a, const ReasonFinding &b) { return a.runs > b.runs; });
-    for (auto &[defect, found] : defects_) {
+    for (auto [defect, found] : tally_.defects) {
         found.firstRunFaults = FaultsOf(found.firstRun);
         report_.defects.push_back(found);
+    }
+    if (tally_.baselineLike) {
+        report_.baselineLike = tally_.baselineLike;
+        report_.baselineLike->firstRunFaults = FaultsOf(report_.baselineLike->firstRun);
     }
 }
 
@@ -224,27 +253,27 @@ std::string Explorer::Write(const std::string &name, const std::string &text)
     return path;
 }
 
-void Explorer::ShrinkReason(ReasonFinding &f, size_t nth)
+Reproducer Explorer::Reproduce(Trial trial, const ReasonFinding &f, bool baseline)
 {
-    const std::string name = ReproducerName(f.key);
-    Trial shrunk = Shrink(TrialOf(f.firstRun), f.key, pool_, [&] {
-        Tick([&] {
-            return fmt::format("explore: shrinking {} ({} of {}), {} runs so far", name, nth + 1,
-                               report_.reasons.size(), pool_.Started());
-        });
+    const ReasonKey key = f.key;
+    const std::string name = (baseline ? "baseline-" : "") + ReproducerName(key);
+    Trial shrunk = Shrink(std::move(trial), key, pool_, [&] {
+        Tick([&] { return fmt::format("explore: shrinking {}, {} runs so far", name, pool_.Started()); });
     });
     Reproducer x;
-    const std::string text = ReproducerText(sc_, o_.seed, f, std::move(shrunk), x);
+    const std::string text = ReproducerText(sc_, o_.seed, f, std::move(shrunk), x, name, baseline);
     x.file = Write(name + ".yaml", text);
-    // Read back as any user would, and run once more: the file, not the shrinker's copy, must show it.
+    // Read back as any user would, and run once more as `zelm-sim --html` does: the file, not the shrinker's
+    // copy, must show it, and its page goes beside it.
+    std::string page;
     try {
         const Scenario back = ParseScenario(text, x.file, o_.limits);
-        pool_.Run(
-            1, [&back](size_t) { return back; }, [&](size_t, const RunOutcome &o) { x.reproduced = o.Shows(f.key); });
+        x.reproduced = pool_.RunWithPage(back, page).Shows(key);
     } catch (const ScenarioError &) {
         x.reproduced = false;
     }
-    f.reproducer = x;
+    x.page = Write(name + ".html", page);
+    return x;
 }
 
 void Explorer::WriteDefectScenario(DefectFinding &d)
@@ -253,10 +282,16 @@ void Explorer::WriteDefectScenario(DefectFinding &d)
     d.file = Write(name, DefectText(sc_, o_.seed, d, TrialOf(d.firstRun)));
 }
 
-ExploreReport Explorer::Run()
+Explorer::Explorer(const Scenario &sc, const ExploreOptions &o, ExploreBudget budget, unsigned jobs)
+    : sc_(sc), o_(o), budget_(std::move(budget)), pool_(jobs)
 {
+    if (!o.quiet && isatty(STDERR_FILENO) != 0) {
+        progress_ = std::make_unique<Progress>(stderr);
+    }
     report_.scenario = sc_.name;
     report_.source = sc_.source;
+    report_.scenarioArg = o_.scenarioPath;
+    report_.out = o_.out;
     report_.seed = o_.seed;
     report_.runs = o_.runs;
     for (const size_t n : budget_.agents) {
@@ -270,22 +305,45 @@ ExploreReport Explorer::Run()
     report_.to = budget_.to;
     report_.longest = budget_.longest;
     report_.shrinking = !o_.out.empty();
+}
 
-    const Clock::time_point start = Clock::now();
+void Explorer::RunAll(std::optional<ShardSpec> shard)
+{
+    // The scenario without faults first: every run with faults is measured against it.
     pool_.Run(
-        o_.runs, [this](size_t run) { return TrialOf(run).scenario; },
-        [this](size_t run, const RunOutcome &outcome) {
-            Collect(run, outcome);
-            Tick([this] {
-                return fmt::format("explore: {} of {} runs, {} drift reasons", done_, o_.runs, reasons_.size());
+        1, [this](size_t) { return WithFaults(sc_, {}).scenario; },
+        [this](size_t, const RunOutcome &outcome) { baseline_ = outcome; });
+    report_.baseline = BaselineOf(baseline_);
+    const ShardSpec share = shard.value_or(ShardSpec{});
+    const uint64_t count = share.Runs(o_.runs);
+    pool_.Run(
+        count, [&](size_t k) { return TrialOf(share.Run(k)).scenario; },
+        [&](size_t k, const RunOutcome &outcome) {
+            Collect(share.Run(k), outcome);
+            Tick([&] {
+                return fmt::format("explore: {} of {} runs, {} drift reasons", tally_.runs, count,
+                                   tally_.reasons.size());
             });
         });
-    const double runSeconds = Since(start);
-    const uint64_t runs = pool_.Started();
+    runSeconds_ = Since(start_);
+    runsStarted_ = pool_.Started();
+    timing_ =
+        fmt::format("zelm-sim: explore: {} runs in {:.1f} s, {} at a time", runsStarted_, runSeconds_, pool_.Jobs());
+    if (progress_ && shard) {
+        progress_->Finish();
+    }
+}
+
+ExploreReport Explorer::Finish()
+{
     Findings();
+    const Clock::time_point shrinkStart = Clock::now();
     if (report_.shrinking) {
-        for (size_t i = 0; i < report_.reasons.size(); ++i) {
-            ShrinkReason(report_.reasons[i], i);
+        for (BaselineReason &b : report_.baseline.reasons) {
+            b.reproducer = Reproduce(WithFaults(sc_, {}), ReasonFinding{b.key, 0, 0, {}, {}}, true);
+        }
+        for (ReasonFinding &f : report_.reasons) {
+            f.reproducer = Reproduce(TrialOf(f.firstRun), f, false);
         }
         for (DefectFinding &d : report_.defects) {
             WriteDefectScenario(d);
@@ -294,32 +352,25 @@ ExploreReport Explorer::Run()
     if (progress_) {
         progress_->Finish();
     }
-    timing_ = fmt::format("zelm-sim: explore: {} runs in {:.1f} s, {} at a time", runs, runSeconds, pool_.Jobs());
+    timing_ = runsStarted_ == 0 ? fmt::format("zelm-sim: explore: merged {} runs", tally_.runs)
+                                : fmt::format("zelm-sim: explore: {} runs in {:.1f} s, {} at a time", runsStarted_,
+                                              runSeconds_, pool_.Jobs());
     if (report_.shrinking) {
         fmt::format_to(std::back_inserter(timing_), "; shrinking {} drift reasons: {} runs in {:.1f} s",
-                       report_.reasons.size(), pool_.Started() - runs, Since(start) - runSeconds);
+                       report_.reasons.size() + report_.baseline.reasons.size(), pool_.Started() - runsStarted_,
+                       Since(shrinkStart));
     }
     return report_;
 }
 
 }  // namespace
 
-int Explore(const Scenario &sc, const ExploreOptions &o)
-{
-    // The reader refuses a budget that can draw nothing; the default one can always flip the HA role.
-    const ExploreBudget budget = sc.explore ? *sc.explore : DefaultExploreBudget(sc);
-    const unsigned jobs = JobsFor(o, sc, budget.maxFaults);
-    const bool text = !o.quiet && o.json != "-";
-    std::vector<OutputRequest> requests;
-    if (!o.json.empty()) {
-        requests.push_back(OutputRequest{"--json", "JSON report", o.json});
-    }
-    CheckOutputs(requests, o.scenarioPath, text);
-    PrepareOut(o);
-    std::unique_ptr<OutputFile> json = requests.empty() ? nullptr : std::make_unique<OutputFile>(requests.front());
+namespace {
 
-    Explorer explorer(sc, o, budget, jobs);
-    const ExploreReport report = explorer.Run();
+// Writes the report of the explorer's runs, shrunk with --out; the exit status.
+int Report(Explorer &explorer, const ExploreOptions &o, std::unique_ptr<OutputFile> json, bool text)
+{
+    const ExploreReport report = explorer.Finish();
     if (text) {
         WriteExploreText(report, stdout, isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr);
     }
@@ -340,8 +391,122 @@ int Explore(const Scenario &sc, const ExploreOptions &o)
         std::fputs(lost.c_str(), stderr);
         return kExitLost;
     }
-    const bool bad = report.notConverged > 0 || !report.defects.empty();
+    // A scenario that drifts by itself, or whose run without faults fails, is not converged either.
+    const bool bad = report.notConverged > 0 || !report.defects.empty() || !report.baseline.converged;
     return o.expectConverged && bad ? kExitDrift : kExitOk;
+}
+
+// One shard: its share of the runs, and their tally written for the merge.
+int RunShard(const Scenario &sc, const ExploreOptions &o, const ExploreBudget &budget, unsigned jobs)
+{
+    const ShardSpec spec = *o.shard;
+    const std::string named = fmt::format("--shard {}/{}", spec.index, spec.count);
+    if (o.json.empty()) {
+        throw UsageError(named + ": give --json FILE for the shard's result, which --merge reads");
+    }
+    if (!o.out.empty() || o.expectConverged) {
+        throw UsageError(named + ": give " + (o.out.empty() ? "--expect-converged" : "--out") +
+                         " to --merge, which sees every shard's runs");
+    }
+    const OutputRequest request{"--json", "shard result", o.json};
+    const bool text = !o.quiet && o.json != "-";
+    CheckOutputs({request}, o.scenarioPath, text);
+    OutputFile file(request);
+
+    Explorer explorer(sc, o, budget, jobs);
+    explorer.RunAll(spec);
+    Shard shard;
+    shard.version = o.version;
+    shard.spec = spec;
+    shard.seed = o.seed;
+    shard.runs = o.runs;
+    shard.scenarioText = o.scenarioText;
+    shard.source = sc.source;
+    shard.given = o.scenarioPath;
+    shard.baseline = explorer.Baseline();
+    shard.tally = explorer.Counted();
+    file.Write(ShardJson(shard, [&explorer](size_t run) { return explorer.FaultsOf(run); }));
+    std::string lost;
+    if (const auto err = file.Close()) {
+        lost += "zelm-sim: " + *err + "\n";
+    }
+    if (text) {
+        Print(stdout,
+              "zelm-sim explore: shard {} of {}: {} of {} runs, written to {}; zelm-sim explore --merge "
+              "with every shard's result gives the report\n",
+              spec.index, spec.count, shard.tally.runs, o.runs, Printable(o.json));
+    }
+    if (const auto err = FlushStdout("summary")) {
+        lost += "zelm-sim: " + *err + "\n";
+    }
+    if (!o.quiet) {
+        Print(stderr, "{}\n", explorer.Timing());
+    }
+    if (!lost.empty()) {
+        std::fputs(lost.c_str(), stderr);
+        return kExitLost;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int Explore(const Scenario &sc, const ExploreOptions &o)
+{
+    // The reader refuses a budget that can draw nothing; the default one can always flip the HA role.
+    const ExploreBudget budget = sc.explore ? *sc.explore : DefaultExploreBudget(sc);
+    const unsigned jobs = JobsFor(o, sc, budget.maxFaults);
+    if (o.shard) {
+        return RunShard(sc, o, budget, jobs);
+    }
+    const bool text = !o.quiet && o.json != "-";
+    std::vector<OutputRequest> requests;
+    if (!o.json.empty()) {
+        requests.push_back(OutputRequest{"--json", "JSON report", o.json});
+    }
+    CheckOutputs(requests, o.scenarioPath, text);
+    PrepareOut(o);
+    std::unique_ptr<OutputFile> json = requests.empty() ? nullptr : std::make_unique<OutputFile>(requests.front());
+
+    Explorer explorer(sc, o, budget, jobs);
+    explorer.RunAll(std::nullopt);
+    return Report(explorer, o, std::move(json), text);
+}
+
+int ExploreMerge(const std::vector<std::string> &files, ExploreOptions o)
+{
+    const bool text = !o.quiet && o.json != "-";
+    std::vector<OutputRequest> requests;
+    if (!o.json.empty()) {
+        requests.push_back(OutputRequest{"--json", "JSON report", o.json});
+        for (const std::string &file : files) {
+            std::error_code ec;
+            if (o.json != "-" && fs::equivalent(o.json, file, ec)) {
+                throw UsageError("--json " + Quoted(o.json, 100) +
+                                 ": that is a shard result to merge; the JSON report would overwrite it");
+            }
+        }
+    }
+    CheckOutputs(requests, "", text);
+    // A shard holds the scenario's text and a tally that grows with the distinct convergence times at most.
+    const uint64_t maxBytes = o.limits.memoryBytes / 8;
+    std::vector<Shard> shards;
+    for (const std::string &file : files) {
+        shards.push_back(ReadShard(file, maxBytes));
+    }
+    const Shard merged = MergeShards(shards, o.version);
+    o.seed = merged.seed;
+    o.runs = merged.runs;
+    o.scenarioPath = merged.given;
+    const Scenario sc = ParseScenario(merged.scenarioText, merged.source, o.limits);
+    const ExploreBudget budget = sc.explore ? *sc.explore : DefaultExploreBudget(sc);
+    const unsigned jobs = JobsFor(o, sc, budget.maxFaults);
+    PrepareOut(o);
+    std::unique_ptr<OutputFile> json = requests.empty() ? nullptr : std::make_unique<OutputFile>(requests.front());
+
+    Explorer explorer(sc, o, budget, jobs);
+    explorer.Adopt(merged.baseline, merged.tally);
+    return Report(explorer, o, std::move(json), text);
 }
 
 }  // namespace zsim

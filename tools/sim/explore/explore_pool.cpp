@@ -20,6 +20,7 @@
 
 #include "report/outputs.h"
 #include "report/run_scenario.h"
+#include "timeline/timeline_page.h"
 
 namespace zsim {
 
@@ -63,25 +64,45 @@ bool WriteAll(int fd, const void *data, size_t size)
 }
 
 // In the child: never returns, and never lets an exception unwind into the parent's code it was forked from.
-[[noreturn]] void RunChild(int fd, size_t run, const std::function<Scenario(size_t)> &make)
+[[noreturn]] void RunChild(int fd, size_t run, const std::function<std::string(size_t)> &work)
 {
     try {
-        const RunOutcome outcome = RunHere(make(run));
-        _exit(WriteAll(fd, &outcome, sizeof outcome) ? 0 : kChildFailed);
+        const std::string bytes = work(run);
+        _exit(WriteAll(fd, bytes.data(), bytes.size()) ? 0 : kChildFailed);
     } catch (...) {
         _exit(kChildFailed);
     }
 }
 
-// The outcome of a child that ended (its pipe closed): what it sent, or how it died.
-RunOutcome Reap(pid_t pid, const Child &c)
+std::string Bytes(const RunOutcome &outcome)
+{
+    return std::string(reinterpret_cast<const char *>(&outcome), sizeof outcome);
+}
+
+RunOutcome OutcomeOf(const RunResult &r)
+{
+    RunOutcome out;
+    out.converged = r.report.converged;
+    out.convergedAt = r.report.convergedAt;
+    out.leftBlocks = r.leftBlocks;
+    out.holdings = r.holdings;
+    for (const ReasonCount &c : r.report.driftByReason) {
+        out.Add(ReasonKey{c.kind, c.reason}, c.items);
+    }
+    return out;
+}
+
+// The outcome of a child that ended (its pipe closed): what it sent, or how it died; what followed the outcome
+// goes to `rest`.
+RunOutcome Reap(pid_t pid, Child &c, std::string &rest)
 {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     RunOutcome out;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && c.bytes.size() == sizeof out) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && c.bytes.size() >= sizeof out) {
         std::memcpy(&out, c.bytes.data(), sizeof out);
+        rest = c.bytes.substr(sizeof out);
         return out;
     }
     out.status = RunOutcome::Status::Crashed;
@@ -93,7 +114,7 @@ RunOutcome Reap(pid_t pid, const Child &c)
 // Reads what is there; true at the end of the pipe.
 bool Drain(Child &c)
 {
-    char buf[256];
+    char buf[4096];
     for (;;) {
         const ssize_t n = read(c.fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) {
@@ -125,30 +146,48 @@ std::vector<ReasonKey> RunOutcome::Reasons() const
 
 RunOutcome RunHere(const Scenario &sc)
 {
-    const RunResult r = RunScenario(sc, RunOptions{});
-    RunOutcome out;
-    out.converged = r.report.converged;
-    out.convergedAt = r.report.convergedAt;
-    out.leftBlocks = r.leftBlocks;
-    for (const ReasonCount &c : r.report.driftByReason) {
-        out.Add(ReasonKey{c.kind, c.reason});
-    }
-    return out;
+    return OutcomeOf(RunScenario(sc, RunOptions{}));
 }
 
 void WorkerPool::Run(size_t count, const std::function<Scenario(size_t)> &make,
                      const std::function<void(size_t, const RunOutcome &)> &done)
 {
+    RunChildren(
+        count, [&make](size_t k) { return Bytes(RunHere(make(k))); },
+        [&done](size_t k, const RunOutcome &outcome, const std::string &) { done(k, outcome); });
+}
+
+RunOutcome WorkerPool::RunWithPage(const Scenario &sc, std::string &page)
+{
+    RunOutcome out;
+    RunChildren(
+        1,
+        [&sc](size_t) {
+            RunOptions options;
+            options.history = true;
+            const RunResult r = RunScenario(sc, options);
+            return Bytes(OutcomeOf(r)) + TimelinePage(sc, r.report, r.history);
+        },
+        [&](size_t, const RunOutcome &outcome, std::string rest) {
+            out = outcome;
+            page = std::move(rest);
+        });
+    return out;
+}
+
+void WorkerPool::RunChildren(size_t count, const std::function<std::string(size_t)> &work,
+                             const std::function<void(size_t, const RunOutcome &, std::string)> &done)
+{
     std::map<pid_t, Child> children;
     size_t next = 0;
-    auto finish = [&](std::map<pid_t, Child>::iterator it, const RunOutcome &outcome) {
+    auto finish = [&](std::map<pid_t, Child>::iterator it, const RunOutcome &outcome, std::string rest) {
         close(it->second.fd);
         const size_t run = it->second.run;
         if (outcome.status == RunOutcome::Status::Completed) {
             slowest_ = std::max(slowest_, std::chrono::duration<double>(Clock::now() - it->second.start).count());
         }
         children.erase(it);
-        done(run, outcome);
+        done(run, outcome, std::move(rest));
     };
     while (next < count || !children.empty()) {
         while (next < count && children.size() < jobs_) {
@@ -166,7 +205,7 @@ void WorkerPool::Run(size_t count, const std::function<Scenario(size_t)> &make,
             }
             if (pid == 0) {
                 close(fds[0]);
-                RunChild(fds[1], next, make);
+                RunChild(fds[1], next, work);
             }
             close(fds[1]);
             (void)fcntl(fds[0], F_SETFL, O_NONBLOCK);
@@ -185,14 +224,16 @@ void WorkerPool::Run(size_t count, const std::function<Scenario(size_t)> &make,
         }
         for (size_t i = 0; i < polls.size(); ++i) {
             const auto it = children.find(pids[i]);
+            std::string rest;
             if (polls[i].revents != 0 && Drain(it->second)) {
-                finish(it, Reap(pids[i], it->second));
+                const RunOutcome outcome = Reap(pids[i], it->second, rest);
+                finish(it, outcome, std::move(rest));
             } else if (std::chrono::duration<double>(Clock::now() - it->second.start).count() > limit) {
                 kill(pids[i], SIGKILL);
-                (void)Reap(pids[i], it->second);
+                (void)Reap(pids[i], it->second, rest);
                 RunOutcome hung;
                 hung.status = RunOutcome::Status::Hung;
-                finish(it, hung);
+                finish(it, hung, {});
             }
         }
     }

@@ -30,10 +30,11 @@ std::string ReproducerName(ReasonKey key)
     return std::string(KindName(key.kind)) + "-" + ReasonCode(key.reason);
 }
 
-std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk, Reproducer &x)
+std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk, Reproducer &x,
+                           const std::string &name, bool baseline)
 {
-    shrunk.scenario.name =
-        ShortName(explored.name, kNameKept) + ": " + KindName(f.key.kind) + " " + ReasonCode(f.key.reason);
+    shrunk.scenario.name = ShortName(explored.name, kNameKept) + ": " + (baseline ? "baseline " : "") +
+                           KindName(f.key.kind) + " " + ReasonCode(f.key.reason);
     shrunk.scenario.description.clear();
     x.events = shrunk.scenario.events.size();
     std::vector<bool> kept(shrunk.faults.size() + 1);
@@ -41,17 +42,24 @@ std::string ReproducerText(const Scenario &explored, uint64_t seed, const Reason
         kept[k] = true;
     }
     x.faults = static_cast<size_t>(std::count(kept.begin() + 1, kept.end(), true));
-    std::string text =
-        fmt::format("# zelm-sim explore reproducer: {} drift, reason {}:\n#   {}\n# Found in {}, whose faults were:\n",
-                    KindName(f.key.kind), ReasonCode(f.key.reason), ReasonLabel(f.key.reason),
-                    Origin(explored, seed, f.firstRun));
-    for (size_t i = 0; i < f.firstRunFaults.size(); ++i) {
-        fmt::format_to(std::back_inserter(text), "#   {}. {}\n", i + 1, Printable(f.firstRunFaults[i]));
+    std::string text = fmt::format("# zelm-sim explore reproducer: {} drift, reason {}:\n#   {}\n",
+                                   KindName(f.key.kind), ReasonCode(f.key.reason), ReasonLabel(f.key.reason));
+    if (baseline) {
+        fmt::format_to(std::back_inserter(text),
+                       "# Found in {} ({}) without faults: the scenario drifts by itself.\n# Shrunk to {}.",
+                       Printable(explored.name), Printable(explored.source), Plural(x.events, "event", "events"));
+    } else {
+        fmt::format_to(std::back_inserter(text), "# Found in {}, whose faults were:\n",
+                       Origin(explored, seed, f.firstRun));
+        for (size_t i = 0; i < f.firstRunFaults.size(); ++i) {
+            fmt::format_to(std::back_inserter(text), "#   {}. {}\n", i + 1, Printable(f.firstRunFaults[i]));
+        }
+        fmt::format_to(std::back_inserter(text), "# Shrunk to {}, with {} of the run's.",
+                       Plural(x.events, "event", "events"), Plural(x.faults, "fault", "faults"));
     }
     fmt::format_to(std::back_inserter(text),
-                   "# Shrunk to {}, with {} of the run's. `zelm-sim --expect-converged {}.yaml` exits with 1.\n\n{}",
-                   Plural(x.events, "event", "events"), Plural(x.faults, "fault", "faults"), ReproducerName(f.key),
-                   ScenarioYaml(shrunk.scenario, FaultNotes(shrunk)));
+                   " `zelm-sim --expect-converged {0}.yaml` exits with 1;\n# {0}.html is its timeline page.\n\n{1}",
+                   name, ScenarioYaml(shrunk.scenario, FaultNotes(shrunk)));
     return text;
 }
 

@@ -14,9 +14,10 @@ namespace zsim {
 // The file name of a reason's reproducer, without ".yaml": "extra-withdrawal-lost".
 std::string ReproducerName(ReasonKey key);
 
-// The reproducer of `f`: `shrunk` renamed after the reason, as YAML under its header. Sets the counts of `x`.
-std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk,
-                           Reproducer &x);
+// The reproducer of `f` (of the scenario without faults with `baseline`): `shrunk` renamed after the reason, as
+// YAML under its header, for the file `name`.yaml. Sets the counts of `x`.
+std::string ReproducerText(const Scenario &explored, uint64_t seed, const ReasonFinding &f, Trial shrunk, Reproducer &x,
+                           const std::string &name, bool baseline);
 
 // The scenario of the run that showed `d` first, with all its faults.
 std::string DefectText(const Scenario &explored, uint64_t seed, const DefectFinding &d, Trial run);

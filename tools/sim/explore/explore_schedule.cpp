@@ -51,6 +51,7 @@ struct InForce {
     Ms latency = 1;
     bool linkUp = false;
     uint32_t haRole = 0;
+    bool libraryRunning = true;
 };
 
 InForce InForceAt(const Scenario &sc, size_t node, Ms t)
@@ -63,6 +64,9 @@ InForce InForceAt(const Scenario &sc, size_t node, Ms t)
         }
         if (ev.kind == EventKind::HaRole) {
             s.haRole = ev.haRole;
+        } else if (ev.kind == EventKind::LibraryStop || ev.kind == EventKind::LibraryStart ||
+                   ev.kind == EventKind::LibraryRestart) {
+            s.libraryRunning = ev.kind != EventKind::LibraryStop;
         } else if (ev.node == node && ev.kind == EventKind::Link) {
             s.linkUp = ev.up;
         } else if (ev.node == node && ev.kind == EventKind::Agent) {
@@ -129,6 +133,16 @@ std::vector<Event> EventsOf(const Scenario &sc, const Fault &f)
         add(EventKind::HaRole, f.at).haRole = atStart.haRole == 0 ? 1 : 0;
         add(EventKind::HaRole, end).haRole = atEnd.haRole;
         break;
+    case FaultKind::Restart:
+        // As the scenario's own stop and start: the start replays the configuration and the status reports.
+        // A library the timeline has stopped is not stopped again, nor started when the timeline has it stopped.
+        if (atStart.libraryRunning) {
+            add(EventKind::LibraryStop, f.at);
+        }
+        if (atEnd.libraryRunning) {
+            add(EventKind::LibraryStart, end);
+        }
+        break;
     }
     return out;
 }
@@ -190,6 +204,9 @@ std::string FaultText(const Scenario &sc, const Fault &f)
     case FaultKind::HaFlip:
         what = "HA role flipped for " + Seconds(f.span);
         break;
+    case FaultKind::Restart:
+        what = "library stopped, started again after " + Seconds(f.span);
+        break;
     }
     return "at " + Seconds(f.at) + ": " + what;
 }
@@ -212,6 +229,7 @@ Trial WithFaults(const Scenario &sc, const std::vector<Fault> &faults)
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return events[a].at < events[b].at; });
     for (const size_t i : order) {
+        t.origin.push_back(t.scenario.events.size());
         t.scenario.events.push_back(std::move(events[i]));
         t.faultOf.push_back(faultOf[i]);
     }
@@ -222,13 +240,16 @@ std::vector<std::string> FaultNotes(const Trial &t)
 {
     std::vector<std::string> notes;
     std::vector<bool> started(t.faults.size());
-    for (const size_t k : t.faultOf) {
+    for (size_t i = 0; i < t.faultOf.size(); ++i) {
+        const size_t k = t.faultOf[i];
         if (k == 0) {
             notes.emplace_back();
             continue;
         }
         const Fault &f = t.faults[k - 1];
-        const bool end = started[k - 1];
+        // A restart of a library the timeline had stopped has its start alone.
+        const bool end =
+            f.kind == FaultKind::Restart ? t.scenario.events[i].kind == EventKind::LibraryStart : started[k - 1];
         started[k - 1] = true;
         const std::string node = f.node < t.scenario.nodes.size() ? t.scenario.nodes[f.node].name : "";
         std::string what;
@@ -253,6 +274,9 @@ std::vector<std::string> FaultNotes(const Trial &t)
             break;
         case FaultKind::HaFlip:
             what = end ? "the HA role flips back" : "the HA role flips";
+            break;
+        case FaultKind::Restart:
+            what = end ? "the library starts again" : "the library stops";
             break;
         }
         notes.push_back(fmt::format("fault {}{}: {}", k, end ? " ends" : "", what));

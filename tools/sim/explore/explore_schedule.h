@@ -36,6 +36,7 @@ struct Trial {
     Scenario scenario;
     std::vector<Fault> faults;
     std::vector<size_t> faultOf;  // per event: 1 + the index of its fault in `faults`; 0 for the scenario's own
+    std::vector<size_t> origin;   // per event: its place in the trial as WithFaults made it
 };
 
 // The scenario with the faults' events in its timeline, each after the scenario's events of its time. A

@@ -1,8 +1,9 @@
 // Drift: what the configuration says each agent should hold against what it holds, item by item.
 //
 // A configured location belongs to the agent of the node its OsInst names; a configured component to the
-// agent of the node that last announced its location index as available. A component whose type is
-// missing cannot be published, so no agent should hold it. Entries an agent holds beyond that are extra.
+// agent of the node that last announced its location index as available. A component whose type is missing
+// is expected all the same (it waits for its type): missing, or extra at an agent that holds it while its type
+// is missing. Entries an agent holds beyond that are extra.
 #include <fmt/format.h>
 
 #include <map>
@@ -194,11 +195,14 @@ void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const
     const std::optional<ZelmCompNodeCfg> type = s.config.TypeFor(cfg.compType);
     if (!type) {
         const std::string missing = fmt::format("component type {} missing", cfg.compType);
-        out.push_back(held == nullptr
-                          ? Component(s, DriftKind::Missing, n, key, name, {DriftReason::TypeMissing, missing})
-                          : Component(s, DriftKind::Extra, n, key, name,
-                                      {DriftReason::TypeMissing,
-                                       "held although " + missing + ": " + WhyCompExtra(s, key, n).text}));
+        if (held == nullptr) {
+            out.push_back(Component(s, DriftKind::Missing, n, key, name, {DriftReason::TypeMissing, missing}));
+        } else {
+            Why extra = WhyCompExtra(s, key, n);
+            out.push_back(Component(s, DriftKind::Extra, n, key, name,
+                                    {DriftReason::TypeMissing, "held although " + missing + ": " + extra.text,
+                                     std::move(extra.cause)}));
+        }
     } else if (held == nullptr) {
         out.push_back(Component(s, DriftKind::Missing, n, key, name, WhyCompMissing(s, key, n)));
     } else if (std::vector<Difference> diff = CompDiff(*held, cfg, *type); !diff.empty()) {

@@ -49,15 +49,18 @@ std::optional<Why> WithdrawalWhy(const WithdrawalRec &w)
 {
     switch (w.state) {
     case Withdrawal::Pending:
-        return Why{DriftReason::WithdrawalInFlight, "its withdrawal is in flight"};
+        return Why{DriftReason::WithdrawalInFlight, "its withdrawal is in flight", Cause{w.at, "withdrawal sent"}};
     case Withdrawal::Refused:
         return Why{DriftReason::WithdrawalLost,
-                   fmt::format("its withdrawal was refused (status {}) and is never sent again", w.code)};
+                   fmt::format("its withdrawal was refused (status {}) and is never sent again", w.code),
+                   Cause{w.at, fmt::format("withdrawal refused (status {})", w.code)}};
     case Withdrawal::Failed:
         return Why{DriftReason::WithdrawalLost,
-                   fmt::format("its withdrawal failed (result {}) and is never sent again", w.code)};
+                   fmt::format("its withdrawal failed (result {}) and is never sent again", w.code),
+                   Cause{w.at, fmt::format("withdrawal failed (result {})", w.code)}};
     case Withdrawal::NoReply:
-        return Why{DriftReason::WithdrawalLost, "its withdrawal got no reply and is never sent again"};
+        return Why{DriftReason::WithdrawalLost, "its withdrawal got no reply and is never sent again",
+                   Cause{w.at, "withdrawal got no reply"}};
     case Withdrawal::Applied:
     case Withdrawal::None:
         break;
@@ -72,6 +75,13 @@ const typename Map::mapped_type *Lookup(const Map &m, const Key &k)
     return it == m.end() ? nullptr : &it->second;
 }
 
+// When a location's latest record was stored; 0 when it never was.
+Ms StoredAt(const SimState &s, uint32_t locId)
+{
+    const Ms *at = s.locationStoredAt.Find(locId);
+    return at != nullptr ? *at : 0;
+}
+
 Why BareRestart(const SimState &s)
 {
     return {DriftReason::RestartedWithoutReplay, "the library was restarted at " + Seconds(s.bareRestartAt) +
@@ -83,7 +93,7 @@ Why BareRestart(const SimState &s)
 Why Unknown(const SimState &s, const IndexHistory *ih, Why otherwise)
 {
     if (ih != nullptr && !(s.bareRestart && ih->at < s.bareRestartAt)) {
-        return {DriftReason::Forgotten, "the library forgot it when " + ih->note};
+        return {DriftReason::Forgotten, "the library forgot it when " + ih->note, Cause{ih->at, ih->brief}};
     }
     return s.bareRestart ? BareRestart(s) : otherwise;
 }
@@ -91,7 +101,17 @@ Why Unknown(const SimState &s, const IndexHistory *ih, Why otherwise)
 const Why kStopped{DriftReason::LibraryStopped, "the library is stopped"};
 const Why kInFlight{DriftReason::InFlight, "publication in flight"};
 const Why kLastFailed{DriftReason::PublicationFailed, "its last publication failed"};
-const Why kNeverPublished{DriftReason::NeverPublished, "never published"};
+// Never published: never sent, or sent and refused or failed every time (and not sent again).
+Why NeverPublished(const FailedSends *failed)
+{
+    if (failed == nullptr || failed->count == 0) {
+        return {DriftReason::NeverPublished, "never published: never sent"};
+    }
+    return {DriftReason::FailedEveryTime,
+            fmt::format("never published: refused or failed every time it was sent ({}); not sent again",
+                        Plural(failed->count, "request", "requests")),
+            Cause{failed->lastAt, Plural(failed->count, "publication", "publications") + " refused or failed"}};
+}
 const Why kNotRepublished{DriftReason::NotRepublished, "the library has not republished it since it changed"};
 
 Why HaForbids(const SimState &s)
@@ -100,20 +120,22 @@ Why HaForbids(const SimState &s)
 }
 
 // A location the library stores but has not published yet.
-Why StoredLocation(const SimState &s, const LocHistory *h, const NodeState &n)
+Why StoredLocation(const SimState &s, uint32_t locId, const LocHistory *h, const NodeState &n)
 {
     if (s.haRole != 0) {
         return HaForbids(s);
     }
     if (h != nullptr && h->haAtStore != 0) {
         return {DriftReason::HeldBackByHaRole,
-                fmt::format("configured while HA role {} forbade publication; never republished", h->haAtStore)};
+                fmt::format("configured while HA role {} forbade publication; never republished", h->haAtStore),
+                Cause{StoredAt(s, locId), fmt::format("configured under HA role {}", h->haAtStore)}};
     }
     if (n.upWhileForbidden) {
         return {DriftReason::HeldBackByHaRole,
-                "its OS node's link came up while the HA role forbade publication; never republished"};
+                "its OS node's link came up while the HA role forbade publication; never republished",
+                Cause{n.upAt, "link up while the HA role forbade publication"}};
     }
-    return kNeverPublished;
+    return NeverPublished(h != nullptr ? &h->failed : nullptr);
 }
 
 }  // namespace
@@ -147,11 +169,12 @@ Why WhyLocationMissing(const SimState &s, uint32_t locId, size_t node)
         return kLastFailed;
     }
     if (inst->publishState == ZELM_LOC_STATE_CFG) {
-        return StoredLocation(s, h, n);
+        return StoredLocation(s, locId, h, n);
     }
-    if (h != nullptr && h->withdrawnByGroupDelete) {
+    if (h != nullptr && h->groupDeletedAt) {
         return {DriftReason::WithdrawnByGroupDelete,
-                "withdrawn by the delete of its logic group; sent again only when its OS node is smoothed"};
+                "withdrawn by the delete of its logic group; sent again only when its OS node is smoothed",
+                Cause{*h->groupDeletedAt, "logic group deleted"}};
     }
     if (s.haRole != 0) {
         return HaForbids(s);
@@ -164,9 +187,11 @@ Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
     if (const ZelmLocInstCfg *const *cfg = s.config.locations.Find(locId)) {
         const size_t now = s.NodeOfOsInst((*cfg)->OsInst);
         if (now != node) {
-            return {DriftReason::Moved,
-                    "moved to " + (now == SIZE_MAX ? std::string("an undeclared OS node") : NodeName(s, now)) +
-                        ": the former agent is never told"};
+            const std::string to = now == SIZE_MAX ? std::string("an undeclared OS node") : NodeName(s, now);
+            const Ms *storedAt = s.locationStoredAt.Find(locId);
+            return {DriftReason::Moved, fmt::format("moved to {}: the former agent is never told", to),
+                    storedAt != nullptr ? std::optional<Cause>(Cause{*storedAt, fmt::format("moved to {}", to)})
+                                        : std::nullopt};
         }
     }
     if (s.locationsSeen.count(locId) == 0) {
@@ -183,8 +208,10 @@ Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
 Why WhyUnplaced(const SimState &s, uint32_t locIndex)
 {
     std::string why = fmt::format("location index {} is not available on any node", locIndex);
+    std::optional<Cause> cause;
     if (const IndexHistory *ih = Lookup(s.indexHistory, locIndex)) {
         fmt::format_to(std::back_inserter(why), " ({})", ih->note);
+        cause = Cause{ih->at, ih->brief};
     } else {
         // What a first scenario most often leaves out: components go where their index is announced.
         fmt::format_to(std::back_inserter(why),
@@ -192,7 +219,7 @@ Why WhyUnplaced(const SimState &s, uint32_t locIndex)
                        "({{node: ..., service: LocName, index: {}}})",
                        locIndex);
     }
-    return {DriftReason::IndexNotAvailable, why};
+    return {DriftReason::IndexNotAvailable, why, cause};
 }
 
 Why WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
@@ -230,7 +257,11 @@ Why WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
     if (comp->state == ZELM_COMP_STATE_FAILED) {
         return kLastFailed;
     }
-    return comp->state == ZELM_COMP_STATE_CFG ? kNeverPublished : kNotRepublished;
+    if (comp->state == ZELM_COMP_STATE_CFG) {
+        const CompHistory *h = Lookup(s.compHistory, key);
+        return NeverPublished(h != nullptr ? &h->failed : nullptr);
+    }
+    return kNotRepublished;
 }
 
 Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
@@ -238,9 +269,14 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
     if (s.config.components.count(key) != 0) {
         const size_t announcer = s.AnnouncerOf(key.first);
         if (announcer != SIZE_MAX && announcer != node) {
+            const auto at = s.announcedAt.find(key.first);
             return {DriftReason::AnnouncedElsewhere,
                     fmt::format("location index {} is now announced by {}: this agent is never told to drop it",
-                                key.first, NodeName(s, announcer))};
+                                key.first, NodeName(s, announcer)),
+                    at == s.announcedAt.end()
+                        ? std::nullopt
+                        : std::optional<Cause>(Cause{at->second, fmt::format("index {} announced by {}", key.first,
+                                                                             NodeName(s, announcer))})};
         }
         return {DriftReason::NotPublishedHere, "configured, but no longer published here"};
     }
@@ -249,7 +285,8 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
     if (h != nullptr && h->unsentWithdrawal) {
         if (ih != nullptr && h->unsentWithdrawal->reason == DriftReason::NotInLibrary) {
             return {DriftReason::Forgotten,
-                    "the library had forgotten it when " + ih->note + ": no withdrawal was sent"};
+                    "the library had forgotten it when " + ih->note + ": no withdrawal was sent",
+                    Cause{ih->at, ih->brief}};
         }
         return *h->unsentWithdrawal;
     }
@@ -258,8 +295,9 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
             return *w;
         }
     }
-    return ih != nullptr ? Why{DriftReason::Forgotten, "the library forgot it when " + ih->note}
-                         : Why{DriftReason::NoLongerConfigured, "no longer configured"};
+    return ih != nullptr
+               ? Why{DriftReason::Forgotten, "the library forgot it when " + ih->note, Cause{ih->at, ih->brief}}
+               : Why{DriftReason::NoLongerConfigured, "no longer configured"};
 }
 
 }  // namespace zsim

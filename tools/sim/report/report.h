@@ -36,6 +36,14 @@ struct IndexGroup {
     std::vector<HeldComp> comps;
 };
 
+// A node's drift items of one kind and reason, with the cause of the first of them that has one.
+struct NodeReason {
+    DriftKind kind = DriftKind::Missing;
+    DriftReason reason = DriftReason::NotConfigured;
+    size_t items = 0;
+    std::optional<Cause> cause;
+};
+
 struct AgentReport {
     std::string node;
     uint32_t osNodeId = 0;
@@ -49,9 +57,10 @@ struct AgentReport {
     size_t locCount = 0;
     size_t compCount = 0;
     size_t driftItems = 0;
-    std::optional<Ms> lastChangeAt;  // its holdings last changed; never when empty
-    std::optional<Ms> convergedAt;   // from when it held what it should; empty while drift remains
-    std::vector<HeldLoc> locations;  // empty when the report lists counts only
+    std::optional<Ms> lastChangeAt;   // its holdings last changed; never when empty
+    std::optional<Ms> convergedAt;    // from when it held what it should; empty while drift remains
+    std::vector<NodeReason> reasons;  // its drift by kind and reason, most items first
+    std::vector<HeldLoc> locations;   // empty when the report lists counts only
     std::vector<IndexGroup> otherIndexes;
 };
 
@@ -132,8 +141,12 @@ Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node);
 Why WhyUnplaced(const SimState &s, uint32_t locIndex);
 
 void WriteText(const Report &r, FILE *out, bool colour);
-// The text report's parts after the agents (drift, counts, convergence), without colour.
-void WriteDriftAndCounts(const Report &r, FILE *out);
+// The text report's last parts (counts, convergence), without colour.
+void WriteCountsAndConvergence(const Report &r, FILE *out);
+// A drift item's entry as the report names it: "component 6/601", "location 6 (index 16)".
+std::string DriftEntry(const DriftItem &d);
+// One side of a stale field as the report shows it: a number, or a text in quotes.
+std::string DifferenceText(const Difference &d, bool held);
 // Why the run ended, as the text report's first line says it.
 std::string RunEndText(const Report &r);
 // The COST part in one line, for the timeline page: the tree steps and the kind that dominates them.

@@ -95,12 +95,26 @@ AgentReport AgentOf(const SimState &s, size_t n, bool full)
 void NodeConvergence(const SimState &s, const std::vector<DriftItem> &drift, Report &r)
 {
     std::map<std::string, size_t> byNode;
+    std::map<std::string, std::vector<NodeReason>> reasons;
     for (const DriftItem &d : drift) {
         byNode[d.node]++;
+        std::vector<NodeReason> &list = reasons[d.node];
+        auto it = std::find_if(list.begin(), list.end(),
+                               [&d](const NodeReason &x) { return x.kind == d.kind && x.reason == d.why.reason; });
+        if (it == list.end()) {
+            it = list.insert(list.end(), NodeReason{d.kind, d.why.reason, 0, std::nullopt});
+        }
+        it->items++;
+        if (!it->cause) {
+            it->cause = d.why.cause;
+        }
     }
     for (size_t n = 0; n < r.agents.size(); ++n) {
         AgentReport &a = r.agents[n];
         a.driftItems = byNode[a.node];
+        a.reasons = std::move(reasons[a.node]);
+        std::stable_sort(a.reasons.begin(), a.reasons.end(),
+                         [](const NodeReason &x, const NodeReason &y) { return x.items > y.items; });
         if (a.driftItems == 0) {
             a.convergedAt = std::max(s.nodes[n].lastChangeAt.value_or(0), s.nodes[n].lastExpectedChangeAt.value_or(0));
         }

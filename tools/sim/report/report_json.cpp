@@ -102,6 +102,7 @@ Json Drift(const DriftItem &d)
     }
     j["reason"] = d.why.text;
     j["reasonCode"] = ReasonCode(d.why.reason);
+    j["cause"] = d.why.cause ? Json{{"at", d.why.cause->at}, {"what", d.why.cause->what}} : Json(nullptr);
     if (!d.differences.empty()) {
         Json diffs = Json::array();
         for (const Difference &diff : d.differences) {

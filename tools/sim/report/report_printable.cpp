@@ -42,11 +42,19 @@ size_t MakePrintable(Report &r)
         for (IndexGroup &g : a.otherIndexes) {
             escape(g.comps);
         }
+        for (NodeReason &n : a.reasons) {
+            if (n.cause) {
+                escape(n.cause->what);
+            }
+        }
     }
     for (DriftItem &d : r.drift) {
         escape(d.node);
         escape(d.name);
         escape(d.why.text);
+        if (d.why.cause) {
+            escape(d.why.cause->what);
+        }
         for (Difference &diff : d.differences) {
             escape(diff.heldText);
             escape(diff.configuredText);

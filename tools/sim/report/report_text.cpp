@@ -22,24 +22,6 @@ std::string Kind(const Painter &p, DriftKind k)
                                    : p.Paint(name, "35");
 }
 
-std::string ItemOf(const DriftItem &d)
-{
-    if (d.component) {
-        return fmt::format("component {}/{}", *d.locIndex, d.compInst);
-    }
-    return d.locIndex ? fmt::format("location {} (index {})", d.LocId, *d.locIndex)
-                      : fmt::format("location {} (no index)", d.LocId);
-}
-
-std::string Shown(const Difference &d, bool held)
-{
-    if (d.isText) {
-        return "'" + (held ? d.heldText : d.configuredText) + "'";
-    }
-    const uint32_t v = held ? d.heldNumber : d.configuredNumber;
-    return d.hex ? Hex(v) : fmt::format("{}", v);
-}
-
 void Drift(const Painter &p, const Report &r)
 {
     p.Line("");
@@ -55,17 +37,18 @@ void Drift(const Painter &p, const Report &r)
     }
     size_t wItem = 4, wNode = 4, wName = 4;
     for (const DriftItem &d : r.drift) {
-        wItem = std::max(wItem, ItemOf(d).size());
+        wItem = std::max(wItem, DriftEntry(d).size());
         wNode = std::max(wNode, d.node.size());
         wName = std::max(wName, d.name.size());
     }
     p.Line("");
     p.Line("  " + Pad("KIND", 9) + Pad("ITEM", wItem + 2) + Pad("NODE", wNode + 2) + Pad("NAME", wName + 2) + "REASON");
     for (const DriftItem &d : r.drift) {
-        p.Line("  " + Pad(KindName(d.kind), Kind(p, d.kind), 9) + Pad(ItemOf(d), wItem + 2) + Pad(d.node, wNode + 2) +
-               Pad(d.name, wName + 2) + d.why.text);
+        p.Line("  " + Pad(KindName(d.kind), Kind(p, d.kind), 9) + Pad(DriftEntry(d), wItem + 2) +
+               Pad(d.node, wNode + 2) + Pad(d.name, wName + 2) + d.why.text);
         for (const Difference &diff : d.differences) {
-            p.Line("           " + diff.field + ": held " + Shown(diff, true) + ", configured " + Shown(diff, false));
+            p.Line("           " + diff.field + ": held " + DifferenceText(diff, true) + ", configured " +
+                   DifferenceText(diff, false));
         }
     }
 }
@@ -184,12 +167,29 @@ void WriteText(const Report &r, FILE *out, bool colour)
     Convergence(p, r);
 }
 
-void WriteDriftAndCounts(const Report &r, FILE *out)
+void WriteCountsAndConvergence(const Report &r, FILE *out)
 {
     const Painter p(out, false);
-    Drift(p, r);
     Counts(p, r);
     Convergence(p, r);
+}
+
+std::string DifferenceText(const Difference &d, bool held)
+{
+    if (d.isText) {
+        return "'" + (held ? d.heldText : d.configuredText) + "'";
+    }
+    const uint32_t v = held ? d.heldNumber : d.configuredNumber;
+    return d.hex ? Hex(v) : fmt::format("{}", v);
+}
+
+std::string DriftEntry(const DriftItem &d)
+{
+    if (d.component) {
+        return fmt::format("component {}/{}", *d.locIndex, d.compInst);
+    }
+    return d.locIndex ? fmt::format("location {} (index {})", d.LocId, *d.locIndex)
+                      : fmt::format("location {} (no index)", d.LocId);
 }
 
 }  // namespace zsim

@@ -11,6 +11,7 @@ RunResult RunScenario(const Scenario &scenario, const RunOptions &options)
     Simulation sim(scenario, options);
     sim.Run();
     out.report = BuildReport(sim.State(), STANDIN_Now());
+    out.holdings = sim.State().HoldingsFingerprint();
     // Before the stop, which fails the calls still in flight at the report time.
     out.history = sim.TakeHistory();
     out.leftBlocks = sim.Shutdown();

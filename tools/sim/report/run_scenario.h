@@ -17,6 +17,7 @@ struct RunResult {
     Report report;
     RunHistory history;
     size_t leftBlocks = 0;
+    uint64_t holdings = 0;  // SimState::HoldingsFingerprint at the report time
 };
 
 // Runs a scenario from start to report and stops the library again.

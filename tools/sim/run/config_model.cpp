@@ -17,7 +17,11 @@ AtomEffect StoreOrDelete(Map &map, const Key &key, const Rec &rec, uint16_t opCo
     if (opCode == ZELM_CFG_OP_DEL) {
         return {map.erase(key) != 0 ? AtomEffect::Deleted : AtomEffect::Absent, ""};
     }
-    map[key] = &rec;
+    const auto [it, added] = map.try_emplace(key, &rec);
+    if (!added && std::memcmp(it->second, &rec, sizeof rec) == 0) {
+        return {AtomEffect::Unchanged, ""};
+    }
+    it->second = &rec;
     return {AtomEffect::Stored, ""};
 }
 
@@ -26,6 +30,9 @@ AtomEffect StoreOrDelete(zelm::ChunkMap<Key, const Rec *> &map, const Key &key, 
 {
     if (opCode == ZELM_CFG_OP_DEL) {
         return {map.Erase(key) ? AtomEffect::Deleted : AtomEffect::Absent, ""};
+    }
+    if (const Rec *const *held = map.Find(key); held != nullptr && std::memcmp(*held, &rec, sizeof rec) == 0) {
+        return {AtomEffect::Unchanged, ""};
     }
     (void)map.Put(key, &rec);
     return {AtomEffect::Stored, ""};
@@ -111,6 +118,12 @@ ZelmLogicLocGrpCfg ConfigModel::GroupFor(uint32_t locIndex) const
     ZelmLogicLocGrpCfg def{};
     def.logicId = 0xFFFFFFFFu;
     return def;
+}
+
+bool ConfigModel::HasComponentsAt(uint32_t locIndex) const
+{
+    const auto *first = components.LowerBound(CompKey{locIndex, 0});
+    return first != nullptr && first->key.first == locIndex;
 }
 
 std::vector<AtomList> ConfigModel::ReplayMessages(size_t perMessage) const

@@ -15,7 +15,8 @@
 namespace zsim {
 
 struct AtomEffect {
-    enum Kind { Stored, Deleted, Absent, Ignored } kind = Stored;
+    // Unchanged: stored again as it was.
+    enum Kind { Stored, Unchanged, Deleted, Absent, Ignored } kind = Stored;
     std::string reason;  // for Ignored: why the library passes the atom over
 };
 
@@ -32,6 +33,8 @@ public:
     std::optional<ZelmCompNodeCfg> TypeFor(uint32_t compType) const;
     // A location's logic group, or the default group when it has none.
     ZelmLogicLocGrpCfg GroupFor(uint32_t locIndex) const;
+    // Whether any component is configured at this location index.
+    bool HasComponentsAt(uint32_t locIndex) const;
     // The whole configuration as add atoms, types and groups before locations and components, in messages
     // of at most `perMessage` atoms.
     std::vector<AtomList> ReplayMessages(size_t perMessage) const;

@@ -6,7 +6,11 @@
 #ifndef ZELM_SIM_DRIFT_REASON_H
 #define ZELM_SIM_DRIFT_REASON_H
 
+#include <optional>
 #include <string>
+#include <utility>
+
+#include "text/units.h"
 
 namespace zsim {
 
@@ -27,6 +31,7 @@ enum class DriftReason {
     HaRoleForbids,
     HeldBackByHaRole,
     NeverPublished,
+    FailedEveryTime,
     WithdrawnByGroupDelete,
     NotRepublished,
     UnknownOsNode,
@@ -54,10 +59,22 @@ const char *ReasonCode(DriftReason reason);
 // What the reason means, without particulars: "not delivered; the smooth timer retries every 5 s".
 const char *ReasonLabel(DriftReason reason);
 
+// The event a drift item follows from, where one can be named: when it happened, and what it was in a few
+// words ("index 6 moved to 16").
+struct Cause {
+    Ms at = 0;
+    std::string what;
+};
+
 // A reason with its particulars.
 struct Why {
+    Why() = default;
+    Why(DriftReason r, std::string t, std::optional<Cause> c = std::nullopt)
+        : reason(r), text(std::move(t)), cause(std::move(c))
+    {}
     DriftReason reason = DriftReason::NotConfigured;
     std::string text;
+    std::optional<Cause> cause;
 };
 
 }  // namespace zsim

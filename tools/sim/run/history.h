@@ -40,6 +40,7 @@ struct RequestRecord {
     uint32_t code = 0;
     std::string timer;        // the smooth timer whose tick sent it; empty when an event did
     size_t event = SIZE_MAX;  // otherwise the timeline event (index into Scenario::events) that led to it
+    size_t atom = SIZE_MAX;   // and for a configuration message, the atom (index into Event::atoms) it followed
 };
 
 // A period in which the library held its fault flag for one peer of a node: the OS node itself (its
@@ -57,8 +58,17 @@ struct NodeHistory {
     std::vector<RequestRecord> requests;
 };
 
+// A tick of a smooth timer: it republishes to the peers whose fault flag the library holds, and to none when
+// the flagged peers have nothing to send.
+struct TickRecord {
+    Ms at = 0;
+    bool component = false;  // the component module's timer; the location module's otherwise
+    std::string timer;
+};
+
 struct RunHistory {
     std::vector<NodeHistory> nodes;  // as Scenario::nodes
+    std::vector<TickRecord> ticks;
 };
 
 // A request's operation type as the trace names it: "add", "delete", "smooth".

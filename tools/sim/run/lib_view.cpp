@@ -1,6 +1,8 @@
 // Looking into the library's sets by key, as its own modules do, without changing or logging anything.
 #include "run/lib_view.h"
 
+#include "zelm_standin.h"
+
 namespace zsim {
 
 namespace {
@@ -69,6 +71,12 @@ bool LibTypeReady(uint32_t compType)
     }
     ZelmCompCb *cb = CompCb();
     return cb != nullptr && Find<ZelmCompNode>(cb->compNodeTree, compType) != nullptr;
+}
+
+bool LibIsCompSmoothTimer(const char *name)
+{
+    const STANDIN_TimerInfo *t = STANDIN_TimerFind(name);
+    return t != nullptr && t->cbPair.callback == &ZelmCompSmoothTimerCbk;
 }
 
 const char *LocStateName(uint32_t state)

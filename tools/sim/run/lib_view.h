@@ -19,6 +19,8 @@ const ZelmComponent *LibComponent(uint32_t locIndex, uint32_t compInst);
 void LibCounts(uint64_t *locations, uint64_t *osNodes, uint64_t *compLocations);
 // Whether the library can build a publication of this component type now.
 bool LibTypeReady(uint32_t compType);
+// Whether the timer of this name is the component module's smooth timer (the location module's otherwise).
+bool LibIsCompSmoothTimer(const char *name);
 
 const char *LocStateName(uint32_t state);
 const char *CompStateName(uint32_t state);

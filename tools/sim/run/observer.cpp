@@ -1,6 +1,8 @@
 // The RPC observer and the timer recorder drain: counts, retries, withdrawals, holdings, history, trace lines.
 #include "run/observer.h"
 
+#include "run/lib_view.h"
+
 #include "text/units.h"
 
 #include "zelm.h"
@@ -69,6 +71,7 @@ void Observer::EventStarts(size_t event)
     DrainTimers();
     causeTimer_.clear();
     causeEvent_ = event;
+    causeAtom_ = SIZE_MAX;
 }
 
 std::string Observer::Describe(const STANDIN_RpcCall &call) const
@@ -105,8 +108,10 @@ void Observer::OnCall(const STANDIN_RpcCall &call)
         RecordCall(call, node);
     }
     if (call.opType == kOpDelete) {
-        NoteWithdrawal(call, refused ? WithdrawalRec{Withdrawal::Refused, call.callStatus}
-                                     : WithdrawalRec{Withdrawal::Pending, 0});
+        NoteWithdrawal(call, refused ? WithdrawalRec{Withdrawal::Refused, call.callStatus, call.timeMs}
+                                     : WithdrawalRec{Withdrawal::Pending, 0, call.timeMs});
+    } else if (refused) {
+        NoteFailedSend(call, call.timeMs);
     }
     TraceCall(call);
 }
@@ -133,10 +138,13 @@ void Observer::OnCompletion(const STANDIN_RpcCall &call)
         faults_.Touch(node, call.kind == STANDIN_RPC_COMP, call.locIndex);
     }
     RecordCompletion(call);
+    const Ms at = call.completedMs;
     if (call.opType == kOpDelete) {
-        NoteWithdrawal(call, ok                  ? WithdrawalRec{Withdrawal::Applied, 0}
-                             : call.replied != 0 ? WithdrawalRec{Withdrawal::Failed, call.replyResult}
-                                                 : WithdrawalRec{Withdrawal::NoReply, 0});
+        NoteWithdrawal(call, ok                  ? WithdrawalRec{Withdrawal::Applied, 0, at}
+                             : call.replied != 0 ? WithdrawalRec{Withdrawal::Failed, call.replyResult, at}
+                                                 : WithdrawalRec{Withdrawal::NoReply, 0, at});
+    } else if (!ok) {
+        NoteFailedSend(call, at);
     }
     TraceCompletion(call);
     DrainTimers();
@@ -160,6 +168,7 @@ void Observer::RecordCall(const STANDIN_RpcCall &call, size_t node)
     r.code = call.callStatus;
     r.timer = causeTimer_;
     r.event = causeTimer_.empty() ? causeEvent_ : SIZE_MAX;
+    r.atom = causeTimer_.empty() ? causeAtom_ : SIZE_MAX;
     std::vector<RequestRecord> &list = state_.history->nodes[node].requests;
     if (r.outcome == RequestOutcome::InFlight) {
         openRequests_[call.callId] = {node, list.size()};
@@ -222,6 +231,16 @@ void Observer::NoteWithdrawal(const STANDIN_RpcCall &call, const WithdrawalRec &
     }
 }
 
+void Observer::NoteFailedSend(const STANDIN_RpcCall &call, Ms at)
+{
+    for (uint32_t i = 0; i < call.decodedNum; ++i) {
+        FailedSends &f = call.kind == STANDIN_RPC_LOC
+                             ? state_.locHistory[call.locEntries[i].LocId].failed
+                             : state_.compHistory[CompKey{call.locIndex, call.compEntries[i].compInst}].failed;
+        f = {f.count + 1, at};
+    }
+}
+
 void Observer::TrackHoldings(const STANDIN_RpcCall &call)
 {
     // The agent has applied the request and counted the entries that changed what it holds.
@@ -277,6 +296,9 @@ void Observer::DrainTimersBefore(Ms t)
             what = "tick";
             state_.counters.ticks[name]++;
             causeTimer_ = name;
+            if (state_.history != nullptr) {
+                state_.history->ticks.push_back({e->timeMs, LibIsCompSmoothTimer(name.c_str()), name});
+            }
             break;
         case STANDIN_TIMER_DESTROY:
             what = "destroy";

@@ -28,6 +28,8 @@ public:
     void DrainTimers();
     // The requests from now on follow from this timeline event (until a smooth timer ticks).
     void EventStarts(size_t event);
+    // The library takes up this atom (an index into the event's atoms) of the event's configuration message.
+    void AtomStarts(size_t atom) { causeAtom_ = atom; }
     // After each run of the loop: the library's fault flags, for the history.
     void AfterSteps(Ms now) { faults_.Look(now); }
     // Called now and then while the run is busy (progress display).
@@ -42,6 +44,8 @@ private:
     void RecordCall(const STANDIN_RpcCall &call, size_t node);
     void RecordCompletion(const STANDIN_RpcCall &call);
     void NoteWithdrawal(const STANDIN_RpcCall &call, const WithdrawalRec &rec);
+    // A publication (not a withdrawal) refused, or completed without being applied: noted for each of its keys.
+    void NoteFailedSend(const STANDIN_RpcCall &call, Ms at);
     void TrackHoldings(const STANDIN_RpcCall &call);
     void DrainTimersBefore(Ms t);
     std::string Describe(const STANDIN_RpcCall &call) const;
@@ -62,6 +66,7 @@ private:
     // What the next requests follow from, for the history.
     std::string causeTimer_;
     size_t causeEvent_ = SIZE_MAX;
+    size_t causeAtom_ = SIZE_MAX;
     std::map<uint64_t, std::pair<size_t, size_t>> openRequests_;  // call id -> (node, index in its requests)
 };
 

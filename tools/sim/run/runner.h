@@ -43,6 +43,7 @@ public:
 private:
     static void CursorThunk(void *self);
     static void MarkerThunk(void *self);
+    static void AtomThunk(size_t index, void *self);
     void CursorStep();
     void Apply(const Event &ev);
     void ApplyConfig(const Event &ev);
@@ -71,6 +72,10 @@ private:
     Observer observer_;
     CostMeter cost_;
     size_t next_ = 0;
+    // The configuration message being delivered, and the atom the library takes up now: it takes them in order.
+    const AtomList *delivering_ = nullptr;
+    AtomList::Iterator deliveringAtom_;
+    size_t deliveringIndex_ = 0;
 };
 
 }  // namespace zsim

@@ -15,6 +15,12 @@ namespace zsim {
 
 namespace {
 
+// Why a delete sent no withdrawal, with the delete as its cause.
+Why Unsent(DriftReason reason, std::string text, std::string brief)
+{
+    return {reason, std::move(text), Cause{STANDIN_Now(), std::move(brief)}};
+}
+
 // The node a configured location is placed at, or SIZE_MAX.
 size_t LocationNode(const SimState &s, uint32_t locId)
 {
@@ -29,11 +35,6 @@ void Simulation::ApplyConfig(const Event &ev)
     const Ms now = STANDIN_Now();
     state_.counters.configMessages++;
     state_.counters.atoms += ev.atoms.size();
-    if (state_.libraryRunning) {
-        for (const AtomRef a : ev.atoms) {
-            NoteBeforeDelivery(a);
-        }
-    }
     for (const AtomRef a : ev.atoms) {
         const size_t formerNode = a.cls == CfgClass::Location ? LocationNode(state_, a.Loc().LocId) : SIZE_MAX;
         const AtomEffect e = state_.config.Apply(a);
@@ -43,8 +44,13 @@ void Simulation::ApplyConfig(const Event &ev)
         if (e.kind == AtomEffect::Ignored) {
             state_.ignored.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), e.reason});
         }
+        if (!state_.libraryRunning && a.cls == CfgClass::Location && e.kind == AtomEffect::Stored) {
+            (void)state_.locationStoredAt.Put(a.Loc().LocId, now);
+        }
         if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
-            const Why why{DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent"};
+            const Why why =
+                Unsent(DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent",
+                       "deleted while the library was stopped");
             if (a.cls == CfgClass::Location) {
                 (void)state_.locationsSeen.Put(a.Loc().LocId, true);
                 state_.locHistory[a.Loc().LocId].unsentWithdrawal = why;
@@ -109,6 +115,7 @@ void Simulation::NoteLocationBefore(AtomRef a)
     const uint32_t id = a.Loc().LocId;
     (void)state_.locationsSeen.Put(id, true);
     if (!del) {
+        (void)state_.locationStoredAt.Put(id, STANDIN_Now());
         // A new record starts a new history; only a forbidding HA role is worth a note.
         if (state_.haRole == 0) {
             state_.locHistory.erase(id);
@@ -122,24 +129,29 @@ void Simulation::NoteLocationBefore(AtomRef a)
     LocHistory &h = state_.locHistory[id];
     const locationInst *inst = LibLocation(id);
     if (inst == nullptr) {
-        h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
+        h.unsentWithdrawal = Unsent(DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent",
+                                    "deleted while the library did not hold it");
         return;
     }
     if (inst->publishState == ZELM_LOC_STATE_CFG) {
-        h.unsentWithdrawal = Why{DriftReason::DeletedBeforePublished,
-                                 "deleted before its publication completed: no withdrawal was sent"};
+        h.unsentWithdrawal = Unsent(DriftReason::DeletedBeforePublished,
+                                    "deleted before its publication completed: no withdrawal was sent",
+                                    "deleted before it was published");
         return;
     }
-    state_.indexHistory[id] = {STANDIN_Now(), fmt::format("location {} was deleted", id)};
+    state_.indexHistory[id] = {STANDIN_Now(), fmt::format("location {} was deleted", id),
+                               fmt::format("location {} deleted", id)};
     const osNodeInst *os = LibOsNode(inst->osNodeId);
     h.unsentWithdrawal.reset();
     if (state_.haRole != 0) {
         h.unsentWithdrawal =
-            Why{DriftReason::DeletedUnsent,
-                fmt::format("deleted while HA role {} forbade publication: no withdrawal was sent", state_.haRole)};
+            Unsent(DriftReason::DeletedUnsent,
+                   fmt::format("deleted while HA role {} forbade publication: no withdrawal was sent", state_.haRole),
+                   fmt::format("deleted under HA role {}", state_.haRole));
     } else if (os == nullptr || os->chanHandle == 0) {
         h.unsentWithdrawal =
-            Why{DriftReason::DeletedUnsent, "deleted while its OS node had no channel: no withdrawal was sent"};
+            Unsent(DriftReason::DeletedUnsent, "deleted while its OS node had no channel: no withdrawal was sent",
+                   "deleted while its node had no channel");
     }
 }
 
@@ -151,11 +163,12 @@ void Simulation::NoteGroupBefore(AtomRef a)
     }
     if (a.opCode != ZELM_CFG_OP_DEL) {
         if (const auto it = state_.locHistory.find(idx); it != state_.locHistory.end()) {
-            it->second.withdrawnByGroupDelete = false;
+            it->second.groupDeletedAt.reset();
         }
     } else if (LibGroup(idx) != nullptr) {
-        state_.locHistory[idx].withdrawnByGroupDelete = true;
-        state_.indexHistory[idx] = {STANDIN_Now(), fmt::format("the logic group of location {} was deleted", idx)};
+        state_.locHistory[idx].groupDeletedAt = STANDIN_Now();
+        state_.indexHistory[idx] = {STANDIN_Now(), fmt::format("the logic group of location {} was deleted", idx),
+                                    fmt::format("logic group of location {} deleted", idx)};
     }
 }
 
@@ -169,6 +182,7 @@ void Simulation::NoteComponentBefore(AtomRef a)
         // A note only where a delete made one: a million components stored cost no history.
         if (const auto it = state_.compHistory.find(key); it != state_.compHistory.end()) {
             it->second.unsentWithdrawal.reset();
+            it->second.failed = {};
         }
         return;
     }
@@ -177,16 +191,36 @@ void Simulation::NoteComponentBefore(AtomRef a)
     const ZelmCompLocation *loc = LibCompLocation(key.first);
     const ZelmComponent *comp = LibComponent(key.first, key.second);
     if (loc == nullptr || comp == nullptr) {
-        h.unsentWithdrawal = Why{DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent"};
+        h.unsentWithdrawal = Unsent(DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent",
+                                    "deleted while the library did not hold it");
     } else if (loc->chanHandle == 0) {
         h.unsentWithdrawal =
-            Why{DriftReason::DeletedUnsent,
-                fmt::format("deleted while location index {} had no channel: no withdrawal was sent", key.first)};
+            Unsent(DriftReason::DeletedUnsent,
+                   fmt::format("deleted while location index {} had no channel: no withdrawal was sent", key.first),
+                   fmt::format("deleted while index {} had no channel", key.first));
     } else if (!LibTypeReady(comp->cfg.compType)) {
-        h.unsentWithdrawal =
-            Why{DriftReason::DeletedUnsent,
-                fmt::format("deleted while its type {} was missing: no withdrawal could be built", comp->cfg.compType)};
+        h.unsentWithdrawal = Unsent(DriftReason::DeletedUnsent,
+                                    fmt::format("deleted while its type {} was missing: no withdrawal could be built",
+                                                comp->cfg.compType),
+                                    fmt::format("deleted while type {} was missing", comp->cfg.compType));
     }
+}
+
+void Simulation::AtomThunk(size_t index, void *self)
+{
+    auto *sim = static_cast<Simulation *>(self);
+    if (sim->delivering_ == nullptr || index >= sim->delivering_->size()) {
+        return;
+    }
+    if (index < sim->deliveringIndex_) {
+        sim->deliveringAtom_ = sim->delivering_->begin();
+        sim->deliveringIndex_ = 0;
+    }
+    for (; sim->deliveringIndex_ < index; ++sim->deliveringIndex_) {
+        ++sim->deliveringAtom_;
+    }
+    sim->observer_.AtomStarts(index);
+    sim->NoteBeforeDelivery(*sim->deliveringAtom_);
 }
 
 void Simulation::Deliver(const AtomList &atoms, bool replay)
@@ -197,7 +231,17 @@ void Simulation::Deliver(const AtomList &atoms, bool replay)
     }
     const size_t before = STANDIN_ReplyCount();
     uint32_t handlerResult = 0;
+    // What each delete will make of the library's rules is noted as the library takes up that atom: the atoms
+    // before it in the message have changed the library by then, as they would in messages of their own.
+    if (!replay) {
+        delivering_ = &atoms;
+        deliveringAtom_ = atoms.begin();
+        deliveringIndex_ = 0;
+        STANDIN_MsgSetAtomObserver(&Simulation::AtomThunk, this);
+    }
     const uint32_t rc = STANDIN_MsgDeliverNow(msg, &handlerResult);
+    STANDIN_MsgSetAtomObserver(nullptr, nullptr);
+    delivering_ = nullptr;
     if (rc != 0) {
         trace_.Line(STANDIN_Now(), "CFG",
                     fmt::format("message of {} atoms not delivered: no handler registered for its class",

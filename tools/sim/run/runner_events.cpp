@@ -19,6 +19,7 @@ void Simulation::RaiseLink(size_t node, bool up)
     n.linkUp = up;
     if (up) {
         n.linkEverUp = true;
+        n.upAt = STANDIN_Now();
         n.upWhileForbidden = state_.libraryRunning && state_.haRole != 0;
     }
     if (state_.history != nullptr) {
@@ -40,14 +41,31 @@ void Simulation::ApplyLocationStatus(const Event &ev)
     } else if (ev.up || before) {
         if (before && ev.up && *before != ev.locIndex && state_.libraryRunning) {
             // The library withdraws the old index: its component location goes, with every component in it.
-            state_.indexHistory[*before] = {now, fmt::format("location index {} moved to {} ({} on {})", *before,
-                                                             ev.locIndex, ev.service, node)};
+            state_.indexHistory[*before] = {now,
+                                            fmt::format("location index {} moved to {} ({} on {})", *before,
+                                                        ev.locIndex, ev.service, node),
+                                            fmt::format("index {} moved to {}", *before, ev.locIndex)};
         }
         // Who should hold the components of both indexes may change: the nodes announcing them before and after.
-        const size_t heldNew = ev.up ? state_.AnnouncerOf(ev.locIndex) : SIZE_MAX;
-        state_.Announce(ev.node, ev.service, ev.up ? std::optional<uint32_t>(ev.locIndex) : std::nullopt);
-        for (const size_t n : {ev.node, heldNew, before ? state_.AnnouncerOf(*before) : SIZE_MAX}) {
-            state_.ExpectedChanged(n, now);
+        // A report that leaves every announcer as it was (the same index again) changes nothing the drift compares.
+        const std::optional<uint32_t> index = ev.up ? std::optional<uint32_t>(ev.locIndex) : std::nullopt;
+        std::vector<std::pair<uint32_t, size_t>> announcers;
+        for (const std::optional<uint32_t> i : {before, index}) {
+            if (i) {
+                announcers.emplace_back(*i, state_.AnnouncerOf(*i));
+            }
+        }
+        state_.Announce(ev.node, ev.service, index);
+        for (const auto &[i, was] : announcers) {
+            const size_t is = state_.AnnouncerOf(i);
+            if (is == was) {
+                continue;
+            }
+            state_.announcedAt[i] = now;
+            if (state_.config.HasComponentsAt(i)) {
+                state_.ExpectedChanged(was, now);
+                state_.ExpectedChanged(is, now);
+            }
         }
     }
     STANDIN_KormRaiseLocationStatus(sc_.nodes[ev.node].osNodeId, ev.service.c_str(), ev.locIndex, ev.up ? 1 : 0);

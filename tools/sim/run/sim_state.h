@@ -24,6 +24,7 @@ struct NodeState {
     bool linkUp = false;
     bool linkEverUp = false;
     bool upWhileForbidden = false;  // its latest link-up came while the HA role forbade publication
+    Ms upAt = 0;                    // its latest link-up
     bool agentDown = false;
     // Publication traffic to this agent.
     uint64_t requests = 0;
@@ -39,18 +40,28 @@ enum class Withdrawal { None, Pending, Applied, Failed, NoReply, Refused };
 struct WithdrawalRec {
     Withdrawal state = Withdrawal::None;
     uint32_t code = 0;  // the agent's result, or the refusal status
+    Ms at = 0;          // when it was refused, or completed
+};
+
+// Publications of one key since its latest record was stored that were refused or failed. A success needs no
+// count: the library's publication state tells it.
+struct FailedSends {
+    uint32_t count = 0;
+    Ms lastAt = 0;
 };
 
 struct LocHistory {
     uint32_t haAtStore = 0;               // the HA role when its latest record was delivered
     std::optional<Why> unsentWithdrawal;  // why its latest delete sent no withdrawal
-    bool withdrawnByGroupDelete = false;
+    std::optional<Ms> groupDeletedAt;     // its logic group's delete withdrew it
     WithdrawalRec withdrawal;
+    FailedSends failed;
 };
 
 struct CompHistory {
     std::optional<Why> unsentWithdrawal;
     WithdrawalRec withdrawal;
+    FailedSends failed;
 };
 
 // The latest event that made the library forget the components of a location index, as a cause:
@@ -58,6 +69,7 @@ struct CompHistory {
 struct IndexHistory {
     Ms at = 0;
     std::string note;
+    std::string brief;  // the same in a few words: "index 6 moved to 16", "location 4 deleted"
 };
 
 struct AtomNote {
@@ -123,8 +135,11 @@ struct SimState {
     std::map<uint32_t, LocHistory> locHistory;
     // Every LocId whose location was stored or deleted while the library ran, or deleted while it was stopped.
     zelm::ChunkMap<uint32_t, bool> locationsSeen;
+    // When each location's latest record was stored.
+    zelm::ChunkMap<uint32_t, Ms> locationStoredAt;
     std::map<CompKey, CompHistory> compHistory;
     std::map<uint32_t, IndexHistory> indexHistory;
+    std::map<uint32_t, Ms> announcedAt;  // index -> when the node that announces it last changed
     std::vector<AtomNote> ignored;
     std::vector<AtomNote> rejected;
     Counters counters;
@@ -146,6 +161,8 @@ struct SimState {
     // What `node` should hold changed at `t`; SIZE_MAX names no node (only the run's time moves).
     void ExpectedChanged(size_t node, Ms t);
     void ExpectedChangedEverywhere(Ms t);
+    // A fingerprint of what every agent holds now: equal for two runs whose agents hold the same entries.
+    uint64_t HoldingsFingerprint() const;
 
     std::map<QOF_ConnHandle, size_t> byHandle;
     std::map<uint32_t, size_t> byId;

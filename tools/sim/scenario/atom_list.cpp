@@ -51,6 +51,15 @@ AtomList::Iterator &AtomList::Iterator::operator++()
     return *this;
 }
 
+AtomRef AtomList::At(size_t index) const
+{
+    Iterator it = begin();
+    for (size_t i = 0; i < index; ++i) {
+        ++it;
+    }
+    return *it;
+}
+
 void AtomList::push_back(const Atom &a)
 {
     const size_t at = words_.size();

@@ -22,12 +22,13 @@ enum class FaultKind {
     Down,      // it is down for a while
     LinkFlap,  // the node's link goes down for a while
     HaFlip,    // the HA role flips for a while
+    Restart,   // the library is stopped, and started again (with replay) after a while
 };
 
 // The name a scenario uses: "refuse", "noReply", "linkFlap".
 const char *FaultKindName(FaultKind kind);
 std::optional<FaultKind> FaultKindByName(std::string_view name);
-// Whether a fault of this kind concerns one node (all but the HA role's).
+// Whether a fault of this kind concerns one node (all but the HA role's and the library's).
 bool NeedsNode(FaultKind kind);
 
 // What a run may draw. Without an `explore:` section every agent, every kind, 3 faults, within the timeline.
@@ -37,7 +38,7 @@ struct ExploreBudget {
     uint32_t maxFaults = 3;  // a run holds 1 to this many
     Ms from = 0;             // faults start in [from, to]
     Ms to = 0;
-    Ms longest = 10000;  // the longest outage, lag or flap (and the longest lag itself)
+    Ms longest = 10000;  // the longest outage, lag, flap or stop (and the longest lag itself)
 };
 
 inline constexpr uint32_t kMaxFaultsPerRun = 64;

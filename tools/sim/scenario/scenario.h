@@ -108,6 +108,8 @@ public:
     size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
     AtomRef front() const { return *begin(); }
+    // The index-th atom, walked to from the first: records differ in length.
+    AtomRef At(size_t index) const;
     Iterator begin() const { return Iterator(words_.data()); }
     Iterator end() const { return Iterator(words_.data() + words_.size()); }
     void push_back(const Atom &a);
@@ -198,8 +200,8 @@ std::string AgentChangeText(const AgentChange &change);
 // Parses a scenario from YAML text; `source` names it in error messages. Throws ScenarioError.
 Scenario ParseScenario(const std::string &text, const std::string &source, const ReadLimits &limits = {});
 // Reads and parses a scenario file; "-" reads standard input. Throws ScenarioError (also for a path that
-// cannot be read, is a directory or a device, or is too large).
-Scenario LoadScenario(const std::string &path, const ReadLimits &limits = {});
+// cannot be read, is a directory or a device, or is too large). With `text`, the text read goes there.
+Scenario LoadScenario(const std::string &path, const ReadLimits &limits = {}, std::string *text = nullptr);
 // The built-in scenario's YAML text.
 const char *BuiltinScenarioText();
 

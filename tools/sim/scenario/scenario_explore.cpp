@@ -11,8 +11,8 @@ namespace zsim {
 namespace {
 
 constexpr FaultKind kKinds[] = {FaultKind::Refuse, FaultKind::Fail,     FaultKind::NoReply, FaultKind::Lag,
-                                FaultKind::Down,   FaultKind::LinkFlap, FaultKind::HaFlip};
-constexpr const char *kKindNames[] = {"refuse", "fail", "noReply", "lag", "down", "linkFlap", "haFlip"};
+                                FaultKind::Down,   FaultKind::LinkFlap, FaultKind::HaFlip,  FaultKind::Restart};
+constexpr const char *kKindNames[] = {"refuse", "fail", "noReply", "lag", "down", "linkFlap", "haFlip", "restart"};
 static_assert(std::size(kKinds) == std::size(kKindNames), "one name per fault kind");
 
 // "refuse, fail, ...": the kinds a scenario may name, for its error messages.
@@ -106,7 +106,7 @@ std::optional<FaultKind> FaultKindByName(std::string_view name)
 
 bool NeedsNode(FaultKind kind)
 {
-    return kind != FaultKind::HaFlip;
+    return kind != FaultKind::HaFlip && kind != FaultKind::Restart;
 }
 
 ExploreBudget DefaultExploreBudget(const Scenario &sc)
@@ -154,8 +154,9 @@ ExploreBudget ParseExplore(const YamlReader &r, const YAML::Node &block, const S
         }
     }
     if (b.agents.empty() && std::all_of(b.kinds.begin(), b.kinds.end(), NeedsNode)) {
-        r.Fail(block,
-               "nothing to explore: no node has an agent, and every fault kind given needs one (haFlip does not)");
+        r.Fail(
+            block,
+            "nothing to explore: no node has an agent, and every fault kind given needs one (haFlip and restart do not)");
     }
     return b;
 }

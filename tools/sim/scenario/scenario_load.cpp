@@ -70,7 +70,7 @@ std::string ReadAll(const Fd &fd, const std::string &source, uint64_t limit)
 
 }  // namespace
 
-Scenario LoadScenario(const std::string &path, const ReadLimits &limits)
+Scenario LoadScenario(const std::string &path, const ReadLimits &limits, std::string *text)
 {
     const bool stdinPath = path == "-";
     const std::string source = stdinPath ? "<stdin>" : path;
@@ -91,7 +91,12 @@ Scenario LoadScenario(const std::string &path, const ReadLimits &limits)
     if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > MaxTextBytes(limits.memoryBytes)) {
         TooLarge(source, static_cast<uint64_t>(st.st_size), limits.memoryBytes);
     }
-    return ParseScenario(ReadAll(fd, source, limits.memoryBytes), source, limits);
+    std::string all = ReadAll(fd, source, limits.memoryBytes);
+    Scenario sc = ParseScenario(all, source, limits);
+    if (text != nullptr) {
+        *text = std::move(all);
+    }
+    return sc;
 }
 
 }  // namespace zsim

@@ -13,6 +13,16 @@ std::string Seconds(Ms t)
     return fmt::format("{} s", FormatTime(t));
 }
 
+std::string CompactSeconds(Ms t)
+{
+    std::string s = FormatTime(t);
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') {
+        s.pop_back();
+    }
+    return s + " s";
+}
+
 std::string Period(Ms from, Ms to)
 {
     return fmt::format("{} to {} s", FormatTime(from), FormatTime(to));

@@ -16,6 +16,8 @@ using Ms = uint64_t;  // virtual milliseconds
 std::string FormatTime(Ms t);
 // With its unit: "12.500 s".
 std::string Seconds(Ms t);
+// With its unit and no more decimals than it needs: "20 s", "0.3 s", "13.001 s".
+std::string CompactSeconds(Ms t);
 // From one time to another: "1.000 to 2.500 s".
 std::string Period(Ms from, Ms to);
 // A count and what it counts: "1 node", "2 nodes".

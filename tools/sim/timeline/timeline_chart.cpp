@@ -2,6 +2,7 @@
 // first), the folded nodes, and the legend that explains its marks.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <map>
 
 #include "text/units.h"
@@ -16,54 +17,81 @@ namespace {
 constexpr double kAxisHeight = 24;
 constexpr double kEventsTop = 28;
 constexpr double kGap = 10;
-constexpr double kBottomAxisHeight = 44;
+constexpr double kBottomAxisHeight = 54;
 constexpr int kMaxTicks = 14;
-constexpr size_t kHeadlinesShown = 8;
+constexpr double kTickGapPx = 34;       // between the labels of two ticks
+constexpr size_t kDetailsPerEvent = 4;  // lines of each event in a crowded mark's hover
 
 void Axis(Markup &m, const Chart &c, double top, double bottom)
 {
-    const std::vector<Ms> ticks = AxisTicks(c.scale.end, kMaxTicks);
-    const Ms step = ticks.size() > 1 ? ticks[1] : 1000;
     m.Open("g", {{"class", "axis"}});
-    for (const Ms t : ticks) {
-        const std::string x = Num(c.scale.X(t));
-        const std::string label = TickLabel(t, step);
-        m.Empty("path", {{"class", "grid"}, {"d", PathData().M(c.scale.X(t), top).V(bottom).Str()}});
-        m.Element("text", {{"x", x}, {"y", Num(top - 8)}}, label);
-        m.Element("text", {{"x", x}, {"y", Num(bottom + 16)}}, label);
+    for (const AxisTick &t : AxisLabels(c.scale, kMaxTicks, kTickGapPx)) {
+        const double x = c.scale.X(t.at);
+        m.Empty("path", {{"class", "grid"}, {"d", PathData().M(x, top).V(bottom).Str()}});
+        m.Element("text", {{"x", Num(x)}, {"y", Num(top - 8)}}, t.label);
+        m.Element("text", {{"x", Num(x)}, {"y", Num(bottom + 16)}}, t.label);
     }
-    m.Empty("path", {{"class", "end"}, {"d", PathData().M(kPlotRight, top).V(bottom + 4).Str()}});
-    m.Element("text", {{"class", "endlabel"}, {"x", Num(kPlotRight)}, {"y", Num(bottom + 30)}},
+    // A folded stretch: a break across the chart, with how long it lasted below it.
+    for (const Break &b : c.scale.Breaks()) {
+        const std::string length = CompactSeconds(b.to - b.from);
+        OpenTipped(m, "break",
+                   {fmt::format("{} folded: nothing happened from {} to {} but timer ticks", length, Seconds(b.from),
+                                Seconds(b.to))});
+        m.Empty("rect", {{"class", "fold"},
+                         {"x", Num(b.x0)},
+                         {"y", Num(top)},
+                         {"width", Num(b.x1 - b.x0)},
+                         {"height", Num(bottom - top)}});
+        const double mid = (b.x0 + b.x1) / 2;
+        for (const double y : {top, bottom}) {
+            m.Empty("path", {{"class", "zigzag"},
+                             {"d", PathData()
+                                       .Poly({{mid - 6, y + 4}, {mid - 2, y - 4}}, false)
+                                       .Poly({{mid + 2, y + 4}, {mid + 6, y - 4}}, false)
+                                       .Str()}});
+        }
+        m.Element("text", {{"class", "breaklabel"}, {"x", Num(mid)}, {"y", Num(bottom + 30)}}, "+" + length);
+        m.Close("g");
+    }
+    const double end = c.scale.X(c.scale.End());
+    m.Empty("path", {{"class", "end"}, {"d", PathData().M(end, top).V(bottom + 4).Str()}});
+    m.Element("text", {{"class", "endlabel"}, {"x", Num(end)}, {"y", Num(bottom + 44)}},
               "report at " + Seconds(c.report.time));
-    m.Element("text", {{"class", "title"}, {"x", Num((kPlotLeft + kPlotRight) / 2)}, {"y", Num(bottom + 34)}},
-              "virtual time (s)");
+    m.Element("text", {{"class", "title"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(bottom + 30)}}, "virtual time (s)");
     m.Close("g");
 }
 
-void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fullest)
+// The events of a bin of one row: `row` holds the row's events (indexes into the timeline), `points` their places.
+void EventBin(Markup &m, const Chart &c, const std::vector<size_t> &row, const std::vector<TimePoint> &points,
+              const Bin &b, double mid, size_t fullest)
 {
     const std::vector<Event> &events = c.sc.events;
     if (b.items.size() == 1) {
-        const Event &ev = events[b.items.front()];
+        const TimePoint &p = points[b.items.front()];
+        const Event &ev = events[row[p.item]];
         OpenTipped(m, "ev", EventDetails(c.sc, c.report, ev));
-        DrawMark(m, MarkOfEvent(ev), c.scale.X(ev.at), mid, 5);
+        DrawMark(m, MarkOfEvent(ev), c.scale.X(ev.at, p.slot), mid, 5);
         m.Close("g");
         return;
     }
     std::map<MarkKind, size_t> kinds;
-    for (const size_t i : b.items) {
-        kinds[MarkOfEvent(events[i])]++;
+    for (const size_t k : b.items) {
+        kinds[MarkOfEvent(events[row[k]])]++;
     }
     std::vector<std::string> tip{Period(b.from, b.to) + ": " + Plural(b.items.size(), "event", "events")};
     for (const auto &[kind, n] : kinds) {
-        tip.push_back(fmt::format("  {} {}", n, MarkLabel(kind)));
+        tip.push_back("  " + MarkCount(kind, n));
     }
-    for (size_t k = 0; k < b.items.size() && k < kHeadlinesShown; ++k) {
-        tip.push_back(EventHeadline(c.sc, events[b.items[k]]));
+    for (size_t k = 0; k < b.items.size() && k < kTipItems; ++k) {
+        const std::vector<std::string> details = EventDetails(c.sc, c.report, events[row[b.items[k]]]);
+        for (size_t line = 0; line < details.size() && line < kDetailsPerEvent; ++line) {
+            tip.push_back("  " + details[line]);
+        }
+        if (details.size() > kDetailsPerEvent) {
+            tip.push_back("    ...");
+        }
     }
-    if (b.items.size() > kHeadlinesShown) {
-        tip.push_back(fmt::format("... and {} more", b.items.size() - kHeadlinesShown));
-    }
+    MoreLine(tip, b.items.size());
     const double h =
         (kEventRowHeight - 4) * (0.35 + 0.65 * static_cast<double>(b.items.size()) / static_cast<double>(fullest));
     OpenDense(m, "ev dense", tip, b.items.size());
@@ -75,26 +103,40 @@ void EventBin(Markup &m, const Chart &c, const Bin &b, double mid, size_t fulles
     m.Close("g");
 }
 
+// The times of the events in each row, in time order.
+std::vector<std::vector<Ms>> EventTimes(const Scenario &sc)
+{
+    std::vector<std::vector<Ms>> rows(kEventRows);
+    for (const Event &ev : sc.events) {
+        rows[static_cast<size_t>(RowOf(ev))].push_back(ev.at);
+    }
+    return rows;
+}
+
 void EventRows(Markup &m, const Chart &c, double lanesBottom)
 {
-    std::vector<TimePoint> rows[kEventRows];
+    const std::vector<std::vector<Ms>> times = EventTimes(c.sc);
+    std::vector<std::vector<size_t>> indexes(kEventRows);
     for (size_t i = 0; i < c.sc.events.size(); ++i) {
-        rows[static_cast<int>(RowOf(c.sc.events[i]))].push_back({c.sc.events[i].at, i});
+        indexes[static_cast<size_t>(RowOf(c.sc.events[i]))].push_back(i);
     }
     m.Open("g", {{"class", "events"}});
-    for (int r = 0; r < kEventRows; ++r) {
-        const double mid = kEventsTop + kEventRowHeight * (r + 0.5);
+    for (size_t r = 0; r < kEventRows; ++r) {
+        const double mid = kEventsTop + kEventRowHeight * (static_cast<double>(r) + 0.5);
         m.Element("text", {{"class", "row"}, {"x", Num(kPlotLeft - 6)}, {"y", Num(mid + 4)}},
                   EventRowLabel(static_cast<EventRow>(r)));
         m.Empty("path", {{"class", "evline"}, {"d", PathData().M(kPlotLeft, mid).H(kPlotRight).Str()}});
-        const std::vector<Bin> bins = GatherBins(rows[r], c.scale, kBinPx);
+        const std::vector<TimePoint> points = Slotted(times[r]);
+        const std::vector<Bin> bins = GatherBins(points, c.scale, kBinPx);
         const size_t fullest = FullestBin(bins);
         for (const Bin &b : bins) {
             // The HA role and the library change every node at once: a rule across the lanes shows it.
             if (static_cast<EventRow>(r) == EventRow::Cluster) {
-                m.Empty("path", {{"class", "rule"}, {"d", PathData().M(c.scale.X(b.from), mid).V(lanesBottom).Str()}});
+                const TimePoint &p = points[b.items.front()];
+                m.Empty("path",
+                        {{"class", "rule"}, {"d", PathData().M(c.scale.X(p.at, p.slot), mid).V(lanesBottom).Str()}});
             }
-            EventBin(m, c, b, mid, fullest);
+            EventBin(m, c, indexes[r], points, b, mid, fullest);
         }
     }
     m.Close("g");
@@ -134,16 +176,43 @@ void LegendBand(Markup &m, const char *cls, const std::string &label)
     LegendItem(m, label, "<rect class=\"" + std::string(cls) + "\" x=\"1\" y=\"3\" width=\"16\" height=\"10\"/>");
 }
 
+// The time axis with room for everything the chart draws at each instant: events in their rows, and in each
+// lane's rows the causes and the requests.
+TimeScale ChartScale(const Scenario &sc, const Report &report, const RunHistory &history, const LanePlan &plan)
+{
+    std::vector<Instant> instants;
+    for (const std::vector<Ms> &row : EventTimes(sc)) {
+        AddInstants(row, instants);
+    }
+    for (const size_t n : plan.lanes) {
+        const std::vector<CauseMark> causes = CausesOf(report, n);
+        for (const LaneRow &row : LaneRows(history, n, causes)) {
+            AddRowInstants(row, instants);
+        }
+    }
+    std::vector<Ms> folded;
+    for (const size_t n : plan.folded) {
+        if (n < history.nodes.size()) {
+            for (const RequestRecord &r : history.nodes[n].requests) {
+                folded.push_back(r.at);
+            }
+        }
+    }
+    std::sort(folded.begin(), folded.end());
+    AddInstants(folded, instants);
+    return TimeScale(kPlotLeft, kPlotRight - kPlotLeft, report.time, std::move(instants));
+}
+
 }  // namespace
 
 std::string TimelineChart(const Scenario &sc, const Report &report, const RunHistory &history)
 {
-    const Chart c{sc, report, history, TimeScale{kPlotLeft, kPlotRight - kPlotLeft, report.time}};
     std::vector<NodeTrouble> trouble;
     for (size_t n = 0; n < sc.nodes.size() && n < report.agents.size(); ++n) {
-        trouble.push_back(TroubleOf(c, n));
+        trouble.push_back(TroubleOf(report, history, n));
     }
     const LanePlan plan = PlanLanes(trouble);
+    const Chart c{sc, report, history, ChartScale(sc, report, history, plan)};
     const double lanesTop = kEventsTop + kEventRows * kEventRowHeight + kGap;
     const double lanesBottom =
         lanesTop + static_cast<double>(plan.lanes.size()) * kLaneHeight + (plan.folded.empty() ? 0 : kBandHeight);
@@ -196,6 +265,7 @@ std::string TimelineLegend()
     LegendBand(m, "b-down", "agent down (second band)");
     LegendBand(m, "b-fault", "the library holds the peer's fault flag");
     LegendMark(m, MarkKind::TimerTick);
+    LegendMark(m, MarkKind::Cause);
     LegendItem(m, "converged from here on", "<path class=\"conv\" d=\"M9 1V15\"/>");
     LegendMark(m, MarkKind::Converged);
     LegendMark(m, MarkKind::NeverConverged);
@@ -209,6 +279,7 @@ std::string TimelineLegend()
     }
     LegendBand(m, "stopped", "library stopped");
     LegendBand(m, "d-events", "crowded events: a bar, taller for more");
+    LegendBand(m, "fold", "a stretch in which nothing happened, folded (its length below the axis)");
     m.Close("ul");
     m.Close("div");
     return m.Take();

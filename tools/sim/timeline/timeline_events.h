@@ -13,7 +13,7 @@ namespace zsim {
 
 // The rows above the lanes, top to bottom.
 enum class EventRow { Config, Status, Agent, Cluster };
-inline constexpr int kEventRows = 4;
+inline constexpr size_t kEventRows = 4;
 const char *EventRowLabel(EventRow row);
 
 EventRow RowOf(const Event &ev);

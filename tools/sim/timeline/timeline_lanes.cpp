@@ -38,12 +38,77 @@ void Label(Markup &m, double top, const std::string &name, const std::string &de
     m.Element("text", {{"class", "sub"}, {"x", Num(kLabelLeft)}, {"y", Num(top + 34)}}, detail);
 }
 
-void Side(Markup &m, double top, bool converged, const std::string &outcome, const std::string &traffic)
+// A line of the outcome column, cut to fit (the hover has it whole).
+std::string Fitted(const std::string &line)
 {
-    DrawMark(m, converged ? MarkKind::Converged : MarkKind::NeverConverged, kSideLeft + 5, top + 15, 4.5);
-    m.Element("text", {{"class", converged ? "side" : "side bad"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + 19)}},
+    return line.size() > kSideChars ? ShortName(line, kSideChars - 1) + "\u2026" : line;
+}
+
+// The outcome column: how the lane ended, and for drift its reason in the chart itself; `tip` on hover.
+void Side(Markup &m, double top, bool converged, const std::string &outcome, const std::string &reason,
+          const std::string &traffic, const std::vector<std::string> &tip)
+{
+    OpenTipped(m, "outcome", tip);
+    DrawMark(m, converged ? MarkKind::Converged : MarkKind::NeverConverged, kSideLeft + 5, top + 12, 4.5);
+    m.Element("text", {{"class", converged ? "side" : "side bad"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + 16)}},
               outcome);
-    m.Element("text", {{"class", "sub"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + 34)}}, traffic);
+    if (!reason.empty()) {
+        m.Element("text", {{"class", "reason"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + 30)}}, Fitted(reason));
+    }
+    m.Element("text", {{"class", "sub"}, {"x", Num(kSideLeft + 16)}, {"y", Num(top + (reason.empty() ? 32 : 44))}},
+              traffic);
+    m.Close("g");
+}
+
+// A lane's drift items on hover: the node's, as the report lists them.
+std::vector<std::string> DriftTip(const Chart &c, const AgentReport &a)
+{
+    std::vector<std::string> tip{a.node + ": not converged, " + Plural(a.driftItems, "drift item", "drift items")};
+    for (const NodeReason &r : a.reasons) {
+        tip.push_back(
+            fmt::format("  {} {} [{}]: {}", r.items, KindName(r.kind), ReasonCode(r.reason), ReasonLabel(r.reason)));
+    }
+    size_t listed = 0;
+    for (const DriftItem &d : c.report.drift) {
+        if (d.node == a.node && listed++ < kTipItems) {
+            tip.push_back(fmt::format("  {} {} {}: {}", KindName(d.kind), DriftEntry(d), d.name, d.why.text));
+        }
+    }
+    MoreLine(tip, std::max(listed, a.driftItems));
+    return tip;
+}
+
+// A node's drift by kind: "4 extra", "3 missing, 1 extra".
+std::string DriftCounts(const AgentReport &a)
+{
+    size_t byKind[3] = {};
+    for (const NodeReason &r : a.reasons) {
+        byKind[static_cast<int>(r.kind)] += r.items;
+    }
+    std::string out;
+    for (const DriftKind k : {DriftKind::Missing, DriftKind::Extra, DriftKind::Stale}) {
+        if (byKind[static_cast<int>(k)] != 0) {
+            out += fmt::format("{}{} {}", out.empty() ? "" : ", ", byKind[static_cast<int>(k)], KindName(k));
+        }
+    }
+    return out.empty() ? Plural(a.driftItems, "drift item", "drift items") : out;
+}
+
+// Its main reason with its cause in a few words: "forgotten: index 6 moved to 16 at 20 s".
+std::string MainReason(const AgentReport &a)
+{
+    if (a.reasons.empty()) {
+        return "";
+    }
+    const NodeReason &r = a.reasons.front();
+    std::string out = ReasonCode(r.reason);
+    if (r.cause) {
+        out += ": " + r.cause->what + " at " + CompactSeconds(r.cause->at);
+    }
+    if (a.reasons.size() > 1) {
+        out += "; " + Plural(a.reasons.size() - 1, "more reason", "more reasons");
+    }
+    return out;
 }
 
 std::string Traffic(uint64_t requests, uint64_t failures)
@@ -53,15 +118,29 @@ std::string Traffic(uint64_t requests, uint64_t failures)
 
 }  // namespace
 
-NodeTrouble TroubleOf(const Chart &c, size_t n)
+std::string LaneId(size_t node)
 {
-    const AgentReport &a = c.report.agents[n];
+    return fmt::format("lane-{}", node);
+}
+
+NodeTrouble TroubleOf(const Report &report, const RunHistory &history, size_t n)
+{
+    const AgentReport &a = report.agents[n];
     NodeTrouble t{a.driftItems, a.convergedAt.has_value(), a.failures, 0, 0};
-    if (n < c.history.nodes.size()) {
-        t.faultSpans = c.history.nodes[n].faults.size();
-        t.outages = c.history.nodes[n].agentDown.size();
+    if (n < history.nodes.size()) {
+        t.faultSpans = history.nodes[n].faults.size();
+        t.outages = history.nodes[n].agentDown.size();
     }
     return t;
+}
+
+LanePlan PlanChart(const Scenario &sc, const Report &report, const RunHistory &history)
+{
+    std::vector<NodeTrouble> trouble;
+    for (size_t n = 0; n < sc.nodes.size() && n < report.agents.size(); ++n) {
+        trouble.push_back(TroubleOf(report, history, n));
+    }
+    return PlanLanes(trouble);
 }
 
 void DrawLane(Markup &m, const Chart &c, size_t node, double top)
@@ -70,7 +149,7 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
     const NodeDecl &d = c.sc.nodes[node];
     const AgentReport &a = c.report.agents[node];
     const NodeHistory &h = node < c.history.nodes.size() ? c.history.nodes[node] : kNone;
-    m.Open("g", {{"class", "lane"}, {"data-node", d.name}});
+    m.Open("g", {{"class", "lane"}, {"data-node", d.name}, {"id", LaneId(node)}});
     m.Empty("rect", {{"class", "lane-bg"},
                      {"x", "0"},
                      {"y", Num(top)},
@@ -96,14 +175,15 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
     DrawSpans(m, c, compFaults, "b-fault", "the library holds the fault flag of a component location published here",
               top + kCompRowTop, kRowHeight);
 
-    std::vector<NodeRequest> all, locs, comps;
+    std::vector<NodeRequest> all;
     for (const RequestRecord &r : h.requests) {
         all.push_back({&r, node});
-        (r.component ? comps : locs).push_back({&r, node});
     }
-    DrawTicks(m, c, all, top + kTickMid);
-    DrawRequests(m, c, locs, d.name, top + kLocRowTop, kRowHeight);
-    DrawRequests(m, c, comps, d.name, top + kCompRowTop, kRowHeight);
+    DrawTicks(m, c, all, h.faults, top + kTickMid);
+    const std::vector<CauseMark> causes = CausesOf(c.report, node);
+    const std::vector<LaneRow> rows = LaneRows(c.history, node, causes);
+    DrawRow(m, c, rows[0], d.name, top + kLocRowTop, kRowHeight);
+    DrawRow(m, c, rows[1], d.name, top + kCompRowTop, kRowHeight);
 
     if (a.convergedAt) {
         const double x = c.scale.X(*a.convergedAt);
@@ -112,10 +192,13 @@ void DrawLane(Markup &m, const Chart &c, size_t node, double top)
         m.Empty("path", {{"class", "conv"}, {"d", PathData().M(x, top + 2).V(top + kLaneHeight - 2).Str()}});
         m.Close("g");
     }
-    Side(m, top, a.convergedAt.has_value(),
-         a.convergedAt ? "converged " + Seconds(*a.convergedAt)
-                       : "not converged: " + Plural(a.driftItems, "drift item", "drift items"),
-         Traffic(a.requests, a.failures));
+    if (a.convergedAt) {
+        Side(m, top, true, "converged " + Seconds(*a.convergedAt), "", Traffic(a.requests, a.failures),
+             {d.name + " converged at " + Seconds(*a.convergedAt)});
+    } else {
+        Side(m, top, false, "not converged: " + DriftCounts(a), MainReason(a), Traffic(a.requests, a.failures),
+             DriftTip(c, a));
+    }
     m.Close("g");
 }
 
@@ -176,8 +259,8 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
         DrawShare(m, c, outages, nodes.size(), "b-down", top + 3, kBandStatusHeight);
         m.Close("g");
     }
-    DrawTicks(m, c, reqs, top + kBandRequestsTop - 3);
-    DrawRequests(m, c, reqs, who, top + kBandRequestsTop, kBandRequestsHeight);
+    DrawTicks(m, c, reqs, {}, top + kBandRequestsTop - 3);
+    DrawRow(m, c, LaneRow{{}, reqs}, who, top + kBandRequestsTop, kBandRequestsHeight);
     OpenTipped(m, "share", {"nodes converged among the " + who + ", over time"});
     m.Empty("rect", {{"class", "b-nolink"},
                      {"x", Num(kPlotLeft)},
@@ -187,10 +270,9 @@ void DrawFoldedBand(Markup &m, const Chart &c, const std::vector<size_t> &nodes,
     DrawShare(m, c, converged, nodes.size(), "b-conv", top + kBandConvergedTop, kBandConvergedHeight);
     m.Close("g");
     const bool all = converged.size() == nodes.size();
-    Side(m, top, all,
-         all ? "converged " + (first == last ? Seconds(first) : Period(first, last))
-             : fmt::format("{} of {} not converged", nodes.size() - converged.size(), who),
-         Traffic(requests, failures));
+    const std::string outcome = all ? "converged " + (first == last ? Seconds(first) : Period(first, last))
+                                    : fmt::format("{} of {} not converged", nodes.size() - converged.size(), who);
+    Side(m, top, all, outcome, "", Traffic(requests, failures), {outcome});
     m.Close("g");
 }
 

@@ -1,5 +1,6 @@
-// Where things go on the timeline page: virtual time to pixels, the axis ticks, which nodes get a lane of
-// their own, and which marks lie too close together to be drawn one by one.
+// Where things go on the timeline page: virtual time to pixels (room for each instant, idle stretches folded),
+// the axis ticks, which nodes get a lane of their own, and which marks lie too close together to be drawn one
+// by one.
 #ifndef ZELM_SIM_TIMELINE_LAYOUT_H
 #define ZELM_SIM_TIMELINE_LAYOUT_H
 
@@ -13,14 +14,89 @@
 
 namespace zsim {
 
-// The shared time axis: time 0 at `left`, time `end` at `left + width`.
-struct TimeScale {
-    double left = 0;
-    double width = 1;
-    Ms end = 0;
-    // Times after `end` are drawn at its edge; with `end` 0 everything is at `left`.
-    double X(Ms t) const;
+// An instant with marks: `slots` of them side by side in the row that has the most at that time.
+struct Instant {
+    Ms at = 0;
+    size_t slots = 1;  // 0: a time the axis must show, without marks
 };
+
+// A stretch of the run in which nothing was drawn (no event, no request), folded into a break of fixed width.
+struct Break {
+    Ms from = 0;
+    Ms to = 0;
+    double x0 = 0;
+    double x1 = 0;
+};
+
+// The shared time axis from 0 to `end`. Each instant with marks has room for them side by side, a slot each in
+// their order, so that things of one millisecond stand apart and in order; the time between instants is drawn
+// in proportion, but a long idle stretch folds into a break, so that a run's settling takes little width.
+class TimeScale {
+public:
+    TimeScale() = default;
+    // In proportion throughout: time 0 at `left`, `end` at `left + width`.
+    TimeScale(double left, double width, Ms end) : TimeScale(left, width, end, {}) {}
+    // Room for these instants (in any order; an instant given twice keeps its most slots).
+    TimeScale(double left, double width, Ms end, std::vector<Instant> instants);
+
+    // Where a time is drawn: an instant's first slot, or in proportion between instants. Times after `end`
+    // are drawn where `end` is.
+    double X(Ms t) const { return X(t, 0); }
+    // The `slot`-th mark of an instant (slots beyond its room share its last one).
+    double X(Ms t, size_t slot) const;
+    // Where what happens at `t` ends: an instant's last slot; for any other time, X(t).
+    double After(Ms t) const;
+    double Left() const { return left_; }
+    double Right() const { return left_ + width_; }
+    Ms End() const { return end_; }
+    double SlotPx() const { return slotPx_; }
+    // The folded stretches, in time order.
+    const std::vector<Break> &Breaks() const { return breaks_; }
+
+private:
+    struct Stop {
+        Ms at = 0;
+        size_t slots = 0;
+        double x = 0;  // its first slot
+    };
+    // The last stop at or before t.
+    size_t StopOf(Ms t) const;
+    // Where the last mark of a stop goes.
+    double LastSlot(size_t stop) const;
+
+    double left_ = 0;
+    double width_ = 1;
+    Ms end_ = 0;
+    double slotPx_ = 0;
+    std::vector<Stop> stops_;  // 0, the instants, `end`; in time order
+    std::vector<Break> breaks_;
+};
+
+// An instant gets room for at most this many marks in a row; more crowd into a bar.
+inline constexpr size_t kMaxSlots = 16;
+
+// Something to draw at a time: `item` indexes the caller's list, `slot` its place among the things of one row
+// at that time.
+struct TimePoint {
+    Ms at = 0;
+    size_t item = 0;
+    size_t slot = 0;
+};
+
+// The points of one row, in time order, each given its slot: its place among those of its time.
+std::vector<TimePoint> Slotted(const std::vector<Ms> &times);
+// The same for a row that draws the things at `before` (times in order) first at each of their times.
+std::vector<TimePoint> SlottedAfter(const std::vector<Ms> &times, const std::vector<Ms> &before);
+// Adds the instants of one row (its times, in order) to `instants`.
+void AddInstants(const std::vector<Ms> &times, std::vector<Instant> &instants);
+
+// Labelled ticks of an axis: round times where they fit, and the end of each break.
+struct AxisTick {
+    Ms at = 0;
+    std::string label;
+};
+// At most about `maxTicks` ticks, none closer than `minPx` to the one before it.
+std::vector<AxisTick> AxisLabels(const TimeScale &scale, int maxTicks, double minPx);
 
 // Times for labelled ticks from 0 to `end`: a step of 1, 2 or 5 times a power of ten milliseconds, the
 // smallest that gives at most `maxTicks` ticks.
@@ -54,14 +130,8 @@ struct LanePlan {
 // fold into the summary band.
 LanePlan PlanLanes(const std::vector<NodeTrouble> &nodes);
 
-// Something to draw at a time: `item` indexes the caller's list.
-struct TimePoint {
-    Ms at = 0;
-    size_t item = 0;
-};
-
-// Points that fall into one bin of the axis. A bin with one point is drawn as its mark at `x`; with more,
-// as one mark of their density over the bin, from `x` for `width` pixels.
+// Points whose marks would overlap. A bin with one point is drawn as its mark at `x`; with more, as one mark
+// of their density, from `x` for `width` pixels.
 struct Bin {
     double x = 0;
     double width = 0;
@@ -70,8 +140,8 @@ struct Bin {
     std::vector<size_t> items;
 };
 
-// Groups points (in time order) into bins `binPx` pixels wide; bins without points are left out. Every bin
-// lies within the axis.
+// Groups points (in time order, slots in order) into bins: a bin takes the points less than `binPx` right of
+// its first one, so that points that stand apart stay single.
 std::vector<Bin> GatherBins(const std::vector<TimePoint> &points, const TimeScale &scale, double binPx);
 // The most points one of the bins holds, at least 1: density marks are drawn in proportion to it.
 size_t FullestBin(const std::vector<Bin> &bins);

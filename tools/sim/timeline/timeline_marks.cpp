@@ -2,7 +2,10 @@
 // tell apart; each is paired with a shape or a fill pattern, so that a grey print keeps them apart too.
 #include "timeline/timeline_marks.h"
 
+#include <cmath>
 #include <iterator>
+
+#include "text/units.h"
 
 namespace zsim {
 
@@ -21,40 +24,43 @@ enum class Shape {
     Play,
     Stop,
     Tick,
-    Check
+    Check,
+    Star
 };
 
 struct MarkStyle {
     const char *label;
+    const char *plural;  // of the label, for counts
     Shape shape;
     const char *cls;
 };
 
 // In the order of MarkKind.
 constexpr MarkStyle kStyles[] = {
-    {"applied", Shape::Circle, "m-applied"},
-    {"refused", Shape::Cross, "m-refused"},
-    {"failed completion", Shape::TriangleDown, "m-failed"},
-    {"no reply", Shape::Ring, "m-noreply"},
-    {"in flight at the end", Shape::Diamond, "m-inflight"},
-    {"configuration message", Shape::Diamond, "m-config"},
-    {"link up", Shape::TriangleUp, "m-linkup"},
-    {"link down", Shape::TriangleDown, "m-linkdown"},
-    {"location available", Shape::Circle, "m-avail"},
-    {"location not available", Shape::Ring, "m-unavail"},
-    {"agent down", Shape::Square, "m-agentdown"},
-    {"agent up", Shape::Square, "m-agentup"},
-    {"agent behaviour changed", Shape::SquareSlash, "m-script"},
-    {"HA role", Shape::Hexagon, "m-harole"},
-    {"library stop", Shape::Stop, "m-libstop"},
-    {"library start", Shape::Play, "m-libstart"},
-    {"smooth timer tick that republished here", Shape::Tick, "m-tick"},
-    {"converged", Shape::Check, "m-converged"},
-    {"never converged", Shape::Cross, "m-never"},
+    {"applied", "applied", Shape::Circle, "m-applied"},
+    {"refused", "refused", Shape::Cross, "m-refused"},
+    {"failed completion", "failed completions", Shape::TriangleDown, "m-failed"},
+    {"no reply", "without a reply", Shape::Ring, "m-noreply"},
+    {"in flight at the end", "in flight at the end", Shape::Diamond, "m-inflight"},
+    {"configuration message", "configuration messages", Shape::Diamond, "m-config"},
+    {"link up", "links up", Shape::TriangleUp, "m-linkup"},
+    {"link down", "links down", Shape::TriangleDown, "m-linkdown"},
+    {"location available", "locations available", Shape::Circle, "m-avail"},
+    {"location not available", "locations not available", Shape::Ring, "m-unavail"},
+    {"agent down", "agents down", Shape::Square, "m-agentdown"},
+    {"agent up", "agents up", Shape::Square, "m-agentup"},
+    {"agent behaviour changed", "agent behaviour changes", Shape::SquareSlash, "m-script"},
+    {"HA role", "HA role changes", Shape::Hexagon, "m-harole"},
+    {"library stop", "library stops", Shape::Stop, "m-libstop"},
+    {"library start", "library starts", Shape::Play, "m-libstart"},
+    {"smooth timer tick (republished here, or a fault flag of this node is up)", "smooth timer ticks", Shape::Tick,
+     "m-tick"},
+    {"converged", "converged", Shape::Check, "m-converged"},
+    {"never converged", "never converged", Shape::Cross, "m-never"},
+    {"the event a node's drift follows from", "causes of drift", Shape::Star, "m-cause"},
 };
 
-static_assert(std::size(kStyles) == static_cast<size_t>(MarkKind::NeverConverged) + 1,
-              "a style for every kind of mark");
+static_assert(std::size(kStyles) == static_cast<size_t>(MarkKind::Cause) + 1, "a style for every kind of mark");
 
 const MarkStyle &StyleOf(MarkKind kind)
 {
@@ -84,6 +90,11 @@ MarkKind MarkOf(RequestOutcome outcome)
 const char *MarkLabel(MarkKind kind)
 {
     return StyleOf(kind).label;
+}
+
+std::string MarkCount(MarkKind kind, size_t n)
+{
+    return Plural(n, StyleOf(kind).label, StyleOf(kind).plural);
 }
 
 const char *DensityClass(MarkKind kind)
@@ -172,6 +183,17 @@ void DrawMark(Markup &m, MarkKind kind, double x, double y, double r)
                                    .Poly({{x, y}, {x, y + r}}, false)
                                    .Str()}});
         return;
+    case Shape::Star: {
+        PathData d;
+        d.M(x, y - r);
+        for (int k = 1; k < 10; ++k) {
+            const double angle = 3.14159265358979 * k / 5;
+            const double radius = k % 2 == 1 ? r * 0.45 : r;
+            d.L(x + radius * std::sin(angle), y - radius * std::cos(angle));
+        }
+        m.Empty("path", {{"class", cls}, {"d", d.Z().Str()}});
+        return;
+    }
     case Shape::Check:
         m.Empty("path",
                 {{"class", cls},
@@ -203,6 +225,7 @@ const char *MarkStyles()
            ".m-tick{fill:#444;stroke:#444;stroke-width:1}"
            ".m-converged{fill:none;stroke:#009E73;stroke-width:2.5}"
            ".m-never{fill:none;stroke:#D55E00;stroke-width:2.5}"
+           ".m-cause{fill:#D55E00;stroke:#000;stroke-width:1}"
            ".d-applied{fill:#0072B2}.d-refused{fill:url(#p-refused)}.d-failed{fill:url(#p-failed)}"
            ".d-noreply{fill:url(#p-noreply)}.d-other{fill:#fff;stroke:#000}"
            ".b-link{fill:#56B4E9}.b-nolink{fill:#fff;stroke:#bbb;stroke-width:.6}"

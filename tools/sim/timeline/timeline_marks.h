@@ -33,11 +33,14 @@ enum class MarkKind {
     TimerTick,
     Converged,
     NeverConverged,
+    Cause,  // the event a node's drift follows from
 };
 
 MarkKind MarkOf(RequestOutcome outcome);
 // What the legend calls it.
 const char *MarkLabel(MarkKind kind);
+// A count of marks of a kind: "1 configuration message", "3 configuration messages".
+std::string MarkCount(MarkKind kind, size_t n);
 // The style sheet class of a density bar of this kind of request.
 const char *DensityClass(MarkKind kind);
 
