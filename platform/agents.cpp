@@ -3,13 +3,15 @@
 // An agent reads a request the way a peer would: from raw bytes at fixed
 // offsets (little-endian, 64-bit pointers), never through the library's
 // record types, so that a layout fault in the library shows up here. Texts
-// are copied bounded; a null text reads as "" and is flagged.
+// are copied bounded, once each into the pool of distinct texts; a null text
+// reads as "" and is flagged.
 #include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <utility>
 
+#include "held_entries.h"
 #include "standin_internal.h"
 #include "standin_services.h"
 #include "zelm_standin.h"
@@ -26,14 +28,24 @@ constexpr size_t kMaxText = 255;
 constexpr size_t kLocReqLen = 16;
 constexpr size_t kCompReqLen = 24;
 constexpr size_t kEntryLen = 96;
+// The held entries copy the public entries' numbers as one run of words, the key's among them.
+static_assert(offsetof(STANDIN_LocEntry, LocName) == HeldLoc::kNumbers * sizeof(uint32_t));
+static_assert(offsetof(STANDIN_LocEntry, LocId) == HeldLoc::kKeyNumber * sizeof(uint32_t));
+static_assert(offsetof(STANDIN_CompEntry, compTypeName) == HeldComp::kNumbers * sizeof(uint32_t));
+static_assert(offsetof(STANDIN_CompEntry, compInst) == HeldComp::kKeyNumber * sizeof(uint32_t));
 
 struct Agent {
     bool present = true;
     bool down = false;
     STANDIN_AgentScript script{};
-    std::map<uint32_t, STANDIN_LocEntry> locs;
-    std::map<std::pair<uint32_t, uint32_t>, STANDIN_CompEntry> comps;  // (locIndex, compInst)
+    ChunkMap<uint32_t, HeldLoc> locs;
+    ChunkMap<std::pair<uint32_t, uint32_t>, HeldComp> comps;  // (locIndex, compInst)
 };
+
+std::pair<uint32_t, uint32_t> CompKey(uint32_t locIndex, uint32_t compInst)
+{
+    return {locIndex, compInst};
+}
 
 std::map<QOF_ConnHandle, std::unique_ptr<Agent>> g_agents;
 QOF_ConnHandle g_nextHandle = kHandleBase + 1;
@@ -58,18 +70,16 @@ const uint8_t *Ptr(const uint8_t *p, size_t off)
     return v;
 }
 
-// Copies the text at the pointer stored at `off`, at most kMaxText characters; sets `bit` in *nullTexts for null.
-void Text(char (&dst)[256], const uint8_t *p, size_t off, uint32_t bit, uint32_t *nullTexts)
+// Reads the text at the pointer stored at `off`, at most kMaxText characters, into the pool; sets `bit` in
+// *nullTexts for null.
+const char *Text(const uint8_t *p, size_t off, uint32_t bit, uint32_t *nullTexts)
 {
     const auto *src = reinterpret_cast<const char *>(Ptr(p, off));
     if (src == nullptr) {
-        dst[0] = '\0';
         *nullTexts |= bit;
-        return;
+        src = "";
     }
-    const size_t n = strnlen(src, kMaxText);
-    std::memcpy(dst, src, n);
-    dst[n] = '\0';
+    return TextOf(InternText(src, strnlen(src, kMaxText)));
 }
 
 STANDIN_LocEntry DecodeLoc(const uint8_t *e)
@@ -77,7 +87,7 @@ STANDIN_LocEntry DecodeLoc(const uint8_t *e)
     STANDIN_LocEntry d{};
     d.LocId = U32(e, 0);
     d.LocType = U32(e, 4);
-    Text(d.LocName, e, 8, 1u << 0, &d.nullTexts);
+    d.LocName = Text(e, 8, 1u << 0, &d.nullTexts);
     d.OsInst = U32(e, 16);
     d.LocGrp = U32(e, 20);
     d.LocParam1 = U32(e, 24);
@@ -88,8 +98,8 @@ STANDIN_LocEntry DecodeLoc(const uint8_t *e)
     d.LocParam5 = U32(e, 44);
     d.LocParam6 = U32(e, 48);
     d.reserved1 = U32(e, 52);
-    Text(d.imageName, e, 56, 1u << 1, &d.nullTexts);
-    Text(d.LocExtName, e, 64, 1u << 2, &d.nullTexts);
+    d.imageName = Text(e, 56, 1u << 1, &d.nullTexts);
+    d.LocExtName = Text(e, 64, 1u << 2, &d.nullTexts);
     d.logicId = U32(e, 72);
     d.faultPolicy = U32(e, 76);
     d.grpParam1 = U32(e, 80);
@@ -104,10 +114,10 @@ STANDIN_CompEntry DecodeComp(const uint8_t *e)
     STANDIN_CompEntry d{};
     d.compType = U32(e, 0);
     d.reserved1 = U32(e, 4);
-    Text(d.compTypeName, e, 8, 1u << 0, &d.nullTexts);
-    Text(d.compFileName, e, 16, 1u << 1, &d.nullTexts);
-    Text(d.compExtName, e, 24, 1u << 2, &d.nullTexts);
-    Text(d.compInstName, e, 32, 1u << 3, &d.nullTexts);
+    d.compTypeName = Text(e, 8, 1u << 0, &d.nullTexts);
+    d.compFileName = Text(e, 16, 1u << 1, &d.nullTexts);
+    d.compExtName = Text(e, 24, 1u << 2, &d.nullTexts);
+    d.compInstName = Text(e, 32, 1u << 3, &d.nullTexts);
     d.attr7 = U32(e, 40);
     d.compClass = U32(e, 44);
     d.compInst = U32(e, 48);
@@ -125,10 +135,64 @@ STANDIN_CompEntry DecodeComp(const uint8_t *e)
     return d;
 }
 
-template <typename Map>
-auto *Nth(Map &map, size_t index)
+// The held form of an entry and back: the numbers but the key's as they are, each text by its id in the pool.
+template <typename Held, typename Entry, size_t N>
+Held ToHeld(const Entry &e, const char *const (&texts)[N])
 {
-    return index < map.size() ? &std::next(map.begin(), static_cast<std::ptrdiff_t>(index))->second : nullptr;
+    Held h{};
+    const auto *numbers = reinterpret_cast<const uint32_t *>(&e);
+    std::memcpy(h.numbers, numbers, Held::kKeyNumber * sizeof(uint32_t));
+    std::memcpy(h.numbers + Held::kKeyNumber, numbers + Held::kKeyNumber + 1,
+                (Held::kNumbers - Held::kKeyNumber - 1) * sizeof(uint32_t));
+    for (size_t i = 0; i < N; ++i) {
+        h.texts[i] = (e.nullTexts & (1u << i)) != 0 ? kNullText : InternText(texts[i], std::strlen(texts[i]));
+    }
+    return h;
+}
+
+template <typename Entry, typename Held, size_t N>
+Entry FromHeld(const Held &h, uint32_t key, const char *Entry::*const (&texts)[N])
+{
+    Entry e{};
+    auto *numbers = reinterpret_cast<uint32_t *>(&e);
+    std::memcpy(numbers, h.numbers, Held::kKeyNumber * sizeof(uint32_t));
+    numbers[Held::kKeyNumber] = key;
+    std::memcpy(numbers + Held::kKeyNumber + 1, h.numbers + Held::kKeyNumber,
+                (Held::kNumbers - Held::kKeyNumber - 1) * sizeof(uint32_t));
+    for (size_t i = 0; i < N; ++i) {
+        e.*texts[i] = h.texts[i] == kNullText ? "" : TextOf(h.texts[i]);
+        e.nullTexts |= h.texts[i] == kNullText ? 1u << i : 0u;
+    }
+    return e;
+}
+
+constexpr const char *STANDIN_LocEntry::*kLocTexts[] = {&STANDIN_LocEntry::LocName, &STANDIN_LocEntry::imageName,
+                                                        &STANDIN_LocEntry::LocExtName};
+constexpr const char *STANDIN_CompEntry::*kCompTexts[] = {&STANDIN_CompEntry::compTypeName,
+                                                          &STANDIN_CompEntry::compFileName,
+                                                          &STANDIN_CompEntry::compExtName,
+                                                          &STANDIN_CompEntry::compInstName};
+
+STANDIN_LocEntry FromHeld(uint32_t locId, const HeldLoc &h)
+{
+    return FromHeld<STANDIN_LocEntry>(h, locId, kLocTexts);
+}
+
+STANDIN_CompEntry FromHeld(uint32_t compInst, const HeldComp &h)
+{
+    return FromHeld<STANDIN_CompEntry>(h, compInst, kCompTexts);
+}
+
+HeldLoc ToHeld(const STANDIN_LocEntry &e)
+{
+    const char *const texts[] = {e.LocName, e.imageName, e.LocExtName};
+    return ToHeld<HeldLoc>(e, texts);
+}
+
+HeldComp ToHeld(const STANDIN_CompEntry &e)
+{
+    const char *const texts[] = {e.compTypeName, e.compFileName, e.compExtName, e.compInstName};
+    return ToHeld<HeldComp>(e, texts);
 }
 
 }  // namespace
@@ -136,6 +200,7 @@ auto *Nth(Map &map, size_t index)
 void ResetAgents()
 {
     g_agents.clear();
+    ResetTexts();
     g_nextHandle = kHandleBase + 1;
 }
 
@@ -181,34 +246,28 @@ uint32_t AgentAccept(QOF_ConnHandle handle, AgentAnswer *answer)
     return 0;
 }
 
-void AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call)
+uint32_t AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call)
 {
     Agent *a = Find(handle);
     if (a == nullptr) {
-        return;
+        return 0;
     }
     const bool remove = call.opType == 1;
     if (!remove && call.opType != 0 && call.opType != 2) {
-        return;
+        return 0;
     }
+    uint32_t changed = 0;
     for (uint32_t i = 0; i < call.decodedNum; ++i) {
         if (call.kind == STANDIN_RPC_LOC) {
             const STANDIN_LocEntry &e = call.locEntries[i];
-            if (remove) {
-                a->locs.erase(e.LocId);
-            } else {
-                a->locs[e.LocId] = e;
-            }
+            changed += (remove ? a->locs.Erase(e.LocId) : a->locs.Put(e.LocId, ToHeld(e))) ? 1 : 0;
         } else if (call.kind == STANDIN_RPC_COMP) {
             const STANDIN_CompEntry &e = call.compEntries[i];
-            const auto key = std::make_pair(call.locIndex, e.compInst);
-            if (remove) {
-                a->comps.erase(key);
-            } else {
-                a->comps[key] = e;
-            }
+            const auto key = CompKey(call.locIndex, e.compInst);
+            changed += (remove ? a->comps.Erase(key) : a->comps.Put(key, ToHeld(e))) ? 1 : 0;
         }
     }
+    return changed;
 }
 
 void DecodeRequest(STANDIN_RpcCall *call, std::vector<STANDIN_LocEntry> *locs, std::vector<STANDIN_CompEntry> *comps,
@@ -284,20 +343,27 @@ extern "C" size_t STANDIN_AgentLocCount(QOF_ConnHandle handle)
     return a == nullptr ? 0 : a->locs.size();
 }
 
-extern "C" const STANDIN_LocEntry *STANDIN_AgentLocGet(QOF_ConnHandle handle, size_t index)
+extern "C" int STANDIN_AgentLocFind(QOF_ConnHandle handle, uint32_t locId, STANDIN_LocEntry *entry)
 {
-    standin::Agent *a = Find(handle);
-    return a == nullptr ? nullptr : standin::Nth(a->locs, index);
+    const standin::Agent *a = Find(handle);
+    const standin::HeldLoc *held = a == nullptr ? nullptr : a->locs.Find(locId);
+    if (held == nullptr || entry == nullptr) {
+        return 1;
+    }
+    *entry = standin::FromHeld(locId, *held);
+    return 0;
 }
 
-extern "C" const STANDIN_LocEntry *STANDIN_AgentLocFind(QOF_ConnHandle handle, uint32_t locId)
+extern "C" void STANDIN_AgentLocForEach(QOF_ConnHandle handle, STANDIN_AgentLocVisit visit, void *arg)
 {
-    standin::Agent *a = Find(handle);
-    if (a == nullptr) {
-        return nullptr;
+    const standin::Agent *a = Find(handle);
+    if (a == nullptr || visit == nullptr) {
+        return;
     }
-    auto it = a->locs.find(locId);
-    return it == a->locs.end() ? nullptr : &it->second;
+    a->locs.ForEach([&](uint32_t locId, const standin::HeldLoc &held) {
+        const STANDIN_LocEntry e = standin::FromHeld(locId, held);
+        visit(&e, arg);
+    });
 }
 
 extern "C" size_t STANDIN_AgentCompCount(QOF_ConnHandle handle)
@@ -306,18 +372,26 @@ extern "C" size_t STANDIN_AgentCompCount(QOF_ConnHandle handle)
     return a == nullptr ? 0 : a->comps.size();
 }
 
-extern "C" const STANDIN_CompEntry *STANDIN_AgentCompGet(QOF_ConnHandle handle, size_t index)
+extern "C" int STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, uint32_t compInst,
+                                     STANDIN_CompEntry *entry)
 {
-    standin::Agent *a = Find(handle);
-    return a == nullptr ? nullptr : standin::Nth(a->comps, index);
+    const standin::Agent *a = Find(handle);
+    const standin::HeldComp *held = a == nullptr ? nullptr : a->comps.Find(standin::CompKey(locIndex, compInst));
+    if (held == nullptr || entry == nullptr) {
+        return 1;
+    }
+    *entry = standin::FromHeld(compInst, *held);
+    return 0;
 }
 
-extern "C" const STANDIN_CompEntry *STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, uint32_t compInst)
+extern "C" void STANDIN_AgentCompForEach(QOF_ConnHandle handle, STANDIN_AgentCompVisit visit, void *arg)
 {
-    standin::Agent *a = Find(handle);
-    if (a == nullptr) {
-        return nullptr;
+    const standin::Agent *a = Find(handle);
+    if (a == nullptr || visit == nullptr) {
+        return;
     }
-    auto it = a->comps.find(std::make_pair(locIndex, compInst));
-    return it == a->comps.end() ? nullptr : &it->second;
+    a->comps.ForEach([&](const std::pair<uint32_t, uint32_t> &key, const standin::HeldComp &held) {
+        const STANDIN_CompEntry e = standin::FromHeld(key.second, held);
+        visit(key.first, &e, arg);
+    });
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/axo_avl3.h"
+#include "standin_services.h"
 
 namespace {
 
@@ -258,6 +259,7 @@ void RetraceInsert(AXO_AVL3_TREE *tree, Node *n, bool left, int16_t height)
 
 extern "C" void *AXO_AVL3_Insert_Or_Find(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node, const AXO_AVL3_TREE_INFO *treeInfo)
 {
+    STANDIN_COUNT_CALL();
     if (tree == nullptr || node == nullptr || treeInfo == nullptr) {
         return nullptr;
     }
@@ -295,6 +297,7 @@ extern "C" void *AXO_AVL3_Insert_Or_Find(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *nod
 
 extern "C" void *AXO_AVL3_Find(AXO_AVL3_TREE *tree, const void *key, const AXO_AVL3_TREE_INFO *treeInfo)
 {
+    STANDIN_COUNT_CALL();
     if (tree == nullptr || key == nullptr || treeInfo == nullptr) {
         return nullptr;
     }
@@ -303,6 +306,7 @@ extern "C" void *AXO_AVL3_Find(AXO_AVL3_TREE *tree, const void *key, const AXO_A
 
 extern "C" void AXO_AVL3_Delete(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node)
 {
+    STANDIN_COUNT_CALL();
     // A node whose heights are -1 is not in any tree.
     if (tree == nullptr || node == nullptr || node->leftHeight < 0 || node->rightHeight < 0) {
         return;
@@ -362,6 +366,7 @@ extern "C" void AXO_AVL3_Delete(AXO_AVL3_TREE *tree, AXO_AVL3_NODE *node)
 
 extern "C" void *AXO_AVL3_First(AXO_AVL3_TREE *tree, const AXO_AVL3_TREE_INFO *treeInfo)
 {
+    STANDIN_COUNT_CALL();
     if (tree == nullptr || treeInfo == nullptr) {
         return nullptr;
     }
@@ -370,6 +375,7 @@ extern "C" void *AXO_AVL3_First(AXO_AVL3_TREE *tree, const AXO_AVL3_TREE_INFO *t
 
 extern "C" void *AXO_AVL3_Next(AXO_AVL3_NODE *node, const AXO_AVL3_TREE_INFO *treeInfo)
 {
+    STANDIN_COUNT_CALL();
     if (node == nullptr || treeInfo == nullptr) {
         return nullptr;
     }

@@ -74,6 +74,11 @@ constexpr FailPoint kPoints[] = {
     {"KORM_DestroySubLocationStatus", false},
     {"KORM_GetLocationStatus", true},
     {"MIRL_GetCompHaRole", true},
+    {"AXO_AVL3_First", false},
+    {"AXO_AVL3_Next", false},
+    {"AXO_AVL3_Find", false},
+    {"AXO_AVL3_Insert_Or_Find", false},
+    {"AXO_AVL3_Delete", false},
 };
 
 // Looked up by string_view, so that a lookup allocates nothing. Entries are never added or removed
@@ -127,6 +132,12 @@ void ResetFailures()
 FailState *FailPointNamed(const char *function)
 {
     return Find(function);
+}
+
+uint64_t *CallCounterNamed(const char *function)
+{
+    FailState *st = Find(function);
+    return st == nullptr ? nullptr : &st->calls;
 }
 
 uint32_t Failing(FailState *st)

@@ -70,6 +70,7 @@ extern "C" void *STANDIN_HostMalloc(size_t size)
     }
     header->size = size;
     header->marker = kLiveMarker;
+    standin::EntryNoteAlloc(size);
     ++g_alloc.liveBlocks;
     g_alloc.liveBytes += size;
     if (g_alloc.liveBytes > g_alloc.peakBytes) {

@@ -75,14 +75,24 @@ void DeliverReport(void *arg)
 {
     std::unique_ptr<Report> r(static_cast<Report *>(arg));
     g_reports.erase(r.get());
+    STANDIN_Entry what{};
+    what.osNodeId = r->osNodeId;
     if (r->isLink) {
         if (g_osSub.callback != nullptr) {
+            what.kind = STANDIN_ENTRY_OSNODE_LINK;
+            what.up = r->linkState;
+            const EntryScope entry(what);
             (void)g_osSub.callback(r->osNodeId, r->position, r->linkState, g_osSub.userData);
         }
         return;
     }
     g_locStatus[{r->osNodeId, r->serviceName}] = LocStatus{r->locIndex, r->available};
     if (g_locSub.callback != nullptr) {
+        what.kind = STANDIN_ENTRY_LOCATION_STATUS;
+        what.name = r->serviceName.c_str();
+        what.up = r->available;
+        what.locIndex = r->locIndex;
+        const EntryScope entry(what);
         g_locSub.callback(r->osNodeId, r->serviceName.c_str(), r->locIndex, r->available, g_locSub.userData);
     }
 }

@@ -4,13 +4,13 @@
 
 namespace {
 
-// Pending RPC calls go first: failing them hands their requests back to their
+// Nobody is told of the entries a reset makes. Pending RPC calls go next: failing them hands their requests back to their
 // owners while timers, registrations and the loop still exist. The clock goes
 // back to 0 last, after everything that was scheduled on it is gone.
 constexpr void (*kResetOrder[])() = {
-    standin::ResetRpc,       standin::ResetAgents, standin::ResetFailures, standin::ResetKorm,
-    standin::ResetMirl,      standin::ResetServer, standin::ResetTimers,   standin::ResetLoop,
-    standin::ResetHostAlloc, standin::ResetLorn,   standin::ResetClock,
+    standin::ResetEntries, standin::ResetRpc,       standin::ResetAgents, standin::ResetFailures,
+    standin::ResetKorm,    standin::ResetMirl,      standin::ResetServer, standin::ResetTimers,
+    standin::ResetLoop,    standin::ResetHostAlloc, standin::ResetLorn,   standin::ResetClock,
 };
 
 }  // namespace

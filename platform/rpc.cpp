@@ -72,13 +72,19 @@ void Complete(uint64_t callId, bool answered, QOF_RpcResult result)
         call.replied = 1;
         call.replyResult = p.answer.result;
         if (p.answer.result == 0) {
-            AgentApply(call.handle, call);
+            call.changedNum = AgentApply(call.handle, call);
         }
     }
     call.outcome = STANDIN_RPC_COMPLETED;
     call.completedMs = ClockNow();
     call.result = result;
-    p.pair.completion(result, p.reqCopy, outMsg, p.pair.userData);
+    {
+        STANDIN_Entry what{};
+        what.kind = STANDIN_ENTRY_RPC_COMPLETION;
+        what.call = &call;
+        const EntryScope entry(what);
+        p.pair.completion(result, p.reqCopy, outMsg, p.pair.userData);
+    }
     std::free(outMsg);
     std::free(p.reqCopy);
     Observe(call, 1);
@@ -154,6 +160,7 @@ extern "C" uint32_t QOF_ConnRpcCall(QOF_ConnHandle handle, const char *method, c
                 : rec->method == "KorbCompSubscribe" ? STANDIN_RPC_COMP
                                                      : STANDIN_RPC_OTHER;
     DecodeRequest(&call, &rec->locs, &rec->comps, req, reqLen);
+    EntryNoteRpc(call.entryNum);
     call.locEntries = rec->locs.empty() ? nullptr : rec->locs.data();
     call.compEntries = rec->comps.empty() ? nullptr : rec->comps.data();
     g_calls.push_back(rec);

@@ -8,6 +8,7 @@ namespace standin {
 
 // How each part of the stand-in returns to its initial state; STANDIN_Reset
 // calls them in one fixed order (reset.cpp).
+void ResetEntries();
 void ResetRpc();
 void ResetAgents();
 void ResetFailures();

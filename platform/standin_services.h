@@ -26,6 +26,17 @@ FailState *FailPointNamed(const char *function);
 // ahead. A null entry always goes ahead.
 uint32_t Failing(FailState *point);
 
+// The call counter of the named function's entry, for functions that are counted and never fail; null for
+// a name not in the table.
+uint64_t *CallCounterNamed(const char *function);
+
+// Counts a call of the function it is written in, which cannot fail: one increment, on the hottest paths.
+#define STANDIN_COUNT_CALL()                                                    \
+    (void)++*[](const char *function) {                                         \
+        static uint64_t *const counter = ::standin::CallCounterNamed(function); \
+        return counter;                                                         \
+    }(__func__)
+
 // Failing() for the function it is written in. Each call site looks its entry up once, by the
 // function's name, and keeps it: some of these functions run on every record copy.
 #define STANDIN_FAILING()                                                               \
@@ -57,11 +68,41 @@ QOF_ConnHandle AgentCreate();
 void AgentSetPresent(QOF_ConnHandle handle, bool present);
 // 0 when the agent accepts a call now (`answer` filled, script counters consumed), else the refusal status.
 uint32_t AgentAccept(QOF_ConnHandle handle, AgentAnswer *answer);
-// Applies an answered call to what the agent holds.
-void AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call);
+// Applies an answered call to what the agent holds; returns the entries that changed it.
+uint32_t AgentApply(QOF_ConnHandle handle, const STANDIN_RpcCall &call);
 // Fills the decoded part of `call` (call->kind set) from the request bytes as the agent reads them.
 void DecodeRequest(STANDIN_RpcCall *call, std::vector<STANDIN_LocEntry> *locs, std::vector<STANDIN_CompEntry> *comps,
                    const void *req, uint32_t reqLen);
+
+// ---- entries into the users (entry_meter.cpp) ----
+// Measures one entry from its construction to its destruction, and hands it to the entry observer.
+class EntryScope {
+public:
+    explicit EntryScope(const STANDIN_Entry &what);
+    ~EntryScope();
+    EntryScope(const EntryScope &) = delete;
+    EntryScope &operator=(const EntryScope &) = delete;
+
+private:
+    STANDIN_Entry entry_;
+    bool outermost_;
+};
+// Leaves out of the entry that runs what a host's callback does from inside it (the atom observer's own
+// lookups), from its construction to its destruction.
+class EntryUncounted {
+public:
+    EntryUncounted();
+    ~EntryUncounted();
+    EntryUncounted(const EntryUncounted &) = delete;
+    EntryUncounted &operator=(const EntryUncounted &) = delete;
+
+private:
+    STANDIN_Entry start_;
+};
+// Notes an RPC request made, with the entries it carries, for the entry that runs.
+void EntryNoteRpc(uint32_t entries);
+// Notes a host allocation of `bytes`, for the entry that runs.
+void EntryNoteAlloc(size_t bytes);
 
 // ---- RPC (rpc.cpp) ----
 // Completes every call pending on this handle at once, with `result` and no output message.

@@ -80,6 +80,11 @@ void Tick(void *arg)
     }
     Record(STANDIN_TIMER_TICK, t, 1);
     if (t->info.cbPair.callback != nullptr) {
+        STANDIN_Entry what{};
+        what.kind = STANDIN_ENTRY_TIMER_TICK;
+        what.timerId = t->info.timerId;
+        what.name = t->info.name;
+        const EntryScope entry(what);
         (void)t->info.cbPair.callback(t, nullptr, t->info.cbPair.userData);
     }
     // The callback may have stopped, restarted or destroyed the timer: re-arm only an untouched one.

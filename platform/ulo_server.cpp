@@ -141,7 +141,14 @@ bool Deliver(STANDIN_Msg *m, uint32_t *handlerResult)
     for (const auto &a : m->msg.atoms) {
         g_liveAtoms.insert(a.get());
     }
-    const uint32_t result = handler.fn(handler.userData, &m->msg, &ctx);
+    STANDIN_Entry what{};
+    what.kind = STANDIN_ENTRY_CONFIG;
+    what.atoms = static_cast<uint32_t>(m->msg.atoms.size());
+    uint32_t result = 0;
+    {
+        const EntryScope entry(what);
+        result = handler.fn(handler.userData, &m->msg, &ctx);
+    }
     for (const auto &r : g_replies) {
         if (r->ctxId == ctx.id) {
             r->pub.handlerResult = result;
@@ -232,6 +239,7 @@ extern "C" uint32_t QOF_GetNextAtom(QOF_Msg *msg, QOF_Atom **atom)
         return standin::kRefused;
     }
     if (standin::g_atomObserver != nullptr) {
+        const standin::EntryUncounted observing;
         standin::g_atomObserver(msg->cursor, standin::g_atomObserverArg);
     }
     *atom = msg->atoms[msg->cursor++].get();

@@ -1,7 +1,10 @@
 // The stand-in's RPC where the library cannot reach it: requests decoded byte by byte as an agent reads them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -108,6 +111,71 @@ TEST_F(RpcTest, ComponentRequestIsDecodedFromItsBytes)
     EXPECT_STREQ(d.compExtName, "");
     EXPECT_STREQ(d.compInstName, "inst");
     EXPECT_EQ(d.nullTexts, 4u);
+}
+
+// Many requests of random keys, in random order, against a plain map: an agent applies what it answers with
+// result 0, counts what that changed, and hands its holdings back in key order, each text as it was sent.
+TEST_F(RpcTest, AgentHoldsWhatItAppliedInKeyOrder)
+{
+    std::mt19937 random(7);
+    const std::vector<std::string> names = {"a", "b", std::string(255, 'n'), ""};
+    std::map<std::pair<uint32_t, uint32_t>, std::pair<uint32_t, std::string>> model;  // -> (attr1, name)
+    for (int round = 0; round < 400; ++round) {
+        const uint32_t locIndex = 1 + random() % 3;
+        const uint32_t opType = random() % 3;  // add, delete, smooth
+        const uint32_t n = 1 + random() % 40;
+        uint8_t head[24] = {};
+        std::vector<uint8_t> list(n * 96);
+        std::vector<std::string> texts(n);
+        uint32_t changed = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t inst = random() % 2000;
+            const uint32_t attr1 = random() % 2;
+            texts[i] = names[random() % names.size()] + std::to_string(random() % 3);
+            PutU32(list.data() + i * 96, 48, inst);
+            PutU32(list.data() + i * 96, 52, attr1);
+            PutPtr(list.data() + i * 96, 32, texts[i].c_str());
+            const auto key = std::make_pair(locIndex, inst);
+            const auto it = model.find(key);
+            if (opType == 1) {
+                changed += it != model.end() ? 1 : 0;
+                model.erase(key);
+            } else {
+                const auto value = std::make_pair(attr1, texts[i].substr(0, 255));
+                changed += it == model.end() || it->second != value ? 1 : 0;
+                model[key] = value;
+            }
+        }
+        PutU32(head, 0, locIndex);
+        PutU32(head, 4, opType);
+        PutU32(head, 8, n);
+        PutPtr(head, 16, list.data());
+        const uint64_t callId = Call("KorbCompSubscribe", head, 24)->callId;
+        STANDIN_RunFor(1);
+        const STANDIN_RpcCall *done = nullptr;
+        for (size_t i = 0; i < STANDIN_RpcCallCount(); ++i) {
+            done = STANDIN_RpcCallGet(i)->callId == callId ? STANDIN_RpcCallGet(i) : done;
+        }
+        ASSERT_NE(done, nullptr);
+        ASSERT_EQ(done->changedNum, changed) << "round " << round;
+    }
+    ASSERT_EQ(STANDIN_AgentCompCount(handle_), model.size());
+    std::map<std::pair<uint32_t, uint32_t>, std::pair<uint32_t, std::string>> held;
+    STANDIN_AgentCompForEach(
+        handle_,
+        [](uint32_t locIndex, const STANDIN_CompEntry *e, void *out) {
+            auto &into = *static_cast<decltype(held) *>(out);
+            EXPECT_TRUE(into.empty() || std::prev(into.end())->first < std::make_pair(locIndex, e->compInst));
+            into[{locIndex, e->compInst}] = {e->attr1, e->compInstName};
+        },
+        &held);
+    EXPECT_EQ(held, model);
+    STANDIN_CompEntry e{};
+    for (const auto &[key, value] : model) {
+        ASSERT_EQ(STANDIN_AgentCompFind(handle_, key.first, key.second, &e), 0);
+        EXPECT_EQ(e.compInstName, value.second);
+    }
+    EXPECT_NE(STANDIN_AgentCompFind(handle_, 9, 9, &e), 0);
 }
 
 }  // namespace

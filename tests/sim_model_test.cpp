@@ -102,6 +102,44 @@ timeline:
     EXPECT_EQ(n1.faults[0].span.to, n1.requests[1].doneAt);
 }
 
+// Every entry into the library is counted under its kind, every request it makes under the entry that made
+// it; with many component locations, the completions' walk over all of them is what dominates.
+TEST(SimModelTest, CostCountsEveryEntryAndNamesTheWalkThatDominates)
+{
+    const zsim::Scenario sc = zsim::
+        ParseScenario("generate: {nodes: 2, locationsPerNode: 150, componentTypes: 1, componentsPerLocation: 1}\n",
+                      "cost.yaml");
+    const zsim::Report r = zsim::RunScenario(sc, {}).report;
+    const auto &kinds = r.cost.kinds;
+    const zsim::Counters &c = r.counters;
+    uint64_t ticks = 0;
+    for (const auto &[name, n] : c.ticks) {
+        ticks += n;
+    }
+    EXPECT_EQ(kinds[STANDIN_ENTRY_CONFIG].total.entries, c.configMessages);
+    EXPECT_EQ(kinds[STANDIN_ENTRY_RPC_COMPLETION].total.entries, c.Requests() - c.refused);
+    EXPECT_EQ(kinds[STANDIN_ENTRY_TIMER_TICK].total.entries, ticks);
+    EXPECT_EQ(kinds[STANDIN_ENTRY_OSNODE_LINK].total.entries, 2u);
+    EXPECT_EQ(kinds[STANDIN_ENTRY_LOCATION_STATUS].total.entries, 300u);
+    EXPECT_EQ(kinds[STANDIN_ENTRY_HOST].total.entries, 1u) << "the start; the stop comes after the report";
+    uint64_t requests = 0;
+    for (const zsim::KindCost &k : kinds) {
+        requests += k.total.rpcRequests;
+        EXPECT_LE(k.largest.TreeSteps(), k.total.TreeSteps());
+    }
+    EXPECT_EQ(requests, c.Requests());
+
+    const zsim::Dominant d = zsim::DominantCost(r.cost);
+    ASSERT_EQ(d.kind, size_t{STANDIN_ENTRY_RPC_COMPLETION});
+    EXPECT_GE(d.share, 0.5);
+    // The explanation gives the successful completions and the component locations each of them walks.
+    EXPECT_NE(d.why.find(std::to_string(c.Requests()) + " "), std::string::npos) << d.why;
+    EXPECT_NE(d.why.find("300"), std::string::npos) << d.why;
+    const zsim::KindCost &completions = kinds[STANDIN_ENTRY_RPC_COMPLETION];
+    EXPECT_GE(completions.largest.tree[STANDIN_TREE_NEXT], 299u) << "a completion walks every component location";
+    EXPECT_EQ(completions.peak.compLocations, 300u);
+}
+
 std::string PublishedLocation(const std::string &more)
 {
     return simcli::OneLocation(simcli::kNodeA, more);

@@ -247,7 +247,7 @@ TEST_F(SimTest, ValidateReadsTheScenarioAndRunsNothing)
     const fs::path big = Write("big.yaml",
                                "generate: {nodes: 10, locationsPerNode: 100, componentTypes: 1, "
                                "componentsPerLocation: 20}\n");
-    for (const auto &[scenario, limit] : {std::pair<std::string, const char *>{Quote(big), "32M"},
+    for (const auto &[scenario, limit] : {std::pair<std::string, const char *>{Quote(big), "16M"},
                                           std::pair<std::string, const char *>{"examples/basic.yaml", "1M"}}) {
         const Result refused = Run("--validate --memory-limit " + std::string(limit) + " " + scenario);
         EXPECT_EQ(refused.code, 2);
@@ -433,7 +433,7 @@ const BadScenario kBadScenarios[] = {
              }
              return more;
          }(),
-     ":16:5", "--memory-limit 50M"},
+     ":20:5", "--memory-limit 20M"},
 };
 
 void PrintTo(const BadScenario &bad, std::ostream *os)

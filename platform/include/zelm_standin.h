@@ -132,7 +132,8 @@ void STANDIN_LogClear(void);
  * "KORM_SubLocationStatus", ...). A failing status function returns `status`
  * (0 stands for 0xFFFFFFFF), a pointer function null, QOF_GetBlockNum 0 atoms;
  * a failing bounded function leaves its destination as a refusal does.
- * Releases, withdrawals and destroys are counted but cannot be armed.
+ * Releases, withdrawals and destroys are counted but cannot be armed, and so
+ * are the AVL3 tree functions ("AXO_AVL3_Next", ...), which cannot fail.
  */
 /* Fails the n-th call from now (1 = the next), once. 0, or non-zero for a name that cannot fail. */
 int STANDIN_FailCall(const char *function, uint64_t nth, uint32_t status);
@@ -230,7 +231,8 @@ void STANDIN_MsgSetClass(STANDIN_Msg *msg, uint32_t classId);
  * Called as a handler fetches an atom with QOF_GetNextAtom, before the atom is
  * handed out; `index` counts the message's atoms from 0. The handler is done
  * with the atoms before it, so a host sees the library between two atoms of
- * one message. Null removes the observer; STANDIN_Reset removes it too.
+ * one message. What the observer calls is left out of the message's entry
+ * cost. Null removes the observer; STANDIN_Reset removes it too.
  */
 typedef void (*STANDIN_AtomObserver)(size_t index, void *arg);
 void STANDIN_MsgSetAtomObserver(STANDIN_AtomObserver observer, void *arg);
@@ -273,15 +275,16 @@ typedef struct STANDIN_LocEntry {
     uint32_t reserved1;
     uint32_t logicId, faultPolicy, grpParam1, grpParam2, grpParam3;
     uint32_t reserved2;
-    char LocName[256], imageName[256], LocExtName[256]; /* "" for a null pointer */
-    uint32_t nullTexts;                                 /* bit 0 LocName, bit 1 imageName, bit 2 LocExtName were null */
+    /* At most 255 characters, "" for a null pointer. The stand-in keeps one copy of each distinct text, until reset. */
+    const char *LocName, *imageName, *LocExtName;
+    uint32_t nullTexts; /* bit 0 LocName, bit 1 imageName, bit 2 LocExtName were null */
 } STANDIN_LocEntry;
 
 /* A component entry as the agent decoded it from a "KorbCompSubscribe" request. */
 typedef struct STANDIN_CompEntry {
     uint32_t compType, reserved1, attr7, compClass, compInst, attr1, cfgStatus, attr2, locIndex;
     uint32_t attr3, attr4, attr5, attr6, attr8, attr9, reserved2;
-    char compTypeName[256], compFileName[256], compExtName[256], compInstName[256];
+    const char *compTypeName, *compFileName, *compExtName, *compInstName; /* as the location entry's texts */
     uint32_t nullTexts; /* bits 0..3 in the order of the texts above */
 } STANDIN_CompEntry;
 
@@ -319,6 +322,7 @@ typedef struct STANDIN_RpcCall {
     const STANDIN_LocEntry *locEntries;
     const STANDIN_CompEntry *compEntries;
     uint32_t decodedNum; /* entries decoded: entryNum, or fewer when the list pointer is null or the request short */
+    uint32_t changedNum; /* entries whose applying changed what the agent holds (set at completion) */
 } STANDIN_RpcCall;
 
 size_t STANDIN_RpcCallCount(void);
@@ -362,13 +366,80 @@ int STANDIN_AgentSetScript(QOF_ConnHandle handle, const STANDIN_AgentScript *scr
  */
 int STANDIN_AgentSetDown(QOF_ConnHandle handle, int down);
 
-/* What an agent holds, in ascending key order. */
+/*
+ * What an agent holds: locations by LocId, components by the request's
+ * locIndex and their compInst. Find copies the held entry into *entry and
+ * returns 0, or returns non-zero and leaves *entry as it was when the agent
+ * holds none. ForEach calls `visit` with every held entry in ascending key
+ * order; the holdings must not change meanwhile.
+ */
 size_t STANDIN_AgentLocCount(QOF_ConnHandle handle);
-const STANDIN_LocEntry *STANDIN_AgentLocGet(QOF_ConnHandle handle, size_t index);
-const STANDIN_LocEntry *STANDIN_AgentLocFind(QOF_ConnHandle handle, uint32_t locId);
+int STANDIN_AgentLocFind(QOF_ConnHandle handle, uint32_t locId, STANDIN_LocEntry *entry);
+typedef void (*STANDIN_AgentLocVisit)(const STANDIN_LocEntry *entry, void *arg);
+void STANDIN_AgentLocForEach(QOF_ConnHandle handle, STANDIN_AgentLocVisit visit, void *arg);
 size_t STANDIN_AgentCompCount(QOF_ConnHandle handle);
-const STANDIN_CompEntry *STANDIN_AgentCompGet(QOF_ConnHandle handle, size_t index);
-const STANDIN_CompEntry *STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, uint32_t compInst);
+int STANDIN_AgentCompFind(QOF_ConnHandle handle, uint32_t locIndex, uint32_t compInst, STANDIN_CompEntry *entry);
+typedef void (*STANDIN_AgentCompVisit)(uint32_t locIndex, const STANDIN_CompEntry *entry, void *arg);
+void STANDIN_AgentCompForEach(QOF_ConnHandle handle, STANDIN_AgentCompVisit visit, void *arg);
+
+/* ==== Entries: what each call into a user costs ======================================= */
+
+/*
+ * Every call the stand-in makes into its users (a configuration message to its
+ * handler, an RPC completion, a timer tick, an OS-node link report, a
+ * location-status report) is an entry; so is whatever a host brackets with
+ * STANDIN_EntryBegin and STANDIN_EntryEnd (its own calls into the library). An
+ * entry observer learns, after each entry, what it was and what it cost:
+ * calls of the AVL3 tree functions, host allocations and RPC requests made
+ * while it ran. Counts only: the same run gives the same figures. An entry
+ * made while another runs (an RPC completion failed from inside a host's
+ * bracket) counts towards the outer one.
+ */
+typedef enum STANDIN_EntryKind {
+    STANDIN_ENTRY_CONFIG = 0,          /* a configuration message, to the handler of its class */
+    STANDIN_ENTRY_RPC_COMPLETION = 1,  /* an RPC completion */
+    STANDIN_ENTRY_TIMER_TICK = 2,      /* a timer's tick, to its callback */
+    STANDIN_ENTRY_OSNODE_LINK = 3,     /* an OS-node link report */
+    STANDIN_ENTRY_LOCATION_STATUS = 4, /* a location-status report */
+    STANDIN_ENTRY_HOST = 5,            /* a host's own calls, between STANDIN_EntryBegin and STANDIN_EntryEnd */
+    STANDIN_ENTRY_KINDS = 6
+} STANDIN_EntryKind;
+
+/* The tree functions an entry's cost counts, by their names' last word. */
+typedef enum STANDIN_TreeFunction {
+    STANDIN_TREE_FIRST = 0,  /* AXO_AVL3_First */
+    STANDIN_TREE_NEXT = 1,   /* AXO_AVL3_Next */
+    STANDIN_TREE_FIND = 2,   /* AXO_AVL3_Find */
+    STANDIN_TREE_INSERT = 3, /* AXO_AVL3_Insert_Or_Find */
+    STANDIN_TREE_DELETE = 4, /* AXO_AVL3_Delete */
+    STANDIN_TREE_FUNCTIONS = 5
+} STANDIN_TreeFunction;
+
+typedef struct STANDIN_Entry {
+    STANDIN_EntryKind kind;
+    uint64_t timeMs;
+    /* What it was; pointers are valid during the observer's call only. */
+    const STANDIN_RpcCall *call; /* RPC completion: the call it completes */
+    const char *name;            /* timer tick: the timer's name; location status: the service name */
+    uint32_t timerId;            /* timer tick */
+    uint32_t osNodeId;           /* link and location-status reports */
+    uint32_t up;                 /* link: up; location status: available */
+    uint32_t locIndex;           /* location status */
+    uint32_t atoms;              /* configuration message */
+    /* What it cost. */
+    uint64_t treeCalls[STANDIN_TREE_FUNCTIONS];
+    uint64_t hostAllocs; /* STANDIN_HostMalloc calls */
+    uint64_t hostBytes;  /* the bytes they asked for */
+    uint64_t rpcCalls;   /* QOF_ConnRpcCall calls */
+    uint64_t rpcEntries; /* the entries their requests carried (locNum or compNum) */
+} STANDIN_Entry;
+
+typedef void (*STANDIN_EntryObserver)(const STANDIN_Entry *entry, void *arg);
+/* Called after every entry from now on; null removes it. Reset removes it. */
+void STANDIN_EntrySetObserver(STANDIN_EntryObserver observer, void *arg);
+/* Brackets a host's own calls into a user as one entry of kind STANDIN_ENTRY_HOST. */
+void STANDIN_EntryBegin(void);
+void STANDIN_EntryEnd(void);
 
 /* ==== KORM node-status service and MIRL HA role ======================================== */
 

@@ -13,11 +13,11 @@ constexpr uint32_t kOpSmooth = 2;
 
 constexpr size_t kServiceNameMax = 63;  // a link key holds the name and its NUL in 64 bytes
 
+// The text of a record's field, kept for the entries that point at it.
 template <size_t N>
-void CopyText(char (&dst)[256], const char (&src)[N])
+const char *Kept(std::set<std::string> &texts, const char (&src)[N])
 {
-    const std::string text = TextOf(src);
-    std::memcpy(dst, text.c_str(), text.size() + 1);
+    return texts.insert(TextOf(src)).first->c_str();
 }
 
 bool IsServiceImage(const ZelmLocInstCfg &cfg)
@@ -35,7 +35,7 @@ bool IsStore(uint16_t opCode)
     return opCode == 0 || opCode == 1;
 }
 
-STANDIN_LocEntry LocEntry(const ZelmLocInstCfg &c, const ZelmLogicLocGrpCfg &g)
+STANDIN_LocEntry LocEntry(const ZelmLocInstCfg &c, const ZelmLogicLocGrpCfg &g, std::set<std::string> &texts)
 {
     STANDIN_LocEntry e{};
     e.LocId = c.LocId;
@@ -54,13 +54,13 @@ STANDIN_LocEntry LocEntry(const ZelmLocInstCfg &c, const ZelmLogicLocGrpCfg &g)
     e.grpParam1 = g.grpParam1;
     e.grpParam2 = g.grpParam2;
     e.grpParam3 = g.grpParam3;
-    CopyText(e.LocName, c.LocName);
-    CopyText(e.imageName, c.imageName);
-    CopyText(e.LocExtName, c.LocExtName);
+    e.LocName = Kept(texts, c.LocName);
+    e.imageName = Kept(texts, c.imageName);
+    e.LocExtName = Kept(texts, c.LocExtName);
     return e;
 }
 
-STANDIN_CompEntry CompEntry(const ZelmCompInstCfg &c, const ZelmCompNodeCfg &n)
+STANDIN_CompEntry CompEntry(const ZelmCompInstCfg &c, const ZelmCompNodeCfg &n, std::set<std::string> &texts)
 {
     STANDIN_CompEntry e{};
     e.compType = c.compType;
@@ -77,10 +77,10 @@ STANDIN_CompEntry CompEntry(const ZelmCompInstCfg &c, const ZelmCompNodeCfg &n)
     e.attr6 = c.attr6;
     e.attr8 = c.attr8;
     e.attr9 = c.attr9;
-    CopyText(e.compTypeName, n.compTypeName);
-    CopyText(e.compFileName, n.compFileName);
-    CopyText(e.compExtName, n.compExtName);
-    CopyText(e.compInstName, c.compInstName);
+    e.compTypeName = Kept(texts, n.compTypeName);
+    e.compFileName = Kept(texts, n.compFileName);
+    e.compExtName = Kept(texts, n.compExtName);
+    e.compInstName = Kept(texts, c.compInstName);
     return e;
 }
 
@@ -302,7 +302,7 @@ void LibModel::SendLocations(uint32_t osNodeId, uint32_t opType, const std::vect
     const AgentMode mode = ModeOf(node.chan);
     ModelCall call{true, node.chan, opType, 0, {}, {}, mode != AgentMode::Accept};
     for (uint32_t id : locIndexes) {
-        call.locs.push_back(LocEntry(s_.locations.at(id).cfg, GroupOf(id)));
+        call.locs.push_back(LocEntry(s_.locations.at(id).cfg, GroupOf(id), texts_));
     }
     sent_.push_back(call);
     if (Refuses(mode)) {
@@ -454,7 +454,7 @@ void LibModel::SendComponents(uint32_t locIndex, uint32_t opType, const std::vec
         const ZelmCompInstCfg &cfg = loc.comps.at(inst).cfg;
         ZelmCompNodeCfg node;
         (void)CompNodeOf(cfg.compType, &node);
-        call.comps.push_back(CompEntry(cfg, node));
+        call.comps.push_back(CompEntry(cfg, node, texts_));
     }
     sent_.push_back(call);
     if (Refuses(mode)) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,7 @@ private:
     void Complete(const ModelCall &call);
 
     Snapshot s_;
+    std::set<std::string> texts_;  // what the entries the agents should hold point at
     std::map<uint32_t, QOF_ConnHandle> nodes_;
     std::map<QOF_ConnHandle, AgentMode> modes_;
     uint32_t haRole_ = 0;

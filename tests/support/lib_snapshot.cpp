@@ -158,16 +158,15 @@ Snapshot LibrarySnapshot(const std::vector<QOF_ConnHandle> &agents, std::string 
     s.locTimerRunning = TimerRunning("ZelmLocSmooth");
     s.compTimerRunning = TimerRunning("ZelmCompSmooth");
     for (QOF_ConnHandle h : agents) {
-        auto &locs = s.agentLocs[h];
-        for (size_t i = 0; i < STANDIN_AgentLocCount(h); ++i) {
-            const STANDIN_LocEntry *e = STANDIN_AgentLocGet(h, i);
-            locs[e->LocId] = *e;
-        }
-        auto &comps = s.agentComps[h];
-        for (size_t i = 0; i < STANDIN_AgentCompCount(h); ++i) {
-            const STANDIN_CompEntry *e = STANDIN_AgentCompGet(h, i);
-            comps[{e->locIndex, e->compInst}] = *e;
-        }
+        STANDIN_AgentLocForEach(
+            h, [](const STANDIN_LocEntry *e, void *locs) { (*static_cast<AgentLocs *>(locs))[e->LocId] = *e; },
+            &s.agentLocs[h]);
+        STANDIN_AgentCompForEach(
+            h,
+            [](uint32_t locIndex, const STANDIN_CompEntry *e, void *comps) {
+                (*static_cast<AgentComps *>(comps))[{locIndex, e->compInst}] = *e;
+            },
+            &s.agentComps[h]);
     }
     return s;
 }

@@ -49,6 +49,10 @@ struct SnapLink {
 using LinkKey = std::pair<uint32_t, std::string>;    // (OS node, service name)
 using AgentCompKey = std::pair<uint32_t, uint32_t>;  // (locIndex, compInst)
 
+// What one agent holds: locations by LocId, components by (locIndex, compInst).
+using AgentLocs = std::map<uint32_t, STANDIN_LocEntry>;
+using AgentComps = std::map<AgentCompKey, STANDIN_CompEntry>;
+
 struct Snapshot {
     std::map<uint32_t, SnapLocation> locations;
     std::map<uint32_t, ZelmLogicLocGrpCfg> groups;
@@ -59,8 +63,8 @@ struct Snapshot {
     uintptr_t linkSvcHandle = 0;
     bool locTimerRunning = false;
     bool compTimerRunning = false;
-    std::map<QOF_ConnHandle, std::map<uint32_t, STANDIN_LocEntry>> agentLocs;
-    std::map<QOF_ConnHandle, std::map<AgentCompKey, STANDIN_CompEntry>> agentComps;
+    std::map<QOF_ConnHandle, AgentLocs> agentLocs;
+    std::map<QOF_ConnHandle, AgentComps> agentComps;
 };
 
 // A set's entries, walked through its tree from first to last: in key order.

@@ -203,7 +203,7 @@ Trial Apply(const Trial &from, const Edit &edit, const Trial &original)
         }
         break;
     case Edit::Kind::RemoveAtom:
-        events[edit.event].atoms.erase(events[edit.event].atoms.begin() + static_cast<std::ptrdiff_t>(edit.item));
+        events[edit.event].atoms.erase(edit.item);
         break;
     case Edit::Kind::SetTime:
         events[edit.event].at = edit.value;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "report/report.h"
+#include "run/agent_view.h"
 #include "text/units.h"
 #include "zelm_standin.h"
 
@@ -124,7 +125,8 @@ DriftItem Component(const SimState &s, DriftKind kind, size_t node, const CompKe
 
 void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
 {
-    for (const auto &[id, cfg] : s.config.locations) {
+    for (const auto &[id, cfgAt] : s.config.locations) {
+        const ZelmLocInstCfg &cfg = *cfgAt;
         const size_t n = s.NodeOfOsInst(cfg.OsInst);
         const std::string name = FieldText(cfg.LocName);
         if (n == SIZE_MAX) {
@@ -138,12 +140,12 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
                 Location(s, DriftKind::Missing, n, id, name, {DriftReason::NoAgent, "the node has no agent"}));
             continue;
         }
-        const STANDIN_LocEntry *held = STANDIN_AgentLocFind(s.nodes[n].handle, id);
-        if (held == nullptr) {
+        STANDIN_LocEntry held;
+        if (STANDIN_AgentLocFind(s.nodes[n].handle, id, &held) != 0) {
             out.push_back(Location(s, DriftKind::Missing, n, id, name, WhyLocationMissing(s, id, n)));
             continue;
         }
-        std::vector<Difference> diff = LocDiff(*held, cfg, s.config.GroupFor(id));
+        std::vector<Difference> diff = LocDiff(held, cfg, s.config.GroupFor(id));
         if (!diff.empty()) {
             DriftItem d = Location(s, DriftKind::Stale, n, id, name, WhyLocationMissing(s, id, n));
             d.differences = std::move(diff);
@@ -151,13 +153,12 @@ void LocationDrift(const SimState &s, std::vector<DriftItem> &out)
         }
     }
     for (size_t n = 0; n < s.nodes.size(); ++n) {
-        for (const auto &[id, fingerprint] : s.nodes[n].heldLocations) {
-            const auto it = s.config.locations.find(id);
-            if (it == s.config.locations.end() || s.NodeOfOsInst(it->second.OsInst) != n) {
-                const STANDIN_LocEntry *e = STANDIN_AgentLocFind(s.nodes[n].handle, id);
-                out.push_back(Location(s, DriftKind::Extra, n, id, e->LocName, WhyLocationExtra(s, id, n)));
+        ForEachHeldLocation(s.nodes[n].handle, [&](const STANDIN_LocEntry &e) {
+            const ZelmLocInstCfg *const *cfg = s.config.locations.Find(e.LocId);
+            if (cfg == nullptr || s.NodeOfOsInst((*cfg)->OsInst) != n) {
+                out.push_back(Location(s, DriftKind::Extra, n, e.LocId, e.LocName, WhyLocationExtra(s, e.LocId, n)));
             }
-        }
+        });
     }
 }
 
@@ -167,12 +168,13 @@ std::map<CompKey, std::string> UnplacedHolders(const SimState &s)
 {
     std::map<CompKey, std::string> out;
     for (size_t n = 0; n < s.nodes.size(); ++n) {
-        for (const auto &[key, fingerprint] : s.nodes[n].heldComponents) {
-            if (s.config.components.count(key) != 0 && s.AnnouncerOf(key.first) == SIZE_MAX) {
+        ForEachHeldComponent(s.nodes[n].handle, [&](uint32_t locIndex, const STANDIN_CompEntry &e) {
+            const CompKey key{locIndex, e.compInst};
+            if (s.config.components.count(key) != 0 && s.AnnouncerOf(locIndex) == SIZE_MAX) {
                 std::string &holders = out[key];
                 holders += (holders.empty() ? "" : ", ") + s.scenario.nodes[n].name;
             }
-        }
+        });
     }
     return out;
 }
@@ -187,7 +189,9 @@ void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const
         out.push_back(Component(s, DriftKind::Missing, n, key, name, {DriftReason::NoAgent, "the node has no agent"}));
         return;
     }
-    const STANDIN_CompEntry *held = STANDIN_AgentCompFind(h, key.first, key.second);
+    STANDIN_CompEntry heldEntry;
+    const STANDIN_CompEntry *held =
+        STANDIN_AgentCompFind(h, key.first, key.second, &heldEntry) == 0 ? &heldEntry : nullptr;
     const std::optional<ZelmCompNodeCfg> type = s.config.TypeFor(cfg.compType);
     if (!type) {
         const std::string missing = fmt::format("component type {} missing", cfg.compType);
@@ -211,7 +215,8 @@ void PlacedComponentDrift(const SimState &s, size_t n, const CompKey &key, const
 void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
 {
     const std::map<CompKey, std::string> holders = UnplacedHolders(s);
-    for (const auto &[key, cfg] : s.config.components) {
+    for (const auto &[key, cfgAt] : s.config.components) {
+        const ZelmCompInstCfg &cfg = *cfgAt;
         const size_t n = s.AnnouncerOf(key.first);
         if (n != SIZE_MAX) {
             PlacedComponentDrift(s, n, key, cfg, out);
@@ -224,16 +229,15 @@ void ComponentDrift(const SimState &s, std::vector<DriftItem> &out)
         out.push_back(Component(s, DriftKind::Missing, SIZE_MAX, key, FieldText(cfg.compInstName), why));
     }
     for (size_t n = 0; n < s.nodes.size(); ++n) {
-        for (const auto &[key, fingerprint] : s.nodes[n].heldComponents) {
+        ForEachHeldComponent(s.nodes[n].handle, [&](uint32_t locIndex, const STANDIN_CompEntry &e) {
+            const CompKey key{locIndex, e.compInst};
             const bool configured = s.config.components.count(key) != 0;
-            const size_t announcer = s.AnnouncerOf(key.first);
+            const size_t announcer = s.AnnouncerOf(locIndex);
             // A configured component whose index nobody announces was reported above, with its holders.
-            if (configured && (announcer == SIZE_MAX || announcer == n)) {
-                continue;
+            if (!configured || (announcer != SIZE_MAX && announcer != n)) {
+                out.push_back(Component(s, DriftKind::Extra, n, key, e.compInstName, WhyCompExtra(s, key, n)));
             }
-            const STANDIN_CompEntry *e = STANDIN_AgentCompFind(s.nodes[n].handle, key.first, key.second);
-            out.push_back(Component(s, DriftKind::Extra, n, key, e->compInstName, WhyCompExtra(s, key, n)));
-        }
+        });
     }
 }
 

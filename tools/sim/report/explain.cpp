@@ -75,6 +75,13 @@ const typename Map::mapped_type *Lookup(const Map &m, const Key &k)
     return it == m.end() ? nullptr : &it->second;
 }
 
+// When a location's latest record was stored; 0 when it never was.
+Ms StoredAt(const SimState &s, uint32_t locId)
+{
+    const Ms *at = s.locationStoredAt.Find(locId);
+    return at != nullptr ? *at : 0;
+}
+
 Why BareRestart(const SimState &s)
 {
     return {DriftReason::RestartedWithoutReplay, "the library was restarted at " + Seconds(s.bareRestartAt) +
@@ -113,7 +120,7 @@ Why HaForbids(const SimState &s)
 }
 
 // A location the library stores but has not published yet.
-Why StoredLocation(const SimState &s, const LocHistory *h, const NodeState &n)
+Why StoredLocation(const SimState &s, uint32_t locId, const LocHistory *h, const NodeState &n)
 {
     if (s.haRole != 0) {
         return HaForbids(s);
@@ -121,7 +128,7 @@ Why StoredLocation(const SimState &s, const LocHistory *h, const NodeState &n)
     if (h != nullptr && h->haAtStore != 0) {
         return {DriftReason::HeldBackByHaRole,
                 fmt::format("configured while HA role {} forbade publication; never republished", h->haAtStore),
-                Cause{h->storedAt, fmt::format("configured under HA role {}", h->haAtStore)}};
+                Cause{StoredAt(s, locId), fmt::format("configured under HA role {}", h->haAtStore)}};
     }
     if (n.upWhileForbidden) {
         return {DriftReason::HeldBackByHaRole,
@@ -162,7 +169,7 @@ Why WhyLocationMissing(const SimState &s, uint32_t locId, size_t node)
         return kLastFailed;
     }
     if (inst->publishState == ZELM_LOC_STATE_CFG) {
-        return StoredLocation(s, h, n);
+        return StoredLocation(s, locId, h, n);
     }
     if (h != nullptr && h->groupDeletedAt) {
         return {DriftReason::WithdrawnByGroupDelete,
@@ -177,23 +184,25 @@ Why WhyLocationMissing(const SimState &s, uint32_t locId, size_t node)
 
 Why WhyLocationExtra(const SimState &s, uint32_t locId, size_t node)
 {
-    if (const ZelmLocInstCfg *cfg = Lookup(s.config.locations, locId)) {
-        const size_t now = s.NodeOfOsInst(cfg->OsInst);
+    if (const ZelmLocInstCfg *const *cfg = s.config.locations.Find(locId)) {
+        const size_t now = s.NodeOfOsInst((*cfg)->OsInst);
         if (now != node) {
             const std::string to = now == SIZE_MAX ? std::string("an undeclared OS node") : NodeName(s, now);
-            const LocHistory *h = Lookup(s.locHistory, locId);
-            return {DriftReason::Moved, "moved to " + to + ": the former agent is never told",
-                    h != nullptr ? std::optional<Cause>(Cause{h->storedAt, "moved to " + to}) : std::nullopt};
+            const Ms *storedAt = s.locationStoredAt.Find(locId);
+            return {DriftReason::Moved, fmt::format("moved to {}: the former agent is never told", to),
+                    storedAt != nullptr ? std::optional<Cause>(Cause{*storedAt, fmt::format("moved to {}", to)})
+                                        : std::nullopt};
         }
     }
-    const LocHistory *h = Lookup(s.locHistory, locId);
-    if (h == nullptr) {
+    if (s.locationsSeen.count(locId) == 0) {
         return {DriftReason::NotConfigured, "not in the configuration"};
     }
-    if (h->unsentWithdrawal) {
+    const LocHistory *h = Lookup(s.locHistory, locId);
+    if (h != nullptr && h->unsentWithdrawal) {
         return *h->unsentWithdrawal;
     }
-    return WithdrawalWhy(h->withdrawal).value_or(Why{DriftReason::NoLongerConfigured, "no longer configured"});
+    return WithdrawalWhy(h != nullptr ? h->withdrawal : WithdrawalRec{})
+        .value_or(Why{DriftReason::NoLongerConfigured, "no longer configured"});
 }
 
 Why WhyUnplaced(const SimState &s, uint32_t locIndex)
@@ -257,7 +266,7 @@ Why WhyCompMissing(const SimState &s, const CompKey &key, size_t node)
 
 Why WhyCompExtra(const SimState &s, const CompKey &key, size_t node)
 {
-    if (Lookup(s.config.components, key) != nullptr) {
+    if (s.config.components.count(key) != 0) {
         const size_t announcer = s.AnnouncerOf(key.first);
         if (announcer != SIZE_MAX && announcer != node) {
             const auto at = s.announcedAt.find(key.first);

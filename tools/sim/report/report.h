@@ -110,6 +110,7 @@ struct Report {
     size_t driftTotal = 0;
     std::vector<ReasonCount> driftByReason;  // every item, most frequent first
     Counters counters;
+    CostTable cost;
     std::vector<AtomNote> ignored;
     std::vector<AtomNote> rejected;
     EventCount written;    // timeline entries
@@ -148,6 +149,8 @@ std::string DriftEntry(const DriftItem &d);
 std::string DifferenceText(const Difference &d, bool held);
 // Why the run ended, as the text report's first line says it.
 std::string RunEndText(const Report &r);
+// The COST part in one line, for the timeline page: the tree steps and the kind that dominates them.
+std::string CostLine(const Report &r);
 // The JSON text of the report (deterministic: same scenario, same text).
 std::string ToJson(const Report &r);
 // The version of the JSON report's layout; it changes when a key changes meaning or goes.

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "report/report.h"
+#include "run/agent_view.h"
 #include "run/lib_view.h"
 #include "zelm_standin.h"
 
@@ -47,13 +48,12 @@ void Holdings(const SimState &s, size_t n, AgentReport &a)
 {
     const NodeState &ns = s.nodes[n];
     std::map<uint32_t, std::vector<HeldComp>> byIndex;
-    for (const auto &[key, fingerprint] : ns.heldComponents) {
-        const STANDIN_CompEntry *e = STANDIN_AgentCompFind(ns.handle, key.first, key.second);
-        byIndex[key.first].push_back({key.second, e->compType, e->compInstName, LibCompState(s, key, n)});
-    }
-    for (const auto &[id, fingerprint] : ns.heldLocations) {
-        const STANDIN_LocEntry *e = STANDIN_AgentLocFind(ns.handle, id);
-        HeldLoc l{id, e->LocName, s.AnnouncedIndex(n, e->LocName), LibLocState(s, id, n), {}};
+    ForEachHeldComponent(ns.handle, [&](uint32_t locIndex, const STANDIN_CompEntry &e) {
+        byIndex[locIndex].push_back(
+            {e.compInst, e.compType, e.compInstName, LibCompState(s, CompKey{locIndex, e.compInst}, n)});
+    });
+    ForEachHeldLocation(ns.handle, [&](const STANDIN_LocEntry &e) {
+        HeldLoc l{e.LocId, e.LocName, s.AnnouncedIndex(n, e.LocName), LibLocState(s, e.LocId, n), {}};
         if (l.locIndex) {
             if (const auto it = byIndex.find(*l.locIndex); it != byIndex.end()) {
                 l.comps = std::move(it->second);
@@ -61,7 +61,7 @@ void Holdings(const SimState &s, size_t n, AgentReport &a)
             }
         }
         a.locations.push_back(std::move(l));
-    }
+    });
     for (auto &[index, comps] : byIndex) {
         a.otherIndexes.push_back({index, std::move(comps)});
     }
@@ -82,8 +82,8 @@ AgentReport AgentOf(const SimState &s, size_t n, bool full)
     const osNodeInst *os = LibOsNode(d.osNodeId);
     a.libNode = os == nullptr ? "no record" : os->chanHandle == 0 ? "no channel" : "channel";
     a.libFault = os != nullptr && os->publishFault != 0;
-    a.locCount = ns.heldLocations.size();
-    a.compCount = ns.heldComponents.size();
+    a.locCount = STANDIN_AgentLocCount(ns.handle);
+    a.compCount = STANDIN_AgentCompCount(ns.handle);
     a.lastChangeAt = ns.lastChangeAt;
     if (full) {
         Holdings(s, n, a);
@@ -171,6 +171,7 @@ Report BuildReport(const SimState &s, Ms now)
         r.drift.resize(limit);
     }
     r.counters = s.counters;
+    r.cost = s.cost;
     r.ignored = s.ignored;
     r.rejected = s.rejected;
     CountEvents(s, r);

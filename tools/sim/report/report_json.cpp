@@ -151,6 +151,39 @@ Json Counts(const Report &r)
             {"atomsHeldWhileStopped", c.heldAtoms}};
 }
 
+Json CostCounts(const EntryCounts &c)
+{
+    Json tree = Json::object();
+    for (size_t f = 0; f < kTreeFunctions; ++f) {
+        tree[TreeFunctionName(f)] = c.tree[f];
+    }
+    return {{"treeSteps", c.TreeSteps()}, {"tree", std::move(tree)},      {"hostAllocations", c.hostAllocs},
+            {"hostBytes", c.hostBytes},   {"rpcRequests", c.rpcRequests}, {"rpcEntries", c.rpcEntries}};
+}
+
+Json CostPart(const Report &r)
+{
+    Json kinds = Json::array();
+    for (size_t kind = 0; kind < kEntryKinds; ++kind) {
+        const KindCost &k = r.cost.kinds[kind];
+        Json row = {{"kind", EntryKindKey(kind)}, {"entries", k.total.entries}};
+        row.update(CostCounts(k.total));
+        Json largest = nullptr;
+        if (k.total.entries != 0) {
+            largest = {{"at", k.largestAt}, {"what", k.largestWhat}};
+            largest.update(CostCounts(k.largest));
+        }
+        row["largest"] = std::move(largest);
+        kinds.push_back(std::move(row));
+    }
+    const Dominant d = DominantCost(r.cost);
+    Json dominant = nullptr;
+    if (d.kind != kEntryKinds) {
+        dominant = {{"kind", EntryKindKey(d.kind)}, {"percent", d.percent}, {"explanation", d.why}};
+    }
+    return {{"treeSteps", r.cost.TreeSteps()}, {"byKind", std::move(kinds)}, {"dominant", std::move(dominant)}};
+}
+
 const char *EndName(EndReason reason)
 {
     switch (reason) {
@@ -192,6 +225,7 @@ std::string ToJson(const Report &r)
     j["agents"] = std::move(agents);
     j["drift"] = DriftPart(r);
     j["counts"] = Counts(r);
+    j["cost"] = CostPart(r);
     j["ignored"] = AtomNotes(r.ignored);
     j["rejected"] = AtomNotes(r.rejected);
     j["events"] = {{"written", EventCountJson(r.written)},

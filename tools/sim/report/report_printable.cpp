@@ -60,6 +60,9 @@ size_t MakePrintable(Report &r)
             escape(diff.configuredText);
         }
     }
+    for (KindCost &k : r.cost.kinds) {
+        escape(k.largestWhat);
+    }
     for (std::vector<AtomNote> *notes : {&r.ignored, &r.rejected}) {
         for (AtomNote &n : *notes) {
             escape(n.reason);

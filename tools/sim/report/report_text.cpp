@@ -163,6 +163,7 @@ void WriteText(const Report &r, FILE *out, bool colour)
     WriteAgents(p, r);
     Drift(p, r);
     Counts(p, r);
+    WriteCost(p, r);
     Convergence(p, r);
 }
 

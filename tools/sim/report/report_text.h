@@ -8,6 +8,9 @@
 namespace zsim {
 
 void WriteAgents(const Painter &p, const Report &r);
+void WriteCost(const Painter &p, const Report &r);
+// The largest entry of a kind: "at 1.001 s: tick of ZelmCompSmooth: 12 tree steps, ...".
+std::string LargestText(const KindCost &k);
 
 }  // namespace zsim
 

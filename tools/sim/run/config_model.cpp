@@ -17,11 +17,24 @@ AtomEffect StoreOrDelete(Map &map, const Key &key, const Rec &rec, uint16_t opCo
     if (opCode == ZELM_CFG_OP_DEL) {
         return {map.erase(key) != 0 ? AtomEffect::Deleted : AtomEffect::Absent, ""};
     }
-    const auto [it, added] = map.try_emplace(key, rec);
-    if (!added && std::memcmp(&it->second, &rec, sizeof rec) == 0) {
+    const auto [it, added] = map.try_emplace(key, &rec);
+    if (!added && std::memcmp(it->second, &rec, sizeof rec) == 0) {
         return {AtomEffect::Unchanged, ""};
     }
-    it->second = rec;
+    it->second = &rec;
+    return {AtomEffect::Stored, ""};
+}
+
+template <typename Key, typename Rec>
+AtomEffect StoreOrDelete(zelm::ChunkMap<Key, const Rec *> &map, const Key &key, const Rec &rec, uint16_t opCode)
+{
+    if (opCode == ZELM_CFG_OP_DEL) {
+        return {map.Erase(key) ? AtomEffect::Deleted : AtomEffect::Absent, ""};
+    }
+    if (const Rec *const *held = map.Find(key); held != nullptr && std::memcmp(*held, &rec, sizeof rec) == 0) {
+        return {AtomEffect::Unchanged, ""};
+    }
+    (void)map.Put(key, &rec);
     return {AtomEffect::Stored, ""};
 }
 
@@ -42,19 +55,19 @@ bool IsServiceImage(const char (&imageName)[32])
     return false;
 }
 
-AtomEffect ConfigModel::Apply(const Atom &atom)
+AtomEffect ConfigModel::Apply(AtomRef atom)
 {
     if (atom.opCode > ZELM_CFG_OP_DEL) {
         // Checked after the class's own gate for components; both leave everything as it was.
-        if (atom.cls == CfgClass::Component && atom.rec.comp.cfgStatus >= 0) {
+        if (atom.cls == CfgClass::Component && atom.Comp().cfgStatus >= 0) {
             return {AtomEffect::Ignored,
-                    "cfgStatus " + Hex(static_cast<uint32_t>(atom.rec.comp.cfgStatus)) + " has bit 31 clear"};
+                    "cfgStatus " + Hex(static_cast<uint32_t>(atom.Comp().cfgStatus)) + " has bit 31 clear"};
         }
         return {AtomEffect::Ignored, fmt::format("opCode {} has no effect", atom.opCode)};
     }
     switch (atom.cls) {
     case CfgClass::Location: {
-        const ZelmLocInstCfg &r = atom.rec.loc;
+        const ZelmLocInstCfg &r = atom.Loc();
         if (!IsServiceImage(r.imageName)) {
             return {AtomEffect::Ignored, "image '" + FieldText(r.imageName) +
                                              "' is not a service image: the library acts only on a location whose "
@@ -63,16 +76,16 @@ AtomEffect ConfigModel::Apply(const Atom &atom)
         return StoreOrDelete(locations, r.LocId, r, atom.opCode);
     }
     case CfgClass::LogicGroup:
-        return StoreOrDelete(groups, atom.rec.grp.locIndex, atom.rec.grp, atom.opCode);
+        return StoreOrDelete(groups, atom.Grp().locIndex, atom.Grp(), atom.opCode);
     case CfgClass::Component: {
-        const ZelmCompInstCfg &r = atom.rec.comp;
+        const ZelmCompInstCfg &r = atom.Comp();
         if (r.cfgStatus >= 0) {
             return {AtomEffect::Ignored, "cfgStatus " + Hex(static_cast<uint32_t>(r.cfgStatus)) + " has bit 31 clear"};
         }
         return StoreOrDelete(components, CompKey{r.locIndex, r.compInst}, r, atom.opCode);
     }
     case CfgClass::CompNode: {
-        const ZelmCompNodeCfg &r = atom.rec.node;
+        const ZelmCompNodeCfg &r = atom.Node();
         if (r.compClass == 0) {
             return {AtomEffect::Ignored, fmt::format("compClass 0: type {} is not a QOF component", r.compType)};
         }
@@ -93,14 +106,14 @@ std::optional<ZelmCompNodeCfg> ConfigModel::TypeFor(uint32_t compType) const
     if (it == compNodes.end()) {
         return std::nullopt;
     }
-    return it->second;
+    return *it->second;
 }
 
 ZelmLogicLocGrpCfg ConfigModel::GroupFor(uint32_t locIndex) const
 {
     const auto it = groups.find(locIndex);
     if (it != groups.end()) {
-        return it->second;
+        return *it->second;
     }
     ZelmLogicLocGrpCfg def{};
     def.logicId = 0xFFFFFFFFu;
@@ -109,21 +122,24 @@ ZelmLogicLocGrpCfg ConfigModel::GroupFor(uint32_t locIndex) const
 
 bool ConfigModel::HasComponentsAt(uint32_t locIndex) const
 {
-    const auto it = components.lower_bound(CompKey{locIndex, 0});
-    return it != components.end() && it->first.first == locIndex;
+    const auto *first = components.LowerBound(CompKey{locIndex, 0});
+    return first != nullptr && first->key.first == locIndex;
 }
 
-std::vector<Atom> ConfigModel::ReplayAtoms() const
+std::vector<AtomList> ConfigModel::ReplayMessages(size_t perMessage) const
 {
-    std::vector<Atom> out;
+    std::vector<AtomList> out;
     uint16_t seq = 0;
-    auto add = [&](CfgClass cls, const auto &rec) {
+    auto add = [&](CfgClass cls, const auto *rec) {
+        if (out.empty() || out.back().size() >= perMessage) {
+            out.emplace_back();
+        }
         Atom a;
         a.cls = cls;
         a.opCode = ZELM_CFG_OP_ADD;
         a.seq = ++seq;
-        std::memcpy(&a.rec, &rec, sizeof rec);
-        out.push_back(a);
+        std::memcpy(&a.rec, rec, sizeof *rec);
+        out.back().push_back(a);
     };
     for (const auto &[k, r] : compNodes)
         add(CfgClass::CompNode, r);

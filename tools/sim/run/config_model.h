@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "chunk_map.h"
 #include "scenario/scenario.h"
 
 namespace zsim {
@@ -21,10 +22,11 @@ struct AtomEffect {
 
 using CompKey = std::pair<uint32_t, uint32_t>;  // (locIndex, compInst)
 
-// Independent of the library: built only from the atoms the scenario sends.
+// Independent of the library: built only from the atoms the scenario sends. It keeps where each stored record
+// lies, in the scenario's atoms, not a copy: the scenario outlives every run of it.
 class ConfigModel {
 public:
-    AtomEffect Apply(const Atom &atom);
+    AtomEffect Apply(AtomRef atom);
 
     // What the library publishes for a component type: the stored record, a record of zeros for the two
     // types that need none (3 and 207), or nothing while the type is missing.
@@ -33,13 +35,14 @@ public:
     ZelmLogicLocGrpCfg GroupFor(uint32_t locIndex) const;
     // Whether any component is configured at this location index.
     bool HasComponentsAt(uint32_t locIndex) const;
-    // The whole configuration as add atoms, types and groups before locations and components.
-    std::vector<Atom> ReplayAtoms() const;
+    // The whole configuration as add atoms, types and groups before locations and components, in messages
+    // of at most `perMessage` atoms.
+    std::vector<AtomList> ReplayMessages(size_t perMessage) const;
 
-    std::map<uint32_t, ZelmLocInstCfg> locations;
-    std::map<uint32_t, ZelmLogicLocGrpCfg> groups;
-    std::map<CompKey, ZelmCompInstCfg> components;
-    std::map<uint32_t, ZelmCompNodeCfg> compNodes;
+    zelm::ChunkMap<uint32_t, const ZelmLocInstCfg *> locations;
+    std::map<uint32_t, const ZelmLogicLocGrpCfg *> groups;
+    zelm::ChunkMap<CompKey, const ZelmCompInstCfg *> components;
+    std::map<uint32_t, const ZelmCompNodeCfg *> compNodes;
 };
 
 // Whether a location's image name marks a service image (".service" within the 32-byte field).

@@ -54,6 +54,15 @@ const ZelmComponent *LibComponent(uint32_t locIndex, uint32_t compInst)
     return loc == nullptr ? nullptr : Find<ZelmComponent>(loc->componentTree, compInst);
 }
 
+void LibCounts(uint64_t *locations, uint64_t *osNodes, uint64_t *compLocations)
+{
+    const locationCb *loc = LocCb();
+    const ZelmCompCb *comp = CompCb();
+    *locations = loc == nullptr ? 0 : ZEL_SET_Count(loc->locationInstTree);
+    *osNodes = loc == nullptr ? 0 : ZEL_SET_Count(loc->osNodeTree);
+    *compLocations = comp == nullptr ? 0 : ZEL_SET_Count(comp->locationTree);
+}
+
 bool LibTypeReady(uint32_t compType)
 {
     // Types 3 and 207 need no record: the library publishes them with an empty one.

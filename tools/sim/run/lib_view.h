@@ -15,6 +15,8 @@ const osNodeInst *LibOsNode(uint32_t osNodeId);
 const LogicLocGrp *LibGroup(uint32_t locIndex);
 const ZelmCompLocation *LibCompLocation(uint32_t locIndex);
 const ZelmComponent *LibComponent(uint32_t locIndex, uint32_t compInst);
+// How many locations, OS nodes and component locations the library holds (0 while it is stopped).
+void LibCounts(uint64_t *locations, uint64_t *osNodes, uint64_t *compLocations);
 // Whether the library can build a publication of this component type now.
 bool LibTypeReady(uint32_t compType);
 // Whether the timer of this name is the component module's smooth timer (the location module's otherwise).

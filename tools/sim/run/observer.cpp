@@ -21,68 +21,6 @@ namespace {
 constexpr uint32_t kOpDelete = ZELM_LOC_OP_DEL;
 static_assert(ZELM_LOC_OP_DEL == ZELM_COMP_OP_DEL);
 
-uint64_t Mix(uint64_t h, const void *data, size_t len)
-{
-    // FNV-1a: a fingerprint to notice that a held entry changed, not a security measure.
-    const auto *p = static_cast<const unsigned char *>(data);
-    for (size_t i = 0; i < len; ++i) {
-        h = (h ^ p[i]) * 1099511628211ull;
-    }
-    return h;
-}
-
-uint64_t MixText(uint64_t h, const char *text)
-{
-    return Mix(h, text, std::strlen(text) + 1);
-}
-
-uint64_t Fingerprint(const STANDIN_LocEntry *e)
-{
-    if (e == nullptr) {
-        return 0;
-    }
-    uint64_t h = 1469598103934665603ull;
-    h = Mix(h, &e->LocId, offsetof(STANDIN_LocEntry, LocName));
-    h = MixText(h, e->LocName);
-    h = MixText(h, e->imageName);
-    return MixText(h, e->LocExtName) | 1;
-}
-
-uint64_t Fingerprint(const STANDIN_CompEntry *e)
-{
-    if (e == nullptr) {
-        return 0;
-    }
-    uint64_t h = 1469598103934665603ull;
-    h = Mix(h, &e->compType, offsetof(STANDIN_CompEntry, compTypeName));
-    h = MixText(h, e->compTypeName);
-    h = MixText(h, e->compFileName);
-    h = MixText(h, e->compExtName);
-    return MixText(h, e->compInstName) | 1;
-}
-
-// Notes the entry's new fingerprint (0: no longer held); true when that is a change.
-template <typename Key>
-bool Hold(std::map<Key, uint64_t> &held, const Key &key, uint64_t fp)
-{
-    const auto it = held.find(key);
-    if (it == held.end()) {
-        if (fp != 0) {
-            held.emplace(key, fp);
-        }
-        return fp != 0;
-    }
-    if (it->second == fp) {
-        return false;
-    }
-    if (fp == 0) {
-        held.erase(it);
-    } else {
-        it->second = fp;
-    }
-    return true;
-}
-
 RequestOutcome OutcomeOf(const STANDIN_RpcCall &call)
 {
     if (call.outcome == STANDIN_RPC_REFUSED) {
@@ -305,27 +243,13 @@ void Observer::NoteFailedSend(const STANDIN_RpcCall &call, Ms at)
 
 void Observer::TrackHoldings(const STANDIN_RpcCall &call)
 {
-    // The agent has applied the request; note whether anything it holds is now different.
+    // The agent has applied the request and counted the entries that changed what it holds.
     const size_t node = state_.NodeOfHandle(call.handle);
-    if (node == SIZE_MAX) {
+    if (node == SIZE_MAX || call.changedNum == 0) {
         return;
     }
-    NodeState &n = state_.nodes[node];
-    bool changed = false;
-    for (uint32_t i = 0; i < call.decodedNum; ++i) {
-        if (call.kind == STANDIN_RPC_LOC) {
-            const uint32_t id = call.locEntries[i].LocId;
-            changed |= Hold(n.heldLocations, id, Fingerprint(STANDIN_AgentLocFind(call.handle, id)));
-        } else if (call.kind == STANDIN_RPC_COMP) {
-            const CompKey key{call.locIndex, call.compEntries[i].compInst};
-            changed |=
-                Hold(n.heldComponents, key, Fingerprint(STANDIN_AgentCompFind(call.handle, key.first, key.second)));
-        }
-    }
-    if (changed) {
-        n.lastChangeAt = call.completedMs;
-        state_.lastHoldingChangeAt = call.completedMs;
-    }
+    state_.nodes[node].lastChangeAt = call.completedMs;
+    state_.lastHoldingChangeAt = call.completedMs;
 }
 
 std::vector<std::string> Observer::RunningTimers() const

@@ -27,7 +27,7 @@ bool RaisesReports(EventKind kind)
 }  // namespace
 
 Simulation::Simulation(const Scenario &scenario, const RunOptions &options)
-    : sc_(scenario), opt_(options), state_(scenario), trace_(options.trace), observer_(state_, trace_)
+    : sc_(scenario), opt_(options), state_(scenario), trace_(options.trace), observer_(state_, trace_), cost_(state_)
 {
     STANDIN_Reset();
     // The recorder would keep every event of a long run; the sim only writes or counts them.
@@ -48,6 +48,7 @@ Simulation::Simulation(const Scenario &scenario, const RunOptions &options)
     state_.haRole = sc_.haRole;
     STANDIN_MirlSetHaRole(sc_.haRole);
     observer_.Install();
+    cost_.Install();
     trace_.SetCatchUp([this] { observer_.DrainTimers(); });
     if (opt_.progress) {
         observer_.SetHeartbeat([this] { opt_.progress(state_, STANDIN_Now()); });
@@ -58,6 +59,7 @@ Simulation::~Simulation()
 {
     // Leave the stand-in as a fresh process would find it: no observer pointing at this object.
     STANDIN_RpcSetObserver(nullptr, nullptr);
+    STANDIN_EntrySetObserver(nullptr, nullptr);
 }
 
 void Simulation::Run()
@@ -176,12 +178,15 @@ void Simulation::StartLibrary(bool replay)
         return;
     }
     trace_.Line(STANDIN_Now(), "HOST", "ZELM_Init");
+    cost_.hostWhat = "ZELM_Init";
+    STANDIN_EntryBegin();
     state_.libraryRunning = ZELM_Init(STANDIN_HostMalloc, STANDIN_HostFree) == 0;
+    STANDIN_EntryEnd();
     if (!state_.libraryRunning) {
         trace_.Line(STANDIN_Now(), "HOST", "ZELM_Init failed; the library is stopped again");
         // A half-started library is stopped again, so that nothing reaches released modules.
         STANDIN_RpcFailPending(0);
-        ZELM_FInit();
+        FInit();
         return;
     }
     if (!replay) {
@@ -189,11 +194,9 @@ void Simulation::StartLibrary(bool replay)
     }
     // What a real platform does for a fresh subscriber: the configuration server hands over the whole
     // configuration, the node-status service reports the current status.
-    const std::vector<Atom> atoms = state_.config.ReplayAtoms();
-    for (size_t i = 0; i < atoms.size(); i += kReplayAtomsPerMessage) {
-        const auto last =
-            atoms.begin() + static_cast<std::ptrdiff_t>(std::min(atoms.size(), i + kReplayAtomsPerMessage));
-        Deliver(std::vector<Atom>(atoms.begin() + static_cast<std::ptrdiff_t>(i), last), true);
+    cost_.configWhat = "replayed to the library's start";
+    for (const AtomList &message : state_.config.ReplayMessages(kReplayAtomsPerMessage)) {
+        Deliver(message, true);
     }
     for (size_t n = 0; n < state_.nodes.size(); ++n) {
         if (state_.nodes[n].linkUp) {
@@ -219,9 +222,17 @@ void Simulation::StopLibrary(const char *why)
     // The host contract: no completion may reach the library after it stopped.
     trace_.Line(STANDIN_Now(), "HOST", why);
     STANDIN_RpcFailPending(0);
-    ZELM_FInit();
+    FInit();
     state_.libraryRunning = false;
     observer_.DrainTimers();
+}
+
+void Simulation::FInit()
+{
+    cost_.hostWhat = "ZELM_FInit";
+    STANDIN_EntryBegin();
+    ZELM_FInit();
+    STANDIN_EntryEnd();
 }
 
 size_t Simulation::Shutdown()

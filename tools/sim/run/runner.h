@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "run/cost.h"
 #include "run/history.h"
 #include "run/observer.h"
 #include "run/sim_state.h"
@@ -49,15 +50,16 @@ private:
     void ApplyLocationStatus(const Event &ev);
     void ApplyAgent(const Event &ev);
     void ApplyLibrary(const Event &ev);
-    void NoteExpectedChange(const Atom &atom, size_t formerNode, Ms now);
-    void Deliver(const std::vector<Atom> &atoms, bool replay);
-    void NoteBeforeDelivery(const Atom &atom);
-    void NoteLocationBefore(const Atom &atom);
-    void NoteGroupBefore(const Atom &atom);
-    void NoteComponentBefore(const Atom &atom);
-    void TraceReply(const std::vector<Atom> &atoms);
+    void NoteExpectedChange(AtomRef atom, size_t formerNode, Ms now);
+    void Deliver(const AtomList &atoms, bool replay);
+    void NoteBeforeDelivery(AtomRef atom);
+    void NoteLocationBefore(AtomRef atom);
+    void NoteGroupBefore(AtomRef atom);
+    void NoteComponentBefore(AtomRef atom);
+    void TraceReply(const AtomList &atoms);
     void StartLibrary(bool replay);
     void StopLibrary(const char *why);
+    void FInit();
     void RaiseLink(size_t node, bool up);
     void Housekeeping();
     void NoteEnd(bool fixedTime);
@@ -68,8 +70,12 @@ private:
     RunHistory history_;
     Trace trace_;
     Observer observer_;
+    CostMeter cost_;
     size_t next_ = 0;
-    const std::vector<Atom> *delivering_ = nullptr;  // the atoms of the configuration message being delivered
+    // The configuration message being delivered, and the atom the library takes up now: it takes them in order.
+    const AtomList *delivering_ = nullptr;
+    AtomList::Iterator deliveringAtom_;
+    size_t deliveringIndex_ = 0;
 };
 
 }  // namespace zsim

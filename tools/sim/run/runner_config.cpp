@@ -15,21 +15,6 @@ namespace zsim {
 
 namespace {
 
-uint32_t RecordLen(CfgClass cls)
-{
-    switch (cls) {
-    case CfgClass::Location:
-        return sizeof(ZelmLocInstCfg);
-    case CfgClass::LogicGroup:
-        return sizeof(ZelmLogicLocGrpCfg);
-    case CfgClass::Component:
-        return sizeof(ZelmCompInstCfg);
-    case CfgClass::CompNode:
-        return sizeof(ZelmCompNodeCfg);
-    }
-    return 0;
-}
-
 // Why a delete sent no withdrawal, with the delete as its cause.
 Why Unsent(DriftReason reason, std::string text, std::string brief)
 {
@@ -39,8 +24,8 @@ Why Unsent(DriftReason reason, std::string text, std::string brief)
 // The node a configured location is placed at, or SIZE_MAX.
 size_t LocationNode(const SimState &s, uint32_t locId)
 {
-    const auto it = s.config.locations.find(locId);
-    return it == s.config.locations.end() ? SIZE_MAX : s.NodeOfOsInst(it->second.OsInst);
+    const ZelmLocInstCfg *const *cfg = s.config.locations.Find(locId);
+    return cfg == nullptr ? SIZE_MAX : s.NodeOfOsInst((*cfg)->OsInst);
 }
 
 }  // namespace
@@ -50,8 +35,8 @@ void Simulation::ApplyConfig(const Event &ev)
     const Ms now = STANDIN_Now();
     state_.counters.configMessages++;
     state_.counters.atoms += ev.atoms.size();
-    for (const Atom &a : ev.atoms) {
-        const size_t formerNode = a.cls == CfgClass::Location ? LocationNode(state_, a.rec.loc.LocId) : SIZE_MAX;
+    for (const AtomRef a : ev.atoms) {
+        const size_t formerNode = a.cls == CfgClass::Location ? LocationNode(state_, a.Loc().LocId) : SIZE_MAX;
         const AtomEffect e = state_.config.Apply(a);
         if (e.kind == AtomEffect::Stored || e.kind == AtomEffect::Deleted) {
             NoteExpectedChange(a, formerNode, now);
@@ -60,16 +45,17 @@ void Simulation::ApplyConfig(const Event &ev)
             state_.ignored.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), e.reason});
         }
         if (!state_.libraryRunning && a.cls == CfgClass::Location && e.kind == AtomEffect::Stored) {
-            state_.locHistory[a.rec.loc.LocId].storedAt = now;
+            (void)state_.locationStoredAt.Put(a.Loc().LocId, now);
         }
         if (!state_.libraryRunning && a.opCode == ZELM_CFG_OP_DEL && e.kind == AtomEffect::Deleted) {
             const Why why =
                 Unsent(DriftReason::DeletedUnsent, "deleted while the library was stopped: no withdrawal was sent",
                        "deleted while the library was stopped");
             if (a.cls == CfgClass::Location) {
-                state_.locHistory[a.rec.loc.LocId].unsentWithdrawal = why;
+                (void)state_.locationsSeen.Put(a.Loc().LocId, true);
+                state_.locHistory[a.Loc().LocId].unsentWithdrawal = why;
             } else if (a.cls == CfgClass::Component) {
-                state_.compHistory[CompKey{a.rec.comp.locIndex, a.rec.comp.compInst}].unsentWithdrawal = why;
+                state_.compHistory[CompKey{a.Comp().locIndex, a.Comp().compInst}].unsentWithdrawal = why;
             }
         }
     }
@@ -80,21 +66,22 @@ void Simulation::ApplyConfig(const Event &ev)
                         " kept by the configuration server: the library is stopped");
         return;
     }
+    cost_.configWhat = fmt::format("event {}", next_);
     Deliver(ev.atoms, false);
 }
 
-void Simulation::NoteExpectedChange(const Atom &a, size_t formerNode, Ms now)
+void Simulation::NoteExpectedChange(AtomRef a, size_t formerNode, Ms now)
 {
     switch (a.cls) {
     case CfgClass::Location:
         state_.ExpectedChanged(formerNode, now);
-        state_.ExpectedChanged(state_.NodeOfOsInst(a.rec.loc.OsInst), now);
+        state_.ExpectedChanged(state_.NodeOfOsInst(a.Loc().OsInst), now);
         return;
     case CfgClass::LogicGroup:
-        state_.ExpectedChanged(LocationNode(state_, a.rec.grp.locIndex), now);
+        state_.ExpectedChanged(LocationNode(state_, a.Grp().locIndex), now);
         return;
     case CfgClass::Component:
-        state_.ExpectedChanged(state_.AnnouncerOf(a.rec.comp.locIndex), now);
+        state_.ExpectedChanged(state_.AnnouncerOf(a.Comp().locIndex), now);
         return;
     case CfgClass::CompNode:
         state_.ExpectedChangedEverywhere(now);
@@ -102,7 +89,7 @@ void Simulation::NoteExpectedChange(const Atom &a, size_t formerNode, Ms now)
     }
 }
 
-void Simulation::NoteBeforeDelivery(const Atom &a)
+void Simulation::NoteBeforeDelivery(AtomRef a)
 {
     switch (a.cls) {
     case CfgClass::Location:
@@ -119,20 +106,27 @@ void Simulation::NoteBeforeDelivery(const Atom &a)
     }
 }
 
-void Simulation::NoteLocationBefore(const Atom &a)
+void Simulation::NoteLocationBefore(AtomRef a)
 {
     const bool del = a.opCode == ZELM_CFG_OP_DEL;
-    if (!IsServiceImage(a.rec.loc.imageName) || a.opCode > ZELM_CFG_OP_DEL) {
+    if (!IsServiceImage(a.Loc().imageName) || a.opCode > ZELM_CFG_OP_DEL) {
         return;
     }
-    const uint32_t id = a.rec.loc.LocId;
-    LocHistory &h = state_.locHistory[id];
+    const uint32_t id = a.Loc().LocId;
+    (void)state_.locationsSeen.Put(id, true);
     if (!del) {
-        h = LocHistory{};
-        h.haAtStore = state_.haRole;
-        h.storedAt = STANDIN_Now();
+        (void)state_.locationStoredAt.Put(id, STANDIN_Now());
+        // A new record starts a new history; only a forbidding HA role is worth a note.
+        if (state_.haRole == 0) {
+            state_.locHistory.erase(id);
+        } else {
+            LocHistory &h = state_.locHistory[id];
+            h = LocHistory{};
+            h.haAtStore = state_.haRole;
+        }
         return;
     }
+    LocHistory &h = state_.locHistory[id];
     const locationInst *inst = LibLocation(id);
     if (inst == nullptr) {
         h.unsentWithdrawal = Unsent(DriftReason::NotInLibrary, "the library did not hold it: no withdrawal was sent",
@@ -161,14 +155,16 @@ void Simulation::NoteLocationBefore(const Atom &a)
     }
 }
 
-void Simulation::NoteGroupBefore(const Atom &a)
+void Simulation::NoteGroupBefore(AtomRef a)
 {
-    const uint32_t idx = a.rec.grp.locIndex;
+    const uint32_t idx = a.Grp().locIndex;
     if (LibLocation(idx) == nullptr || a.opCode > ZELM_CFG_OP_DEL) {
         return;
     }
     if (a.opCode != ZELM_CFG_OP_DEL) {
-        state_.locHistory[idx].groupDeletedAt.reset();
+        if (const auto it = state_.locHistory.find(idx); it != state_.locHistory.end()) {
+            it->second.groupDeletedAt.reset();
+        }
     } else if (LibGroup(idx) != nullptr) {
         state_.locHistory[idx].groupDeletedAt = STANDIN_Now();
         state_.indexHistory[idx] = {STANDIN_Now(), fmt::format("the logic group of location {} was deleted", idx),
@@ -176,18 +172,22 @@ void Simulation::NoteGroupBefore(const Atom &a)
     }
 }
 
-void Simulation::NoteComponentBefore(const Atom &a)
+void Simulation::NoteComponentBefore(AtomRef a)
 {
-    if (a.rec.comp.cfgStatus >= 0 || a.opCode > ZELM_CFG_OP_DEL) {
+    if (a.Comp().cfgStatus >= 0 || a.opCode > ZELM_CFG_OP_DEL) {
         return;
     }
-    const CompKey key{a.rec.comp.locIndex, a.rec.comp.compInst};
+    const CompKey key{a.Comp().locIndex, a.Comp().compInst};
+    if (a.opCode != ZELM_CFG_OP_DEL) {
+        // A note only where a delete made one: a million components stored cost no history.
+        if (const auto it = state_.compHistory.find(key); it != state_.compHistory.end()) {
+            it->second.unsentWithdrawal.reset();
+            it->second.failed = {};
+        }
+        return;
+    }
     CompHistory &h = state_.compHistory[key];
     h.unsentWithdrawal.reset();
-    if (a.opCode != ZELM_CFG_OP_DEL) {
-        h.failed = {};
-        return;
-    }
     const ZelmCompLocation *loc = LibCompLocation(key.first);
     const ZelmComponent *comp = LibComponent(key.first, key.second);
     if (loc == nullptr || comp == nullptr) {
@@ -209,17 +209,25 @@ void Simulation::NoteComponentBefore(const Atom &a)
 void Simulation::AtomThunk(size_t index, void *self)
 {
     auto *sim = static_cast<Simulation *>(self);
-    if (sim->delivering_ != nullptr && index < sim->delivering_->size()) {
-        sim->observer_.AtomStarts(index);
-        sim->NoteBeforeDelivery((*sim->delivering_)[index]);
+    if (sim->delivering_ == nullptr || index >= sim->delivering_->size()) {
+        return;
     }
+    if (index < sim->deliveringIndex_) {
+        sim->deliveringAtom_ = sim->delivering_->begin();
+        sim->deliveringIndex_ = 0;
+    }
+    for (; sim->deliveringIndex_ < index; ++sim->deliveringIndex_) {
+        ++sim->deliveringAtom_;
+    }
+    sim->observer_.AtomStarts(index);
+    sim->NoteBeforeDelivery(*sim->deliveringAtom_);
 }
 
-void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
+void Simulation::Deliver(const AtomList &atoms, bool replay)
 {
     STANDIN_Msg *msg = STANDIN_MsgNew();
-    for (const Atom &a : atoms) {
-        STANDIN_MsgAddAtom(msg, ClassId(a.cls), a.opCode, a.seq, &a.rec, RecordLen(a.cls));
+    for (const AtomRef a : atoms) {
+        STANDIN_MsgAddAtom(msg, ClassId(a.cls), a.opCode, a.seq, a.Record(), RecordLen(a.cls));
     }
     const size_t before = STANDIN_ReplyCount();
     uint32_t handlerResult = 0;
@@ -227,6 +235,8 @@ void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
     // before it in the message have changed the library by then, as they would in messages of their own.
     if (!replay) {
         delivering_ = &atoms;
+        deliveringAtom_ = atoms.begin();
+        deliveringIndex_ = 0;
         STANDIN_MsgSetAtomObserver(&Simulation::AtomThunk, this);
     }
     const uint32_t rc = STANDIN_MsgDeliverNow(msg, &handlerResult);
@@ -248,13 +258,14 @@ void Simulation::Deliver(const std::vector<Atom> &atoms, bool replay)
     STANDIN_ReplyClear();
 }
 
-void Simulation::TraceReply(const std::vector<Atom> &atoms)
+void Simulation::TraceReply(const AtomList &atoms)
 {
     const STANDIN_Reply *r = STANDIN_ReplyGet(STANDIN_ReplyCount() - 1);
     const Ms now = STANDIN_Now();
-    for (size_t i = 0; i < r->opInfoNum && i < atoms.size(); ++i) {
+    auto atom = atoms.begin();
+    for (size_t i = 0; i < r->opInfoNum && i < atoms.size(); ++i, ++atom) {
         if (r->opInfos[i].code != 0) {
-            const Atom &a = atoms[i];
+            const AtomRef a = *atom;
             state_.rejected.push_back({now, a.cls, a.opCode, a.seq, AtomKey(a), "code " + Hex(r->opInfos[i].code)});
         }
     }
@@ -262,6 +273,7 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
         return;
     }
     std::string s = fmt::format("reply to {}:", Plural(atoms.size(), "atom", "atoms"));
+    atom = atoms.begin();
     for (size_t i = 0; i < r->opInfoNum; ++i) {
         if (i == 8 && r->opInfoNum > 9) {
             fmt::format_to(std::back_inserter(s), " ... ({} more)", r->opInfoNum - 8);
@@ -270,7 +282,8 @@ void Simulation::TraceReply(const std::vector<Atom> &atoms)
         const STANDIN_OpInfo &o = r->opInfos[i];
         s += (i == 0 ? " " : ", ");
         if (i < atoms.size()) {
-            fmt::format_to(std::back_inserter(s), "{} {} ", ClassName(atoms[i].cls), AtomKey(atoms[i]));
+            const AtomRef a = *atom++;
+            fmt::format_to(std::back_inserter(s), "{} {} ", ClassName(a.cls), AtomKey(a));
         }
         s += AtomOpName(o.opCode);
         if (o.opCode > ZELM_CFG_OP_DEL) {

@@ -1,7 +1,10 @@
 // Lookups over the simulator's view of the cluster.
 #include "run/sim_state.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 namespace zsim {
 
@@ -22,24 +25,24 @@ void SimState::Announce(size_t node, const std::string &service, std::optional<u
     const auto where = std::make_pair(node, service);
     const auto it = available.find(where);
     if (it != available.end()) {
-        const auto by = announcers.find(it->second.first);
-        by->second.erase(it->second.second);
-        if (by->second.empty()) {
-            announcers.erase(by);
-        }
+        announcers.erase(it->second);
         available.erase(it);
     }
     if (index) {
         const uint64_t order = ++reportOrder;
         available.emplace(where, std::make_pair(*index, order));
-        announcers[*index].emplace(order, node);
+        announcers.emplace(std::make_pair(*index, order), node);
     }
 }
 
 size_t SimState::AnnouncerOf(uint32_t index) const
 {
-    const auto it = announcers.find(index);
-    return it == announcers.end() ? SIZE_MAX : it->second.rbegin()->second;
+    // The latest report of the index is its last entry.
+    const auto next = announcers.upper_bound({index, UINT64_MAX});
+    if (next == announcers.begin() || std::prev(next)->first.first != index) {
+        return SIZE_MAX;
+    }
+    return std::prev(next)->second;
 }
 
 std::optional<uint32_t> SimState::AnnouncedIndex(size_t node, const std::string &service) const
@@ -67,29 +70,64 @@ void SimState::ExpectedChangedEverywhere(Ms t)
     }
 }
 
-uint64_t SimState::HoldingsFingerprint() const
-{
+namespace {
+
+// FNV-1a over what the agents hold: the numbers of each entry and its texts, not where the texts live.
+struct HoldingsHash {
     uint64_t h = 1469598103934665603ull;
-    const auto mix = [&h](uint64_t v) {
-        for (int i = 0; i < 8; ++i) {
-            h = (h ^ ((v >> (8 * i)) & 0xFF)) * 1099511628211ull;
-        }
-    };
-    for (size_t n = 0; n < nodes.size(); ++n) {
-        mix(n);
-        mix(nodes[n].heldLocations.size());
-        for (const auto &[id, fingerprint] : nodes[n].heldLocations) {
-            mix(id);
-            mix(fingerprint);
-        }
-        mix(nodes[n].heldComponents.size());
-        for (const auto &[key, fingerprint] : nodes[n].heldComponents) {
-            mix(key.first);
-            mix(key.second);
-            mix(fingerprint);
+    void Bytes(const void *data, size_t n)
+    {
+        const auto *p = static_cast<const unsigned char *>(data);
+        for (size_t i = 0; i < n; ++i) {
+            h = (h ^ p[i]) * 1099511628211ull;
         }
     }
-    return h;
+    void Word(uint64_t v) { Bytes(&v, sizeof v); }
+    void Text(const char *t)
+    {
+        const size_t n = std::strlen(t);
+        Word(n);
+        Bytes(t, n);
+    }
+};
+
+void HashLocation(const STANDIN_LocEntry *e, void *arg)
+{
+    auto &hash = *static_cast<HoldingsHash *>(arg);
+    hash.Bytes(e, offsetof(STANDIN_LocEntry, LocName));
+    for (const char *t : {e->LocName, e->imageName, e->LocExtName}) {
+        hash.Text(t);
+    }
+    hash.Word(e->nullTexts);
+}
+
+void HashComponent(uint32_t locIndex, const STANDIN_CompEntry *e, void *arg)
+{
+    auto &hash = *static_cast<HoldingsHash *>(arg);
+    hash.Word(locIndex);
+    hash.Bytes(e, offsetof(STANDIN_CompEntry, compTypeName));
+    for (const char *t : {e->compTypeName, e->compFileName, e->compExtName, e->compInstName}) {
+        hash.Text(t);
+    }
+    hash.Word(e->nullTexts);
+}
+
+}  // namespace
+
+uint64_t SimState::HoldingsFingerprint() const
+{
+    HoldingsHash hash;
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        hash.Word(n);
+        if (nodes[n].handle == 0) {
+            continue;
+        }
+        hash.Word(STANDIN_AgentLocCount(nodes[n].handle));
+        STANDIN_AgentLocForEach(nodes[n].handle, &HashLocation, &hash);
+        hash.Word(STANDIN_AgentCompCount(nodes[n].handle));
+        STANDIN_AgentCompForEach(nodes[n].handle, &HashComponent, &hash);
+    }
+    return hash.h;
 }
 
 }  // namespace zsim

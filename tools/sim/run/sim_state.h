@@ -12,6 +12,7 @@
 
 #include "platform/qof.h"
 #include "run/config_model.h"
+#include "run/cost.h"
 #include "run/drift_reason.h"
 #include "run/history.h"
 #include "scenario/scenario.h"
@@ -29,9 +30,6 @@ struct NodeState {
     uint64_t requests = 0;
     uint64_t failures = 0;
     uint64_t pending = 0;
-    // What the agent holds, with a fingerprint of each entry to notice changes.
-    std::map<uint32_t, uint64_t> heldLocations;  // by LocId
-    std::map<CompKey, uint64_t> heldComponents;
     std::optional<Ms> lastChangeAt;          // its holdings last changed
     std::optional<Ms> lastExpectedChangeAt;  // what it should hold last changed (or may have)
 };
@@ -54,7 +52,6 @@ struct FailedSends {
 
 struct LocHistory {
     uint32_t haAtStore = 0;               // the HA role when its latest record was delivered
-    Ms storedAt = 0;                      // when its latest record was stored
     std::optional<Why> unsentWithdrawal;  // why its latest delete sent no withdrawal
     std::optional<Ms> groupDeletedAt;     // its logic group's delete withdrew it
     WithdrawalRec withdrawal;
@@ -121,8 +118,8 @@ struct SimState {
     std::vector<NodeState> nodes;
     // (node, service) -> (announced index, order of the report): the locations available now.
     std::map<std::pair<size_t, std::string>, std::pair<uint32_t, uint64_t>> available;
-    // index -> (order of the report -> node): who announces each index now, the latest last.
-    std::map<uint32_t, std::map<uint64_t, size_t>> announcers;
+    // (index, order of the report) -> node: who announces each index now, the latest last.
+    std::map<std::pair<uint32_t, uint64_t>, size_t> announcers;
     uint64_t reportOrder = 0;
     uint32_t haRole = 0;
     bool libraryRunning = false;
@@ -134,13 +131,19 @@ struct SimState {
     size_t eventsDone = 0;
     RunEnd end;
 
+    // Only the locations with something to note; absent reads as a LocHistory{}.
     std::map<uint32_t, LocHistory> locHistory;
+    // Every LocId whose location was stored or deleted while the library ran, or deleted while it was stopped.
+    zelm::ChunkMap<uint32_t, bool> locationsSeen;
+    // When each location's latest record was stored.
+    zelm::ChunkMap<uint32_t, Ms> locationStoredAt;
     std::map<CompKey, CompHistory> compHistory;
     std::map<uint32_t, IndexHistory> indexHistory;
     std::map<uint32_t, Ms> announcedAt;  // index -> when the node that announces it last changed
     std::vector<AtomNote> ignored;
     std::vector<AtomNote> rejected;
     Counters counters;
+    CostTable cost;
     RunHistory *history = nullptr;  // kept only when asked for
 
     // The node whose agent answers on `handle`, or SIZE_MAX.

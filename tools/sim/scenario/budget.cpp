@@ -1,6 +1,6 @@
 // The memory estimate of a run. The costs are peak resident bytes measured with the release build on
-// generated clusters of several sizes (docs/performance.md): the library's records, the agents' copies,
-// the simulator's configuration, events and history of each record, together.
+// generated clusters of several sizes (docs/performance.md, scripts/sim-scale.sh): the library's records,
+// the agents' copies, the simulator's packed atoms and its configuration of each record, together.
 #include "scenario/budget.h"
 
 #include <fmt/format.h>
@@ -17,13 +17,14 @@ namespace {
 
 constexpr double kBaseBytes = 8e6;
 constexpr double kNodeBytes = 1300;
-constexpr double kLocationBytes = 2850;
-constexpr double kComponentBytes = 2000;
+constexpr double kLocationBytes = 1700;
+constexpr double kComponentBytes = 360;
 constexpr double kTypeBytes = 700;
 constexpr double kGroupBytes = 500;
 constexpr double kEventBytes = 300;
-// A request's entries are copied while it is in flight; the agents decode at most 65536 of them.
-constexpr double kRequestEntryBytes = 1200;
+// A request's entries are copied while it is in flight (the library's request with its texts, the stand-in's
+// copy and the agent's decoded entries); the agents decode at most 65536 of them.
+constexpr double kRequestEntryBytes = 400;
 constexpr double kMaxRequestEntries = 65536;
 // The YAML parser keeps about this much per node of the document, and a node takes at least one of ",:-[{".
 constexpr double kYamlNodeBytes = 600;
@@ -47,13 +48,14 @@ ScenarioSize &ScenarioSize::operator+=(const ScenarioSize &more)
     types += more.types;
     groups += more.groups;
     events += more.events;
+    burst = std::max(burst, more.burst);
     return *this;
 }
 
 ScenarioSize SizeOf(const Event &ev)
 {
     ScenarioSize size{.events = 1};
-    for (const Atom &a : ev.atoms) {
+    for (const AtomRef a : ev.atoms) {
         (a.cls == CfgClass::Location    ? size.locations
          : a.cls == CfgClass::Component ? size.components
          : a.cls == CfgClass::CompNode  ? size.types
@@ -64,7 +66,7 @@ ScenarioSize SizeOf(const Event &ev)
 
 double RunBytes(const ScenarioSize &s)
 {
-    const double largestRequest = std::min(std::max(s.locations, s.components), kMaxRequestEntries);
+    const double largestRequest = std::max(std::min(std::max(s.locations, s.components), kMaxRequestEntries), s.burst);
     return kBaseBytes + s.nodes * kNodeBytes + s.locations * kLocationBytes + s.components * kComponentBytes +
            s.types * kTypeBytes + s.groups * kGroupBytes + s.events * kEventBytes + largestRequest * kRequestEntryBytes;
 }

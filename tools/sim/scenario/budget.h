@@ -20,6 +20,9 @@ struct ScenarioSize {
     double types = 0;
     double groups = 0;
     double events = 0;
+    // Request entries that may be in flight at the same time beyond the largest request: a generated
+    // cluster's locations are all announced at once (or a node's at a time), each with its components.
+    double burst = 0;
 
     ScenarioSize &operator+=(const ScenarioSize &more);
 };

@@ -2,6 +2,7 @@
 #ifndef ZELM_SIM_SCENARIO_H
 #define ZELM_SIM_SCENARIO_H
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -50,11 +51,76 @@ union CfgRecord {
     ZelmCompNodeCfg node;
 };
 
+// An atom as it is built: any class's record in one union.
 struct Atom {
     CfgClass cls = CfgClass::Location;
     uint16_t opCode = 0;
     uint16_t seq = 0;
     CfgRecord rec{};
+};
+
+// The length of a class's record, as the library reads it.
+uint32_t RecordLen(CfgClass cls);
+
+// An atom as it is read: its record where it lies (in an AtomList, or in an Atom), by its class's type.
+struct AtomRef {
+    AtomRef(CfgClass c, uint16_t op, uint16_t sq, const void *record) : cls(c), opCode(op), seq(sq), rec_(record) {}
+    AtomRef(const Atom &a) : AtomRef(a.cls, a.opCode, a.seq, &a.rec) {}  // NOLINT: an Atom reads as itself
+
+    CfgClass cls;
+    uint16_t opCode;
+    uint16_t seq;
+    const void *Record() const { return rec_; }
+    const ZelmLocInstCfg &Loc() const { return *static_cast<const ZelmLocInstCfg *>(rec_); }
+    const ZelmLogicLocGrpCfg &Grp() const { return *static_cast<const ZelmLogicLocGrpCfg *>(rec_); }
+    const ZelmCompInstCfg &Comp() const { return *static_cast<const ZelmCompInstCfg *>(rec_); }
+    const ZelmCompNodeCfg &Node() const { return *static_cast<const ZelmCompNodeCfg *>(rec_); }
+
+private:
+    const void *rec_;
+};
+
+// The atoms of one configuration message, packed: each record at its class's length after two words of
+// class, operation and sequence number, so that a generated cluster keeps a component in 92 bytes. The
+// records never move while the list is not changed: the configuration the simulator keeps points at them.
+class AtomList {
+public:
+    class Iterator {
+    public:
+        using value_type = AtomRef;
+        using difference_type = std::ptrdiff_t;
+        Iterator() = default;
+        explicit Iterator(const uint32_t *at) : at_(at) {}
+        AtomRef operator*() const;
+        Iterator &operator++();
+        Iterator operator++(int)
+        {
+            Iterator before = *this;
+            ++*this;
+            return before;
+        }
+        bool operator==(const Iterator &other) const { return at_ == other.at_; }
+
+    private:
+        const uint32_t *at_ = nullptr;
+    };
+
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    AtomRef front() const { return *begin(); }
+    // The index-th atom, walked to from the first: records differ in length.
+    AtomRef At(size_t index) const;
+    Iterator begin() const { return Iterator(words_.data()); }
+    Iterator end() const { return Iterator(words_.data() + words_.size()); }
+    void push_back(const Atom &a);
+    // Removes the index-th atom.
+    void erase(size_t index);
+    // Gives back what growing the list left unused.
+    void ShrinkToFit() { words_.shrink_to_fit(); }
+
+private:
+    std::vector<uint32_t> words_;
+    size_t count_ = 0;
 };
 
 enum class EventKind { Config, Link, LocationStatus, Agent, HaRole, LibraryStop, LibraryStart, LibraryRestart };
@@ -87,14 +153,14 @@ struct Event {
     Mark mark;
     EventKind kind = EventKind::Config;
     EventOrigin origin = EventOrigin::Written;
-    std::vector<Atom> atoms;  // Config: one table message
-    size_t node = 0;          // Link, LocationStatus, Agent: index into Scenario::nodes
-    bool up = false;          // Link: link up; LocationStatus: available
-    std::string service;      // LocationStatus
-    uint32_t locIndex = 0;    // LocationStatus
-    AgentChange agent;        // Agent
-    uint32_t haRole = 0;      // HaRole
-    bool replay = true;       // LibraryStart, LibraryRestart: replay configuration and status to the new library
+    AtomList atoms;         // Config: one table message
+    size_t node = 0;        // Link, LocationStatus, Agent: index into Scenario::nodes
+    std::string service;    // LocationStatus
+    AgentChange agent;      // Agent
+    uint32_t locIndex = 0;  // LocationStatus
+    uint32_t haRole = 0;    // HaRole
+    bool up = false;        // Link: link up; LocationStatus: available
+    bool replay = true;     // LibraryStart, LibraryRestart: replay configuration and status to the new library
 };
 
 // How much of the holdings the report lists.
@@ -159,7 +225,7 @@ std::string IndexText(uint32_t index);
 uint32_t OsNodeIdOf(uint32_t chassis, uint32_t slot, uint32_t cpu);
 const char *ClassName(CfgClass cls);
 // An atom's key as reports name it: "LocId 4", "locIndex 2" (a logic group), "6/601" (index/compInst), "compType 10".
-std::string AtomKey(const Atom &a);
+std::string AtomKey(AtomRef a);
 // "add", "update", "delete", or "op" for an operation code that has no effect.
 const char *AtomOpName(uint16_t opCode);
 uint32_t ClassId(CfgClass cls);

@@ -108,17 +108,17 @@ const char *ClassName(CfgClass cls)
     return "?";
 }
 
-std::string AtomKey(const Atom &a)
+std::string AtomKey(AtomRef a)
 {
     switch (a.cls) {
     case CfgClass::Location:
-        return fmt::format("LocId {}", a.rec.loc.LocId);
+        return fmt::format("LocId {}", a.Loc().LocId);
     case CfgClass::LogicGroup:
-        return fmt::format("locIndex {}", a.rec.grp.locIndex);
+        return fmt::format("locIndex {}", a.Grp().locIndex);
     case CfgClass::Component:
-        return fmt::format("{}/{}", a.rec.comp.locIndex, a.rec.comp.compInst);
+        return fmt::format("{}/{}", a.Comp().locIndex, a.Comp().compInst);
     case CfgClass::CompNode:
-        return fmt::format("compType {}", a.rec.node.compType);
+        return fmt::format("compType {}", a.Node().compType);
     }
     return "?";
 }

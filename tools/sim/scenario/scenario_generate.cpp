@@ -123,7 +123,7 @@ class MessageSink {
 public:
     MessageSink(Scenario &sc, Ms at, Mark mark, uint32_t perMessage) : sc_(sc), at_(at), mark_(mark), per_(perMessage)
     {}
-    void Add(const Atom &a)
+    void Add(Atom a)
     {
         if (cur_ == kNone || sc_.events[cur_].atoms.size() >= per_) {
             Event ev;
@@ -134,9 +134,8 @@ public:
             cur_ = sc_.events.size();
             sc_.events.push_back(std::move(ev));
         }
-        std::vector<Atom> &atoms = sc_.events[cur_].atoms;
-        atoms.push_back(a);
-        atoms.back().seq = static_cast<uint16_t>(++seq_);
+        a.seq = static_cast<uint16_t>(++seq_);
+        sc_.events[cur_].atoms.push_back(a);
     }
     void Flush() { cur_ = kNone; }
 
@@ -301,6 +300,8 @@ void Generate(const YamlReader &r, const YAML::Node &block, Scenario &sc, Memory
     size.components = static_cast<double>(g.Components());
     size.types = g.componentTypes;
     size.events = atoms / g.atomsPerMessage + 2.0 * g.nodes + static_cast<double>(g.Locations());
+    // Every location announced at once publishes its components at once; with a stagger, a node's at a time.
+    size.burst = static_cast<double>(g.stagger == 0 ? g.Components() : g.Components() / g.nodes);
     if (const std::optional<std::string> refusal = budget.Add(size)) {
         r.Fail(block, *refusal);
     }

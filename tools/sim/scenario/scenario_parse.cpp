@@ -73,6 +73,10 @@ Scenario ScenarioParser::Parse(const std::string &text)
         r_.Fail(Mark{e.mark.line + 1, e.mark.column + 1}, "unreadable here: " + e.msg);
     }
     std::stable_sort(sc_.events.begin(), sc_.events.end(), [](const Event &a, const Event &b) { return a.at < b.at; });
+    for (Event &ev : sc_.events) {
+        ev.atoms.ShrinkToFit();
+    }
+    sc_.events.shrink_to_fit();
     sc_.warnings = r_.TakeWarnings();
     return std::move(sc_);
 }

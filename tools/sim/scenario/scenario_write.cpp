@@ -36,16 +36,16 @@ std::string Text(std::string_view s)
     return out + "\"";
 }
 
-uint32_t Load32(const CfgRecord &rec, size_t offset)
+uint32_t Load32(const void *rec, size_t offset)
 {
     uint32_t v = 0;
-    std::memcpy(&v, reinterpret_cast<const unsigned char *>(&rec) + offset, sizeof v);
+    std::memcpy(&v, static_cast<const unsigned char *>(rec) + offset, sizeof v);
     return v;
 }
 
-std::string_view LoadText(const CfgRecord &rec, const FieldDesc &f)
+std::string_view LoadText(const void *rec, const FieldDesc &f)
 {
-    const char *p = reinterpret_cast<const char *>(&rec) + f.offset;
+    const char *p = static_cast<const char *>(rec) + f.offset;
     return {p, strnlen(p, f.size)};
 }
 
@@ -76,7 +76,7 @@ std::string OsInst(const OsNames &names, uint32_t v)
     return it != names.end() ? it->second : fmt::format("{}", v);
 }
 
-std::string AtomText(const OsNames &names, const Atom &a)
+std::string AtomText(const OsNames &names, AtomRef a)
 {
     const Atom blank = BlankAtom(a.cls);
     std::string out = std::string("{class: ") + ClassName(a.cls);
@@ -86,13 +86,13 @@ std::string AtomText(const OsNames &names, const Atom &a)
     fmt::format_to(std::back_inserter(out), ", seq: {}", a.seq);
     for (const FieldDesc &f : FieldsOf(a.cls)) {
         if (f.kind == FieldKind::Text) {
-            if (!LoadText(a.rec, f).empty()) {
-                out += std::string(", ") + f.name + ": " + Text(LoadText(a.rec, f));
+            if (!LoadText(a.Record(), f).empty()) {
+                out += std::string(", ") + f.name + ": " + Text(LoadText(a.Record(), f));
             }
             continue;
         }
-        const uint32_t v = Load32(a.rec, f.offset);
-        if (!f.key && v == Load32(blank.rec, f.offset)) {
+        const uint32_t v = Load32(a.Record(), f.offset);
+        if (!f.key && v == Load32(&blank.rec, f.offset)) {
             continue;
         }
         out += std::string(", ") + f.name + ": " +
@@ -214,7 +214,7 @@ std::string ScenarioYaml(const Scenario &sc, const std::vector<std::string> &not
         }
         if (ev.kind == EventKind::Config && ev.atoms.size() > 1) {
             out += "  - at: " + YamlTime(ev.at) + "\n    config:\n";
-            for (const Atom &a : ev.atoms) {
+            for (const AtomRef a : ev.atoms) {
                 out += "      - " + AtomText(names, a) + "\n";
             }
         } else {

@@ -22,15 +22,15 @@ std::string Origin(const Event &ev)
 }
 
 // The name an atom's record carries, if it has one.
-std::string AtomName(const Atom &a)
+std::string AtomName(AtomRef a)
 {
     switch (a.cls) {
     case CfgClass::Location:
-        return FieldText(a.rec.loc.LocName);
+        return FieldText(a.Loc().LocName);
     case CfgClass::Component:
-        return FieldText(a.rec.comp.compInstName);
+        return FieldText(a.Comp().compInstName);
     case CfgClass::CompNode:
-        return FieldText(a.rec.node.compTypeName);
+        return FieldText(a.Node().compTypeName);
     case CfgClass::LogicGroup:
         break;
     }
@@ -142,8 +142,9 @@ std::string EventHeadline(const Scenario &sc, const Event &ev)
 std::vector<std::string> EventDetails(const Scenario &sc, const Report &r, const Event &ev)
 {
     std::vector<std::string> lines{EventHeadline(sc, ev)};
-    for (size_t i = 0; i < ev.atoms.size() && i < kAtomsShown; ++i) {
-        const Atom &a = ev.atoms[i];
+    size_t shown = 0;
+    for (auto it = ev.atoms.begin(); it != ev.atoms.end() && shown < kAtomsShown; ++it, ++shown) {
+        const AtomRef a = *it;
         const std::string name = AtomName(a);
         lines.push_back(fmt::format("  {} {} {} seq {}{}{}", ClassName(a.cls), AtomKey(a), AtomOpName(a.opCode), a.seq,
                                     name.empty() ? "" : " ", name));

@@ -180,6 +180,7 @@ std::string TimelinePage(const Scenario &sc, const Report &report, const RunHist
               fmt::format("{}, {}; library {} at the end, HA role {}.", Plural(sc.nodes.size(), "node", "nodes"),
                           Plural(sc.events.size(), "event", "events"), report.libraryRunning ? "running" : "stopped",
                           report.haRole));
+    m.Element("p", {}, CostLine(report));
     for (const std::string &note : report.notes) {
         m.Element("p", {{"class", "desc"}}, "Note: " + note);
     }

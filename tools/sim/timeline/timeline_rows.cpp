@@ -63,7 +63,7 @@ std::string RequestCause(const Chart &c, const RequestRecord &r)
     }
     const Event &ev = c.sc.events[r.event];
     if (r.atom < ev.atoms.size()) {
-        const Atom &a = ev.atoms[r.atom];
+        const AtomRef a = ev.atoms.At(r.atom);
         return fmt::format("after atom {} of {}: {} {} {}", r.atom + 1, EventHeadline(c.sc, ev), ClassName(a.cls),
                            AtomKey(a), AtomOpName(a.opCode));
     }
