@@ -145,8 +145,8 @@ TEST_F(ExploreTest, RestartIsDrawnAsTheLibrarysStopAndStartWithReplay)
 TEST_F(ExploreTest, ShardSetsThatDoNotMakeOneExplorationAreRefusedByName)
 {
     const std::string scenario = Write("one.yaml", OneLocation(kNodeA, "")).string();
-    auto shard = [&](const std::string &spec, const std::string &seed, const std::string &name) {
-        const Result r = Run("explore -q --runs 5 --seed " + seed + " --shard " + spec + " --json " +
+    auto shard = [&](const std::string &part, const std::string &seed, const std::string &name) {
+        const Result r = Run("explore -q --runs 5 --seed " + seed + " --shard " + part + " --json " +
                              (dir_ / name).string() + " " + scenario);
         EXPECT_EQ(r.code, 0) << r.err;
     };

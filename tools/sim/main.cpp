@@ -287,7 +287,7 @@ int Explore(const Options &o, zsim::ExploreOptions x)
         return zsim::ExploreMerge(o.merge, x);
     }
     if (!o.shard.empty()) {
-        x.shard = zsim::ParseShardSpec(o.shard);
+        x.shard = zsim::ParseShardPart(o.shard);
     }
     const zsim::Scenario sc = Load(o, x.shard ? &x.scenarioText : nullptr);
     return zsim::Explore(sc, x);

@@ -107,7 +107,7 @@ public:
     Explorer(const Scenario &sc, const ExploreOptions &o, ExploreBudget budget, unsigned jobs);
 
     // The run without faults, then the runs: all of them, or the share of one shard.
-    void RunAll(std::optional<ShardSpec> shard);
+    void RunAll(std::optional<ShardPart> shard);
     // A merge's runs, as the shards found them.
     void Adopt(const RunOutcome &baseline, Tally tally)
     {
@@ -307,14 +307,14 @@ Explorer::Explorer(const Scenario &sc, const ExploreOptions &o, ExploreBudget bu
     report_.shrinking = !o_.out.empty();
 }
 
-void Explorer::RunAll(std::optional<ShardSpec> shard)
+void Explorer::RunAll(std::optional<ShardPart> shard)
 {
     // The scenario without faults first: every run with faults is measured against it.
     pool_.Run(
         1, [this](size_t) { return WithFaults(sc_, {}).scenario; },
         [this](size_t, const RunOutcome &outcome) { baseline_ = outcome; });
     report_.baseline = BaselineOf(baseline_);
-    const ShardSpec share = shard.value_or(ShardSpec{});
+    const ShardPart share = shard.value_or(ShardPart{});
     const uint64_t count = share.Runs(o_.runs);
     pool_.Run(
         count, [&](size_t k) { return TrialOf(share.Run(k)).scenario; },
@@ -367,6 +367,23 @@ ExploreReport Explorer::Finish()
 
 namespace {
 
+// Flushes standard output (`what` it holds), gives the timing line and says what was lost on the way; true
+// when something was.
+bool EndOutputs(const Explorer &explorer, const ExploreOptions &o, std::string lost, const char *what)
+{
+    if (const auto err = FlushStdout(what)) {
+        lost += "zelm-sim: " + *err + "\n";
+    }
+    if (!o.quiet) {
+        Print(stderr, "{}\n", explorer.Timing());
+    }
+    if (lost.empty()) {
+        return false;
+    }
+    std::fputs(lost.c_str(), stderr);
+    return true;
+}
+
 // Writes the report of the explorer's runs, shrunk with --out; the exit status.
 int Report(Explorer &explorer, const ExploreOptions &o, std::unique_ptr<OutputFile> json, bool text)
 {
@@ -381,14 +398,7 @@ int Report(Explorer &explorer, const ExploreOptions &o, std::unique_ptr<OutputFi
             lost += "zelm-sim: " + *err + "\n";
         }
     }
-    if (const auto err = FlushStdout("text report")) {
-        lost += "zelm-sim: " + *err + "\n";
-    }
-    if (!o.quiet) {
-        Print(stderr, "{}\n", explorer.Timing());
-    }
-    if (!lost.empty()) {
-        std::fputs(lost.c_str(), stderr);
+    if (EndOutputs(explorer, o, std::move(lost), "text report")) {
         return kExitLost;
     }
     // A scenario that drifts by itself, or whose run without faults fails, is not converged either.
@@ -399,8 +409,8 @@ int Report(Explorer &explorer, const ExploreOptions &o, std::unique_ptr<OutputFi
 // One shard: its share of the runs, and their tally written for the merge.
 int RunShard(const Scenario &sc, const ExploreOptions &o, const ExploreBudget &budget, unsigned jobs)
 {
-    const ShardSpec spec = *o.shard;
-    const std::string named = fmt::format("--shard {}/{}", spec.index, spec.count);
+    const ShardPart part = *o.shard;
+    const std::string named = fmt::format("--shard {}/{}", part.index, part.count);
     if (o.json.empty()) {
         throw UsageError(named + ": give --json FILE for the shard's result, which --merge reads");
     }
@@ -414,10 +424,10 @@ int RunShard(const Scenario &sc, const ExploreOptions &o, const ExploreBudget &b
     OutputFile file(request);
 
     Explorer explorer(sc, o, budget, jobs);
-    explorer.RunAll(spec);
+    explorer.RunAll(part);
     Shard shard;
     shard.version = o.version;
-    shard.spec = spec;
+    shard.part = part;
     shard.seed = o.seed;
     shard.runs = o.runs;
     shard.scenarioText = o.scenarioText;
@@ -434,16 +444,9 @@ int RunShard(const Scenario &sc, const ExploreOptions &o, const ExploreBudget &b
         Print(stdout,
               "zelm-sim explore: shard {} of {}: {} of {} runs, written to {}; zelm-sim explore --merge "
               "with every shard's result gives the report\n",
-              spec.index, spec.count, shard.tally.runs, o.runs, Printable(o.json));
+              part.index, part.count, shard.tally.runs, o.runs, Printable(o.json));
     }
-    if (const auto err = FlushStdout("summary")) {
-        lost += "zelm-sim: " + *err + "\n";
-    }
-    if (!o.quiet) {
-        Print(stderr, "{}\n", explorer.Timing());
-    }
-    if (!lost.empty()) {
-        std::fputs(lost.c_str(), stderr);
+    if (EndOutputs(explorer, o, std::move(lost), "summary")) {
         return kExitLost;
     }
     return kExitOk;

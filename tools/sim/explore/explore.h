@@ -21,7 +21,7 @@ struct ExploreOptions {
     std::string json;                // "-": standard output, instead of the text report
     std::string scenarioPath;        // as given; empty for the built-in scenario
     std::string scenarioText;        // what the scenario was read from, for a shard to carry
-    std::optional<ShardSpec> shard;  // run only this share of the runs, and write their tally to `json`
+    std::optional<ShardPart> shard;  // run only this share of the runs, and write their tally to `json`
     std::string version;             // of zelm-sim, which a shard result names
     bool quiet = false;
     bool expectConverged = false;

@@ -143,8 +143,8 @@ public:
     size_t FirstRun(const Json &j, const Shard &s) const
     {
         const uint64_t run = Number(j, "firstRun");
-        if (run >= s.runs || run % s.spec.count != s.spec.index - 1) {
-            Fail(fmt::format("run {} is not one of shard {} of {}", run, s.spec.index, s.spec.count));
+        if (run >= s.runs || run % s.part.count != s.part.index - 1) {
+            Fail(fmt::format("run {} is not one of shard {} of {}", run, s.part.index, s.part.count));
         }
         return run;
     }
@@ -213,7 +213,7 @@ void Tally::Add(const Tally &o)
     }
 }
 
-ShardSpec ParseShardSpec(const std::string &text)
+ShardPart ParseShardPart(const std::string &text)
 {
     const std::string named = "--shard " + Quoted(text, 40);
     const size_t slash = text.find('/');
@@ -226,11 +226,11 @@ ShardSpec ParseShardSpec(const std::string &text)
     if (slash == std::string::npos) {
         number("");
     }
-    const ShardSpec spec{number(text.substr(0, slash)), number(text.substr(slash + 1))};
-    if (spec.count == 0 || spec.count > kMaxShards || spec.index == 0 || spec.index > spec.count) {
+    const ShardPart part{number(text.substr(0, slash)), number(text.substr(slash + 1))};
+    if (!part.Possible()) {
         number("");
     }
-    return spec;
+    return part;
 }
 
 std::string ScenarioDigest(std::string_view text)
@@ -276,8 +276,8 @@ std::string ShardJson(const Shard &s, const std::function<std::vector<std::strin
     }
     const Json j = {{"zelmSimExploreShard", kShardFormat},
                     {"zelmSim", s.version},
-                    {"shard", s.spec.index},
-                    {"shards", s.spec.count},
+                    {"shard", s.part.index},
+                    {"shards", s.part.count},
                     {"seed", s.seed},
                     {"runs", s.runs},
                     {"scenario",
@@ -316,9 +316,9 @@ Shard ReadShard(const std::string &path, uint64_t maxBytes)
     Shard s;
     s.file = path;
     s.version = r.Text(j, "zelmSim");
-    s.spec = {r.Number(j, "shard"), r.Number(j, "shards")};
-    if (s.spec.count == 0 || s.spec.count > kMaxShards || s.spec.index == 0 || s.spec.index > s.spec.count) {
-        r.Fail(fmt::format("shard {} of {} cannot be", s.spec.index, s.spec.count));
+    s.part = {r.Number(j, "shard"), r.Number(j, "shards")};
+    if (!s.part.Possible()) {
+        r.Fail(fmt::format("shard {} of {} cannot be", s.part.index, s.part.count));
     }
     s.seed = r.Number(j, "seed");
     s.runs = r.Number(j, "runs");
@@ -349,9 +349,9 @@ Shard ReadShard(const std::string &path, uint64_t maxBytes)
     const Json &tally = r.At(j, "tally");
     Tally &t = s.tally;
     t.runs = r.Number(tally, "runs");
-    if (t.runs != s.spec.Runs(s.runs)) {
-        r.Fail(fmt::format("holds {} runs, where shard {} of {} of {} runs has {}", t.runs, s.spec.index, s.spec.count,
-                           s.runs, s.spec.Runs(s.runs)));
+    if (t.runs != s.part.Runs(s.runs)) {
+        r.Fail(fmt::format("holds {} runs, where shard {} of {} of {} runs has {}", t.runs, s.part.index, s.part.count,
+                           s.runs, s.part.Runs(s.runs)));
     }
     const Json &converged = r.At(tally, "converged");
     t.converged = r.Number(converged, "runs");
@@ -413,29 +413,29 @@ Shard MergeShards(const std::vector<Shard> &shards, const std::string &version)
         if (s.runs != first.runs) {
             differs(fmt::format("{} runs, not {}", s.runs, first.runs));
         }
-        if (s.spec.count != first.spec.count) {
-            differs(fmt::format("one of {} shards, not {}", s.spec.count, first.spec.count));
+        if (s.part.count != first.part.count) {
+            differs(fmt::format("one of {} shards, not {}", s.part.count, first.part.count));
         }
-        const auto [it, fresh] = byIndex.emplace(s.spec.index, &s);
+        const auto [it, fresh] = byIndex.emplace(s.part.index, &s);
         if (!fresh) {
-            throw UsageError(fmt::format("--merge: shard {} of {} is given twice: {} and {}", s.spec.index,
-                                         s.spec.count, Quoted(it->second->file, kPathShown),
+            throw UsageError(fmt::format("--merge: shard {} of {} is given twice: {} and {}", s.part.index,
+                                         s.part.count, Quoted(it->second->file, kPathShown),
                                          Quoted(s.file, kPathShown)));
         }
     }
-    if (byIndex.size() != first.spec.count) {
+    if (byIndex.size() != first.part.count) {
         std::string missing;
         size_t named = 0;
-        for (uint64_t i = 1; i <= first.spec.count && named < kMissingNamed; ++i) {
+        for (uint64_t i = 1; i <= first.part.count && named < kMissingNamed; ++i) {
             if (!byIndex.contains(i)) {
                 fmt::format_to(std::back_inserter(missing), "{}{}", named++ == 0 ? "" : ", ", i);
             }
         }
-        const uint64_t absent = first.spec.count - byIndex.size();
+        const uint64_t absent = first.part.count - byIndex.size();
         throw UsageError(fmt::format("--merge: {} {}{} of {} {} missing (give every shard's result once)",
                                      absent == 1 ? "shard" : "shards", missing,
                                      absent > named ? fmt::format(" and {} more", absent - named) : "",
-                                     first.spec.count, absent == 1 ? "is" : "are"));
+                                     first.part.count, absent == 1 ? "is" : "are"));
     }
     Shard merged = first;
     merged.tally = Tally{};

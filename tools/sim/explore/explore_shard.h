@@ -30,23 +30,25 @@ struct Tally {
 };
 
 // Shard `index` of `count` holds the runs i (from 0) with i mod count + 1 == index.
-struct ShardSpec {
+struct ShardPart {
+    static constexpr uint64_t kMaxCount = 1000000;
     uint64_t index = 1;
     uint64_t count = 1;
+    // 1 <= index <= count <= kMaxCount.
+    bool Possible() const { return count != 0 && count <= kMaxCount && index != 0 && index <= count; }
     // How many of `runs` runs it holds, and the k-th of them.
     uint64_t Runs(uint64_t runs) const { return index - 1 < runs ? (runs - index + count) / count : 0; }
     uint64_t Run(uint64_t k) const { return index - 1 + k * count; }
 };
-inline constexpr uint64_t kMaxShards = 1000000;
 // "2/4"; throws UsageError saying what is wrong.
-ShardSpec ParseShardSpec(const std::string &text);
+ShardPart ParseShardPart(const std::string &text);
 
 // A shard result: which share of which exploration it ran, the scenario's text (so that the merge needs no file
 // to shrink the findings), the run without faults and the tally of the shard's runs.
 struct Shard {
     std::string file;     // read from; empty when made here
     std::string version;  // of the zelm-sim that ran it
-    ShardSpec spec;
+    ShardPart part;
     uint64_t seed = 0;
     uint64_t runs = 0;
     std::string scenarioText;
